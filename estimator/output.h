@@ -1,0 +1,29 @@
+// Standard output through one large buffer, with the first write error kept.
+//
+// The verbose echo writes a line of output for every line of input, so the
+// output is gathered in a fixed buffer and handed to the C library in large
+// blocks. A failed write is remembered rather than reported at once, so the
+// program can finish its run and then say what went wrong.
+#ifndef PLOMET_ESTIMATOR_OUTPUT_H_
+#define PLOMET_ESTIMATOR_OUTPUT_H_
+
+#include <cstddef>
+
+/// Appends n bytes to standard output.
+void outWrite(const char* p, std::size_t n);
+
+/// Appends the NUL-terminated text sz to standard output.
+void outText(const char* sz);
+
+/// Appends printf-style formatted text (at most 1023 bytes) to standard output.
+void outFormat(const char* szFormat, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+/// Writes out everything buffered so far, then flushes the C library's stream.
+/// Returns 0, or the error number of the first write that failed in this run.
+int outFlush();
+
+#endif  // PLOMET_ESTIMATOR_OUTPUT_H_

@@ -1,0 +1,387 @@
+// plomet: estimates how long the backup of the files in a listing will take.
+//
+// The listing is a capture of the command shell's recursive directory listing
+// (option d) or a backup client's schedule log (option l). Every file found is
+// sorted into one of four size classes; each class's bytes are divided by the
+// throughput measured for files of that size, and the report gives the
+// per-class times, their sum, and the time for all bytes at the rate of the
+// class into which the average file size falls.
+#include <cerrno>
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "int64.h"
+#include "output.h"
+#include "reader.h"
+
+namespace {
+
+const int kExitOk = 0;
+const int kExitFailure = 1;
+const int kExitUsage = 2;
+
+// Run options and rates, set from the command line.
+int nParseType = 0;  // 0: schedule log (option l), 1: directory listing (option d)
+int bVerbose = 0;
+const char* szFilename = "";
+int64_t nOneKbSec = 0;  // bytes per second, for each size class
+int64_t nTenKbSec = 0;
+int64_t nHundredKbSec = 0;
+int64_t nTenMbSec = 0;
+
+// Tallies: files and bytes of each size class.
+uint64_t nOneKB = 0;
+uint64_t nTenKB = 0;
+uint64_t nHundredKB = 0;
+uint64_t nTenMB = 0;
+uint64_t nTotal = 0;
+int64 i64OneKB;
+int64 i64TenKB;
+int64 i64HundredKB;
+int64 i64TenMB;
+int64 i64Total;
+
+// Upper bounds (exclusive) of size classes 1 to 3, in bytes.
+const uint64_t kOneKbLimit = 5 * 1024;
+const uint64_t kTenKbLimit = 50 * 1024;
+const uint64_t kHundredKbLimit = 500 * 1024;
+
+const char kOneKbLabel[] = "0..< 1KB";
+const char kTenKbLabel[] = "1KB..< 10KB";
+const char kHundredKbLabel[] = "10KB..< 100KB";
+const char kTenMbLabel[] = "100KB and up";
+
+bool isWhitespace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+const char* skipWhitespace(const char* pC) {
+  while (isWhitespace(*pC)) pC++;
+  return pC;
+}
+
+// Letter case is folded for A to Z only, whatever the locale.
+bool equalsIgnoringCase(const char* szA, const char* szB) {
+  for (;; szA++, szB++) {
+    char a = (*szA >= 'A' && *szA <= 'Z') ? static_cast<char>(*szA - 'A' + 'a') : *szA;
+    char b = (*szB >= 'A' && *szB <= 'Z') ? static_cast<char>(*szB - 'A' + 'a') : *szB;
+    if (a != b) return false;
+    if (a == '\0') return true;
+  }
+}
+
+/// Returns the digits after whitespace as an unsigned number, modulo 2^64, and
+/// sets bNegative when a minus sign stands before them. No digits give 0.
+uint64_t parseNumber(const char* pC, bool& bNegative) {
+  pC = skipWhitespace(pC);
+  bNegative = *pC == '-';
+  if (*pC == '+' || *pC == '-') pC++;
+  uint64_t nValue = 0;
+  for (; isDigit(*pC); pC++) nValue = nValue * 10 + static_cast<uint64_t>(*pC - '0');
+  return nValue;
+}
+
+/// Returns a rate argument in kilobytes per second as bytes per second. Out
+/// of range values wrap modulo 2^64 rather than fail.
+int64_t parseRate(const char* szArg) {
+  bool bNegative;
+  uint64_t nValue = parseNumber(szArg, bNegative);
+  if (bNegative) nValue = 0 - nValue;
+  return static_cast<int64_t>(nValue * 1024);
+}
+
+int64 toInt64(uint64_t n) {
+  int64 x;
+  x.lo = static_cast<uint32>(n);
+  x.hi = static_cast<uint32>(n >> 32);
+  return x;
+}
+
+uint64_t toUint64(int64 x) { return (static_cast<uint64_t>(x.hi) << 32) | x.lo; }
+
+void usage(const char* szProgram) {
+  outFormat(
+      "\n"
+      "Usage: %s -d|l{v} file.ext 1kb/sec 10kb/sec 100kb/sec 10mb/sec\n"
+      "       where -d (dir listing) or -l (log file) must be specified.\n"
+      "       -dv or -lv is a verbose version of -d or -l\n"
+      "       file.ext is the name of a dir listing (-d) generated using dir/s > file.txt\n"
+      "       or is the name of an ULVO client schedlog file (-l)\n"
+      "       1kb/sec is the performance est of 1kb files in kb/sec\n"
+      "       10kb/sec is the performance est of 10kb files in kb/sec\n"
+      "       100kb/sec is the performance est of 100kb files in kb/sec\n"
+      "       1mb/sec is the performance est of 1mb files in kb/sec\n"
+      "\n",
+      szProgram);
+  outFormat(
+      "Examples: %s -d cdrive.txt 35 233 457 449\n"
+      "          %s -l ulvsched.log 35 233 457 449\n",
+      szProgram, szProgram);
+}
+
+bool isHelpRequest(const char* szArg) {
+  return std::strcmp(szArg, "--help") == 0 ||
+         ((szArg[0] == '-' || szArg[0] == '/') &&
+          (equalsIgnoringCase(szArg + 1, "?") || equalsIgnoringCase(szArg + 1, "h")));
+}
+
+/// Sets nParseType and bVerbose from an option such as -d or /LV.
+/// Returns false when the option is not one of d, dv, l and lv.
+bool parseOption(const char* szOption) {
+  if (szOption[0] != '-' && szOption[0] != '/') return false;
+  const char* szName = szOption + 1;
+  if (equalsIgnoringCase(szName, "d")) {
+    nParseType = 1;
+  } else if (equalsIgnoringCase(szName, "dv")) {
+    nParseType = 1;
+    bVerbose = 1;
+  } else if (equalsIgnoringCase(szName, "l")) {
+    nParseType = 0;
+  } else if (equalsIgnoringCase(szName, "lv")) {
+    nParseType = 0;
+    bVerbose = 1;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Copies the size field that starts after pC's whitespace into szData,
+// leaving out thousands separators. The field ends at whitespace or at the
+// end of the line. A piece is at most kMaxPiece characters, so the field fits.
+void extractField(const char* pC, char* szData) {
+  pC = skipWhitespace(pC);
+  char* pOut = szData;
+  for (; *pC != '\0' && !isWhitespace(*pC); pC++) {
+    if (*pC != ',') *pOut++ = *pC;
+  }
+  *pOut = '\0';
+}
+
+/// Schedule log: the size is the field after the first "-->".
+int parseLineLog(const char* szLine, char* szData) {
+  szData[0] = '\0';
+  const char* pC = std::strstr(szLine, "-->");
+  if (pC != nullptr) extractField(pC + 3, szData);
+  return 0;
+}
+
+/// Directory listing: a file's line starts with its date, then the time of
+/// day (the first colon), then the size. Header, directory, summary and
+/// "<DIR>" lines carry no size.
+int parseLineDirListing(const char* szLine, char* szData) {
+  szData[0] = '\0';
+  if (szLine[0] == '\0' || isWhitespace(szLine[0])) return 0;
+  if (std::strstr(szLine, "<DIR>") != nullptr || std::strstr(szLine, "File(s)") != nullptr) {
+    return 0;
+  }
+  const char* pC = std::strchr(szLine, ':');
+  if (pC == nullptr) return 0;
+  for (pC++; *pC != '\0' && !isWhitespace(*pC); pC++) {
+    // the rest of the time of day, such as the 02p of 11:02p
+  }
+  extractField(pC, szData);
+  return 0;
+}
+
+/// Counts the file whose size text is szData in its size class. Empty text is
+/// no file; text without digits, or with a minus sign, is a file of 0 bytes.
+int processResults(const char* szData) {
+  if (szData[0] == '\0') return 0;
+  bool bNegative;
+  uint64_t nSize = parseNumber(szData, bNegative);
+  if (bNegative) nSize = 0;
+  int64 i64Size = toInt64(nSize);
+  if (nSize < kOneKbLimit) {
+    nOneKB++;
+    i64OneKB = Add64(i64OneKB, i64Size);
+  } else if (nSize < kTenKbLimit) {
+    nTenKB++;
+    i64TenKB = Add64(i64TenKB, i64Size);
+  } else if (nSize < kHundredKbLimit) {
+    nHundredKB++;
+    i64HundredKB = Add64(i64HundredKB, i64Size);
+  } else {
+    nTenMB++;
+    i64TenMB = Add64(i64TenMB, i64Size);
+  }
+  return 0;
+}
+
+// Whole seconds to move the bytes at the rate; 0 when the rate is not positive.
+uint64_t secondsAt(int64 i64Bytes, int64_t nRate) {
+  if (nRate <= 0) return 0;
+  int64 i64Remainder;
+  return toUint64(Div64(i64Bytes, toInt64(static_cast<uint64_t>(nRate)), i64Remainder));
+}
+
+// Prints one row of the class table and returns the class's seconds.
+uint64_t displayClass(const char* szLabel, uint64_t nFiles, int64 i64Bytes, int64_t nRate) {
+  uint64_t nSecs = secondsAt(i64Bytes, nRate);
+  unsigned char szBuf[24];
+  unsigned char szBuf2[24];
+  I64toCh(i64Bytes, szBuf, 10);
+  I64toCh(toInt64(nSecs), szBuf2, 10);
+  outFormat("%-20s%-10" PRIu64 "%-15s%-10" PRId64 "%-10s\n", szLabel, nFiles,
+            reinterpret_cast<char*>(szBuf), nRate, reinterpret_cast<char*>(szBuf2));
+  return nSecs;
+}
+
+void displayTime(const char* szWhat, uint64_t nTotalSecs) {
+  uint64_t nHours = nTotalSecs / 3600;
+  uint64_t nMins = nTotalSecs % 3600 / 60;
+  uint64_t nSecs = nTotalSecs % 60;
+  outFormat("%s: %" PRIu64 " hours %" PRIu64 " mins %" PRIu64 " sec\n", szWhat, nHours, nMins,
+            nSecs);
+}
+
+// The rate of the class into which a file of nSize bytes falls, with its label.
+int64_t rateForSize(uint64_t nSize, const char*& szLabel) {
+  if (nSize < kOneKbLimit) return szLabel = kOneKbLabel, nOneKbSec;
+  if (nSize < kTenKbLimit) return szLabel = kTenKbLabel, nTenKbSec;
+  if (nSize < kHundredKbLimit) return szLabel = kHundredKbLabel, nHundredKbSec;
+  return szLabel = kTenMbLabel, nTenMbSec;
+}
+
+bool isZero(int64 x) { return x.lo == 0 && x.hi == 0; }
+
+// A rate that is not positive turns a class's time into a silent 0: say so.
+void warnRate(const char* szLabel, int64_t nRate, bool bUsed) {
+  if (nRate <= 0 && bUsed) {
+    std::fprintf(stderr, "warning: rate for %s is not a positive number; its time counts as 0\n",
+                 szLabel);
+  }
+}
+
+/// Prints the report: the class table, the totals and both estimates. Then
+/// warns, on standard error, about rates that made a time 0.
+int displayResults() {
+  outText("\n");
+  const char szRule[] = "=============================================================\n";
+  outText(szRule);
+  outFormat("%-20s%-10s%-15s%-10s%-10s\n", "Range", "#", "#", "Bytes", "Time");
+  outFormat("%-20s%-10s%-15s%-10s%-10s\n", "Bytes", "Files", "Bytes", "Per Sec", "(sec)");
+  outText(szRule);
+  outText("\n");
+
+  uint64_t nTotalSecs = displayClass(kOneKbLabel, nOneKB, i64OneKB, nOneKbSec);
+  nTotalSecs += displayClass(kTenKbLabel, nTenKB, i64TenKB, nTenKbSec);
+  nTotalSecs += displayClass(kHundredKbLabel, nHundredKB, i64HundredKB, nHundredKbSec);
+  nTotalSecs += displayClass(kTenMbLabel, nTenMB, i64TenMB, nTenMbSec);
+
+  i64Total = Add64(Add64(i64OneKB, i64TenKB), Add64(i64HundredKB, i64TenMB));
+  nTotal = nTenMB + nHundredKB + nTenKB + nOneKB;
+  int64 i64AverageSize = Make64(0);
+  if (nTotal != 0) {
+    int64 i64Remainder;
+    i64AverageSize = Div64(i64Total, toInt64(nTotal), i64Remainder);
+  }
+  unsigned char szBuf[24];
+  unsigned char szBuf2[24];
+  I64toCh(i64Total, szBuf, 10);
+  I64toCh(i64AverageSize, szBuf2, 10);
+  outFormat("\nTotal size for all %" PRIu64 " files: %s. Average file size: %s \n\n", nTotal,
+            reinterpret_cast<char*>(szBuf), reinterpret_cast<char*>(szBuf2));
+  displayTime("Estimated Time", nTotalSecs);
+
+  const char* szAverageLabel;
+  int64_t nAverageRate = rateForSize(toUint64(i64AverageSize), szAverageLabel);
+  displayTime("Estimated Time based on average file size", secondsAt(i64Total, nAverageRate));
+
+  // The warnings follow the report they explain.
+  outFlush();
+  bool bAverageUsed = !isZero(i64Total);
+  warnRate(kOneKbLabel, nOneKbSec, !isZero(i64OneKB) || (bAverageUsed && szAverageLabel == kOneKbLabel));
+  warnRate(kTenKbLabel, nTenKbSec, !isZero(i64TenKB) || (bAverageUsed && szAverageLabel == kTenKbLabel));
+  warnRate(kHundredKbLabel, nHundredKbSec,
+           !isZero(i64HundredKB) || (bAverageUsed && szAverageLabel == kHundredKbLabel));
+  warnRate(kTenMbLabel, nTenMbSec, !isZero(i64TenMB) || (bAverageUsed && szAverageLabel == kTenMbLabel));
+  return 0;
+}
+
+// Echoes a parsed line and its size text.
+void echoLine(const char* szLine, const char* szData) {
+  outText(nParseType == 0 ? "parseLineLog( line: " : "parseDirListing( line: ");
+  outText(szLine);
+  outText(", data: ");
+  outText(szData);
+  outText(" )\n");
+}
+
+/// Reads the arguments, then the whole listing, and prints the report.
+/// Returns the exit status.
+int update(int argc, char** argv) {
+  if (argc != 7) {
+    usage(argv[0]);
+    return kExitUsage;
+  }
+  szFilename = argv[2];
+  nOneKbSec = parseRate(argv[3]);
+  nTenKbSec = parseRate(argv[4]);
+  nHundredKbSec = parseRate(argv[5]);
+  nTenMbSec = parseRate(argv[6]);
+
+  std::FILE* stream = std::fopen(szFilename, "rb");
+  if (stream == nullptr) {
+    outFormat("File %s could not be opened\n", szFilename);
+    return kExitFailure;
+  }
+  startReading(stream);
+  static char szLine[kMaxPiece + 1];
+  static char szData[1024];
+  while (readPiece(szLine)) {
+    if (nParseType == 0) {
+      parseLineLog(szLine, szData);
+    } else {
+      parseLineDirListing(szLine, szData);
+    }
+    if (bVerbose) echoLine(szLine, szData);
+    processResults(szData);
+  }
+  int nStatus = kExitOk;
+  if (readError() != 0) {
+    outFlush();  // what was echoed comes before the message
+    std::fprintf(stderr, "read error: %s\n", std::strerror(readError()));
+    nStatus = kExitFailure;
+  }
+  displayResults();
+  std::fclose(stream);
+  return nStatus;
+}
+
+// Flushes the output and turns a failed write into a message and status 1.
+int finish(int nStatus) {
+  int nErrno = outFlush();
+  if (nErrno == 0) return nStatus;
+  std::fprintf(stderr, "write error: %s\n", std::strerror(nErrno));
+  return kExitFailure;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  i64OneKB = Make64(0);
+  i64TenKB = Make64(0);
+  i64HundredKB = Make64(0);
+  i64TenMB = Make64(0);
+  i64Total = Make64(0);
+
+  const char* szProgram = argc > 0 && argv[0] != nullptr ? argv[0] : "plomet";
+  if (argc < 2) {
+    usage(szProgram);
+    return finish(kExitUsage);
+  }
+  if (isHelpRequest(argv[1])) {
+    usage(szProgram);
+    return finish(kExitOk);
+  }
+  if (!parseOption(argv[1])) {
+    usage(szProgram);
+    return finish(kExitUsage);
+  }
+  return finish(update(argc, argv));
+}

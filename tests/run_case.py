@@ -1,0 +1,149 @@
+#!/usr/bin/env python3
+"""Runs one end-to-end case against the built program and compares the result.
+
+A case is a directory under tests/cases holding:
+  cmd       the command line, one line starting with "plomet", split like a
+            shell would; it may end in redirections: "< FILE", "> /dev/full",
+            ">&-"
+  stdout    the exact expected standard output
+  stderr    the exact expected standard error (absent: empty)
+  status    the expected exit status
+  setup.py  optional: run first, in the case's working copy, to make inputs
+            too large to keep in the repository
+and any input files. The case runs in a temporary copy of its directory, with
+"plomet" as the program name, so the expected output is the same on every
+machine.
+
+With --update, the expected files are rewritten from what the program did:
+read the differences before committing them.
+"""
+import argparse
+import difflib
+import os
+import shlex
+import shutil
+import subprocess
+import sys
+import tempfile
+
+
+def parse_cmd(text):
+    words = shlex.split(text)
+    if not words or words[0] != "plomet":
+        raise SystemExit("cmd must start with the program name, plomet")
+    words = words[1:]
+    stdin_name, stdout_target = None, None
+    while words:
+        if len(words) >= 2 and words[-2] == "<":
+            stdin_name = words[-1]
+            words = words[:-2]
+        elif len(words) >= 2 and words[-2] == ">":
+            stdout_target = words[-1]
+            words = words[:-2]
+        elif words[-1] == ">&-":
+            stdout_target = "closed"
+            words = words[:-1]
+        else:
+            break
+    return words, stdin_name, stdout_target
+
+
+def run(binary, wrapper, case_dir, work):
+    with open(os.path.join(case_dir, "cmd"), encoding="utf-8") as f:
+        args, stdin_name, stdout_target = parse_cmd(f.read())
+    if os.path.exists(os.path.join(work, "setup.py")):
+        subprocess.run([sys.executable, "setup.py"], cwd=work, check=True)
+
+    stdin = open(os.path.join(work, stdin_name), "rb") if stdin_name else subprocess.DEVNULL
+    out_file = None
+    if stdout_target == "closed":
+        stdout = None
+    elif stdout_target:
+        out_file = open(stdout_target, "wb")
+        stdout = out_file
+    else:
+        stdout = subprocess.PIPE
+
+    def close_stdout():
+        if stdout_target == "closed":
+            os.close(1)
+
+    argv = wrapper + [binary] + args if wrapper else ["plomet"] + args
+    proc = subprocess.run(
+        argv,
+        executable=None if wrapper else binary,
+        cwd=work,
+        stdin=stdin,
+        stdout=stdout,
+        stderr=subprocess.PIPE,
+        preexec_fn=close_stdout if stdout_target == "closed" else None,
+        timeout=600,
+    )
+    for f in (stdin, out_file):
+        if hasattr(f, "close"):
+            f.close()
+    return proc.stdout or b"", proc.stderr, proc.returncode
+
+
+def normalise(data, binary, wrapper):
+    if not wrapper:
+        return data
+    # Under an emulator the program sees its own path as its name and writes
+    # CR LF line ends: bring both back to the native form.
+    data = data.replace(b"\r\n", b"\n")
+    for name in (binary, os.path.basename(binary)):
+        data = data.replace(name.encode(), b"plomet")
+    return data
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("binary")
+    parser.add_argument("case_dir")
+    parser.add_argument("--wrapper", default="", help="command that runs the binary, e.g. wine")
+    parser.add_argument("--update", action="store_true")
+    opts = parser.parse_args()
+    binary = os.path.abspath(opts.binary)
+    wrapper = shlex.split(opts.wrapper)
+    case_dir = os.path.abspath(opts.case_dir)
+
+    with tempfile.TemporaryDirectory(prefix="plomet-case-") as tmp:
+        work = os.path.join(tmp, "work")
+        shutil.copytree(case_dir, work)
+        out, err, status = run(binary, wrapper, case_dir, work)
+    out, err = normalise(out, binary, wrapper), normalise(err, binary, wrapper)
+
+    if opts.update:
+        with open(os.path.join(case_dir, "stdout"), "wb") as f:
+            f.write(out)
+        err_path = os.path.join(case_dir, "stderr")
+        if err:
+            with open(err_path, "wb") as f:
+                f.write(err)
+        elif os.path.exists(err_path):
+            os.remove(err_path)
+        with open(os.path.join(case_dir, "status"), "w") as f:
+            f.write(f"{status}\n")
+        return 0
+
+    failed = False
+    for name, actual in (("stdout", out), ("stderr", err)):
+        path = os.path.join(case_dir, name)
+        expected = open(path, "rb").read() if os.path.exists(path) else b""
+        if actual != expected:
+            failed = True
+            print(f"{name} differs:")
+            diff = difflib.unified_diff(
+                expected.decode("utf-8", "backslashreplace").splitlines(True),
+                actual.decode("utf-8", "backslashreplace").splitlines(True),
+                "expected", "actual")
+            sys.stdout.writelines(list(diff)[:80])
+    expected_status = int(open(os.path.join(case_dir, "status")).read())
+    if status != expected_status:
+        failed = True
+        print(f"exit status {status}, expected {expected_status}")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
