@@ -150,16 +150,78 @@ bool parseOption(const char* szOption) {
   return true;
 }
 
+// Returns the length of the thousands separator that starts at pC, or 0:
+// a comma, full stop or apostrophe, or a no-break space, which is the byte
+// 0xA0 or 0xFF in the consoles' code pages and C2 A0 or E2 80 AF in UTF-8.
+int separatorLength(const char* pC) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(pC);
+  if (p[0] == ',' || p[0] == '.' || p[0] == '\'' || p[0] == 0xA0 || p[0] == 0xFF) return 1;
+  if (p[0] == 0xC2 && p[1] == 0xA0) return 2;
+  if (p[0] == 0xE2 && p[1] == 0x80 && p[2] == 0xAF) return 3;
+  return 0;
+}
+
 // Copies the size field that starts after pC's whitespace into szData,
 // leaving out thousands separators. The field ends at whitespace or at the
 // end of the line. A piece is at most kMaxPiece characters, so the field fits.
 void extractField(const char* pC, char* szData) {
   pC = skipWhitespace(pC);
   char* pOut = szData;
-  for (; *pC != '\0' && !isWhitespace(*pC); pC++) {
-    if (*pC != ',') *pOut++ = *pC;
+  while (*pC != '\0' && !isWhitespace(*pC)) {
+    int nSeparator = separatorLength(pC);
+    if (nSeparator > 0) {
+      pC += nSeparator;
+    } else {
+      *pOut++ = *pC++;
+    }
   }
   *pOut = '\0';
+}
+
+const char* fieldEnd(const char* pC) {
+  while (*pC != '\0' && !isWhitespace(*pC)) pC++;
+  return pC;
+}
+
+// A field that may hold a size: digits, or an entry type such as <DIR>.
+bool startsSize(const char* pC) { return isDigit(*pC) || *pC == '<'; }
+
+// A word after the time of day, such as PM, or a. m. in two fields.
+bool isTimeMarker(const char* pC) {
+  if (*pC == '\0' || *pC == '<') return false;
+  for (; *pC != '\0' && !isWhitespace(*pC); pC++) {
+    if (isDigit(*pC)) return false;
+  }
+  return true;
+}
+
+// Skips one or two marker fields after the time of day when a size field
+// follows them; otherwise the first field after the time is the size field.
+const char* skipTimeMarker(const char* pC) {
+  const char* pField = skipWhitespace(pC);
+  for (int nMarkers = 0; nMarkers < 2 && isTimeMarker(pField); nMarkers++) {
+    pField = skipWhitespace(fieldEnd(pField));
+    if (startsSize(pField)) return pField;
+  }
+  return pC;
+}
+
+// The newer shell's table marks a directory by a mode such as d----- or d-r--.
+bool isDirectoryMode(const char* szLine) {
+  if (szLine[0] != 'd') return false;
+  const char* pC = szLine;
+  for (; *pC != '\0' && !isWhitespace(*pC); pC++) {
+    if (std::strchr("darhsl-", *pC) == nullptr) return false;
+  }
+  return pC - szLine == 5 || pC - szLine == 6;
+}
+
+// <DIR>, <JUNCTION>, <SYMLINKD> and their translations are not files; a
+// <SYMLINK> is a link to a file and counts as one, of 0 bytes.
+bool isDirectoryEntry(const char* szField) {
+  std::size_t n = std::strlen(szField);
+  return n >= 2 && szField[0] == '<' && szField[n - 1] == '>' &&
+         std::strcmp(szField, "<SYMLINK>") != 0;
 }
 
 /// Schedule log: the size is the field after the first "-->".
@@ -171,20 +233,20 @@ int parseLineLog(const char* szLine, char* szData) {
 }
 
 /// Directory listing: a file's line starts with its date, then the time of
-/// day (the first colon), then the size. Header, directory, summary and
-/// "<DIR>" lines carry no size.
+/// day (the first colon), an optional marker such as PM, then the size.
+/// Header, directory, summary and "<DIR>" lines carry no size.
 int parseLineDirListing(const char* szLine, char* szData) {
   szData[0] = '\0';
   if (szLine[0] == '\0' || isWhitespace(szLine[0])) return 0;
   if (std::strstr(szLine, "<DIR>") != nullptr || std::strstr(szLine, "File(s)") != nullptr) {
     return 0;
   }
+  if (isDirectoryMode(szLine)) return 0;
   const char* pC = std::strchr(szLine, ':');
   if (pC == nullptr) return 0;
-  for (pC++; *pC != '\0' && !isWhitespace(*pC); pC++) {
-    // the rest of the time of day, such as the 02p of 11:02p
-  }
-  extractField(pC, szData);
+  pC = fieldEnd(pC + 1);  // the rest of the time of day, such as the 02p of 11:02p
+  extractField(skipTimeMarker(pC), szData);
+  if (isDirectoryEntry(szData)) szData[0] = '\0';
   return 0;
 }
 
@@ -333,7 +395,9 @@ int update(int argc, char** argv) {
   startReading(stream);
   static char szLine[kMaxPiece + 1];
   static char szData[1024];
+  uint64_t nLines = 0;
   while (readPiece(szLine)) {
+    nLines++;
     if (nParseType == 0) {
       parseLineLog(szLine, szData);
     } else {
@@ -349,6 +413,11 @@ int update(int argc, char** argv) {
     nStatus = kExitFailure;
   }
   displayResults();
+  if (nLines > 0 && nTotal == 0) {
+    std::fprintf(stderr,
+                 "warning: no file sizes found; check that the option (-d or -l) matches the "
+                 "listing\n");
+  }
   std::fclose(stream);
   return nStatus;
 }

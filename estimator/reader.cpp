@@ -3,12 +3,16 @@
 #include <cerrno>
 #include <cstring>
 
+#include "utf16.h"
+
 namespace {
 
 // A piece needs one character more than its own length in view: a carriage
 // return in its last place may be the first half of a line end.
 const std::size_t kLookahead = kMaxPiece + 1;
 const std::size_t kBlockSize = 1 << 20;
+const std::size_t kRawBlockSize = 1 << 19;  // UTF-16 input, before conversion
+const std::size_t kSniffSize = 64;          // bytes that decide the encoding
 const unsigned char kEndOfText = 26;
 
 std::FILE* gStream = nullptr;
@@ -18,6 +22,77 @@ std::size_t gEnd = 0;       // end of the text read so far
 bool gInputEnded = false;   // end of file, byte 26 or a read error
 int gReadErrno = 0;
 
+// The raw bytes read to decide the encoding, handed out again before the rest.
+unsigned char gPrefix[kSniffSize];
+std::size_t gPrefixPos = 0;
+std::size_t gPrefixLen = 0;
+bool gRawEnded = false;
+
+bool gUtf16 = false;
+Utf16State gUtf16State;
+unsigned char gRaw[kRawBlockSize];
+
+// Reads up to n raw bytes of the file, the sniffed prefix first.
+std::size_t readRaw(unsigned char* pDst, std::size_t n) {
+  std::size_t nGot = 0;
+  if (gPrefixPos < gPrefixLen) {
+    nGot = gPrefixLen - gPrefixPos < n ? gPrefixLen - gPrefixPos : n;
+    std::memcpy(pDst, gPrefix + gPrefixPos, nGot);
+    gPrefixPos += nGot;
+  }
+  if (nGot == n || gRawEnded) return nGot;
+  errno = 0;
+  std::size_t nRead = std::fread(pDst + nGot, 1, n - nGot, gStream);
+  if (nRead < n - nGot) {  // a short read is the end of the file or an error
+    gRawEnded = true;
+    if (std::ferror(gStream)) gReadErrno = errno != 0 ? errno : EIO;
+  }
+  return nGot + nRead;
+}
+
+bool alternatesWithZero(const unsigned char* p, std::size_t n) {
+  for (std::size_t i = 0; i + 1 < n; i += 2) {
+    if (p[i] == 0 || p[i + 1] != 0) return false;
+  }
+  return true;
+}
+
+// Looks at the first bytes: a UTF-8 byte-order mark is dropped; a UTF-16
+// mark, or ASCII text interleaved with zero bytes, selects UTF-16.
+void sniffEncoding() {
+  gPrefixLen = readRaw(gPrefix, kSniffSize);
+  gPrefixPos = 0;
+  gUtf16 = false;
+  gUtf16State = Utf16State();
+  if (gPrefixLen >= 3 && gPrefix[0] == 0xEF && gPrefix[1] == 0xBB && gPrefix[2] == 0xBF) {
+    gPrefixPos = 3;
+  } else if (gPrefixLen >= 2 && gPrefix[0] == 0xFF && gPrefix[1] == 0xFE) {
+    gUtf16 = true;
+    gPrefixPos = 2;
+  } else if (gPrefixLen >= 2 && gPrefix[0] == 0xFE && gPrefix[1] == 0xFF) {
+    gUtf16 = true;
+    gUtf16State.bBigEndian = true;
+    gPrefixPos = 2;
+  } else if (gPrefixLen >= 8 && alternatesWithZero(gPrefix, gPrefixLen & ~std::size_t{1})) {
+    gUtf16 = true;
+  }
+}
+
+// Appends text after gEnd, n bytes at most, converting UTF-16 on the way.
+// Returns the number of bytes added; 0 means the input has no more text.
+std::size_t readText(std::size_t n) {
+  if (!gUtf16) return readRaw(gBlock + gEnd, n);
+  std::size_t nRawMax = (n / 3 - 4) * 2;  // so that utf16OutputLimit(nRawMax) <= n
+  if (nRawMax > kRawBlockSize) nRawMax = kRawBlockSize;
+  std::size_t nText = 0;
+  while (nText == 0 && !(gRawEnded && gPrefixPos == gPrefixLen)) {
+    std::size_t nRaw = readRaw(gRaw, nRawMax);
+    bool bAtEnd = gRawEnded && gPrefixPos == gPrefixLen;
+    nText = decodeUtf16(gRaw, nRaw, bAtEnd, gUtf16State, gBlock + gEnd);
+  }
+  return nText;
+}
+
 // Reads more text after what is left, so that at least kLookahead characters
 // lie ahead of gPos unless the input ends first.
 void refill() {
@@ -26,12 +101,8 @@ void refill() {
   gPos = 0;
   gEnd = nLeft;
   while (!gInputEnded && gEnd < kLookahead) {
-    errno = 0;
-    std::size_t nRead = std::fread(gBlock + gEnd, 1, kBlockSize - gEnd, gStream);
-    if (nRead == 0) {
-      if (std::ferror(gStream)) gReadErrno = errno != 0 ? errno : EIO;
-      gInputEnded = true;
-    }
+    std::size_t nRead = readText(kBlockSize - gEnd);
+    if (nRead == 0) gInputEnded = true;
     void* pStop = std::memchr(gBlock + gEnd, kEndOfText, nRead);
     if (pStop != nullptr) {
       nRead = static_cast<std::size_t>(static_cast<unsigned char*>(pStop) - (gBlock + gEnd));
@@ -47,7 +118,9 @@ void startReading(std::FILE* stream) {
   gStream = stream;
   gPos = gEnd = 0;
   gInputEnded = false;
+  gRawEnded = false;
   gReadErrno = 0;
+  sniffEncoding();
 }
 
 bool readPiece(char* szLine) {
