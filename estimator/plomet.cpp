@@ -53,15 +53,47 @@ const char kTenKbLabel[] = "1KB..< 10KB";
 const char kHundredKbLabel[] = "10KB..< 100KB";
 const char kTenMbLabel[] = "100KB and up";
 
-bool isWhitespace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+// Space, tab, line feed, vertical tab, form feed and carriage return; no
+// other byte, whatever the locale. A table: this runs for most bytes read.
+struct WhitespaceTable {
+  bool abIs[256] = {};
+  constexpr WhitespaceTable() : abIs() {
+    const char szWhitespace[] = " \t\n\v\f\r";
+    for (const char* pC = szWhitespace; *pC != '\0'; pC++) abIs[static_cast<unsigned char>(*pC)] = true;
+  }
+};
+constexpr WhitespaceTable kWhitespace;
+
+bool isWhitespace(char c) { return kWhitespace.abIs[static_cast<unsigned char>(c)]; }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 const char* skipWhitespace(const char* pC) {
   while (isWhitespace(*pC)) pC++;
   return pC;
+}
+
+// Returns the number of leading bytes of the eight at pC that are blanks.
+int leadingBlanks(const char* pC) {
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  uint64_t nWord;
+  std::memcpy(&nWord, pC, sizeof nWord);
+  uint64_t nDiff = nWord ^ 0x2020202020202020ull;  // the first non-blank's lowest bits
+  return nDiff == 0 ? 8 : __builtin_ctzll(nDiff) / 8;
+#else
+  int n = 0;
+  while (n < 8 && pC[n] == ' ') n++;
+  return n;
+#endif
+}
+
+// skipWhitespace for the text of a piece, which is followed by kPieceSlack
+// readable bytes: sizes are right-aligned in wide columns, so runs of blanks
+// are skipped a word at a time.
+const char* skipLineWhitespace(const char* pC) {
+  static_assert(kPieceSlack >= 8, "a word is read at a time");
+  for (int nBlanks = 8; nBlanks == 8; pC += nBlanks) nBlanks = leadingBlanks(pC);
+  return skipWhitespace(pC);
 }
 
 // Letter case is folded for A to Z only, whatever the locale.
@@ -165,14 +197,20 @@ int separatorLength(const char* pC) {
 // leaving out thousands separators. The field ends at whitespace or at the
 // end of the line. A piece is at most kMaxPiece characters, so the field fits.
 void extractField(const char* pC, char* szData) {
-  pC = skipWhitespace(pC);
+  pC = skipLineWhitespace(pC);
   char* pOut = szData;
-  while (*pC != '\0' && !isWhitespace(*pC)) {
-    int nSeparator = separatorLength(pC);
-    if (nSeparator > 0) {
+  for (;;) {
+    char c = *pC;
+    if (isDigit(c)) {  // the common case first
+      *pOut++ = c;
+      pC++;
+    } else if (c == '\0' || isWhitespace(c)) {
+      break;
+    } else if (int nSeparator = separatorLength(pC)) {
       pC += nSeparator;
     } else {
-      *pOut++ = *pC++;
+      *pOut++ = c;
+      pC++;
     }
   }
   *pOut = '\0';
@@ -198,9 +236,9 @@ bool isTimeMarker(const char* pC) {
 // Skips one or two marker fields after the time of day when a size field
 // follows them; otherwise the first field after the time is the size field.
 const char* skipTimeMarker(const char* pC) {
-  const char* pField = skipWhitespace(pC);
+  const char* pField = skipLineWhitespace(pC);
   for (int nMarkers = 0; nMarkers < 2 && isTimeMarker(pField); nMarkers++) {
-    pField = skipWhitespace(fieldEnd(pField));
+    pField = skipLineWhitespace(fieldEnd(pField));
     if (startsSize(pField)) return pField;
   }
   return pC;
@@ -219,26 +257,35 @@ bool isDirectoryMode(const char* szLine) {
 // <DIR>, <JUNCTION>, <SYMLINKD> and their translations are not files; a
 // <SYMLINK> is a link to a file and counts as one, of 0 bytes.
 bool isDirectoryEntry(const char* szField) {
+  if (szField[0] != '<') return false;
   std::size_t n = std::strlen(szField);
-  return n >= 2 && szField[0] == '<' && szField[n - 1] == '>' &&
-         std::strcmp(szField, "<SYMLINK>") != 0;
+  return n >= 2 && szField[n - 1] == '>' && std::strcmp(szField, "<SYMLINK>") != 0;
 }
 
 /// Schedule log: the size is the field after the first "-->".
 int parseLineLog(const char* szLine, char* szData) {
   szData[0] = '\0';
-  const char* pC = std::strstr(szLine, "-->");
-  if (pC != nullptr) extractField(pC + 3, szData);
+  // Find each '>' and look back: faster than a search for all three.
+  for (const char* pC = std::strchr(szLine, '>'); pC != nullptr; pC = std::strchr(pC + 1, '>')) {
+    if (pC - szLine >= 2 && pC[-1] == '-' && pC[-2] == '-') {
+      extractField(pC + 1, szData);
+      break;
+    }
+  }
   return 0;
 }
 
 /// Directory listing: a file's line starts with its date, then the time of
 /// day (the first colon), an optional marker such as PM, then the size.
 /// Header, directory, summary and "<DIR>" lines carry no size.
-int parseLineDirListing(const char* szLine, char* szData) {
+int parseLineDirListing(const char* szLine, std::size_t nLength, char* szData) {
   szData[0] = '\0';
   if (szLine[0] == '\0' || isWhitespace(szLine[0])) return 0;
-  if (std::strstr(szLine, "<DIR>") != nullptr || std::strstr(szLine, "File(s)") != nullptr) {
+  // Most lines hold neither a < nor a (: two quick scans of nLength bytes
+  // rule both words out. The text may end earlier, at a NUL, hence strstr.
+  if ((std::memchr(szLine, '<', nLength) != nullptr ||
+       std::memchr(szLine, '(', nLength) != nullptr) &&
+      (std::strstr(szLine, "<DIR>") != nullptr || std::strstr(szLine, "File(s)") != nullptr)) {
     return 0;
   }
   if (isDirectoryMode(szLine)) return 0;
@@ -365,10 +412,13 @@ int displayResults() {
   return 0;
 }
 
-// Echoes a parsed line and its size text.
-void echoLine(const char* szLine, const char* szData) {
+// Echoes a parsed line and its size text. A NUL ends the line's text, its
+// line feed included.
+void echoLine(const Piece& piece, const char* szData) {
   outText(nParseType == 0 ? "parseLineLog( line: " : "parseDirListing( line: ");
-  outText(szLine);
+  std::size_t nText = std::strlen(piece.szText);
+  outWrite(piece.szText, nText);
+  if (piece.bLineFeed && nText == piece.nLength) outText("\n");
   outText(", data: ");
   outText(szData);
   outText(" )\n");
@@ -393,17 +443,18 @@ int update(int argc, char** argv) {
     return kExitFailure;
   }
   startReading(stream);
-  static char szLine[kMaxPiece + 1];
   static char szData[1024];
   uint64_t nLines = 0;
-  while (readPiece(szLine)) {
+  Piece piece;
+  while (readPiece(piece)) {
+    const char* szLine = piece.szText;
     nLines++;
     if (nParseType == 0) {
       parseLineLog(szLine, szData);
     } else {
-      parseLineDirListing(szLine, szData);
+      parseLineDirListing(szLine, piece.nLength, szData);
     }
-    if (bVerbose) echoLine(szLine, szData);
+    if (bVerbose) echoLine(piece, szData);
     processResults(szData);
   }
   int nStatus = kExitOk;

@@ -16,7 +16,7 @@ const std::size_t kSniffSize = 64;          // bytes that decide the encoding
 const unsigned char kEndOfText = 26;
 
 std::FILE* gStream = nullptr;
-unsigned char gBlock[kBlockSize];
+unsigned char gBlock[kBlockSize + kPieceSlack];
 std::size_t gPos = 0;       // start of the next piece in gBlock
 std::size_t gEnd = 0;       // end of the text read so far
 bool gInputEnded = false;   // end of file, byte 26 or a read error
@@ -120,39 +120,44 @@ void startReading(std::FILE* stream) {
   gInputEnded = false;
   gRawEnded = false;
   gReadErrno = 0;
+  gPrefixPos = gPrefixLen = 0;  // nothing of an earlier stream is handed out
   sniffEncoding();
 }
 
-bool readPiece(char* szLine) {
+bool readPiece(Piece& piece) {
   if (gEnd - gPos < kLookahead) refill();
   std::size_t nAhead = gEnd - gPos;
   if (nAhead == 0) return false;
 
-  const unsigned char* pStart = gBlock + gPos;
+  char* pStart = reinterpret_cast<char*>(gBlock + gPos);
   std::size_t nWindow = nAhead < kLookahead ? nAhead : kLookahead;
-  const void* pFound = std::memchr(pStart, '\n', nWindow);
-  std::size_t nTake;  // characters of the piece, as read
-  std::size_t nUsed;  // bytes of input it consumes
+  const char* pFound = static_cast<const char*>(std::memchr(pStart, '\n', nWindow));
   if (pFound != nullptr) {
-    std::size_t nLineFeed = static_cast<std::size_t>(static_cast<const unsigned char*>(pFound) - pStart);
+    std::size_t nLineFeed = static_cast<std::size_t>(pFound - pStart);
     bool bCrLf = nLineFeed > 0 && pStart[nLineFeed - 1] == '\r';
-    std::size_t nText = bCrLf ? nLineFeed : nLineFeed + 1;  // the line once CR LF is LF
-    if (nText <= kMaxPiece) {
-      std::memcpy(szLine, pStart, nText);
-      szLine[nText - 1] = '\n';
-      szLine[nText] = '\0';
+    std::size_t nLength = bCrLf ? nLineFeed - 1 : nLineFeed;  // once CR LF is LF
+    if (nLength < kMaxPiece) {
+      // The text is used where it lies: its line end becomes its NUL.
+      pStart[nLength] = '\0';
       gPos += nLineFeed + 1;
+      piece.szText = pStart;
+      piece.nLength = nLength;
+      piece.bLineFeed = true;
       return true;
     }
   }
   // No line end within reach: a full piece, or the rest of the input. Such a
   // piece never holds the carriage return of a CR LF pair, which lies beyond
-  // kMaxPiece characters.
-  nTake = nAhead < kMaxPiece ? nAhead : kMaxPiece;
-  nUsed = nTake;
-  std::memcpy(szLine, pStart, nTake);
-  szLine[nTake] = '\0';
-  gPos += nUsed;
+  // kMaxPiece characters. Its NUL would overwrite the next piece, so it is
+  // copied out.
+  static char szPiece[kMaxPiece + 1 + kPieceSlack];
+  std::size_t nLength = nAhead < kMaxPiece ? nAhead : kMaxPiece;
+  std::memcpy(szPiece, pStart, nLength);
+  szPiece[nLength] = '\0';
+  gPos += nLength;
+  piece.szText = szPiece;
+  piece.nLength = nLength;
+  piece.bLineFeed = false;
   return true;
 }
 

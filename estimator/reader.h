@@ -17,13 +17,22 @@
 
 const std::size_t kMaxPiece = 255;
 
+/// Bytes that may be read, though not used, after the NUL that ends a piece.
+const std::size_t kPieceSlack = 8;
+
 /// Starts reading the open stream (opened in binary mode) from its start.
 void startReading(std::FILE* stream);
 
-/// Copies the next piece into szLine, which has room for kMaxPiece + 1
-/// characters, and ends it with a NUL. Returns false, leaving szLine alone,
-/// when the input has ended or a read failed.
-bool readPiece(char* szLine);
+/// One piece of the listing.
+struct Piece {
+  const char* szText;     // its characters, ended by a NUL; valid until the next read
+  std::size_t nLength;    // characters before the line feed, NUL bytes included
+  bool bLineFeed;         // the piece ended with a line feed (not part of szText)
+};
+
+/// Reads the next piece. Returns false, leaving piece alone, when the input
+/// has ended or a read failed.
+bool readPiece(Piece& piece);
 
 /// Returns 0, or the error number of the read that failed and ended the input.
 int readError();
