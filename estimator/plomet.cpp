@@ -11,9 +11,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "int64.h"
 #include "output.h"
+#include "progress.h"
 #include "reader.h"
 
 namespace {
@@ -443,12 +446,17 @@ int update(int argc, char** argv) {
     return kExitFailure;
   }
   startReading(stream);
+  std::error_code error;
+  std::uintmax_t nFileSize = std::filesystem::file_size(szFilename, error);
+  startProgress(error ? 0 : nFileSize);
   static char szData[1024];
   uint64_t nLines = 0;
   Piece piece;
   while (readPiece(piece)) {
     const char* szLine = piece.szText;
-    nLines++;
+    if (++nLines % 16384 == 0) {
+      showProgress(bytesRead(), nLines, nOneKB + nTenKB + nHundredKB + nTenMB);
+    }
     if (nParseType == 0) {
       parseLineLog(szLine, szData);
     } else {
@@ -457,6 +465,7 @@ int update(int argc, char** argv) {
     if (bVerbose) echoLine(piece, szData);
     processResults(szData);
   }
+  endProgress();
   int nStatus = kExitOk;
   if (readError() != 0) {
     outFlush();  // what was echoed comes before the message

@@ -21,6 +21,7 @@ std::size_t gPos = 0;       // start of the next piece in gBlock
 std::size_t gEnd = 0;       // end of the text read so far
 bool gInputEnded = false;   // end of file, byte 26 or a read error
 int gReadErrno = 0;
+std::uint64_t gBytesRead = 0;
 
 // The raw bytes read to decide the encoding, handed out again before the rest.
 unsigned char gPrefix[kSniffSize];
@@ -43,6 +44,7 @@ std::size_t readRaw(unsigned char* pDst, std::size_t n) {
   if (nGot == n || gRawEnded) return nGot;
   errno = 0;
   std::size_t nRead = std::fread(pDst + nGot, 1, n - nGot, gStream);
+  gBytesRead += nRead;
   if (nRead < n - nGot) {  // a short read is the end of the file or an error
     gRawEnded = true;
     if (std::ferror(gStream)) gReadErrno = errno != 0 ? errno : EIO;
@@ -121,6 +123,7 @@ void startReading(std::FILE* stream) {
   gRawEnded = false;
   gReadErrno = 0;
   gPrefixPos = gPrefixLen = 0;  // nothing of an earlier stream is handed out
+  gBytesRead = 0;
   sniffEncoding();
 }
 
@@ -160,5 +163,7 @@ bool readPiece(Piece& piece) {
   piece.bLineFeed = false;
   return true;
 }
+
+std::uint64_t bytesRead() { return gBytesRead; }
 
 int readError() { return gReadErrno; }

@@ -13,6 +13,7 @@
 #define PLOMET_ESTIMATOR_READER_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 const std::size_t kMaxPiece = 255;
@@ -33,6 +34,9 @@ struct Piece {
 /// Reads the next piece. Returns false, leaving piece alone, when the input
 /// has ended or a read failed.
 bool readPiece(Piece& piece);
+
+/// Returns the number of bytes taken from the file so far.
+std::uint64_t bytesRead();
 
 /// Returns 0, or the error number of the read that failed and ended the input.
 int readError();
