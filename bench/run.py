@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""Benchmarks plomet against wc -l and awk on synthetic listings.
+
+Builds the release preset, generates a listing of each kind (about 200 MB by
+default), then runs plomet, wc -l and the awk tally (mawk, and gawk when
+installed) in alternation, several rounds, and prints the median wall times,
+their ratios to wc -l, and the peak resident memory of each command. Then it
+measures plomet's peak memory on a small and a large listing.
+
+    bench/run.py [--mb 200] [--rounds 5] [--big-mb 2000] [--dir build/bench]
+
+The machine is noisy: compare the ratios measured within one run.
+"""
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+PLOMET = os.path.join(ROOT, "build", "release", "estimator", "plomet")
+GENLISTING = os.path.join(ROOT, "build", "release", "bench", "genlisting")
+TALLY = os.path.join(ROOT, "bench", "tally.awk")
+RATES = ["35", "233", "457", "449"]
+BYTES_PER_LINE = {"dir": 64, "log": 114}  # what genlisting writes, on average
+
+
+def timed(argv):
+    """Runs argv with its output discarded; returns (seconds, peak KiB).
+
+    GNU time reports the peak: a child forked from this interpreter would
+    count the interpreter's own pages."""
+    report = os.path.join(os.environ.get("TMPDIR", "/tmp"), f"plomet-bench-{os.getpid()}")
+    start = time.perf_counter()
+    subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report] + argv,
+                   stdout=subprocess.DEVNULL, check=True)
+    elapsed = time.perf_counter() - start
+    with open(report) as f:
+        peak = int(f.read().split()[-1])
+    os.remove(report)
+    return elapsed, peak
+
+
+def generate(kind, megabytes, path):
+    if os.path.exists(path) and os.path.getsize(path) > megabytes * 900_000:
+        return
+    lines = megabytes * 1_000_000 // BYTES_PER_LINE[kind]
+    with open(path, "wb") as out:
+        subprocess.run([GENLISTING, kind, str(lines)], stdout=out, check=True)
+
+
+def commands(kind, path):
+    option = "-d" if kind == "dir" else "-l"
+    cmds = {"plomet": [PLOMET, option, path] + RATES, "wc -l": ["wc", "-l", path]}
+    for awk in ("mawk", "gawk"):
+        if shutil.which(awk):
+            cmds[awk] = [awk, "-v", "kind=" + option[1], "-f", TALLY, path]
+    return cmds
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--mb", type=int, default=200)
+    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--big-mb", type=int, default=2000)
+    parser.add_argument("--dir", default=os.path.join(ROOT, "build", "bench"))
+    opts = parser.parse_args()
+
+    subprocess.run(["cmake", "--workflow", "--preset", "release"], cwd=ROOT, check=True,
+                   stdout=subprocess.DEVNULL)
+    os.makedirs(opts.dir, exist_ok=True)
+
+    print(f"{'kind':5} {'command':8} {'median s':>9} {'x wc -l':>8} {'peak KiB':>9}")
+    for kind in ("dir", "log"):
+        path = os.path.join(opts.dir, f"{kind}-{opts.mb}mb.txt")
+        generate(kind, opts.mb, path)
+        cmds = commands(kind, path)
+        for argv in cmds.values():  # warm the page cache
+            timed(argv)
+        times = {name: [] for name in cmds}
+        peaks = {name: 0 for name in cmds}
+        for _ in range(opts.rounds):
+            for name, argv in cmds.items():
+                seconds, peak = timed(argv)
+                times[name].append(seconds)
+                peaks[name] = max(peaks[name], peak)
+        wc = statistics.median(times["wc -l"])
+        size_mb = os.path.getsize(path) / 1e6
+        for name in cmds:
+            median = statistics.median(times[name])
+            print(f"{kind:5} {name:8} {median:9.3f} {median / wc:8.2f} {peaks[name]:9d}"
+                  + (f"   ({size_mb:.0f} MB, {size_mb / median:.0f} MB/s)" if name == "plomet" else ""))
+
+    print()
+    print("plomet peak memory")
+    for megabytes in (20, opts.big_mb):
+        path = os.path.join(opts.dir, f"dir-{megabytes}mb.txt")
+        generate("dir", megabytes, path)
+        seconds, peak = timed([PLOMET, "-d", path] + RATES)
+        print(f"  {os.path.getsize(path) / 1e6:7.0f} MB listing: {peak / 1024:5.1f} MiB, {seconds:.2f} s")
+
+
+if __name__ == "__main__":
+    main()
