@@ -1,0 +1,4 @@
+# A directory opens for reading, but reading it fails.
+import os
+
+os.mkdir("adir")
