@@ -111,7 +111,7 @@ void writeScheduleLog(uint64_t nLines, uint64_t& nFiles, uint64_t& nBytes) {
     putGrouped(szSize, 14, nSize);
     char szName[128];
     putName(szName, static_cast<unsigned>(next() % 10));
-    std::printf("12/07/2026 %02u:%02u:%02u Normal File-->%s /srv/share/dept%02u/projects/%s [Sent]\n",
+    std::printf("12/07/2026 %02u:%02u:%02u Sending file-->%s /srv/share/dept%02u/projects/%s [done]\n",
                 nSecond / 3600, nSecond / 60 % 60, nSecond % 60, szSize,
                 static_cast<unsigned>(next() % 100), szName);
   }
