@@ -493,6 +493,11 @@ int finish(int nStatus) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Every run starts from nothing, also when main runs more than once in a
+  // process, as under the fuzzer.
+  nParseType = 0;
+  bVerbose = 0;
+  nOneKB = nTenKB = nHundredKB = nTenMB = nTotal = 0;
   i64OneKB = Make64(0);
   i64TenKB = Make64(0);
   i64HundredKB = Make64(0);
