@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -42,11 +43,19 @@ void outFormat(const char* szFormat, ...) {
   char szBuf[1024];
   va_list args;
   va_start(args, szFormat);
+  va_list argsAgain;
+  va_copy(argsAgain, args);
   int n = std::vsnprintf(szBuf, sizeof szBuf, szFormat, args);
   va_end(args);
-  if (n < 0) return;
-  outWrite(szBuf, static_cast<std::size_t>(n) < sizeof szBuf ? static_cast<std::size_t>(n)
-                                                             : sizeof szBuf - 1);
+  if (n >= 0 && static_cast<std::size_t>(n) < sizeof szBuf) {
+    outWrite(szBuf, static_cast<std::size_t>(n));
+  } else if (n >= 0) {
+    // A long file or program name: rare, so a buffer of the right size is made for it.
+    std::vector<char> text(static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(text.data(), text.size(), szFormat, argsAgain);
+    outWrite(text.data(), static_cast<std::size_t>(n));
+  }
+  va_end(argsAgain);
 }
 
 int outFlush() {

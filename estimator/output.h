@@ -15,7 +15,7 @@ void outWrite(const char* p, std::size_t n);
 /// Appends the NUL-terminated text sz to standard output.
 void outText(const char* sz);
 
-/// Appends printf-style formatted text (at most 1023 bytes) to standard output.
+/// Appends printf-style formatted text, of any length, to standard output.
 void outFormat(const char* szFormat, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
