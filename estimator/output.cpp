@@ -39,7 +39,8 @@ void outWrite(const char* p, std::size_t n) {
 
 void outText(const char* sz) { outWrite(sz, std::strlen(sz)); }
 
-void outFormat(const char* szFormat, ...) {
+// printf's own formats are the point here, so this is a C-style variadic.
+void outFormat(const char* szFormat, ...) {  // NOLINT(cert-dcl50-cpp)
   char szBuf[1024];
   va_list args;
   va_start(args, szFormat);

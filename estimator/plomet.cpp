@@ -47,9 +47,9 @@ int64 i64TenMB;
 int64 i64Total;
 
 // Upper bounds (exclusive) of size classes 1 to 3, in bytes.
-const uint64_t kOneKbLimit = 5 * 1024;
-const uint64_t kTenKbLimit = 50 * 1024;
-const uint64_t kHundredKbLimit = 500 * 1024;
+const uint64_t kOneKbLimit = uint64_t{5} * 1024;
+const uint64_t kTenKbLimit = uint64_t{50} * 1024;
+const uint64_t kHundredKbLimit = uint64_t{500} * 1024;
 
 const char kOneKbLabel[] = "0..< 1KB";
 const char kTenKbLabel[] = "1KB..< 10KB";
@@ -94,6 +94,7 @@ int leadingBlanks(const char* pC) {
 // readable bytes: sizes are right-aligned in wide columns, so runs of blanks
 // are skipped a word at a time.
 const char* skipLineWhitespace(const char* pC) {
+  // cppcheck-suppress knownConditionTrueFalse
   static_assert(kPieceSlack >= 8, "a word is read at a time");
   for (int nBlanks = 8; nBlanks == 8; pC += nBlanks) nBlanks = leadingBlanks(pC);
   return skipWhitespace(pC);
@@ -202,18 +203,12 @@ int separatorLength(const char* pC) {
 void extractField(const char* pC, char* szData) {
   pC = skipLineWhitespace(pC);
   char* pOut = szData;
-  for (;;) {
-    char c = *pC;
-    if (isDigit(c)) {  // the common case first
-      *pOut++ = c;
-      pC++;
-    } else if (c == '\0' || isWhitespace(c)) {
-      break;
-    } else if (int nSeparator = separatorLength(pC)) {
+  while (*pC != '\0' && !isWhitespace(*pC)) {
+    int nSeparator = isDigit(*pC) ? 0 : separatorLength(pC);  // digits first: most are
+    if (nSeparator > 0) {
       pC += nSeparator;
     } else {
-      *pOut++ = c;
-      pC++;
+      *pOut++ = *pC++;
     }
   }
   *pOut = '\0';

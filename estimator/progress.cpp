@@ -18,14 +18,13 @@ namespace {
 
 typedef std::chrono::steady_clock Clock;
 
-const auto kQuietStart = std::chrono::milliseconds(1000);
-const auto kRefresh = std::chrono::milliseconds(250);
+constexpr std::chrono::milliseconds kQuietStart(1000);
+constexpr std::chrono::milliseconds kRefresh(250);
 
 bool gbEnabled = false;
 bool gbShown = false;
 std::uint64_t gnFileSize = 0;
-Clock::time_point gStart;
-Clock::time_point gNext;  // the next refresh is due then
+Clock::rep gnNextTick = 0;  // the next refresh is due then, in clock ticks
 int gnWidth = 0;          // of the text on screen, to erase it
 
 }  // namespace
@@ -34,15 +33,14 @@ void startProgress(std::uint64_t nFileSize) {
   gbEnabled = PLOMET_ISATTY(PLOMET_STDERR_FD) != 0;
   gbShown = false;
   gnFileSize = nFileSize;
-  gStart = Clock::now();
-  gNext = gStart + kQuietStart;
+  gnNextTick = (Clock::now() + kQuietStart).time_since_epoch().count();
 }
 
 void showProgress(std::uint64_t nBytesRead, std::uint64_t nLines, std::uint64_t nFiles) {
   if (!gbEnabled) return;
   Clock::time_point now = Clock::now();
-  if (now < gNext) return;
-  gNext = now + kRefresh;
+  if (now.time_since_epoch().count() < gnNextTick) return;
+  gnNextTick = (now + kRefresh).time_since_epoch().count();
   char szText[128];
   int nWidth;
   if (gnFileSize > 0) {
