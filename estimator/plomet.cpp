@@ -14,6 +14,11 @@
 #include <filesystem>
 #include <system_error>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "int64.h"
 #include "output.h"
 #include "progress.h"
@@ -422,6 +427,14 @@ void echoLine(const Piece& piece, const char* szData) {
   outText(" )\n");
 }
 
+// Standard input, read as bytes like any listing file.
+std::FILE* openStandardInput() {
+#ifdef _WIN32
+  _setmode(_fileno(stdin), _O_BINARY);
+#endif
+  return stdin;
+}
+
 /// Reads the arguments, then the whole listing, and prints the report.
 /// Returns the exit status.
 int update(int argc, char** argv) {
@@ -435,14 +448,17 @@ int update(int argc, char** argv) {
   nHundredKbSec = parseRate(argv[5]);
   nTenMbSec = parseRate(argv[6]);
 
-  std::FILE* stream = std::fopen(szFilename, "rb");
+  // "-" is standard input, so that a listing can be piped in; a file named
+  // "-" is reached as "./-".
+  bool bStandardInput = std::strcmp(szFilename, "-") == 0;
+  std::FILE* stream = bStandardInput ? openStandardInput() : std::fopen(szFilename, "rb");
   if (stream == nullptr) {
     outFormat("File %s could not be opened\n", szFilename);
     return kExitFailure;
   }
   startReading(stream);
   std::error_code error;
-  std::uintmax_t nFileSize = std::filesystem::file_size(szFilename, error);
+  std::uintmax_t nFileSize = bStandardInput ? 0 : std::filesystem::file_size(szFilename, error);
   startProgress(error ? 0 : nFileSize);
   static char szData[1024];
   uint64_t nLines = 0;
@@ -473,7 +489,7 @@ int update(int argc, char** argv) {
                  "warning: no file sizes found; check that the option (-d or -l) matches the "
                  "listing\n");
   }
-  std::fclose(stream);
+  if (!bStandardInput) std::fclose(stream);
   return nStatus;
 }
 
