@@ -2,7 +2,8 @@
 """Benchmarks plomet against wc -l and awk on synthetic listings.
 
 Builds the release preset, generates a listing of each kind (about 200 MB by
-default), then runs plomet, wc -l and the awk tally (mawk, and gawk when
+default), then runs plomet, wc -l, linescan (only finds each line end: the
+floor for a line-by-line reader) and the awk tally (mawk, and gawk when
 installed) in alternation, several rounds, and prints the median wall times,
 their ratios to wc -l, and the peak resident memory of each command. Then it
 measures plomet's peak memory on a small and a large listing.
@@ -22,6 +23,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PLOMET = os.path.join(ROOT, "build", "release", "estimator", "plomet")
 GENLISTING = os.path.join(ROOT, "build", "release", "bench", "genlisting")
+LINESCAN = os.path.join(ROOT, "build", "release", "bench", "linescan")
 TALLY = os.path.join(ROOT, "bench", "tally.awk")
 RATES = ["35", "233", "457", "449"]
 BYTES_PER_LINE = {"dir": 64, "log": 114}  # what genlisting writes, on average
@@ -53,7 +55,8 @@ def generate(kind, megabytes, path):
 
 def commands(kind, path):
     option = "-d" if kind == "dir" else "-l"
-    cmds = {"plomet": [PLOMET, option, path] + RATES, "wc -l": ["wc", "-l", path]}
+    cmds = {"plomet": [PLOMET, option, path] + RATES, "wc -l": ["wc", "-l", path],
+            "linescan": [LINESCAN, path]}
     for awk in ("mawk", "gawk"):
         if shutil.which(awk):
             cmds[awk] = [awk, "-v", "kind=" + option[1], "-f", TALLY, path]
