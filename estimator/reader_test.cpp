@@ -1,5 +1,7 @@
 #include "reader.h"
 
+#include "utf16_testing.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -86,17 +88,6 @@ std::string firstDifference(const Pieces& actual, const Pieces& expected) {
   what += diff.first == actual.end() ? "(none)" : testing::PrintToString(*diff.first);
   what += " instead of ";
   return what + (diff.second == expected.end() ? "(none)" : testing::PrintToString(*diff.second));
-}
-
-std::string utf16Bytes(const std::u16string& units, bool bBigEndian) {
-  std::string bytes;
-  for (char16_t u : units) {
-    char lo = static_cast<char>(u & 0xFF);
-    char hi = static_cast<char>(u >> 8);
-    bytes += bBigEndian ? hi : lo;
-    bytes += bBigEndian ? lo : hi;
-  }
-  return bytes;
 }
 
 const std::string kBom = "\xEF\xBB\xBF";

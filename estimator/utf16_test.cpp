@@ -1,5 +1,7 @@
 #include "utf16.h"
 
+#include "utf16_testing.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,14 +15,7 @@ using Units = std::vector<unsigned>;
 const std::string kFffd = "\xEF\xBF\xBD";
 
 std::string bytesOf(const Units& units, bool bBigEndian) {
-  std::string bytes;
-  for (unsigned u : units) {
-    char lo = static_cast<char>(u & 0xFF);
-    char hi = static_cast<char>(u >> 8);
-    bytes += bBigEndian ? hi : lo;
-    bytes += bBigEndian ? lo : hi;
-  }
-  return bytes;
+  return utf16Bytes(std::u16string(units.begin(), units.end()), bBigEndian);
 }
 
 // Decodes one block into a buffer with a guard zone after the promised
