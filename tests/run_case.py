@@ -56,42 +56,49 @@ def run(binary, wrapper, case_dir, work):
 
     stdin = open(os.path.join(work, stdin_name), "rb") if stdin_name else subprocess.DEVNULL
     out_file = None
-    if stdout_target == "closed":
-        stdout = None
-    elif stdout_target:
-        out_file = open(stdout_target, "wb")
-        stdout = out_file
-    else:
-        stdout = subprocess.PIPE
 
     def close_stdout():
         if stdout_target == "closed":
             os.close(1)
 
     argv = wrapper + [binary] + args if wrapper else ["plomet"] + args
-    proc = subprocess.run(
-        argv,
-        executable=None if wrapper else binary,
-        cwd=work,
-        stdin=stdin,
-        stdout=stdout,
-        stderr=subprocess.PIPE,
-        preexec_fn=close_stdout if stdout_target == "closed" else None,
-        timeout=600,
-    )
-    for f in (stdin, out_file):
-        if hasattr(f, "close"):
-            f.close()
-    return proc.stdout or b"", proc.stderr, proc.returncode
+    # The output goes to files, not pipes: an emulator such as Wine may leave
+    # helper processes running that hold a pipe open, and reading the pipe to
+    # its end would wait for them to exit.
+    with tempfile.TemporaryFile() as out_tmp, tempfile.TemporaryFile() as err_tmp:
+        if stdout_target == "closed":
+            stdout = None
+        elif stdout_target:
+            out_file = open(stdout_target, "wb")
+            stdout = out_file
+        else:
+            stdout = out_tmp
+        proc = subprocess.run(
+            argv,
+            executable=None if wrapper else binary,
+            cwd=work,
+            stdin=stdin,
+            stdout=stdout,
+            stderr=err_tmp,
+            preexec_fn=close_stdout if stdout_target == "closed" else None,
+            timeout=600,
+        )
+        for f in (stdin, out_file):
+            if hasattr(f, "close"):
+                f.close()
+        out_tmp.seek(0)
+        err_tmp.seek(0)
+        return out_tmp.read(), err_tmp.read(), proc.returncode
 
 
 def normalise(data, binary, wrapper):
     if not wrapper:
         return data
     # Under an emulator the program sees its own path as its name and writes
-    # CR LF line ends: bring both back to the native form.
+    # CR LF line ends: bring both back to the native form. Wine shows a path
+    # of the host's file system as one on drive Z:.
     data = data.replace(b"\r\n", b"\n")
-    for name in (binary, os.path.basename(binary)):
+    for name in (binary, "Z:" + binary.replace("/", "\\"), os.path.basename(binary)):
         data = data.replace(name.encode(), b"plomet")
     return data
 
