@@ -10,6 +10,9 @@ A case is a directory under tests/cases holding:
   status    the expected exit status
   setup.py  optional: run first, in the case's working copy, to make inputs
             too large to keep in the repository
+  platforms optional: the systems the case applies to, "posix" or "windows",
+            for a case whose result the operating system decides; on any
+            other it is skipped (exit status 77)
 and any input files. The case runs in a temporary copy of its directory, with
 "plomet" as the program name, so the expected output is the same on every
 machine.
@@ -25,6 +28,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
+
+SKIPPED = 77  # the status CTest is told means "skipped"
 
 
 def parse_cmd(text):
@@ -108,11 +113,22 @@ def main():
     parser.add_argument("binary")
     parser.add_argument("case_dir")
     parser.add_argument("--wrapper", default="", help="command that runs the binary, e.g. wine")
+    parser.add_argument("--platform", default="posix" if os.name == "posix" else "windows",
+                        help="the system the binary is built for: posix or windows")
     parser.add_argument("--update", action="store_true")
     opts = parser.parse_args()
     binary = os.path.abspath(opts.binary)
     wrapper = shlex.split(opts.wrapper)
     case_dir = os.path.abspath(opts.case_dir)
+
+    platforms_path = os.path.join(case_dir, "platforms")
+    if os.path.exists(platforms_path):
+        platforms = open(platforms_path, encoding="utf-8").read().split()
+        if not platforms or set(platforms) - {"posix", "windows"}:
+            raise SystemExit(f"platforms must list posix, windows or both, not {platforms}")
+        if opts.platform not in platforms:
+            print(f"skipped: the case applies to {' '.join(platforms)}, not {opts.platform}")
+            return SKIPPED
 
     with tempfile.TemporaryDirectory(prefix="plomet-case-") as tmp:
         work = os.path.join(tmp, "work")
