@@ -1,0 +1,4 @@
+# A directory does not open as a file on Windows.
+import os
+
+os.mkdir("adir")
