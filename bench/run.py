@@ -2,11 +2,12 @@
 """Benchmarks plomet against wc -l and awk on synthetic listings.
 
 Builds the release preset, generates a listing of each kind (about 200 MB by
-default), then runs plomet, wc -l, linescan (only finds each line end: the
-floor for a line-by-line reader) and the awk tally (mawk, and gawk when
-installed) in alternation, several rounds, and prints the median wall times,
-their ratios to wc -l, and the peak resident memory of each command. Then it
-measures plomet's peak memory on a small and a large listing.
+default), then times plomet in alternation with wc -l and linescan (which
+only finds each line end: the floor for a line-by-line reader), and again with
+the awk tally (mawk, and gawk when installed), several rounds each, and prints the median wall times,
+their ratios (to wc -l for the line counters, to plomet for awk), and the peak
+resident memory of each command. Then it measures plomet's peak memory on a
+small and a large listing.
 
     bench/run.py [--mb 200] [--rounds 5] [--big-mb 2000] [--dir build/bench]
 
@@ -53,14 +54,36 @@ def generate(kind, megabytes, path):
         subprocess.run([GENLISTING, kind, str(lines)], stdout=out, check=True)
 
 
-def commands(kind, path):
+def command_sets(kind, path):
+    """Two sets, each timed in alternation of its own: plomet beside the line
+    counters, and plomet beside awk. A run of awk takes seconds and slows
+    whatever follows it on this machine, so mixing the sets would blur the
+    ratio to wc -l."""
     option = "-d" if kind == "dir" else "-l"
-    cmds = {"plomet": [PLOMET, option, path] + RATES, "wc -l": ["wc", "-l", path],
-            "linescan": [LINESCAN, path]}
+    plomet = [PLOMET, option, path] + RATES
+    counters = {"plomet": plomet, "wc -l": ["wc", "-l", path], "linescan": [LINESCAN, path]}
+    awks = {"plomet": plomet}
     for awk in ("mawk", "gawk"):
         if shutil.which(awk):
-            cmds[awk] = [awk, "-v", "kind=" + option[1], "-f", TALLY, path]
-    return cmds
+            awks[awk] = [awk, "-v", "kind=" + option[1], "-f", TALLY, path]
+    return counters, awks
+
+
+def alternate(cmds, rounds):
+    """Runs the commands in turn, rounds times; returns median seconds and peak KiB."""
+    for argv in cmds.values():  # warm the page cache
+        timed(argv)
+    times = {name: [] for name in cmds}
+    peaks = {name: 0 for name in cmds}
+    names = list(cmds)
+    for r in range(rounds):
+        # Each round starts with the next command, so that whatever one run
+        # leaves behind falls on all alike.
+        for name in names[r % len(names):] + names[:r % len(names)]:
+            seconds, peak = timed(cmds[name])
+            times[name].append(seconds)
+            peaks[name] = max(peaks[name], peak)
+    return {name: statistics.median(times[name]) for name in cmds}, peaks
 
 
 def main():
@@ -75,27 +98,18 @@ def main():
                    stdout=subprocess.DEVNULL)
     os.makedirs(opts.dir, exist_ok=True)
 
-    print(f"{'kind':5} {'command':8} {'median s':>9} {'x wc -l':>8} {'peak KiB':>9}")
+    print(f"{'kind':5} {'command':8} {'median s':>9} {'ratio':>7} {'peak KiB':>9}")
     for kind in ("dir", "log"):
         path = os.path.join(opts.dir, f"{kind}-{opts.mb}mb.txt")
         generate(kind, opts.mb, path)
-        cmds = commands(kind, path)
-        for argv in cmds.values():  # warm the page cache
-            timed(argv)
-        times = {name: [] for name in cmds}
-        peaks = {name: 0 for name in cmds}
-        for _ in range(opts.rounds):
-            for name, argv in cmds.items():
-                seconds, peak = timed(argv)
-                times[name].append(seconds)
-                peaks[name] = max(peaks[name], peak)
-        wc = statistics.median(times["wc -l"])
         size_mb = os.path.getsize(path) / 1e6
-        for name in cmds:
-            median = statistics.median(times[name])
-            print(f"{kind:5} {name:8} {median:9.3f} {median / wc:8.2f} {peaks[name]:9d}"
-                  + (f"   ({size_mb:.0f} MB, {size_mb / median:.0f} MB/s)" if name == "plomet" else ""))
-
+        counters, awks = command_sets(kind, path)
+        for cmds, base in ((counters, "wc -l"), (awks, "plomet")):
+            medians, peaks = alternate(cmds, opts.rounds)
+            for name in cmds:
+                ratio = medians[name] / medians[base]
+                note = f"   x {base}" if name != base else f"   ({size_mb:.0f} MB)"
+                print(f"{kind:5} {name:8} {medians[name]:9.3f} {ratio:7.2f} {peaks[name]:9d}{note}")
     print()
     print("plomet peak memory")
     for megabytes in (20, opts.big_mb):
