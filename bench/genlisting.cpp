@@ -15,8 +15,8 @@
 
 namespace {
 
-const char* const kExtensions[] = {".docx", ".pdf", ".jpg", ".txt", ".zip", ".csv", ".msg",
-                                   ".png", ".odt", ".log"};
+const char* const kExtensions[] = {".docx", ".pdf", ".jpg", ".txt", ".zip",
+                                   ".csv",  ".msg", ".png", ".odt", ".log"};
 
 uint64_t gState = 1;
 
@@ -50,11 +50,11 @@ void putGrouped(char* szOut, int nWidth, uint64_t n) {
   std::snprintf(szOut, 48, "%*s", nWidth, szGrouped);
 }
 
-const char* const kNames[] = {"Quarterly report", "invoice", "IMG_", "meeting notes", "backup",
-                              "customer data export", "mail archive", "scan", "draft contract",
-                              "server log"};
-const char* const kWords[] = {" final", " v2", " (copy)", " 2024", " reviewed", " signed", " old",
-                              " - summary", " draft", " new"};
+const char* const kNames[] = {
+    "Quarterly report",     "invoice",      "IMG_", "meeting notes",  "backup",
+    "customer data export", "mail archive", "scan", "draft contract", "server log"};
+const char* const kWords[] = {" final",  " v2",  " (copy)",    " 2024",  " reviewed",
+                              " signed", " old", " - summary", " draft", " new"};
 
 // A file name of realistic length: a stem, a few words, a number, an extension.
 void putName(char* szOut, unsigned nPick) {
@@ -62,7 +62,8 @@ void putName(char* szOut, unsigned nPick) {
   for (uint64_t nWords = next() % 4; nWords > 0; nWords--) {
     n += std::snprintf(szOut + n, 16, "%s", kWords[next() % 10]);
   }
-  std::snprintf(szOut + n, 24, " %04u%s", static_cast<unsigned>(next() % 10000), kExtensions[nPick]);
+  std::snprintf(szOut + n, 24, " %04u%s", static_cast<unsigned>(next() % 10000),
+                kExtensions[nPick]);
 }
 
 void writeDirListing(uint64_t nLines, uint64_t& nFiles, uint64_t& nBytes) {
@@ -111,9 +112,10 @@ void writeScheduleLog(uint64_t nLines, uint64_t& nFiles, uint64_t& nBytes) {
     putGrouped(szSize, 14, nSize);
     char szName[128];
     putName(szName, static_cast<unsigned>(next() % 10));
-    std::printf("12/07/2026 %02u:%02u:%02u Sending file-->%s /srv/share/dept%02u/projects/%s [done]\n",
-                nSecond / 3600, nSecond / 60 % 60, nSecond % 60, szSize,
-                static_cast<unsigned>(next() % 100), szName);
+    std::printf(
+        "12/07/2026 %02u:%02u:%02u Sending file-->%s /srv/share/dept%02u/projects/%s [done]\n",
+        nSecond / 3600, nSecond / 60 % 60, nSecond % 60, szSize,
+        static_cast<unsigned>(next() % 100), szName);
   }
 }
 

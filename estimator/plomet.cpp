@@ -67,7 +67,8 @@ struct WhitespaceTable {
   bool abIs[256] = {};
   constexpr WhitespaceTable() : abIs() {
     const char szWhitespace[] = " \t\n\v\f\r";
-    for (const char* pC = szWhitespace; *pC != '\0'; pC++) abIs[static_cast<unsigned char>(*pC)] = true;
+    for (const char* pC = szWhitespace; *pC != '\0'; pC++)
+      abIs[static_cast<unsigned char>(*pC)] = true;
   }
 };
 constexpr WhitespaceTable kWhitespace;
@@ -407,11 +408,14 @@ int displayResults() {
   // The warnings follow the report they explain.
   outFlush();
   bool bAverageUsed = !isZero(i64Total);
-  warnRate(kOneKbLabel, nOneKbSec, !isZero(i64OneKB) || (bAverageUsed && szAverageLabel == kOneKbLabel));
-  warnRate(kTenKbLabel, nTenKbSec, !isZero(i64TenKB) || (bAverageUsed && szAverageLabel == kTenKbLabel));
+  warnRate(kOneKbLabel, nOneKbSec,
+           !isZero(i64OneKB) || (bAverageUsed && szAverageLabel == kOneKbLabel));
+  warnRate(kTenKbLabel, nTenKbSec,
+           !isZero(i64TenKB) || (bAverageUsed && szAverageLabel == kTenKbLabel));
   warnRate(kHundredKbLabel, nHundredKbSec,
            !isZero(i64HundredKB) || (bAverageUsed && szAverageLabel == kHundredKbLabel));
-  warnRate(kTenMbLabel, nTenMbSec, !isZero(i64TenMB) || (bAverageUsed && szAverageLabel == kTenMbLabel));
+  warnRate(kTenMbLabel, nTenMbSec,
+           !isZero(i64TenMB) || (bAverageUsed && szAverageLabel == kTenMbLabel));
   return 0;
 }
 

@@ -25,7 +25,7 @@ bool gbEnabled = false;
 bool gbShown = false;
 std::uint64_t gnFileSize = 0;
 Clock::rep gnNextTick = 0;  // the next refresh is due then, in clock ticks
-int gnWidth = 0;          // of the text on screen, to erase it
+int gnWidth = 0;            // of the text on screen, to erase it
 
 }  // namespace
 
@@ -45,9 +45,9 @@ void showProgress(std::uint64_t nBytesRead, std::uint64_t nLines, std::uint64_t 
   int nWidth;
   if (gnFileSize > 0) {
     unsigned nPercent = static_cast<unsigned>(nBytesRead * 100.0 / static_cast<double>(gnFileSize));
-    nWidth = std::snprintf(szText, sizeof szText,
-                           "%3u%% read, %" PRIu64 " lines, %" PRIu64 " files",
-                           nPercent > 100 ? 100 : nPercent, nLines, nFiles);
+    nWidth =
+        std::snprintf(szText, sizeof szText, "%3u%% read, %" PRIu64 " lines, %" PRIu64 " files",
+                      nPercent > 100 ? 100 : nPercent, nLines, nFiles);
   } else {
     nWidth = std::snprintf(szText, sizeof szText, "%" PRIu64 " lines, %" PRIu64 " files", nLines,
                            nFiles);

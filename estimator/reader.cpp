@@ -17,9 +17,9 @@ const unsigned char kEndOfText = 26;
 
 std::FILE* gStream = nullptr;
 unsigned char gBlock[kBlockSize + kPieceSlack];
-std::size_t gPos = 0;       // start of the next piece in gBlock
-std::size_t gEnd = 0;       // end of the text read so far
-bool gInputEnded = false;   // end of file, byte 26 or a read error
+std::size_t gPos = 0;      // start of the next piece in gBlock
+std::size_t gEnd = 0;      // end of the text read so far
+bool gInputEnded = false;  // end of file, byte 26 or a read error
 int gReadErrno = 0;
 std::uint64_t gBytesRead = 0;
 

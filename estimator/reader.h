@@ -26,9 +26,9 @@ void startReading(std::FILE* stream);
 
 /// One piece of the listing.
 struct Piece {
-  const char* szText;     // its characters, ended by a NUL; valid until the next read
-  std::size_t nLength;    // characters before the line feed, NUL bytes included
-  bool bLineFeed;         // the piece ended with a line feed (not part of szText)
+  const char* szText;   // its characters, ended by a NUL; valid until the next read
+  std::size_t nLength;  // characters before the line feed, NUL bytes included
+  bool bLineFeed;       // the piece ended with a line feed (not part of szText)
 };
 
 /// Reads the next piece. Returns false, leaving piece alone, when the input

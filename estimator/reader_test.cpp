@@ -1,7 +1,5 @@
 #include "reader.h"
 
-#include "utf16_testing.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +10,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "utf16_testing.h"
 
 namespace {
 

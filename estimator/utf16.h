@@ -10,7 +10,7 @@
 /// What a conversion carries from one block to the next.
 struct Utf16State {
   bool bBigEndian = false;
-  bool bHasOddByte = false;   // a block ended in the middle of a code unit
+  bool bHasOddByte = false;  // a block ended in the middle of a code unit
   unsigned char nOddByte = 0;
   unsigned nHighSurrogate = 0;  // 0, or a high surrogate waiting for its pair
 };

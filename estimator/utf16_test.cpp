@@ -1,12 +1,12 @@
 #include "utf16.h"
 
-#include "utf16_testing.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
+
+#include "utf16_testing.h"
 
 namespace {
 
