@@ -325,6 +325,8 @@ int processResults(const char* szData) {
   return 0;
 }
 
+uint64_t filesCounted() { return nTenMB + nHundredKB + nTenKB + nOneKB; }
+
 // Whole seconds to move the bytes at the rate; 0 when the rate is not positive.
 uint64_t secondsAt(int64 i64Bytes, int64_t nRate) {
   if (nRate <= 0) return 0;
@@ -362,9 +364,10 @@ int64_t rateForSize(uint64_t nSize, const char*& szLabel) {
 
 bool isZero(int64 x) { return x.lo == 0 && x.hi == 0; }
 
-// A rate that is not positive turns a class's time into a silent 0: say so.
-void warnRate(const char* szLabel, int64_t nRate, bool bUsed) {
-  if (nRate <= 0 && bUsed) {
+// A rate that is not positive turns a class's time into a silent 0: say so,
+// for a class that holds bytes or whose rate the second estimate uses.
+void warnRate(const char* szLabel, int64_t nRate, int64 i64Bytes, const char* szAverageLabel) {
+  if (nRate <= 0 && (!isZero(i64Bytes) || szLabel == szAverageLabel)) {
     std::fprintf(stderr, "warning: rate for %s is not a positive number; its time counts as 0\n",
                  szLabel);
   }
@@ -387,7 +390,7 @@ int displayResults() {
   nTotalSecs += displayClass(kTenMbLabel, nTenMB, i64TenMB, nTenMbSec);
 
   i64Total = Add64(Add64(i64OneKB, i64TenKB), Add64(i64HundredKB, i64TenMB));
-  nTotal = nTenMB + nHundredKB + nTenKB + nOneKB;
+  nTotal = filesCounted();
   int64 i64AverageSize = Make64(0);
   if (nTotal != 0) {
     int64 i64Remainder;
@@ -407,15 +410,11 @@ int displayResults() {
 
   // The warnings follow the report they explain.
   outFlush();
-  bool bAverageUsed = !isZero(i64Total);
-  warnRate(kOneKbLabel, nOneKbSec,
-           !isZero(i64OneKB) || (bAverageUsed && szAverageLabel == kOneKbLabel));
-  warnRate(kTenKbLabel, nTenKbSec,
-           !isZero(i64TenKB) || (bAverageUsed && szAverageLabel == kTenKbLabel));
-  warnRate(kHundredKbLabel, nHundredKbSec,
-           !isZero(i64HundredKB) || (bAverageUsed && szAverageLabel == kHundredKbLabel));
-  warnRate(kTenMbLabel, nTenMbSec,
-           !isZero(i64TenMB) || (bAverageUsed && szAverageLabel == kTenMbLabel));
+  const char* szUsedAverageLabel = isZero(i64Total) ? nullptr : szAverageLabel;
+  warnRate(kOneKbLabel, nOneKbSec, i64OneKB, szUsedAverageLabel);
+  warnRate(kTenKbLabel, nTenKbSec, i64TenKB, szUsedAverageLabel);
+  warnRate(kHundredKbLabel, nHundredKbSec, i64HundredKB, szUsedAverageLabel);
+  warnRate(kTenMbLabel, nTenMbSec, i64TenMB, szUsedAverageLabel);
   return 0;
 }
 
@@ -470,7 +469,7 @@ int update(int argc, char** argv) {
   while (readPiece(piece)) {
     const char* szLine = piece.szText;
     if (++nLines % 16384 == 0) {
-      showProgress(bytesRead(), nLines, nOneKB + nTenKB + nHundredKB + nTenMB);
+      showProgress(bytesRead(), nLines, filesCounted());
     }
     if (nParseType == 0) {
       parseLineLog(szLine, szData);

@@ -80,6 +80,9 @@ void sniffEncoding() {
   }
 }
 
+// True when every raw byte, the sniffed prefix included, has been handed out.
+bool rawExhausted() { return gRawEnded && gPrefixPos == gPrefixLen; }
+
 // Appends text after gEnd, n bytes at most, converting UTF-16 on the way.
 // Returns the number of bytes added; 0 means the input has no more text.
 std::size_t readText(std::size_t n) {
@@ -87,10 +90,9 @@ std::size_t readText(std::size_t n) {
   std::size_t nRawMax = (n / 3 - 4) * 2;  // so that utf16OutputLimit(nRawMax) <= n
   if (nRawMax > kRawBlockSize) nRawMax = kRawBlockSize;
   std::size_t nText = 0;
-  while (nText == 0 && !(gRawEnded && gPrefixPos == gPrefixLen)) {
+  while (nText == 0 && !rawExhausted()) {
     std::size_t nRaw = readRaw(gRaw, nRawMax);
-    bool bAtEnd = gRawEnded && gPrefixPos == gPrefixLen;
-    nText = decodeUtf16(gRaw, nRaw, bAtEnd, gUtf16State, gBlock + gEnd);
+    nText = decodeUtf16(gRaw, nRaw, rawExhausted(), gUtf16State, gBlock + gEnd);
   }
   return nText;
 }

@@ -5,8 +5,7 @@
 // directly followed by a line feed becomes the line feed alone, any other
 // carriage return stays, and a byte of value 26 ends the input. The text is
 // then cut into pieces of at most kMaxPiece characters, each ending at the
-// first line feed, which stays in the piece. A line longer than that arrives
-// as several pieces.
+// first line feed. A line longer than that arrives as several pieces.
 //
 // The reader's state is program-wide: one listing is read at a time.
 #ifndef PLOMET_ESTIMATOR_READER_H_
