@@ -2,11 +2,13 @@
 """Benchmarks plomet against wc -l and awk on synthetic listings.
 
 Builds the release preset, generates a listing of each kind (about 200 MB by
-default), then times plomet in alternation with wc -l and linescan (which
-only finds each line end: the floor for a line-by-line reader), and again with
-the awk tally (mawk, and gawk when installed), several rounds each, and prints the median wall times,
-their ratios (to wc -l for the line counters, to plomet for awk), and the peak
-resident memory of each command. Then it measures plomet's peak memory on a
+default), then times plomet in alternation with wc -l, linescan (which only
+finds each line end: the floor for a line-by-line reader) and, for the
+directory listing, sizefloor (the cheapest reader of its sizes, which checks
+nothing), and again with the awk tally (mawk, and gawk when installed),
+several rounds each, and prints the median wall times, their ratios (to wc -l
+for the line counters, to plomet for awk), and the peak resident memory of
+each command. Then it measures plomet's peak memory on a
 small and a large listing.
 
     bench/run.py [--mb 200] [--rounds 5] [--big-mb 2000] [--dir build/bench]
@@ -25,6 +27,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PLOMET = os.path.join(ROOT, "build", "release", "estimator", "plomet")
 GENLISTING = os.path.join(ROOT, "build", "release", "bench", "genlisting")
 LINESCAN = os.path.join(ROOT, "build", "release", "bench", "linescan")
+SIZEFLOOR = os.path.join(ROOT, "build", "release", "bench", "sizefloor")
 TALLY = os.path.join(ROOT, "bench", "tally.awk")
 RATES = ["35", "233", "457", "449"]
 BYTES_PER_LINE = {"dir": 64, "log": 114}  # what genlisting writes, on average
@@ -62,6 +65,11 @@ def command_sets(kind, path):
     option = "-d" if kind == "dir" else "-l"
     plomet = [PLOMET, option, path] + RATES
     counters = {"plomet": plomet, "wc -l": ["wc", "-l", path], "linescan": [LINESCAN, path]}
+    # The lower bound for a directory listing's sizes, where it is built and
+    # the processor has AVX2 (it exits 77 otherwise).
+    if kind == "dir" and os.path.exists(SIZEFLOOR) and subprocess.run(
+            [SIZEFLOOR, path], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0:
+        counters["sizefloor"] = [SIZEFLOOR, path]
     awks = {"plomet": plomet}
     for awk in ("mawk", "gawk"):
         if shutil.which(awk):
@@ -98,7 +106,7 @@ def main():
                    stdout=subprocess.DEVNULL)
     os.makedirs(opts.dir, exist_ok=True)
 
-    print(f"{'kind':5} {'command':8} {'median s':>9} {'ratio':>7} {'peak KiB':>9}")
+    print(f"{'kind':5} {'command':9} {'median s':>9} {'ratio':>7} {'peak KiB':>9}")
     for kind in ("dir", "log"):
         path = os.path.join(opts.dir, f"{kind}-{opts.mb}mb.txt")
         generate(kind, opts.mb, path)
@@ -109,7 +117,7 @@ def main():
             for name in cmds:
                 ratio = medians[name] / medians[base]
                 note = f"   x {base}" if name != base else f"   ({size_mb:.0f} MB)"
-                print(f"{kind:5} {name:8} {medians[name]:9.3f} {ratio:7.2f} {peaks[name]:9d}{note}")
+                print(f"{kind:5} {name:9} {medians[name]:9.3f} {ratio:7.2f} {peaks[name]:9d}{note}")
     print()
     print("plomet peak memory")
     for megabytes in (20, opts.big_mb):
