@@ -109,7 +109,7 @@ __attribute__((target("avx2,bmi,popcnt"))) uint32_t markedBefore(std::size_t nPo
 
 // Takes the columns from a line such as "03/14/2024  09:12 AM   1,234 a.txt":
 // the first colon, and the end of the first field after it that starts with a
-// digit, leaving out the time's own; both within the first 64 characters.
+// digit, leaving out the time's own.
 void learnColumns(const char* szLine) {
   const char* pColon = std::strchr(szLine, ':');
   if (pColon == nullptr) return;
@@ -122,7 +122,9 @@ void learnColumns(const char* szLine) {
     while (*pC != '\0' && *pC != ' ') pC++;
     if (*pField >= '0' && *pField <= '9' && *pC == ' ') break;
   }
-  if (pC - szLine >= 64) return;  // beyond one mask
+  // Within one mask, and with the 16 characters before the size's end, which
+  // readDigits loads at once, inside the line.
+  if (pC - szLine >= 64 || pC - szLine < 16) return;
   gColon = static_cast<int>(pColon - szLine);
   gSizeEnd = static_cast<int>(pC - szLine);
 }
