@@ -356,10 +356,20 @@ void displayTime(const char* szWhat, uint64_t nTotalSecs) {
 
 // The rate of the class into which a file of nSize bytes falls, with its label.
 int64_t rateForSize(uint64_t nSize, const char*& szLabel) {
-  if (nSize < kOneKbLimit) return szLabel = kOneKbLabel, nOneKbSec;
-  if (nSize < kTenKbLimit) return szLabel = kTenKbLabel, nTenKbSec;
-  if (nSize < kHundredKbLimit) return szLabel = kHundredKbLabel, nHundredKbSec;
-  return szLabel = kTenMbLabel, nTenMbSec;
+  if (nSize < kOneKbLimit) {
+    szLabel = kOneKbLabel;
+    return nOneKbSec;
+  }
+  if (nSize < kTenKbLimit) {
+    szLabel = kTenKbLabel;
+    return nTenKbSec;
+  }
+  if (nSize < kHundredKbLimit) {
+    szLabel = kHundredKbLabel;
+    return nHundredKbSec;
+  }
+  szLabel = kTenMbLabel;
+  return nTenMbSec;
 }
 
 bool isZero(int64 x) { return x.lo == 0 && x.hi == 0; }
