@@ -97,10 +97,14 @@ __attribute__((target("avx2,bmi,popcnt"))) void classify(std::size_t nEnd) {
   }
 }
 
-// The 64 bits of a mask from bit nPos of the block.
-#define MASK_AT(field, nPos)                      \
-  ((gWindows[(nPos) >> 6].field >> ((nPos)&63)) | \
-   (((nPos)&63) == 0 ? 0 : gWindows[((nPos) >> 6) + 1].field << (64 - ((nPos)&63))))
+// The 64 bits of a mask that start at bit nPos of the block. The next
+// window's bits come in above, shifted in two steps: a shift by 64 is not
+// defined.
+uint64_t maskAt(uint64_t Window::*pMask, std::size_t nPos) {
+  const Window* pWindow = gWindows + (nPos >> 6);
+  unsigned nShift = static_cast<unsigned>(nPos & 63);
+  return (pWindow[0].*pMask >> nShift) | ((pWindow[1].*pMask << 1) << (63 - nShift));
+}
 
 __attribute__((target("avx2,bmi,popcnt"))) uint32_t markedBefore(std::size_t nPos) {
   uint64_t nBelow = gWindows[nPos >> 6].nMarked & ((uint64_t{1} << (nPos & 63)) - 1);
@@ -163,8 +167,8 @@ __attribute__((target("avx2,bmi,popcnt"))) void readLine(std::size_t nStart, std
   const char* szLine = reinterpret_cast<const char*>(gBlock + nStart);
   int nLength = static_cast<int>(nEnd - nStart);
   if (gSizeEnd < 0) learnColumns(szLine);
-  uint64_t nColons = MASK_AT(nColons, nStart);
-  uint64_t nBlanks = MASK_AT(nBlanks, nStart);
+  uint64_t nColons = maskAt(&Window::nColons, nStart);
+  uint64_t nBlanks = maskAt(&Window::nBlanks, nStart);
   uint64_t nValue;
   if (gSizeEnd < 0 || nLength <= gSizeEnd || markedBefore(nEnd) != markedBefore(nStart) ||
       (nColons & ((uint64_t{2} << gColon) - 1)) != uint64_t{1} << gColon ||
