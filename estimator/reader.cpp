@@ -7,9 +7,8 @@
 
 namespace {
 
-// A piece needs one character more than its own length in view: a carriage
-// return in its last place may be the first half of a line end.
-const std::size_t kLookahead = kMaxPiece + 1;
+// A whole line in view: its characters, a carriage return and the line feed.
+const std::size_t kLookahead = kMaxLine + 2;
 const std::size_t kBlockSize = 1 << 20;
 const std::size_t kRawBlockSize = 1 << 19;  // UTF-16 input, before conversion
 const std::size_t kSniffSize = 64;          // bytes that decide the encoding
@@ -22,6 +21,10 @@ std::size_t gEnd = 0;      // end of the text read so far
 bool gInputEnded = false;  // end of file, byte 26 or a read error
 int gReadErrno = 0;
 std::uint64_t gBytesRead = 0;
+ReadFacts gFacts;
+bool gAnyText = false;
+bool gbLineFeed = false;
+bool gbCarriageReturn = false;
 
 // The raw bytes read to decide the encoding, handed out again before the rest.
 unsigned char gPrefix[kSniffSize];
@@ -97,6 +100,21 @@ std::size_t readText(std::size_t n) {
   return nText;
 }
 
+// True when the file has more bytes after the byte 26 that ended a block.
+bool moreFollows() {
+  unsigned char nPeek;
+  return readRaw(&nPeek, 1) > 0;
+}
+
+// Once per block: the few facts that the warnings after the report need.
+// Carriage returns matter only while no line feed has been seen.
+void noteText(const unsigned char* p, std::size_t n) {
+  if (n > 0) gAnyText = true;
+  if (!gbLineFeed && !gbCarriageReturn && std::memchr(p, '\r', n) != nullptr) {
+    gbCarriageReturn = true;
+  }
+}
+
 // Reads more text after what is left, so that at least kLookahead characters
 // lie ahead of gPos unless the input ends first.
 void refill() {
@@ -109,10 +127,31 @@ void refill() {
     if (nRead == 0) gInputEnded = true;
     void* pStop = std::memchr(gBlock + gEnd, kEndOfText, nRead);
     if (pStop != nullptr) {
-      nRead = static_cast<std::size_t>(static_cast<unsigned char*>(pStop) - (gBlock + gEnd));
+      std::size_t nText =
+          static_cast<std::size_t>(static_cast<unsigned char*>(pStop) - (gBlock + gEnd));
+      gFacts.bStoppedEarly = nText + 1 < nRead || moreFollows();
+      nRead = nText;
       gInputEnded = true;
     }
+    noteText(gBlock + gEnd, nRead);
     gEnd += nRead;
+  }
+}
+
+// Passes over the rest of a line that was cut, up to and with its line feed.
+void skipRestOfLine() {
+  for (;;) {
+    if (gPos == gEnd) {
+      refill();
+      if (gPos == gEnd) return;
+    }
+    const void* pFound = std::memchr(gBlock + gPos, '\n', gEnd - gPos);
+    if (pFound != nullptr) {
+      gPos = static_cast<std::size_t>(static_cast<const unsigned char*>(pFound) - gBlock) + 1;
+      gbLineFeed = true;
+      return;
+    }
+    gPos = gEnd;
   }
 }
 
@@ -126,7 +165,34 @@ void startReading(std::FILE* stream) {
   gReadErrno = 0;
   gPrefixPos = gPrefixLen = 0;  // nothing of an earlier stream is handed out
   gBytesRead = 0;
+  gFacts = ReadFacts();
+  gAnyText = false;
+  gbLineFeed = gbCarriageReturn = false;
   sniffEncoding();
+}
+
+// The line at pStart, of which nAhead characters are in view, when it is not
+// a whole line of at most kMaxLine characters ending in a line feed: the last
+// line, without one, where its NUL goes into the slack after the text; or a
+// line to be cut, whose first characters are kept apart while the rest is
+// passed over.
+void readUnusualLine(char* pStart, std::size_t nAhead, Piece& piece) {
+  piece.bLineFeed = false;
+  if (nAhead <= kMaxLine) {
+    pStart[nAhead] = '\0';
+    gPos += nAhead;
+    piece.szText = pStart;
+    piece.nLength = nAhead;
+    return;
+  }
+  static char szCut[kMaxLine + 1 + kPieceSlack];
+  std::memcpy(szCut, pStart, kMaxLine);
+  szCut[kMaxLine] = '\0';
+  gPos += kMaxLine;
+  skipRestOfLine();
+  piece.szText = szCut;
+  piece.nLength = kMaxLine;
+  piece.bCut = true;
 }
 
 bool readPiece(Piece& piece) {
@@ -137,11 +203,13 @@ bool readPiece(Piece& piece) {
   char* pStart = reinterpret_cast<char*>(gBlock + gPos);
   std::size_t nWindow = nAhead < kLookahead ? nAhead : kLookahead;
   const char* pFound = static_cast<const char*>(std::memchr(pStart, '\n', nWindow));
+  piece.bCut = false;
   if (pFound != nullptr) {
+    gbLineFeed = true;
     std::size_t nLineFeed = static_cast<std::size_t>(pFound - pStart);
     bool bCrLf = nLineFeed > 0 && pStart[nLineFeed - 1] == '\r';
     std::size_t nLength = bCrLf ? nLineFeed - 1 : nLineFeed;  // once CR LF is LF
-    if (nLength < kMaxPiece) {
+    if (nLength <= kMaxLine) {
       // The text is used where it lies: its line end becomes its NUL.
       pStart[nLength] = '\0';
       gPos += nLineFeed + 1;
@@ -151,19 +219,15 @@ bool readPiece(Piece& piece) {
       return true;
     }
   }
-  // No line end within reach: a full piece, or the rest of the input. Such a
-  // piece never holds the carriage return of a CR LF pair, which lies beyond
-  // kMaxPiece characters. Its NUL would overwrite the next piece, so it is
-  // copied out.
-  static char szPiece[kMaxPiece + 1 + kPieceSlack];
-  std::size_t nLength = nAhead < kMaxPiece ? nAhead : kMaxPiece;
-  std::memcpy(szPiece, pStart, nLength);
-  szPiece[nLength] = '\0';
-  gPos += nLength;
-  piece.szText = szPiece;
-  piece.nLength = nLength;
-  piece.bLineFeed = false;
+  readUnusualLine(pStart, nAhead, piece);
   return true;
+}
+
+ReadFacts readFacts() {
+  ReadFacts facts = gFacts;
+  facts.bEmpty = !gAnyText && !gFacts.bStoppedEarly;
+  facts.bNoLineFeeds = gbCarriageReturn && !gbLineFeed;
+  return facts;
 }
 
 std::uint64_t bytesRead() { return gBytesRead; }

@@ -22,23 +22,23 @@ const std::size_t kMiB = std::size_t{1} << 20;
 const std::size_t kRawUnits = std::size_t{1} << 18;  // UTF-16 units in one raw block
 const std::string kFffd = "\xEF\xBF\xBD";
 
-// Reads pieces until readPiece reports the end, each as its text plus the
-// line feed it ended with, checking that the text is NUL-ended, that no piece
-// is longer than kMaxPiece and that the final call leaves the piece alone.
+// Reads lines until readPiece reports the end, each as its text plus the
+// line feed it ended with, checking that the text is NUL-ended, that no text
+// is longer than kMaxLine and that the final call leaves the piece alone.
 Pieces readAll(std::FILE* stream) {
   startReading(stream);
   Pieces pieces;
   const char* const kUnread = "unread";
-  Piece piece{kUnread, 99, true};
+  Piece piece{kUnread, 99, true, false};
   while (readPiece(piece)) {
     EXPECT_EQ(piece.szText[piece.nLength], '\0');
-    EXPECT_LE(piece.nLength + piece.bLineFeed, kMaxPiece);
+    EXPECT_LE(piece.nLength, kMaxLine);
     if (pieces.size() > 8 * kMiB) {
       ADD_FAILURE() << "the input does not end";
       break;
     }
     pieces.push_back(std::string(piece.szText, piece.nLength) + (piece.bLineFeed ? "\n" : ""));
-    piece = Piece{kUnread, 99, true};
+    piece = Piece{kUnread, 99, true, false};
   }
   EXPECT_EQ(piece.szText, kUnread);
   EXPECT_EQ(piece.nLength, 99u);
@@ -62,7 +62,7 @@ Pieces readBytes(const std::string& bytes) {
 }
 
 // The text-mode rules applied to a whole byte string at once, then the cut
-// into pieces.
+// into lines, of which only the first kMaxLine characters are kept.
 Pieces modelPieces(const std::string& bytes) {
   std::string text;
   for (std::size_t i = 0; i < bytes.size() && bytes[i] != 26; ++i) {
@@ -70,11 +70,15 @@ Pieces modelPieces(const std::string& bytes) {
   }
   Pieces pieces;
   for (std::size_t start = 0; start < text.size();) {
-    std::size_t nLine = text.find('\n', start);
-    nLine = nLine == std::string::npos ? text.size() - start : nLine + 1 - start;
-    std::size_t nPiece = std::min(nLine, kMaxPiece);
-    pieces.push_back(text.substr(start, nPiece));
-    start += nPiece;
+    std::size_t nEnd = text.find('\n', start);
+    bool bLineFeed = nEnd != std::string::npos;
+    if (!bLineFeed) nEnd = text.size();
+    if (nEnd - start > kMaxLine) {
+      pieces.push_back(text.substr(start, kMaxLine));
+    } else {
+      pieces.push_back(text.substr(start, nEnd - start) + (bLineFeed ? "\n" : ""));
+    }
+    start = nEnd + 1;
   }
   return pieces;
 }
@@ -96,7 +100,9 @@ const std::string kBe = "\xFE\xFF";
 
 std::string x(std::size_t n) { return std::string(n, 'x'); }
 
-TEST(ReaderTest, AppliesTextModeRulesAndCutsPieces) {
+const std::size_t kMax = kMaxLine;
+
+TEST(ReaderTest, AppliesTextModeRulesAndKeepsLinesWhole) {
   struct Case {
     std::string input;
     Pieces expected;
@@ -112,15 +118,18 @@ TEST(ReaderTest, AppliesTextModeRulesAndCutsPieces) {
       {"ab\r\x1a\n", {"ab\r"}},
       {"\032ab\n", {}},
       {"a\0b\nc\0\n\0"s, {"a\0b\n"s, "c\0\n"s, "\0"s}},
-      {x(600) + "\n", {x(255), x(255), x(90) + "\n"}},
-      {x(255) + "\n", {x(255), "\n"}},
-      {x(254) + "\r\n", {x(254) + "\n"}},
-      {x(253) + "\r\r\n", {x(253) + "\r\n"}},
-      {x(254) + "\r\r\n", {x(254) + "\r", "\n"}},
-      {x(255) + "\r\n", {x(255), "\n"}},
-      {x(256) + "\r\n", {x(255), "x\n"}},
-      {x(254) + "\r", {x(254) + "\r"}},
-      {x(510), {x(255), x(255)}},
+      {x(600) + "\n", {x(600) + "\n"}},
+      {x(kMax) + "\n", {x(kMax) + "\n"}},
+      {x(kMax) + "\r\n", {x(kMax) + "\n"}},
+      {x(kMax - 1) + "\r\r\n", {x(kMax - 1) + "\r\n"}},
+      {x(kMax) + "\r\r\nab\n", {x(kMax), "ab\n"}},
+      {x(kMax + 1) + "\nab\n", {x(kMax), "ab\n"}},
+      {x(kMax + 1) + "\r\nab\n", {x(kMax), "ab\n"}},
+      {x(kMax - 1) + "\r", {x(kMax - 1) + "\r"}},
+      {x(kMax) + "\r", {x(kMax)}},
+      {x(kMax + 1), {x(kMax)}},
+      {x(3 * kMax) + "\n\n", {x(kMax), "\n"}},
+      {x(kMax + 1) + "\032\n", {x(kMax)}},
   };
   for (const Case& c : kCases) {
     EXPECT_EQ(readBytes(c.input), c.expected) << "input of " << c.input.size() << " bytes";
@@ -135,7 +144,9 @@ std::string randomText(std::size_t size, unsigned seed) {
   const char* const kEnds[] = {"\n", "\r\n", "\r\r\n", "", "\r"};
   std::string text;
   while (text.size() < size) {
-    std::size_t n = rng() % 4 == 0 ? 200 + rng() % 600 : rng() % 80;
+    std::size_t n = rng() % 64 == 0  ? 4000 + rng() % 200
+                    : rng() % 4 == 0 ? 200 + rng() % 600
+                                     : rng() % 80;
     for (std::size_t i = 0; i < n; ++i) {
       unsigned r = rng() % 64;
       text += r == 0 ? '\r' : r == 1 ? '\xE9' : static_cast<char>(' ' + r);
@@ -154,10 +165,10 @@ TEST(ReaderTest, MatchesModelAcrossBlockBoundaries) {
   for (std::size_t size : {kMiB - 3, kMiB, kMiB + 5, 3 * kMiB}) {
     expectLikeModel(randomText(size, seed++), "random text of " + std::to_string(size));
   }
-  // The lines whose cut depends on the character after the first 255 end
-  // around the end of the first block, and so does the input.
-  const std::string kLines[] = {x(254) + "\r\n", x(255) + "\r\n", x(253) + "\r\r\n",
-                                x(1200) + "\r\n", "\r\032"};
+  // The lines whose cut depends on the characters after the first kMaxLine
+  // end around the end of the first block, and so does the input.
+  const std::string kLines[] = {x(kMax) + "\r\n", x(kMax + 1) + "\r\n", x(kMax - 1) + "\r\r\n",
+                                x(3 * kMax) + "\r\n", "\r\032"};
   const std::string text = randomText(2 * kMiB, seed++);
   for (const std::string& line : kLines) {
     for (std::size_t nEnd = kMiB - 2; nEnd <= kMiB + 2; ++nEnd) {
@@ -272,6 +283,64 @@ TEST(ReaderTest, StartReadingForgetsThePreviousStream) {
   startReading(utf16);  // never read from
   EXPECT_EQ(readBytes("other\n"), Pieces{"other\n"});
   std::fclose(utf16);
+}
+
+// Reads the bytes to their end and returns the facts the reader found.
+ReadFacts factsOf(const std::string& bytes) {
+  std::FILE* stream = fileWith(bytes);
+  readAll(stream);
+  std::fclose(stream);
+  return readFacts();
+}
+
+TEST(ReaderTest, TellsWhatTheListingHeldAsAWhole) {
+  struct Case {
+    std::string input;
+    bool bEmpty, bStoppedEarly, bNoLineFeeds;
+  };
+  const Case kCases[] = {
+      {"", true, false, false},
+      {kBom, true, false, false},
+      {kLe, true, false, false},
+      {"\032", true, false, false},
+      {"\032\032", false, true, false},
+      {"a\n\032", false, false, false},
+      {"a\n\032b", false, true, false},
+      {x(kMiB) + "\032", false, false, false},  // the 26 opens the next block
+      {x(kMiB) + "\032\n", false, true, false},
+      {"a\rb\r", false, false, true},
+      {x(kMiB) + "\r", false, false, true},  // the carriage return in the second block
+      {"a\r\nb", false, false, false},
+      {"a\nb" + x(kMiB) + "\r", false, false, false},
+      {x(2 * kMax) + "\r\n", false, false, false},  // the line feed of a cut line
+      {x(2 * kMax) + "\r", false, false, true},
+      {kLe + utf16Bytes(u"a\r\032b", false), false, true, true},
+  };
+  for (const Case& c : kCases) {
+    ReadFacts facts = factsOf(c.input);
+    std::string what = "input of " + std::to_string(c.input.size()) + " bytes";
+    EXPECT_EQ(facts.bEmpty, c.bEmpty) << what;
+    EXPECT_EQ(facts.bStoppedEarly, c.bStoppedEarly) << what;
+    EXPECT_EQ(facts.bNoLineFeeds, c.bNoLineFeeds) << what;
+  }
+}
+
+TEST(ReaderTest, MarksALineThatWasCut) {
+  std::FILE* stream = fileWith(x(kMax) + "\n" + x(kMax + 1) + "\n" + x(kMax + 1));
+  startReading(stream);
+  Piece piece;
+  bool abCut[3] = {};
+  bool abLineFeed[3] = {};
+  for (int i = 0; i < 3 && readPiece(piece); i++) {
+    abCut[i] = piece.bCut;
+    abLineFeed[i] = piece.bLineFeed;
+  }
+  EXPECT_FALSE(readPiece(piece));
+  EXPECT_FALSE(abCut[0]);
+  EXPECT_TRUE(abLineFeed[0]);
+  EXPECT_TRUE(abCut[1] && abCut[2]);
+  EXPECT_FALSE(abLineFeed[1] || abLineFeed[2]);
+  std::fclose(stream);
 }
 
 #ifdef __linux__
