@@ -20,9 +20,13 @@
 #endif
 
 #include "int64.h"
+#include "options.h"
 #include "output.h"
+#include "owntotals.h"
 #include "progress.h"
 #include "reader.h"
+#include "text.h"
+#include "warnings.h"
 
 namespace {
 
@@ -39,6 +43,9 @@ int64_t nTenKbSec = 0;
 int64_t nHundredKbSec = 0;
 int64_t nTenMbSec = 0;
 
+LongOptions gOptions;
+const char* szProgramName = "plomet";  // as the command line names it, shown safely
+
 // Tallies: files and bytes of each size class.
 uint64_t nOneKB = 0;
 uint64_t nTenKB = 0;
@@ -50,6 +57,15 @@ int64 i64TenKB;
 int64 i64HundredKB;
 int64 i64TenMB;
 int64 i64Total;
+// A byte total that passed 2^64 - 1 stays there; these say which did.
+bool bOneKbPassedMax = false;
+bool bTenKbPassedMax = false;
+bool bHundredKbPassedMax = false;
+bool bTenMbPassedMax = false;
+bool bTotalPassedMax = false;
+uint64_t nTooLarge = 0;    // size fields beyond the largest file size
+uint64_t nArrowFiles = 0;  // directory-listing sizes that follow a word ending in "-->"
+OwnTotals gOwnTotals;      // what a directory listing says of itself
 
 // Upper bounds (exclusive) of size classes 1 to 3, in bytes.
 const uint64_t kOneKbLimit = uint64_t{5} * 1024;
@@ -60,27 +76,6 @@ const char kOneKbLabel[] = "0..< 1KB";
 const char kTenKbLabel[] = "1KB..< 10KB";
 const char kHundredKbLabel[] = "10KB..< 100KB";
 const char kTenMbLabel[] = "100KB and up";
-
-// Space, tab, line feed, vertical tab, form feed and carriage return; no
-// other byte, whatever the locale. A table: this runs for most bytes read.
-struct WhitespaceTable {
-  bool abIs[256] = {};
-  constexpr WhitespaceTable() : abIs() {
-    const char szWhitespace[] = " \t\n\v\f\r";
-    for (const char* pC = szWhitespace; *pC != '\0'; pC++)
-      abIs[static_cast<unsigned char>(*pC)] = true;
-  }
-};
-constexpr WhitespaceTable kWhitespace;
-
-bool isWhitespace(char c) { return kWhitespace.abIs[static_cast<unsigned char>(c)]; }
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-const char* skipWhitespace(const char* pC) {
-  while (isWhitespace(*pC)) pC++;
-  return pC;
-}
 
 // Returns the number of leading bytes of the eight at pC that are blanks.
 int leadingBlanks(const char* pC) {
@@ -116,24 +111,30 @@ bool equalsIgnoringCase(const char* szA, const char* szB) {
   }
 }
 
-/// Returns the digits after whitespace as an unsigned number, modulo 2^64, and
-/// sets bNegative when a minus sign stands before them. No digits give 0.
-uint64_t parseNumber(const char* pC, bool& bNegative) {
-  pC = skipWhitespace(pC);
-  bNegative = *pC == '-';
-  if (*pC == '+' || *pC == '-') pC++;
-  uint64_t nValue = 0;
-  for (; isDigit(*pC); pC++) nValue = nValue * 10 + static_cast<uint64_t>(*pC - '0');
-  return nValue;
+// Reads a number of more than 18 digits. Returns false when it passes the
+// largest file size.
+bool readLargeNumber(const char* pC, uint64_t& nValue) {
+  nValue = 0;
+  for (; isDigit(*pC); pC++) {
+    if (!appendDigit(nValue, static_cast<unsigned>(*pC - '0'))) return false;
+  }
+  return true;
 }
 
-/// Returns a rate argument in kilobytes per second as bytes per second. Out
-/// of range values wrap modulo 2^64 rather than fail.
-int64_t parseRate(const char* szArg) {
-  bool bNegative;
-  uint64_t nValue = parseNumber(szArg, bNegative);
-  if (bNegative) nValue = 0 - nValue;
-  return static_cast<int64_t>(nValue * 1024);
+/// Reads the digits after whitespace and an optional sign as the size of a
+/// file in nSize: 0 when there are no digits or a minus sign stands before
+/// them. Returns false when the digits' value passes the largest file size.
+bool parseSize(const char* pC, uint64_t& nSize) {
+  pC = skipWhitespace(pC);
+  bool bNegative = *pC == '-';
+  if (*pC == '+' || *pC == '-') pC++;
+  const char* pDigits = pC;
+  uint64_t nValue = 0;
+  for (; isDigit(*pC); pC++) nValue = nValue * 10 + static_cast<uint64_t>(*pC - '0');
+  // Up to 18 digits always fit; more are read again, with care.
+  if (pC - pDigits > 18 && !readLargeNumber(pDigits, nValue)) return false;
+  nSize = bNegative ? 0 : nValue;
+  return true;
 }
 
 int64 toInt64(uint64_t n) {
@@ -165,10 +166,10 @@ void usage(const char* szProgram) {
       szProgram, szProgram);
 }
 
+// -h or -? in the option's place; --help is a long option.
 bool isHelpRequest(const char* szArg) {
-  return std::strcmp(szArg, "--help") == 0 ||
-         ((szArg[0] == '-' || szArg[0] == '/') &&
-          (equalsIgnoringCase(szArg + 1, "?") || equalsIgnoringCase(szArg + 1, "h")));
+  return (szArg[0] == '-' || szArg[0] == '/') &&
+         (equalsIgnoringCase(szArg + 1, "?") || equalsIgnoringCase(szArg + 1, "h"));
 }
 
 /// Sets nParseType and bVerbose from an option such as -d or /LV.
@@ -192,25 +193,15 @@ bool parseOption(const char* szOption) {
   return true;
 }
 
-// Returns the length of the thousands separator that starts at pC, or 0:
-// a comma, full stop or apostrophe, or a no-break space, which is the byte
-// 0xA0 or 0xFF in the consoles' code pages and C2 A0 or E2 80 AF in UTF-8.
-int separatorLength(const char* pC) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(pC);
-  if (p[0] == ',' || p[0] == '.' || p[0] == '\'' || p[0] == 0xA0 || p[0] == 0xFF) return 1;
-  if (p[0] == 0xC2 && p[1] == 0xA0) return 2;
-  if (p[0] == 0xE2 && p[1] == 0x80 && p[2] == 0xAF) return 3;
-  return 0;
-}
-
-// Copies the size field that starts after pC's whitespace into szData,
-// leaving out thousands separators. The field ends at whitespace or at the
-// end of the line. A piece is at most kMaxPiece characters, so the field fits.
+// Copies the size field at pC into szData, leaving out thousands
+// separators. The field ends at whitespace or at the end of the line. A line
+// is at most kMaxLine characters, so the field fits.
 void extractField(const char* pC, char* szData) {
-  pC = skipLineWhitespace(pC);
   char* pOut = szData;
-  while (*pC != '\0' && !isWhitespace(*pC)) {
-    int nSeparator = isDigit(*pC) ? 0 : separatorLength(pC);  // digits first: most are
+  for (;;) {
+    while (isDigit(*pC)) *pOut++ = *pC++;  // most of a size: a tight loop
+    if (*pC == '\0' || isWhitespace(*pC)) break;
+    int nSeparator = separatorLength(pC);
     if (nSeparator > 0) {
       pC += nSeparator;
     } else {
@@ -237,13 +228,26 @@ bool isTimeMarker(const char* pC) {
   return true;
 }
 
+// True when the field that ends at pEnd ends in the schedule log's arrow.
+bool endsInArrow(const char* pField, const char* pEnd) {
+  return pEnd[-1] == '>' && pEnd - pField >= 3 && pEnd[-2] == '-' && pEnd[-3] == '-';
+}
+
 // Skips one or two marker fields after the time of day when a size field
-// follows them; otherwise the first field after the time is the size field.
+// follows them, and returns the size field; otherwise returns pC, and the
+// first field after the time is the size field. Notes a marker that ends in
+// the arrow, as the words before a schedule log's sizes do.
 const char* skipTimeMarker(const char* pC) {
   const char* pField = skipLineWhitespace(pC);
+  bool bArrow = false;
   for (int nMarkers = 0; nMarkers < 2 && isTimeMarker(pField); nMarkers++) {
-    pField = skipLineWhitespace(fieldEnd(pField));
-    if (startsSize(pField)) return pField;
+    const char* pEnd = fieldEnd(pField);
+    bArrow = bArrow || endsInArrow(pField, pEnd);
+    pField = skipLineWhitespace(pEnd);
+    if (startsSize(pField)) {
+      if (bArrow && isDigit(*pField)) nArrowFiles++;
+      return pField;
+    }
   }
   return pC;
 }
@@ -266,13 +270,25 @@ bool isDirectoryEntry(const char* szField) {
   return n >= 2 && szField[n - 1] == '>' && std::strcmp(szField, "<SYMLINK>") != 0;
 }
 
+// True when the text of the line holds szWord at or after pFound less
+// nBefore, where pFound is the first place of the word's character at
+// nBefore. The text ends at the first NUL, which may come before pFound.
+bool holdsWordFrom(const char* szLine, const void* pFound, std::size_t nBefore,
+                   const char* szWord) {
+  if (pFound == nullptr) return false;
+  const char* pAt = static_cast<const char*>(pFound);
+  if (std::memchr(szLine, '\0', static_cast<std::size_t>(pAt - szLine)) != nullptr) return false;
+  const char* pFrom = pAt - szLine >= static_cast<std::ptrdiff_t>(nBefore) ? pAt - nBefore : szLine;
+  return std::strstr(pFrom, szWord) != nullptr;
+}
+
 /// Schedule log: the size is the field after the first "-->".
 int parseLineLog(const char* szLine, char* szData) {
   szData[0] = '\0';
   // Find each '>' and look back: faster than a search for all three.
   for (const char* pC = std::strchr(szLine, '>'); pC != nullptr; pC = std::strchr(pC + 1, '>')) {
     if (pC - szLine >= 2 && pC[-1] == '-' && pC[-2] == '-') {
-      extractField(pC + 1, szData);
+      extractField(skipLineWhitespace(pC + 1), szData);
       break;
     }
   }
@@ -286,41 +302,72 @@ int parseLineDirListing(const char* szLine, std::size_t nLength, char* szData) {
   szData[0] = '\0';
   if (szLine[0] == '\0' || isWhitespace(szLine[0])) return 0;
   // Most lines hold neither a < nor a (: two quick scans of nLength bytes
-  // rule both words out. The text may end earlier, at a NUL, hence strstr.
-  if ((std::memchr(szLine, '<', nLength) != nullptr ||
-       std::memchr(szLine, '(', nLength) != nullptr) &&
-      (std::strstr(szLine, "<DIR>") != nullptr || std::strstr(szLine, "File(s)") != nullptr)) {
+  // rule both words out, and where one is found the search starts there.
+  if (holdsWordFrom(szLine, std::memchr(szLine, '<', nLength), 0, "<DIR>") ||
+      holdsWordFrom(szLine, std::memchr(szLine, '(', nLength), 4, "File(s)")) {
     return 0;
   }
   if (isDirectoryMode(szLine)) return 0;
   const char* pC = std::strchr(szLine, ':');
   if (pC == nullptr) return 0;
   pC = fieldEnd(pC + 1);  // the rest of the time of day, such as the 02p of 11:02p
-  extractField(skipTimeMarker(pC), szData);
+  const char* pField = skipTimeMarker(pC);
+  if (pField == pC) pField = skipLineWhitespace(pC);
+  if (!startsSize(pField)) return 0;  // a word or a sign: the line is no file's
+  extractField(pField, szData);
   if (isDirectoryEntry(szData)) szData[0] = '\0';
   return 0;
 }
 
+// The one rule that sorts a size into its class, 0 to 3: the tallies and
+// the class of the average size both use it.
+int sizeClass(uint64_t nSize) {
+  if (nSize < kOneKbLimit) return 0;
+  if (nSize < kTenKbLimit) return 1;
+  if (nSize < kHundredKbLimit) return 2;
+  return 3;
+}
+
+const int64 kMaxInt64 = {0xFFFFFFFFu, 0xFFFFFFFFu};
+
+// Adds to a byte total that stays at 2^64 - 1 rather than wrap, and notes it.
+void addBytes(int64& i64Sum, int64 i64Bytes, bool& bPassedMax) {
+  int64 i64New = Add64(i64Sum, i64Bytes);
+  if (toUint64(i64New) < toUint64(i64Bytes)) {
+    i64New = kMaxInt64;
+    bPassedMax = true;
+  }
+  i64Sum = i64New;
+}
+
 /// Counts the file whose size text is szData in its size class. Empty text is
-/// no file; text without digits, or with a minus sign, is a file of 0 bytes.
+/// no file; text without digits, or with a minus sign, is a file of 0 bytes;
+/// digits beyond the largest file size are no file either.
 int processResults(const char* szData) {
   if (szData[0] == '\0') return 0;
-  bool bNegative;
-  uint64_t nSize = parseNumber(szData, bNegative);
-  if (bNegative) nSize = 0;
+  uint64_t nSize;
+  if (!parseSize(szData, nSize)) {
+    nTooLarge++;
+    return 0;
+  }
   int64 i64Size = toInt64(nSize);
-  if (nSize < kOneKbLimit) {
-    nOneKB++;
-    i64OneKB = Add64(i64OneKB, i64Size);
-  } else if (nSize < kTenKbLimit) {
-    nTenKB++;
-    i64TenKB = Add64(i64TenKB, i64Size);
-  } else if (nSize < kHundredKbLimit) {
-    nHundredKB++;
-    i64HundredKB = Add64(i64HundredKB, i64Size);
-  } else {
-    nTenMB++;
-    i64TenMB = Add64(i64TenMB, i64Size);
+  switch (sizeClass(nSize)) {
+    case 0:
+      nOneKB++;
+      addBytes(i64OneKB, i64Size, bOneKbPassedMax);
+      break;
+    case 1:
+      nTenKB++;
+      addBytes(i64TenKB, i64Size, bTenKbPassedMax);
+      break;
+    case 2:
+      nHundredKB++;
+      addBytes(i64HundredKB, i64Size, bHundredKbPassedMax);
+      break;
+    default:
+      nTenMB++;
+      addBytes(i64TenMB, i64Size, bTenMbPassedMax);
+      break;
   }
   return 0;
 }
@@ -334,15 +381,27 @@ uint64_t secondsAt(int64 i64Bytes, int64_t nRate) {
   return toUint64(Div64(i64Bytes, toInt64(static_cast<uint64_t>(nRate)), i64Remainder));
 }
 
+// A column of the class table is as wide as its heading's, or one more than
+// its text, so that no two columns ever run together.
+int columnWidth(const char* szText, int nWidth) {
+  int nNeeded = static_cast<int>(std::strlen(szText)) + 1;
+  return nNeeded > nWidth ? nNeeded : nWidth;
+}
+
 // Prints one row of the class table and returns the class's seconds.
 uint64_t displayClass(const char* szLabel, uint64_t nFiles, int64 i64Bytes, int64_t nRate) {
   uint64_t nSecs = secondsAt(i64Bytes, nRate);
+  char szFiles[24];
+  char szRate[24];
   unsigned char szBuf[24];
   unsigned char szBuf2[24];
-  I64toCh(i64Bytes, szBuf, 10);
+  std::snprintf(szFiles, sizeof szFiles, "%" PRIu64, nFiles);
+  std::snprintf(szRate, sizeof szRate, "%" PRId64, nRate);
+  const char* szBytes = reinterpret_cast<char*>(I64toCh(i64Bytes, szBuf, 10));
   I64toCh(toInt64(nSecs), szBuf2, 10);
-  outFormat("%-20s%-10" PRIu64 "%-15s%-10" PRId64 "%-10s\n", szLabel, nFiles,
-            reinterpret_cast<char*>(szBuf), nRate, reinterpret_cast<char*>(szBuf2));
+  outFormat("%-*s%-*s%-*s%-*s%-10s\n", columnWidth(szLabel, 20), szLabel, columnWidth(szFiles, 10),
+            szFiles, columnWidth(szBytes, 15), szBytes, columnWidth(szRate, 10), szRate,
+            reinterpret_cast<char*>(szBuf2));
   return nSecs;
 }
 
@@ -356,20 +415,20 @@ void displayTime(const char* szWhat, uint64_t nTotalSecs) {
 
 // The rate of the class into which a file of nSize bytes falls, with its label.
 int64_t rateForSize(uint64_t nSize, const char*& szLabel) {
-  if (nSize < kOneKbLimit) {
-    szLabel = kOneKbLabel;
-    return nOneKbSec;
+  switch (sizeClass(nSize)) {
+    case 0:
+      szLabel = kOneKbLabel;
+      return nOneKbSec;
+    case 1:
+      szLabel = kTenKbLabel;
+      return nTenKbSec;
+    case 2:
+      szLabel = kHundredKbLabel;
+      return nHundredKbSec;
+    default:
+      szLabel = kTenMbLabel;
+      return nTenMbSec;
   }
-  if (nSize < kTenKbLimit) {
-    szLabel = kTenKbLabel;
-    return nTenKbSec;
-  }
-  if (nSize < kHundredKbLimit) {
-    szLabel = kHundredKbLabel;
-    return nHundredKbSec;
-  }
-  szLabel = kTenMbLabel;
-  return nTenMbSec;
 }
 
 bool isZero(int64 x) { return x.lo == 0 && x.hi == 0; }
@@ -378,8 +437,7 @@ bool isZero(int64 x) { return x.lo == 0 && x.hi == 0; }
 // for a class that holds bytes or whose rate the second estimate uses.
 void warnRate(const char* szLabel, int64_t nRate, int64 i64Bytes, const char* szAverageLabel) {
   if (nRate <= 0 && (!isZero(i64Bytes) || szLabel == szAverageLabel)) {
-    std::fprintf(stderr, "warning: rate for %s is not a positive number; its time counts as 0\n",
-                 szLabel);
+    warn("rate for %s is not a positive number; its time counts as 0", szLabel);
   }
 }
 
@@ -399,7 +457,10 @@ int displayResults() {
   nTotalSecs += displayClass(kHundredKbLabel, nHundredKB, i64HundredKB, nHundredKbSec);
   nTotalSecs += displayClass(kTenMbLabel, nTenMB, i64TenMB, nTenMbSec);
 
-  i64Total = Add64(Add64(i64OneKB, i64TenKB), Add64(i64HundredKB, i64TenMB));
+  i64Total = i64OneKB;
+  addBytes(i64Total, i64TenKB, bTotalPassedMax);
+  addBytes(i64Total, i64HundredKB, bTotalPassedMax);
+  addBytes(i64Total, i64TenMB, bTotalPassedMax);
   nTotal = filesCounted();
   int64 i64AverageSize = Make64(0);
   if (nTotal != 0) {
@@ -428,6 +489,55 @@ int displayResults() {
   return 0;
 }
 
+// A total that stayed at its largest value makes every number from it a
+// lower bound: say which.
+void warnPassedMax(const char* szWhat, bool bPassedMax) {
+  if (bPassedMax) warn("the byte total of %s passed 18446744073709551615 and is not exact", szWhat);
+}
+
+// Compares the totals that a directory listing states about itself with what
+// was counted.
+void warnOwnTotals() {
+  uint64_t nFiles;
+  uint64_t nBytes;
+  if (!ownTotals(gOwnTotals, nFiles, nBytes)) return;
+  if (nFiles == nTotal && nBytes == toUint64(i64Total)) return;
+  warn("the listing's own totals are %" PRIu64 " files and %" PRIu64 " bytes, but %" PRIu64
+       " files and %" PRIu64 " bytes were counted",
+       nFiles, nBytes, nTotal, toUint64(i64Total));
+}
+
+// The warnings about the listing as a whole, after the report and the rates'.
+void warnListing(uint64_t nLines) {
+  if (nLines > 0 && nTotal == 0) {
+    warn("no file sizes found; check that the option (-d or -l) matches the listing");
+  }
+  if (nTooLarge > 0) {
+    warn("%" PRIu64 " sizes too large to be file sizes were left out", nTooLarge);
+  }
+  warnPassedMax(kOneKbLabel, bOneKbPassedMax);
+  warnPassedMax(kTenKbLabel, bTenKbPassedMax);
+  warnPassedMax(kHundredKbLabel, bHundredKbPassedMax);
+  warnPassedMax(kTenMbLabel, bTenMbPassedMax);
+  warnPassedMax("all classes", bTotalPassedMax);
+  ReadFacts facts = readFacts();
+  if (facts.bEmpty && readError() == 0) warn("the listing is empty");
+  if (facts.bStoppedEarly) {
+    warn("reading stopped at an end-of-text byte (26); the rest of the listing was not read");
+  }
+  if (facts.bNoLineFeeds) {
+    warn(
+        "the listing has no line feeds; lines that end in a carriage return alone are not "
+        "read as lines");
+  }
+  if (nParseType == 1 && nTotal > 0 && nArrowFiles * 2 >= nTotal) {
+    warn(
+        "the listing looks like a schedule log; check that the option (-d or -l) matches the "
+        "listing");
+  }
+  if (nParseType == 1) warnOwnTotals();
+}
+
 // Echoes a parsed line and its size text. A NUL ends the line's text, its
 // line feed included.
 void echoLine(const Piece& piece, const char* szData) {
@@ -448,32 +558,64 @@ std::FILE* openStandardInput() {
   return stdin;
 }
 
+// Rejects the command line: says why on standard error, then prints the
+// usage text. Returns the exit status.
+int rejectCommandLine(const char* szFormat, const std::string& arg) {
+  std::fprintf(stderr, szFormat, printable(arg.c_str()).c_str());
+  usage(szProgramName);
+  return kExitUsage;
+}
+
+// Reads the four rates into the class rates. Returns -1, or the exit status
+// after rejecting the first rate that is not one.
+int takeRates(char** argv) {
+  int64_t* apnRate[] = {&nOneKbSec, &nTenKbSec, &nHundredKbSec, &nTenMbSec};
+  for (int i = 0; i < 4; i++) {
+    const char* szArg = argv[3 + i];
+    RateStatus status = parseRateText(szArg, *apnRate[i]);
+    if (status == kRateNotNumber) {
+      return rejectCommandLine("error: rate '%s' is not a number of kilobytes per second\n", szArg);
+    }
+    if (status == kRateOutOfRange) {
+      return rejectCommandLine("error: rate '%s' is out of range\n", szArg);
+    }
+  }
+  return -1;
+}
+
+// True when the line may belong to the listing's own totals: they, like the
+// headers, begin with a blank.
+bool mayBeSummary(const char* szLine) { return szLine[0] == '\0' || isWhitespace(szLine[0]); }
+
 /// Reads the arguments, then the whole listing, and prints the report.
 /// Returns the exit status.
 int update(int argc, char** argv) {
   if (argc != 7) {
-    usage(argv[0]);
-    return kExitUsage;
+    return rejectCommandLine(
+        "error: expected 6 arguments (the option, a listing and four "
+        "rates), got %s\n",
+        std::to_string(argc - 1));
   }
   szFilename = argv[2];
-  nOneKbSec = parseRate(argv[3]);
-  nTenKbSec = parseRate(argv[4]);
-  nHundredKbSec = parseRate(argv[5]);
-  nTenMbSec = parseRate(argv[6]);
+  int nStatus = takeRates(argv);
+  if (nStatus >= 0) return nStatus;
 
   // "-" is standard input, so that a listing can be piped in; a file named
   // "-" is reached as "./-".
   bool bStandardInput = std::strcmp(szFilename, "-") == 0;
   std::FILE* stream = bStandardInput ? openStandardInput() : std::fopen(szFilename, "rb");
   if (stream == nullptr) {
-    outFormat("File %s could not be opened\n", szFilename);
+    int nErrno = errno;
+    std::string name = printable(szFilename);
+    outFormat("File %s could not be opened\n", name.c_str());
+    std::fprintf(stderr, "error: cannot open '%s': %s\n", name.c_str(), std::strerror(nErrno));
     return kExitFailure;
   }
   startReading(stream);
   std::error_code error;
   std::uintmax_t nFileSize = bStandardInput ? 0 : std::filesystem::file_size(szFilename, error);
   startProgress(error ? 0 : nFileSize);
-  static char szData[1024];
+  static char szData[kMaxLine + 1];
   uint64_t nLines = 0;
   Piece piece;
   while (readPiece(piece)) {
@@ -485,33 +627,34 @@ int update(int argc, char** argv) {
       parseLineLog(szLine, szData);
     } else {
       parseLineDirListing(szLine, piece.nLength, szData);
+      if (mayBeSummary(szLine)) noteOwnTotalsLine(gOwnTotals, szLine, nLines);
     }
     if (bVerbose) echoLine(piece, szData);
     processResults(szData);
   }
   endProgress();
-  int nStatus = kExitOk;
+  nStatus = kExitOk;
   if (readError() != 0) {
     outFlush();  // what was echoed comes before the message
     std::fprintf(stderr, "read error: %s\n", std::strerror(readError()));
     nStatus = kExitFailure;
   }
   displayResults();
-  if (nLines > 0 && nTotal == 0) {
-    std::fprintf(stderr,
-                 "warning: no file sizes found; check that the option (-d or -l) matches the "
-                 "listing\n");
-  }
+  warnListing(nLines);
   if (!bStandardInput) std::fclose(stream);
   return nStatus;
 }
 
-// Flushes the output and turns a failed write into a message and status 1.
+// Flushes the output and turns a failed write into a message and status 1,
+// and a warning under --strict into status 3.
 int finish(int nStatus) {
   int nErrno = outFlush();
-  if (nErrno == 0) return nStatus;
-  std::fprintf(stderr, "write error: %s\n", std::strerror(nErrno));
-  return kExitFailure;
+  if (nErrno != 0) {
+    std::fprintf(stderr, "write error: %s\n", std::strerror(nErrno));
+    return kExitFailure;
+  }
+  if (nStatus == kExitOk && gOptions.bStrict && warningCount() > 0) return kExitWarning;
+  return nStatus;
 }
 
 }  // namespace
@@ -527,8 +670,29 @@ int main(int argc, char** argv) {
   i64HundredKB = Make64(0);
   i64TenMB = Make64(0);
   i64Total = Make64(0);
+  nTooLarge = nArrowFiles = 0;
+  bOneKbPassedMax = bTenKbPassedMax = bHundredKbPassedMax = bTenMbPassedMax = false;
+  bTotalPassedMax = false;
+  gOwnTotals = OwnTotals();
+  gOptions = LongOptions();
+  resetWarnings();
 
-  const char* szProgram = argc > 0 && argv[0] != nullptr ? argv[0] : "plomet";
+  static std::string program;
+  program = printable(argc > 0 && argv[0] != nullptr ? argv[0] : "plomet");
+  szProgramName = program.c_str();
+  const char* szProgram = szProgramName;
+  if (!takeLongOptions(argc, argv, gOptions, argc)) {
+    usage(szProgram);
+    return finish(kExitUsage);
+  }
+  if (gOptions.bHelp) {
+    usage(szProgram);
+    return finish(kExitOk);
+  }
+  if (gOptions.bVersion) {
+    outText("plomet " PLOMET_VERSION "\n");
+    return finish(kExitOk);
+  }
   if (argc < 2) {
     usage(szProgram);
     return finish(kExitUsage);
@@ -538,8 +702,11 @@ int main(int argc, char** argv) {
     return finish(kExitOk);
   }
   if (!parseOption(argv[1])) {
-    usage(szProgram);
-    return finish(kExitUsage);
+    const char* szFormat = argv[1][0] == '-' || argv[1][0] == '/'
+                               ? "error: unknown option '%s'\n"
+                               : "error: the first argument must be the option -d, -l, -dv or "
+                                 "-lv, not '%s'\n";
+    return finish(rejectCommandLine(szFormat, argv[1]));
   }
   return finish(update(argc, argv));
 }

@@ -1,0 +1,42 @@
+// The command line beyond the option, the listing and the four rates.
+//
+// Long options begin with two dashes, may stand anywhere, and take their
+// value after an equals sign (--name=value). A lone "--" ends them, so that
+// a file whose name begins with two dashes can be given after it.
+#ifndef PLOMET_ESTIMATOR_OPTIONS_H_
+#define PLOMET_ESTIMATOR_OPTIONS_H_
+
+#include <cstdint>
+#include <string>
+
+/// What the long options ask for.
+struct LongOptions {
+  bool bHelp = false;
+  bool bVersion = false;
+  bool bStrict = false;  // any warning makes the exit status kExitWarning
+};
+
+/// The exit status of a run that printed warnings under --strict.
+const int kExitWarning = 3;
+
+/// Takes the long options out of argv: every argument that begins with two
+/// dashes, up to a lone "--", which is taken out too. The other arguments
+/// move to argv[1] onwards in their order, and nArgc becomes their number
+/// plus one. Returns true, or false after writing "error: ..." on standard
+/// error when an option is unknown or its value does not fit it.
+bool takeLongOptions(int argc, char** argv, LongOptions& options, int& nArgc);
+
+enum RateStatus { kRateOk, kRateNotNumber, kRateOutOfRange };
+
+/// Reads a rate in kilobytes per second: optional blanks, an optional sign,
+/// digits with at most one decimal point, optional blanks. Sets nBytesPerSec
+/// to the rate times 1024, exactly, without its fraction of a byte (a
+/// negative rate is cut towards 0 alike). Returns kRateOutOfRange when that
+/// does not fit in a signed 64-bit number.
+RateStatus parseRateText(const char* szText, std::int64_t& nBytesPerSec);
+
+/// Returns szText with every byte below 32, and byte 127, shown as '?': text
+/// from the command line cannot then drive the terminal it is shown on.
+std::string printable(const char* szText);
+
+#endif  // PLOMET_ESTIMATOR_OPTIONS_H_

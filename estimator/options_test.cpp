@@ -1,0 +1,117 @@
+#include "options.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(ParseRateTextTest, ConvertsExactlyAtTheBoundaries) {
+  struct Case {
+    const char* szText;
+    std::int64_t nBytesPerSec;
+  };
+  const Case kCases[] = {
+      {"35", 35840},
+      {"0", 0},
+      {"0.1", 102},  // 102.4
+      {"0.5", 512},
+      {".5", 512},
+      {"5.", 5120},
+      {"+8", 8192},
+      {"-1", -1024},
+      {"-0.1", -102},
+      {" \t35 ", 35840},
+      {"0.0009765625", 1},  // exactly one byte
+      {"0.0009765624", 0},
+      {"0.00097656250000000000000000000001", 1},
+      {"000000000000000000000000035", 35840},
+      // The largest rate whose bytes per second fit, and one past it.
+      {"9007199254740991.999", INT64_MAX - 1023 + 1022},
+      {"9007199254740991.9999999", INT64_MAX},
+      {"-9007199254740992", INT64_MIN},
+  };
+  for (const Case& c : kCases) {
+    std::int64_t nBytes = 42;
+    EXPECT_EQ(parseRateText(c.szText, nBytes), kRateOk) << c.szText;
+    EXPECT_EQ(nBytes, c.nBytesPerSec) << c.szText;
+  }
+}
+
+TEST(ParseRateTextTest, RejectsWhatIsNoRate) {
+  const char* const kNotNumbers[] = {"",
+                                     " ",
+                                     "fast",
+                                     "35KB",
+                                     "1e3",
+                                     "0,5",
+                                     "+",
+                                     "-",
+                                     ".",
+                                     "1.2.3",
+                                     "--1",
+                                     "3 5",
+                                     "0x10",
+                                     "\xC2\xA0"
+                                     "5",
+                                     "5\n"};
+  for (const char* szText : kNotNumbers) {
+    std::int64_t nBytes = 42;
+    EXPECT_EQ(parseRateText(szText, nBytes), kRateNotNumber) << szText;
+    EXPECT_EQ(nBytes, 42) << szText;
+  }
+  const char* const kOutOfRange[] = {"9007199254740992", "-9007199254740992.001",
+                                     "99999999999999999999", "18446744073709551616",
+                                     "9007199254740992.0"};
+  for (const char* szText : kOutOfRange) {
+    std::int64_t nBytes = 42;
+    EXPECT_EQ(parseRateText(szText, nBytes), kRateOutOfRange) << szText;
+  }
+}
+
+// Runs takeLongOptions on the words and returns what it left, or "error".
+std::string remaining(std::vector<std::string> words, LongOptions& options) {
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(&word[0]);
+  argv.push_back(nullptr);
+  int nArgc = -1;
+  if (!takeLongOptions(static_cast<int>(words.size()), argv.data(), options, nArgc)) {
+    return "error";
+  }
+  std::string left;
+  for (int i = 0; i < nArgc; i++) left += std::string(i > 0 ? " " : "") + argv[i];
+  EXPECT_EQ(argv[nArgc], nullptr);
+  return left;
+}
+
+TEST(TakeLongOptionsTest, TakesThemFromAnywhereUpToALoneDoubleDash) {
+  LongOptions options;
+  EXPECT_EQ(remaining({"plomet", "--strict", "-d", "a.txt", "1", "--version", "2"}, options),
+            "plomet -d a.txt 1 2");
+  EXPECT_TRUE(options.bStrict);
+  EXPECT_TRUE(options.bVersion);
+  EXPECT_FALSE(options.bHelp);
+
+  LongOptions after;
+  EXPECT_EQ(remaining({"plomet", "-d", "--", "--help", "--", "-"}, after), "plomet -d --help -- -");
+  EXPECT_FALSE(after.bHelp);
+
+  LongOptions none;
+  EXPECT_EQ(remaining({"plomet"}, none), "plomet");
+}
+
+TEST(TakeLongOptionsTest, RejectsUnknownOptionsAndValuesOfFlags) {
+  for (const char* szWord : {"--frob", "--strict=1", "--STRICT", "---strict", "--help=", "--="}) {
+    LongOptions options;
+    EXPECT_EQ(remaining({"plomet", "-d", szWord}, options), "error") << szWord;
+  }
+}
+
+TEST(PrintableTest, ShowsControlBytesAsQuestionMarks) {
+  EXPECT_EQ(printable("a\x1b[2Jb\x7f\t\n\xC3\xA9 ~"), "a?[2Jb???\xC3\xA9 ~");
+  EXPECT_EQ(printable(""), "");
+}
+
+}  // namespace
