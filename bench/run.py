@@ -12,6 +12,10 @@ each command. Then it measures plomet's peak memory on a
 small and a large listing.
 
     bench/run.py [--mb 200] [--rounds 5] [--big-mb 2000] [--dir build/bench]
+                 [--baseline OTHER-PLOMET]
+
+With --baseline, another build of plomet (say, of the last release) is timed
+in the same alternation, so that a change's cost shows as a ratio.
 
 The machine is noisy: compare the ratios measured within one run.
 """
@@ -57,7 +61,7 @@ def generate(kind, megabytes, path):
         subprocess.run([GENLISTING, kind, str(lines)], stdout=out, check=True)
 
 
-def command_sets(kind, path):
+def command_sets(kind, path, baseline):
     """Two sets, each timed in alternation of its own: plomet beside the line
     counters, and plomet beside awk. A run of awk takes seconds and slows
     whatever follows it on this machine, so mixing the sets would blur the
@@ -65,6 +69,8 @@ def command_sets(kind, path):
     option = "-d" if kind == "dir" else "-l"
     plomet = [PLOMET, option, path] + RATES
     counters = {"plomet": plomet, "wc -l": ["wc", "-l", path], "linescan": [LINESCAN, path]}
+    if baseline:
+        counters["baseline"] = [baseline, option, path] + RATES
     # The lower bound for a directory listing's sizes, where it is built and
     # the processor has AVX2 (it exits 77 otherwise).
     if kind == "dir" and os.path.exists(SIZEFLOOR) and subprocess.run(
@@ -100,6 +106,7 @@ def main():
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--big-mb", type=int, default=2000)
     parser.add_argument("--dir", default=os.path.join(ROOT, "build", "bench"))
+    parser.add_argument("--baseline", help="another plomet binary to time beside this one")
     opts = parser.parse_args()
 
     subprocess.run(["cmake", "--workflow", "--preset", "release"], cwd=ROOT, check=True,
@@ -111,7 +118,7 @@ def main():
         path = os.path.join(opts.dir, f"{kind}-{opts.mb}mb.txt")
         generate(kind, opts.mb, path)
         size_mb = os.path.getsize(path) / 1e6
-        counters, awks = command_sets(kind, path)
+        counters, awks = command_sets(kind, path, opts.baseline)
         for cmds, base in ((counters, "wc -l"), (awks, "plomet")):
             medians, peaks = alternate(cmds, opts.rounds)
             for name in cmds:
@@ -125,6 +132,13 @@ def main():
         generate("dir", megabytes, path)
         seconds, peak = timed([PLOMET, "-d", path] + RATES)
         print(f"  {os.path.getsize(path) / 1e6:7.0f} MB listing: {peak / 1024:5.1f} MiB, {seconds:.2f} s")
+    # A line is kept only up to its first 4096 characters, however long it is.
+    path = os.path.join(opts.dir, "one-line-100mb.txt")
+    if not os.path.exists(path):
+        with open(path, "wb") as out:
+            out.write(b"12/07/2026 22:01:07 Sending file-->  4,096 " + b"x" * 100_000_000 + b"\n")
+    seconds, peak = timed([PLOMET, "-l", path] + RATES)
+    print(f"  {os.path.getsize(path) / 1e6:7.0f} MB in one line: {peak / 1024:5.1f} MiB, {seconds:.2f} s")
 
 
 if __name__ == "__main__":
