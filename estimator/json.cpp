@@ -1,14 +1,14 @@
 #include "json.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
-
-#include "output.h"
-// Libraries before C++17's conversion of doubles fall back on the C library.
-#ifndef __cpp_lib_to_chars
+#ifndef __cpp_lib_to_chars  // a library without C++17's conversion of doubles
 #include <cstdio>
 #include <cstdlib>
 #endif
+
+#include "output.h"
 
 namespace {
 
@@ -177,8 +177,8 @@ void putString(const char* p, std::size_t n) {
   outWrite("\"", 1);
 }
 
-// Writes the digits of n, followed by nMinDigits - (digits of n) zeros first
-// when n has fewer, and returns the number of characters.
+// Writes the digits of n at szOut, after leading zeros up to nMinDigits
+// digits, and returns their number.
 std::size_t formatUint(std::uint64_t n, char* szOut, int nMinDigits = 1) {
   char szDigits[24];
   char* pStart = szDigits + sizeof szDigits;
@@ -275,8 +275,6 @@ std::size_t formatDouble(double d, char* szOut) {
   return static_cast<std::size_t>(pOut - szOut);
 }
 
-bool isFinite(double d) { return d - d == 0.0; }  // NaN and infinities give NaN
-
 // Writes a scalar value's text.
 void putScalar(JsonWriter& json, const char* p, std::size_t n) {
   if (!beginValue(json)) return;
@@ -334,7 +332,7 @@ void writeJsonInt(JsonWriter& json, std::int64_t n) {
 }
 
 void writeJsonDouble(JsonWriter& json, double d) {
-  if (!isFinite(d)) {
+  if (!std::isfinite(d)) {
     putScalar(json, "null", 4);
     return;
   }
