@@ -53,39 +53,43 @@ int reportError(const char* szWhy) {
 
 // The fit works on each class's equation divided by its seconds,
 //   1 = (objects / seconds) * cost + (bytes / seconds) * secondsPerByte,
-// so that every class's seconds are matched to the same relative precision:
-// the small objects' few seconds count as much as the large ones' many.
+// so that classes are matched in relative terms: the small objects' few
+// seconds count as much as the large ones' many. Each equation is weighted by
+// the inverse of its expected relative variance: 1 / seconds from the
+// one-second stamps, plus kModelSpread squared for what the model itself
+// misses within a class. A class of a few seconds still informs the fit, a
+// little; beyond a few hundred seconds all classes count alike.
+const double kModelSpread = 0.05;
+
 struct FitRows {
   double adObjects[kCalibrationClasses];
   double adBytes[kCalibrationClasses];
+  double adWeight[kCalibrationClasses];
   int nRows;
 };
+
+// Every class with a measured second takes part.
+FitRows fitRows(const CalibrationClass* aClasses) {
+  FitRows rows{};
+  for (int k = 0; k < kCalibrationClasses; k++) {
+    const CalibrationClass& tally = aClasses[k];
+    if (tally.nObjects == 0 || tally.nSeconds == 0) continue;
+    double dSeconds = static_cast<double>(tally.nSeconds);
+    rows.adObjects[rows.nRows] = static_cast<double>(tally.nObjects) / dSeconds;
+    rows.adBytes[rows.nRows] = static_cast<double>(tally.nBytes) / dSeconds;
+    rows.adWeight[rows.nRows] = 1.0 / (1.0 / dSeconds + kModelSpread * kModelSpread);
+    rows.nRows++;
+  }
+  return rows;
+}
 
 double squaredResidual(const FitRows& rows, double dCost, double dPerByte) {
   double dSum = 0;
   for (int i = 0; i < rows.nRows; i++) {
     double d = 1.0 - rows.adObjects[i] * dCost - rows.adBytes[i] * dPerByte;
-    dSum += d * d;
+    dSum += rows.adWeight[i] * d * d;
   }
   return dSum;
-}
-
-// Well-measured classes make the model; with fewer than two of them, every
-// class with a measured second does.
-FitRows chooseFitRows(const CalibrationClass* aClasses) {
-  FitRows rows{};
-  int nWell = 0;
-  for (int k = 0; k < kCalibrationClasses; k++) nWell += isWellMeasured(aClasses[k]) ? 1 : 0;
-  for (int k = 0; k < kCalibrationClasses; k++) {
-    const CalibrationClass& tally = aClasses[k];
-    bool bUse = nWell >= 2 ? isWellMeasured(tally) : tally.nObjects > 0 && tally.nSeconds > 0;
-    if (!bUse) continue;
-    double dSeconds = static_cast<double>(tally.nSeconds);
-    rows.adObjects[rows.nRows] = static_cast<double>(tally.nObjects) / dSeconds;
-    rows.adBytes[rows.nRows] = static_cast<double>(tally.nBytes) / dSeconds;
-    rows.nRows++;
-  }
-  return rows;
 }
 
 // Least squares for cost >= 0 and seconds per byte >= 0: the free solution
@@ -95,14 +99,15 @@ FitRows chooseFitRows(const CalibrationClass* aClasses) {
 // single-rate model a measurement by hand gives), or as cost when the
 // class's objects hold no bytes.
 void fitModel(const CalibrationClass* aClasses, CalibrationResult& result) {
-  FitRows rows = chooseFitRows(aClasses);
+  FitRows rows = fitRows(aClasses);
   double dAA = 0, dAB = 0, dBB = 0, dA = 0, dB = 0;
   for (int i = 0; i < rows.nRows; i++) {
-    dAA += rows.adObjects[i] * rows.adObjects[i];
-    dAB += rows.adObjects[i] * rows.adBytes[i];
-    dBB += rows.adBytes[i] * rows.adBytes[i];
-    dA += rows.adObjects[i];
-    dB += rows.adBytes[i];
+    double dW = rows.adWeight[i];
+    dAA += dW * rows.adObjects[i] * rows.adObjects[i];
+    dAB += dW * rows.adObjects[i] * rows.adBytes[i];
+    dBB += dW * rows.adBytes[i] * rows.adBytes[i];
+    dA += dW * rows.adObjects[i];
+    dB += dW * rows.adBytes[i];
   }
   result.nFitClasses = rows.nRows;
   double dCost = 0;
@@ -193,7 +198,7 @@ void printSession(const CalibrationResult& result) {
             nBytes, szDuration);
   if (result.nLeftOut > 0) {
     outFormat("Objects left out: %" PRIu64
-              " (the first timed one, those after an idle gap, those without a time)\n",
+              " (first in the log, after an idle gap, or without a time of day)\n",
               result.nLeftOut);
   }
   formatDuration(result.nSpanSeconds, szDuration, sizeof szDuration);
