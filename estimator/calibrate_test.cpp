@@ -79,114 +79,46 @@ Calibration fromModel(const std::uint64_t (&anTallies)[4][2], double dCost, doub
 TEST(CalibrateLine, ChargesEachStepOnce) {
   struct Case {
     const char* szName;
-    std::vector<Line> lines;
     std::uint64_t nGap;
+    std::vector<Line> lines;
     std::uint64_t anSeconds[4];  // per class
     std::uint64_t anObjects[4];  // measured per class
-    std::uint64_t nOther, nGaps, nGapTotal, nDayTurns;
+    std::uint64_t anTotals[4];   // other seconds, gaps, gap seconds, day turns
   };
   const std::uint64_t kSmall = 100, kLarge = 600000;
+  // clang-format off
   const Case cases[] = {
-      {"step goes to the later line's object",
+      {"step goes to the later line's object", 60,
        {{100, kNoObject}, {103, kSmall}, {110, kLarge}, {110, 6000}},
-       60,
-       {3, 0, 0, 7},
-       {1, 1, 0, 1},
-       0,
-       0,
-       0,
-       0},
-      {"first line's object is not measured",
-       {{100, kLarge}, {102, kLarge}},
-       60,
-       {0, 0, 0, 2},
-       {0, 0, 0, 1},
-       0,
-       0,
-       0,
-       0},
-      {"line without an arrow is busy, in no class",
+       {3, 0, 0, 7}, {1, 1, 0, 1}, {0, 0, 0, 0}},
+      {"first line's object is not measured", 60, {{100, kLarge}, {102, kLarge}},
+       {0, 0, 0, 2}, {0, 0, 0, 1}, {0, 0, 0, 0}},
+      {"line without an arrow is busy, in no class", 60,
        {{10, kSmall}, {15, kNoObject}, {16, kSmall}},
-       60,
-       {1, 0, 0, 0},
-       {1, 0, 0, 0},
-       5,
-       0,
-       0,
-       0},
-      {"midnight turn",
-       {{kDay - 2, kSmall}, {3, kSmall}, {4, 60000}},
-       60,
-       {5, 0, 1, 0},
-       {1, 0, 1, 0},
-       0,
-       0,
-       0,
-       1},
-      {"two midnight turns, each a gap",
+       {1, 0, 0, 0}, {1, 0, 0, 0}, {5, 0, 0, 0}},
+      {"midnight turn", 60, {{kDay - 2, kSmall}, {3, kSmall}, {4, 60000}},
+       {5, 0, 1, 0}, {1, 0, 1, 0}, {0, 0, 0, 1}},
+      {"two midnight turns, one a gap", 60,
        {{kDay - 1, kSmall}, {0, kSmall}, {kDay - 5, kSmall}, {10, kSmall}},
-       60,
-       {16, 0, 0, 0},
-       {2, 0, 0, 0},
-       0,
-       1,
-       kDay - 5,
-       2},
-      {"a step of the gap is busy, one past it is idle",
+       {16, 0, 0, 0}, {2, 0, 0, 0}, {0, 1, kDay - 5, 2}},
+      {"a step of the gap is busy, one past it is idle", 60,
        {{0, kSmall}, {60, kSmall}, {121, kSmall}, {122, kNoObject}, {183, kNoObject}},
-       60,
-       {60, 0, 0, 0},
-       {1, 0, 0, 0},
-       1,
-       2,
-       61 + 61,
-       0},
-      {"gap 0: only steps within a second count",
-       {{0, kSmall}, {0, kSmall}, {1, kSmall}},
-       0,
-       {0, 0, 0, 0},
-       {1, 0, 0, 0},
-       0,
-       1,
-       1,
-       0},
-      {"time going back a little is a day's gap",
+       {60, 0, 0, 0}, {1, 0, 0, 0}, {1, 2, 61 + 61, 0}},
+      {"gap 0: only steps within a second count", 0, {{0, kSmall}, {0, kSmall}, {1, kSmall}},
+       {0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 1, 0}},
+      {"time going back a little is a day's gap", 60,
        {{500, kSmall}, {490, kSmall}, {491, kSmall}},
-       60,
-       {1, 0, 0, 0},
-       {1, 0, 0, 0},
-       0,
-       1,
-       kDay - 10,
-       1},
-      {"untimed objects: the step covering them goes to no class",
+       {1, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, kDay - 10, 1}},
+      {"untimed objects: the step covering them goes to no class", 60,
        {{0, kSmall}, {kNoTime, kSmall}, {kNoTime, kLarge}, {4, kSmall}, {6, kSmall}},
-       60,
-       {2, 0, 0, 0},
-       {1, 0, 0, 0},
-       4,
-       0,
-       0,
-       0},
-      {"a second out of range is no time",
-       {{0, kSmall}, {kDay, kSmall}, {2, kSmall}},
-       60,
-       {0, 0, 0, 0},
-       {0, 0, 0, 0},
-       2,
-       0,
-       0,
-       0},
-      {"untimed lines before the first time are left out",
+       {2, 0, 0, 0}, {1, 0, 0, 0}, {4, 0, 0, 0}},
+      {"a second out of range is no time", 60, {{0, kSmall}, {kDay, kSmall}, {2, kSmall}},
+       {0, 0, 0, 0}, {0, 0, 0, 0}, {2, 0, 0, 0}},
+      {"untimed lines before the first time are left out", 60,
        {{kNoTime, kSmall}, {5, kNoObject}, {7, kSmall}},
-       60,
-       {2, 0, 0, 0},
-       {1, 0, 0, 0},
-       0,
-       0,
-       0,
-       0},
+       {2, 0, 0, 0}, {1, 0, 0, 0}, {0, 0, 0, 0}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.szName);
     Calibration cal = calibrate(c.lines, c.nGap);
@@ -196,10 +128,10 @@ TEST(CalibrateLine, ChargesEachStepOnce) {
       EXPECT_EQ(cal.aClasses[k].nObjects, c.anObjects[k]) << "class " << k;
       nCharged += cal.aClasses[k].nSeconds;
     }
-    EXPECT_EQ(cal.nOtherSeconds, c.nOther);
-    EXPECT_EQ(cal.nGaps, c.nGaps);
-    EXPECT_EQ(cal.nGapTotal, c.nGapTotal);
-    EXPECT_EQ(cal.nDayTurns, c.nDayTurns);
+    EXPECT_EQ(cal.nOtherSeconds, c.anTotals[0]);
+    EXPECT_EQ(cal.nGaps, c.anTotals[1]);
+    EXPECT_EQ(cal.nGapTotal, c.anTotals[2]);
+    EXPECT_EQ(cal.nDayTurns, c.anTotals[3]);
     // Every step lands somewhere: the span is busy time plus gaps.
     std::uint64_t nSpan = cal.nDayTurns * kDay + static_cast<std::uint64_t>(cal.nLastSecond) -
                           static_cast<std::uint64_t>(cal.nFirstSecond);
@@ -230,64 +162,36 @@ TEST(CalibrateLine, ClassesAndBytesOfEveryObject) {
 TEST(FinishCalibration, FitsCostAndBandwidth) {
   const double kCost = 0.025;         // seconds per object
   const double kPerByte = 1.0 / 3e6;  // 3 MB/s
+  const double kTruth = -1, kPositive = -2;
   struct Case {
     const char* szName;
-    std::uint64_t anTallies[4][2];
-    double dCost, dPerByte;  // of the classes' seconds
+    std::uint64_t anTallies[4][2];  // objects and bytes per class
+    double dCost, dPerByte;         // of the classes' seconds
     int nFitClasses;
-    double dWantCost, dWantPerByte;  // what the fit gives; negative: the truth
+    double dWantCost, dWantPerByte;  // what the fit gives, or kTruth, or kPositive
     bool abFilled[4];
+    bool bOneRate;  // all four rates are the same
   };
+  // clang-format off
   const Case cases[] = {
       {"all four classes",
        {{40000, 60000000}, {20000, 400000000}, {8000, 1600000000}, {2000, 20000000000}},
-       kCost,
-       kPerByte,
-       4,
-       -1,
-       -1,
-       {false, false, false, false}},
+       kCost, kPerByte, 4, kTruth, kTruth, {false, false, false, false}, false},
       {"a class without objects",
        {{40000, 60000000}, {0, 0}, {8000, 1600000000}, {2000, 20000000000}},
-       kCost,
-       kPerByte,
-       3,
-       -1,
-       -1,
-       {false, true, false, false}},
-      {"all objects in one class: one rate for all",
-       {{0, 0}, {20000, 400000000}, {0, 0}, {0, 0}},
-       kCost,
-       kPerByte,
-       1,
-       0,
-       (20000 * kCost + 400000000 * kPerByte) / 400000000,
-       {true, false, true, true}},
-      {"objects without bytes: all cost",
-       {{5000, 0}, {0, 0}, {0, 0}, {0, 0}},
-       kCost,
-       kPerByte,
-       1,
-       kCost,
-       0,
-       {false, true, true, true}},
-      {"a negative cost is held at 0",
-       {{1000, 2000000}, {1000, 20000000}, {0, 0}, {0, 0}},
-       -0.1,
-       1.0 / 10000,
-       2,
-       0,
-       -2,
-       {false, false, true, true}},
+       kCost, kPerByte, 3, kTruth, kTruth, {false, true, false, false}, false},
+      {"all objects in one class: one rate for all", {{0, 0}, {20000, 400000000}, {0, 0}, {0, 0}},
+       kCost, kPerByte, 1, 0, (20000 * kCost + 400000000 * kPerByte) / 400000000,
+       {true, false, true, true}, true},
+      {"objects without bytes: all cost", {{5000, 0}, {0, 0}, {0, 0}, {0, 0}},
+       kCost, kPerByte, 1, kCost, 0, {false, true, true, true}, false},
+      {"a negative cost is held at 0", {{1000, 2000000}, {1000, 20000000}, {0, 0}, {0, 0}},
+       -0.1, 1.0 / 10000, 2, 0, kPositive, {false, false, true, true}, false},
       {"a negative cost per byte is held at 0",
        {{1000, 2000000}, {0, 0}, {0, 0}, {1000, 1000000000}},
-       1.0,
-       -1e-7,
-       2,
-       -2,
-       0,
-       {false, true, true, false}},
+       1.0, -1e-7, 2, kPositive, 0, {false, true, true, false}, false},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.szName);
     CalibrationResult result;
@@ -295,17 +199,17 @@ TEST(FinishCalibration, FitsCostAndBandwidth) {
     EXPECT_EQ(stderrOf(fromModel(c.anTallies, c.dCost, c.dPerByte), result, nStatus), "");
     ASSERT_EQ(nStatus, 0);
     EXPECT_EQ(result.nFitClasses, c.nFitClasses);
-    // -1: the truth; -2: positive, whatever it is. Whole seconds blur the rest a little.
-    if (c.dWantCost == -2) {
+    // Whole seconds blur the model's seconds a little.
+    if (c.dWantCost == kPositive) {
       EXPECT_GT(result.dCostSeconds, 0);
     } else {
-      double dCost = c.dWantCost == -1 ? c.dCost : c.dWantCost;
+      double dCost = c.dWantCost == kTruth ? c.dCost : c.dWantCost;
       EXPECT_NEAR(result.dCostSeconds, dCost, 5e-3 * dCost);
     }
-    if (c.dWantPerByte == -2) {
+    if (c.dWantPerByte == kPositive) {
       EXPECT_GT(result.dSecondsPerByte, 0);
     } else {
-      double dPerByte = c.dWantPerByte == -1 ? c.dPerByte : c.dWantPerByte;
+      double dPerByte = c.dWantPerByte == kTruth ? c.dPerByte : c.dWantPerByte;
       EXPECT_NEAR(result.dSecondsPerByte, dPerByte, 5e-3 * dPerByte);
     }
     EXPECT_GE(result.dCostSeconds, 0);
@@ -314,6 +218,9 @@ TEST(FinishCalibration, FitsCostAndBandwidth) {
     for (int k = 0; k < kCalibrationClasses; k++) {
       EXPECT_EQ(result.aClasses[k].bFilled, c.abFilled[k]) << "class " << k;
       EXPECT_GE(result.aClasses[k].nRateKBps, 1u);
+      if (c.bOneRate) {
+        EXPECT_EQ(result.aClasses[k].nRateKBps, result.aClasses[1].nRateKBps);
+      }
     }
   }
 }
@@ -332,17 +239,6 @@ TEST(FinishCalibration, AClassOfFewSecondsWeighsLittle) {
   EXPECT_NEAR(result.dCostSeconds, kCost, 0.03 * kCost);
   EXPECT_NEAR(result.dSecondsPerByte, kPerByte, 0.03 * kPerByte);
   EXPECT_TRUE(result.aClasses[2].bFilled);
-}
-
-TEST(FinishCalibration, OneClassGivesOneRateForAll) {
-  const std::uint64_t anTallies[4][2] = {{0, 0}, {20000, 400000000}, {0, 0}, {0, 0}};
-  CalibrationResult result;
-  int nStatus;
-  stderrOf(fromModel(anTallies, 0.025, 1.0 / 3e6), result, nStatus);
-  ASSERT_EQ(nStatus, 0);
-  for (const CalibrationClassResult& c : result.aClasses) {
-    EXPECT_EQ(c.nRateKBps, result.aClasses[1].nRateKBps);
-  }
 }
 
 // Fill-in: which classes take the model's rate, and at which size.
@@ -410,25 +306,21 @@ TEST(FinishCalibration, RefusesLogsWithoutMeasurableTime) {
     std::vector<Line> lines;
     const char* szError;  // nullptr: the rates are learnt
   };
+  const char* const kNoObjects = "error: the log holds no line that sends an object";
+  const char* const kNoSecond = "error: no object in the log took a measurable second";
+  // clang-format off
   const Case cases[] = {
-      {"no lines", {}, "error: the log holds no line that sends an object"},
-      {"no objects",
-       {{0, kNoObject}, {5, kNoObject}},
-       "error: the log holds no line that sends an object"},
-      {"objects without times",
-       {{0, kNoObject}, {kNoTime, 10}, {kNoTime, 20}, {9, kNoObject}},
+      {"no lines", {}, kNoObjects},
+      {"no objects", {{0, kNoObject}, {5, kNoObject}}, kNoObjects},
+      {"objects without times", {{0, kNoObject}, {kNoTime, 10}, {kNoTime, 20}, {9, kNoObject}},
        kNoTimes.c_str()},
-      {"one timed object",
-       {{0, kNoObject}, {5, 10}, {kNoTime, 20}, {9, kNoObject}},
+      {"one timed object", {{0, kNoObject}, {5, 10}, {kNoTime, 20}, {9, kNoObject}},
        "error: the log holds only one object with a time of day"},
-      {"a log of one second",
-       {{7, 10}, {7, 10}, {7, 600000}},
-       "error: no object in the log took a measurable second"},
-      {"objects only after gaps",
-       {{0, 10}, {100, 10}, {200, 10}},
-       "error: no object in the log took a measurable second"},
+      {"a log of one second", {{7, 10}, {7, 10}, {7, 600000}}, kNoSecond},
+      {"objects only after gaps", {{0, 10}, {100, 10}, {200, 10}}, kNoSecond},
       {"a log spanning one second", {{7, 10}, {7, 10}, {8, 600000}, {8, 10}}, nullptr},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.szName);
     CalibrationResult result;
