@@ -213,7 +213,7 @@ void printSession(const CalibrationResult& result) {
   formatDuration(result.nBusySeconds, szDuration, sizeof szDuration);
   outFormat("Busy time: %s", szDuration);
   formatDuration(result.nOtherSeconds, szDuration, sizeof szDuration);
-  outFormat(", of which lines without an object %s\n", szDuration);
+  outFormat(", of which charged to no class %s\n", szDuration);
   if (result.nGaps == 0) {
     outFormat("Idle gaps over %" PRIu64 " sec: none\n", result.nGapSeconds);
   } else {

@@ -369,7 +369,7 @@ TEST(PrintCalibration, ReportEndsWithTheRates) {
         "1KB..< 10KB         100       1000000        0         -         ",
         "10KB..< 100KB       0         0              0         -         ",
         "Session: 23:58:20 to 00:21:40 (+1 day), 0 hours 23 mins 20 sec\n",
-        "Busy time: 0 hours 15 mins 0 sec, of which lines without an object 0 hours 0 mins 0 sec\n",
+        "Busy time: 0 hours 15 mins 0 sec, of which charged to no class 0 hours 0 mins 0 sec\n",
         "Idle gaps over 60 sec: 1, left out, 0 hours 8 mins 20 sec in all\n",
         "  1KB..< 10KB at the log's average size, 10000 bytes\n",
         "  10KB..< 100KB at its nominal size, 102400 bytes\n"}) {
