@@ -1,0 +1,357 @@
+#include "calibrate.h"
+
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "output.h"
+
+namespace {
+
+const int kSecondsPerDay = 86400;
+const double kBytesPerKB = 1024.0;
+
+// The sizes at which each class's rate is measured by hand: a class the log
+// has no objects of takes the model's rate there.
+const double kNominalSizes[kCalibrationClasses] = {1024.0, 10240.0, 102400.0, 10485760.0};
+
+const char* const kClassLabels[kCalibrationClasses] = {"0..< 1KB", "1KB..< 10KB", "10KB..< 100KB",
+                                                       "100KB and up"};
+
+// The estimate multiplies a rate by 1024 in 64 bits; this bound keeps that,
+// and the conversion from a double, defined.
+const double kMaxRateKBps = 1e12;
+
+std::uint64_t addSaturating(std::uint64_t nA, std::uint64_t nB) {
+  return nA > std::numeric_limits<std::uint64_t>::max() - nB
+             ? std::numeric_limits<std::uint64_t>::max()
+             : nA + nB;
+}
+
+int clampClass(int nClass) {
+  if (nClass < 0) return 0;
+  return nClass >= kCalibrationClasses ? kCalibrationClasses - 1 : nClass;
+}
+
+bool isWellMeasured(const CalibrationClass& tally) {
+  return tally.nObjects >= kWellMeasuredObjects && tally.nSeconds >= kWellMeasuredSeconds;
+}
+
+// Whole KB/s, at least 1: the estimate takes no fractions, and a rate of 0
+// would make a class's time silently 0.
+std::uint64_t wholeRate(double dKBps) {
+  if (!(dKBps >= 1.0)) return 1;  // NaN too
+  if (dKBps > kMaxRateKBps) dKBps = kMaxRateKBps;
+  return static_cast<std::uint64_t>(std::llround(dKBps));
+}
+
+int reportError(const char* szWhy) {
+  std::fprintf(stderr, "error: %s; rates cannot be learnt from it\n", szWhy);
+  return 1;
+}
+
+// The fit works on each class's equation divided by its seconds,
+//   1 = (objects / seconds) * cost + (bytes / seconds) * secondsPerByte,
+// so that classes are matched in relative terms: the small objects' few
+// seconds count as much as the large ones' many. Each equation is weighted by
+// the inverse of its expected relative variance: 1 / seconds from the
+// one-second stamps, plus kModelSpread squared for what the model itself
+// misses within a class. A class of a few seconds still informs the fit, a
+// little; beyond a few hundred seconds all classes count alike.
+const double kModelSpread = 0.05;
+
+struct FitRows {
+  double adObjects[kCalibrationClasses];
+  double adBytes[kCalibrationClasses];
+  double adWeight[kCalibrationClasses];
+  int nRows;
+};
+
+// Every class with a measured second takes part.
+FitRows fitRows(const CalibrationClass* aClasses) {
+  FitRows rows{};
+  for (int k = 0; k < kCalibrationClasses; k++) {
+    const CalibrationClass& tally = aClasses[k];
+    if (tally.nObjects == 0 || tally.nSeconds == 0) continue;
+    double dSeconds = static_cast<double>(tally.nSeconds);
+    rows.adObjects[rows.nRows] = static_cast<double>(tally.nObjects) / dSeconds;
+    rows.adBytes[rows.nRows] = static_cast<double>(tally.nBytes) / dSeconds;
+    rows.adWeight[rows.nRows] = 1.0 / (1.0 / dSeconds + kModelSpread * kModelSpread);
+    rows.nRows++;
+  }
+  return rows;
+}
+
+double squaredResidual(const FitRows& rows, double dCost, double dPerByte) {
+  double dSum = 0;
+  for (int i = 0; i < rows.nRows; i++) {
+    double d = 1.0 - rows.adObjects[i] * dCost - rows.adBytes[i] * dPerByte;
+    dSum += rows.adWeight[i] * d * d;
+  }
+  return dSum;
+}
+
+// Least squares for cost >= 0 and seconds per byte >= 0: the free solution
+// when it keeps both signs, else the better of the two edges where one of
+// them is 0. With one class, or classes of one average size, cost and
+// bandwidth cannot be told apart: all the time counts as bandwidth (the
+// single-rate model a measurement by hand gives), or as cost when the
+// class's objects hold no bytes.
+void fitModel(const CalibrationClass* aClasses, CalibrationResult& result) {
+  FitRows rows = fitRows(aClasses);
+  double dAA = 0, dAB = 0, dBB = 0, dA = 0, dB = 0;
+  for (int i = 0; i < rows.nRows; i++) {
+    double dW = rows.adWeight[i];
+    dAA += dW * rows.adObjects[i] * rows.adObjects[i];
+    dAB += dW * rows.adObjects[i] * rows.adBytes[i];
+    dBB += dW * rows.adBytes[i] * rows.adBytes[i];
+    dA += dW * rows.adObjects[i];
+    dB += dW * rows.adBytes[i];
+  }
+  result.nFitClasses = rows.nRows;
+  double dCost = 0;
+  double dPerByte = 0;
+  double dDeterminant = dAA * dBB - dAB * dAB;
+  if (rows.nRows >= 2 && dDeterminant > 1e-9 * dAA * dBB) {
+    dCost = (dBB * dA - dAB * dB) / dDeterminant;
+    dPerByte = (dAA * dB - dAB * dA) / dDeterminant;
+    if (dCost < 0 || dPerByte < 0) {
+      double dBytesOnly = dBB > 0 ? dB / dBB : 0;
+      double dCostOnly = dAA > 0 ? dA / dAA : 0;
+      bool bBytes =
+          dBB > 0 && squaredResidual(rows, 0, dBytesOnly) <= squaredResidual(rows, dCostOnly, 0);
+      dCost = bBytes ? 0 : dCostOnly;
+      dPerByte = bBytes ? dBytesOnly : 0;
+    }
+  } else if (dBB > 0) {
+    dPerByte = dB / dBB;
+  } else if (dAA > 0) {
+    dCost = dA / dAA;
+  }
+  result.dCostSeconds = dCost;
+  result.dSecondsPerByte = dPerByte;
+  result.dBandwidthKBps =
+      dPerByte > 0 ? 1.0 / (dPerByte * kBytesPerKB) : std::numeric_limits<double>::infinity();
+}
+
+void setRate(const CalibrationClass& tally, int nClass, CalibrationResult& result) {
+  CalibrationClassResult& out = result.aClasses[nClass];
+  out.nObjects = tally.nObjects;
+  out.nBytes = tally.nBytes;
+  out.nSeconds = tally.nSeconds;
+  out.nLogObjects = tally.nLogObjects;
+  out.nLogBytes = tally.nLogBytes;
+  out.dMeasuredKBps = tally.nSeconds == 0 ? 0
+                                          : static_cast<double>(tally.nBytes) / kBytesPerKB /
+                                                static_cast<double>(tally.nSeconds);
+  out.bFilled = !isWellMeasured(tally);
+  out.bNominalSize = out.bFilled && tally.nLogBytes == 0;
+  out.dModelSize = 0;
+  if (!out.bFilled) {
+    out.nRateKBps = wholeRate(out.dMeasuredKBps);
+    return;
+  }
+  // An average of 0 bytes (directories only) says nothing of the rate of
+  // files: the nominal size stands in for it.
+  out.dModelSize = out.bNominalSize ? kNominalSizes[nClass]
+                                    : static_cast<double>(tally.nLogBytes) /
+                                          static_cast<double>(tally.nLogObjects);
+  out.nRateKBps = wholeRate(modelRateKBps(result, out.dModelSize));
+}
+
+// "H hours M mins S sec", as the estimate writes its times.
+void formatDuration(std::uint64_t nSeconds, char* szOut, std::size_t nOut) {
+  std::snprintf(szOut, nOut, "%" PRIu64 " hours %" PRIu64 " mins %" PRIu64 " sec", nSeconds / 3600,
+                nSeconds % 3600 / 60, nSeconds % 60);
+}
+
+void printClassTable(const CalibrationResult& result) {
+  const char szRule[] = "=======================================================================\n";
+  outText("\n");
+  outText(szRule);
+  outFormat("%-20s%-10s%-15s%-10s%-10s%s\n", "Range", "#", "#", "Busy", "Measured", "Rate");
+  outFormat("%-20s%-10s%-15s%-10s%-10s%s\n", "Bytes", "Objects", "Bytes", "(sec)", "(KB/s)",
+            "(KB/s)");
+  outText(szRule);
+  outText("\n");
+  for (int k = 0; k < kCalibrationClasses; k++) {
+    const CalibrationClassResult& c = result.aClasses[k];
+    char szMeasured[32] = "-";
+    if (c.nSeconds > 0) std::snprintf(szMeasured, sizeof szMeasured, "%.1f", c.dMeasuredKBps);
+    outFormat("%-20s%-10" PRIu64 "%-15" PRIu64 "%-10" PRIu64 "%-10s%" PRIu64 "%s\n",
+              kClassLabels[k], c.nObjects, c.nBytes, c.nSeconds, szMeasured, c.nRateKBps,
+              c.bFilled ? " *" : "");
+  }
+}
+
+void printSession(const CalibrationResult& result) {
+  char szDuration[96];
+  std::uint64_t nObjects = 0;
+  std::uint64_t nBytes = 0;
+  for (const CalibrationClassResult& c : result.aClasses) {
+    nObjects += c.nObjects;
+    nBytes = addSaturating(nBytes, c.nBytes);
+  }
+  formatDuration(result.nObjectSeconds, szDuration, sizeof szDuration);
+  outFormat("\nTotal for all %" PRIu64 " objects measured: %" PRIu64 " bytes in %s\n", nObjects,
+            nBytes, szDuration);
+  if (result.nLeftOut > 0) {
+    outFormat("Objects left out: %" PRIu64
+              " (first in the log, after an idle gap, or without a time of day)\n",
+              result.nLeftOut);
+  }
+  formatDuration(result.nSpanSeconds, szDuration, sizeof szDuration);
+  int nFirst = result.nFirstSecond;
+  int nLast = result.nLastSecond;
+  outFormat("Session: %02d:%02d:%02d to %02d:%02d:%02d", nFirst / 3600, nFirst % 3600 / 60,
+            nFirst % 60, nLast / 3600, nLast % 3600 / 60, nLast % 60);
+  if (result.nDayTurns > 0) {
+    outFormat(" (+%" PRIu64 " day%s)", result.nDayTurns, result.nDayTurns == 1 ? "" : "s");
+  }
+  outFormat(", %s\n", szDuration);
+  formatDuration(result.nBusySeconds, szDuration, sizeof szDuration);
+  outFormat("Busy time: %s", szDuration);
+  formatDuration(result.nOtherSeconds, szDuration, sizeof szDuration);
+  outFormat(", of which charged to no class %s\n", szDuration);
+  if (result.nGaps == 0) {
+    outFormat("Idle gaps over %" PRIu64 " sec: none\n", result.nGapSeconds);
+  } else {
+    formatDuration(result.nGapTotal, szDuration, sizeof szDuration);
+    outFormat("Idle gaps over %" PRIu64 " sec: %" PRIu64 ", left out, %s in all\n",
+              result.nGapSeconds, result.nGaps, szDuration);
+  }
+}
+
+void printModel(const CalibrationResult& result) {
+  outFormat("Cost per object: %.3f ms\n", result.dCostSeconds * 1000.0);
+  if (result.dSecondsPerByte > 0) {
+    outFormat("Bandwidth: %.1f KB/s\n", result.dBandwidthKBps);
+  } else {
+    outText("Bandwidth: unbounded (bytes took no measurable time)\n");
+  }
+  if (result.nFitClasses == 1) {
+    outFormat(
+        "Model fitted to: 1 class (cost and bandwidth cannot be told apart; its time "
+        "counts as %s)\n",
+        result.dSecondsPerByte > 0 ? "bandwidth" : "cost");
+  } else {
+    outFormat("Model fitted to: %d classes\n", result.nFitClasses);
+  }
+  bool bAnyFilled = false;
+  for (const CalibrationClassResult& c : result.aClasses) bAnyFilled = bAnyFilled || c.bFilled;
+  if (!bAnyFilled) return;
+  outFormat("* from the model (fewer than %" PRIu64 " objects or %" PRIu64
+            " sec measured in the class):\n",
+            kWellMeasuredObjects, kWellMeasuredSeconds);
+  for (int k = 0; k < kCalibrationClasses; k++) {
+    const CalibrationClassResult& c = result.aClasses[k];
+    if (!c.bFilled) continue;
+    outFormat("  %s at %s size, %.0f bytes\n", kClassLabels[k],
+              c.bNominalSize ? "its nominal" : "the log's average", c.dModelSize);
+  }
+}
+
+}  // namespace
+
+void startCalibration(Calibration& cal, std::uint64_t nGapSeconds) {
+  cal = Calibration{};
+  cal.nGapSeconds = nGapSeconds;
+}
+
+void calibrateLine(Calibration& cal, bool bTimed, int nSecondOfDay, bool bObject,
+                   std::uint64_t nSize, int nClass) {
+  CalibrationClass& tally = cal.aClasses[clampClass(nClass)];
+  if (bObject) {
+    tally.nLogObjects++;
+    tally.nLogBytes = addSaturating(tally.nLogBytes, nSize);
+  }
+  if (!bTimed || nSecondOfDay < 0 || nSecondOfDay >= kSecondsPerDay) {
+    if (bObject) {
+      cal.nUntimedObjects++;
+      cal.bUntimedPending = true;
+    }
+    return;
+  }
+  if (bObject) cal.nTimedObjects++;
+  if (!cal.bStarted) {
+    // Nothing tells when the first line's work began.
+    cal.bStarted = true;
+    cal.bUntimedPending = false;
+    cal.nFirstSecond = cal.nLastSecond = nSecondOfDay;
+    return;
+  }
+  std::uint64_t nStep;
+  if (nSecondOfDay >= cal.nLastSecond) {
+    nStep = static_cast<std::uint64_t>(nSecondOfDay - cal.nLastSecond);
+  } else {
+    nStep = static_cast<std::uint64_t>(nSecondOfDay + kSecondsPerDay - cal.nLastSecond);
+    cal.nDayTurns++;
+  }
+  cal.nLastSecond = nSecondOfDay;
+  bool bUntimedPending = cal.bUntimedPending;
+  cal.bUntimedPending = false;
+  if (nStep > cal.nGapSeconds) {
+    cal.nGaps++;
+    cal.nGapTotal += nStep;
+  } else if (!bObject || bUntimedPending) {
+    cal.nOtherSeconds += nStep;
+  } else {
+    tally.nObjects++;
+    tally.nBytes = addSaturating(tally.nBytes, nSize);
+    tally.nSeconds += nStep;
+  }
+}
+
+int finishCalibration(const Calibration& cal, CalibrationResult& result) {
+  result = CalibrationResult{};
+  result.nGapSeconds = cal.nGapSeconds;
+  std::uint64_t nLogObjects = 0;
+  std::uint64_t nMeasured = 0;
+  for (const CalibrationClass& tally : cal.aClasses) {
+    nLogObjects += tally.nLogObjects;
+    nMeasured += tally.nObjects;
+    result.nObjectSeconds += tally.nSeconds;
+  }
+  if (nLogObjects == 0) {
+    return reportError("the log holds no line that sends an object (with \"-->\")");
+  }
+  if (cal.nTimedObjects == 0) return reportError("the log's lines carry no time of day");
+  if (cal.nTimedObjects < 2) return reportError("the log holds only one object with a time of day");
+  if (result.nObjectSeconds == 0) {
+    return reportError(
+        "no object in the log took a measurable second (all within one second, or each after an "
+        "idle gap)");
+  }
+  result.nFirstSecond = cal.nFirstSecond;
+  result.nLastSecond = cal.nLastSecond;
+  result.nDayTurns = cal.nDayTurns;
+  result.nSpanSeconds = cal.nDayTurns * kSecondsPerDay +
+                        static_cast<std::uint64_t>(cal.nLastSecond) -
+                        static_cast<std::uint64_t>(cal.nFirstSecond);
+  result.nOtherSeconds = cal.nOtherSeconds;
+  result.nBusySeconds = result.nObjectSeconds + cal.nOtherSeconds;
+  result.nGaps = cal.nGaps;
+  result.nGapTotal = cal.nGapTotal;
+  result.nLeftOut = nLogObjects - nMeasured;
+  result.nUntimedObjects = cal.nUntimedObjects;
+  fitModel(cal.aClasses, result);
+  for (int k = 0; k < kCalibrationClasses; k++) setRate(cal.aClasses[k], k, result);
+  return 0;
+}
+
+double modelRateKBps(const CalibrationResult& result, double dSize) {
+  double dSeconds = result.dCostSeconds + dSize * result.dSecondsPerByte;
+  if (!(dSeconds > 0)) return kMaxRateKBps;
+  double dKBps = dSize / dSeconds / kBytesPerKB;
+  return dKBps < kMaxRateKBps ? dKBps : kMaxRateKBps;
+}
+
+void printCalibration(const CalibrationResult& result) {
+  printClassTable(result);
+  printSession(result);
+  printModel(result);
+  outFormat("\nrates: %" PRIu64 " %" PRIu64 " %" PRIu64 " %" PRIu64 "\n",
+            result.aClasses[0].nRateKBps, result.aClasses[1].nRateKBps,
+            result.aClasses[2].nRateKBps, result.aClasses[3].nRateKBps);
+}
