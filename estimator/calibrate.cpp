@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "classes.h"
 #include "output.h"
 
 namespace {
@@ -14,10 +15,7 @@ const double kBytesPerKB = 1024.0;
 
 // The sizes at which each class's rate is measured by hand: a class the log
 // has no objects of takes the model's rate there.
-const double kNominalSizes[kCalibrationClasses] = {1024.0, 10240.0, 102400.0, 10485760.0};
-
-const char* const kClassLabels[kCalibrationClasses] = {"0..< 1KB", "1KB..< 10KB", "10KB..< 100KB",
-                                                       "100KB and up"};
+const double kNominalSizes[kClasses] = {1024.0, 10240.0, 102400.0, 10485760.0};
 
 // The estimate multiplies a rate by 1024 in 64 bits; this bound keeps that,
 // and the conversion from a double, defined.
@@ -31,7 +29,7 @@ std::uint64_t addSaturating(std::uint64_t nA, std::uint64_t nB) {
 
 int clampClass(int nClass) {
   if (nClass < 0) return 0;
-  return nClass >= kCalibrationClasses ? kCalibrationClasses - 1 : nClass;
+  return nClass >= kClasses ? kClasses - 1 : nClass;
 }
 
 bool isWellMeasured(const CalibrationClass& tally) {
@@ -62,16 +60,16 @@ int reportError(const char* szWhy) {
 const double kModelSpread = 0.05;
 
 struct FitRows {
-  double adObjects[kCalibrationClasses];
-  double adBytes[kCalibrationClasses];
-  double adWeight[kCalibrationClasses];
+  double adObjects[kClasses];
+  double adBytes[kClasses];
+  double adWeight[kClasses];
   int nRows;
 };
 
 // Every class with a measured second takes part.
 FitRows fitRows(const CalibrationClass* aClasses) {
   FitRows rows{};
-  for (int k = 0; k < kCalibrationClasses; k++) {
+  for (int k = 0; k < kClasses; k++) {
     const CalibrationClass& tally = aClasses[k];
     if (tally.nObjects == 0 || tally.nSeconds == 0) continue;
     double dSeconds = static_cast<double>(tally.nSeconds);
@@ -175,7 +173,7 @@ void printClassTable(const CalibrationResult& result) {
             "(KB/s)");
   outText(szRule);
   outText("\n");
-  for (int k = 0; k < kCalibrationClasses; k++) {
+  for (int k = 0; k < kClasses; k++) {
     const CalibrationClassResult& c = result.aClasses[k];
     char szMeasured[32] = "-";
     if (c.nSeconds > 0) std::snprintf(szMeasured, sizeof szMeasured, "%.1f", c.dMeasuredKBps);
@@ -244,7 +242,7 @@ void printModel(const CalibrationResult& result) {
   outFormat("* from the model (fewer than %" PRIu64 " objects or %" PRIu64
             " sec measured in the class):\n",
             kWellMeasuredObjects, kWellMeasuredSeconds);
-  for (int k = 0; k < kCalibrationClasses; k++) {
+  for (int k = 0; k < kClasses; k++) {
     const CalibrationClassResult& c = result.aClasses[k];
     if (!c.bFilled) continue;
     outFormat("  %s at %s size, %.0f bytes\n", kClassLabels[k],
@@ -336,7 +334,7 @@ int finishCalibration(const Calibration& cal, CalibrationResult& result) {
   result.nLeftOut = nLogObjects - nMeasured;
   result.nUntimedObjects = cal.nUntimedObjects;
   fitModel(cal.aClasses, result);
-  for (int k = 0; k < kCalibrationClasses; k++) setRate(cal.aClasses[k], k, result);
+  for (int k = 0; k < kClasses; k++) setRate(cal.aClasses[k], k, result);
   return 0;
 }
 

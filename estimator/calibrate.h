@@ -18,7 +18,7 @@
 
 #include <cstdint>
 
-const int kCalibrationClasses = 4;
+#include "classes.h"
 
 /// A class whose measured objects are fewer than this, or whose seconds are
 /// fewer than kWellMeasuredSeconds, takes its rate from the model.
@@ -40,7 +40,7 @@ struct CalibrationClass {
 /// A calibration in progress.
 struct Calibration {
   std::uint64_t nGapSeconds;  // the longest step still counted as busy
-  CalibrationClass aClasses[kCalibrationClasses];
+  CalibrationClass aClasses[kClasses];
   std::uint64_t nOtherSeconds;    // busy seconds charged to no class
   std::uint64_t nGaps;            // steps left out as idle
   std::uint64_t nGapTotal;        // their seconds
@@ -88,7 +88,7 @@ struct CalibrationClassResult {
 /// Everything the report, and a machine-readable one, needs.
 struct CalibrationResult {
   std::uint64_t nGapSeconds;
-  CalibrationClassResult aClasses[kCalibrationClasses];
+  CalibrationClassResult aClasses[kClasses];
   int nFirstSecond;  // seconds of the day of the first and the last timed line
   int nLastSecond;
   std::uint64_t nDayTurns;

@@ -63,7 +63,7 @@ Calibration fromModel(const std::uint64_t (&anTallies)[4][2], double dCost, doub
   startCalibration(cal, kDefaultGapSeconds);
   cal.bStarted = true;
   cal.nTimedObjects = 1;
-  for (int k = 0; k < kCalibrationClasses; k++) {
+  for (int k = 0; k < kClasses; k++) {
     CalibrationClass& c = cal.aClasses[k];
     c.nObjects = c.nLogObjects = anTallies[k][0];
     c.nBytes = c.nLogBytes = anTallies[k][1];
@@ -123,7 +123,7 @@ TEST(CalibrateLine, ChargesEachStepOnce) {
     SCOPED_TRACE(c.szName);
     Calibration cal = calibrate(c.lines, c.nGap);
     std::uint64_t nCharged = 0;
-    for (int k = 0; k < kCalibrationClasses; k++) {
+    for (int k = 0; k < kClasses; k++) {
       EXPECT_EQ(cal.aClasses[k].nSeconds, c.anSeconds[k]) << "class " << k;
       EXPECT_EQ(cal.aClasses[k].nObjects, c.anObjects[k]) << "class " << k;
       nCharged += cal.aClasses[k].nSeconds;
@@ -215,7 +215,7 @@ TEST(FinishCalibration, FitsCostAndBandwidth) {
     EXPECT_GE(result.dCostSeconds, 0);
     EXPECT_GE(result.dSecondsPerByte, 0);
     EXPECT_EQ(std::isinf(result.dBandwidthKBps), result.dSecondsPerByte == 0);
-    for (int k = 0; k < kCalibrationClasses; k++) {
+    for (int k = 0; k < kClasses; k++) {
       EXPECT_EQ(result.aClasses[k].bFilled, c.abFilled[k]) << "class " << k;
       EXPECT_GE(result.aClasses[k].nRateKBps, 1u);
       if (c.bOneRate) {
@@ -424,7 +424,7 @@ TEST(CalibrateModel, LearnsASimulatedSession) {
   EXPECT_NEAR(result.dSecondsPerByte, kPerByte, 0.10 * kPerByte);
   // What the estimate makes of the same log with the learnt rates.
   std::uint64_t nEstimate = 0;
-  for (int k = 0; k < kCalibrationClasses; k++) {
+  for (int k = 0; k < kClasses; k++) {
     EXPECT_FALSE(result.aClasses[k].bFilled);
     nEstimate += anBytes[k] / (result.aClasses[k].nRateKBps * 1024);
   }

@@ -19,6 +19,7 @@
 #include <io.h>
 #endif
 
+#include "classes.h"
 #include "int64.h"
 #include "options.h"
 #include "output.h"
@@ -67,15 +68,10 @@ uint64_t nTooLarge = 0;    // size fields beyond the largest file size
 uint64_t nArrowFiles = 0;  // directory-listing sizes that follow a word ending in "-->"
 OwnTotals gOwnTotals;      // what a directory listing says of itself
 
-// Upper bounds (exclusive) of size classes 1 to 3, in bytes.
-const uint64_t kOneKbLimit = uint64_t{5} * 1024;
-const uint64_t kTenKbLimit = uint64_t{50} * 1024;
-const uint64_t kHundredKbLimit = uint64_t{500} * 1024;
-
-const char kOneKbLabel[] = "0..< 1KB";
-const char kTenKbLabel[] = "1KB..< 10KB";
-const char kHundredKbLabel[] = "10KB..< 100KB";
-const char kTenMbLabel[] = "100KB and up";
+const char* const kOneKbLabel = kClassLabels[0];
+const char* const kTenKbLabel = kClassLabels[1];
+const char* const kHundredKbLabel = kClassLabels[2];
+const char* const kTenMbLabel = kClassLabels[3];
 
 // Returns the number of leading bytes of the eight at pC that are blanks.
 int leadingBlanks(const char* pC) {
@@ -317,15 +313,6 @@ int parseLineDirListing(const char* szLine, std::size_t nLength, char* szData) {
   extractField(pField, szData);
   if (isDirectoryEntry(szData)) szData[0] = '\0';
   return 0;
-}
-
-// The one rule that sorts a size into its class, 0 to 3: the tallies and
-// the class of the average size both use it.
-int sizeClass(uint64_t nSize) {
-  if (nSize < kOneKbLimit) return 0;
-  if (nSize < kTenKbLimit) return 1;
-  if (nSize < kHundredKbLimit) return 2;
-  return 3;
 }
 
 const int64 kMaxInt64 = {0xFFFFFFFFu, 0xFFFFFFFFu};

@@ -1,0 +1,28 @@
+// The four size classes: their bounds, their labels, and the one rule that
+// sorts a size into its class, shared by the estimate and the modules beside it.
+#ifndef PLOMET_ESTIMATOR_CLASSES_H_
+#define PLOMET_ESTIMATOR_CLASSES_H_
+
+#include <cstdint>
+
+const int kClasses = 4;
+
+/// Upper bounds (exclusive) of size classes 0 to 2, in bytes: 5, 50 and 500
+/// KiB, five times the size each rate is measured with.
+const std::uint64_t kOneKbLimit = std::uint64_t{5} * 1024;
+const std::uint64_t kTenKbLimit = std::uint64_t{50} * 1024;
+const std::uint64_t kHundredKbLimit = std::uint64_t{500} * 1024;
+
+/// The labels of the classes in the reports; they keep their traditional names.
+const char* const kClassLabels[kClasses] = {"0..< 1KB", "1KB..< 10KB", "10KB..< 100KB",
+                                            "100KB and up"};
+
+/// Returns the class, 0 to 3, of a file of nSize bytes.
+inline int sizeClass(std::uint64_t nSize) {
+  if (nSize < kOneKbLimit) return 0;
+  if (nSize < kTenKbLimit) return 1;
+  if (nSize < kHundredKbLimit) return 2;
+  return 3;
+}
+
+#endif  // PLOMET_ESTIMATOR_CLASSES_H_
