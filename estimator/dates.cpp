@@ -2,7 +2,7 @@
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -19,13 +19,13 @@ bool isDateSeparator(char c) { return c == '/' || c == '-' || c == '.'; }
 // Reads one to nMaxDigits digits into nValue and their count into nDigits.
 // Returns the position after them, or nullptr when there are none or more.
 const char* readNumber(const char* p, int nMaxDigits, int& nValue, int& nDigits) {
-  nValue = 0;
-  nDigits = 0;
-  for (; isDigit(*p); p++) {
-    if (++nDigits > nMaxDigits) return nullptr;
-    nValue = nValue * 10 + (*p - '0');
-  }
-  return nDigits == 0 ? nullptr : p;
+  int n = 0;
+  int i = 0;
+  for (; i < nMaxDigits && isDigit(p[i]); i++) n = n * 10 + (p[i] - '0');
+  if (i == 0 || isDigit(p[i])) return nullptr;
+  nValue = n;
+  nDigits = i;
+  return p + i;
 }
 
 // Reads a date field followed by a blank: three numbers joined by the same
@@ -188,8 +188,7 @@ const char* readClockField(const char* p, bool bFullStop, Clock& clock) {
 // the position after the time's field, or nullptr.
 const char* readClock(const char* p, bool bFullStop, Clock& clock) {
   int nMarker = kNoMarker;
-  int n = markerLength(p, nMarker);
-  if (n > 0) p = skipBlanks(p + n);
+  if (!isDigit(*p)) p = skipBlanks(p + markerLength(p, nMarker));
   p = readClockField(p, bFullStop, clock);
   if (p != nullptr && nMarker != kNoMarker) {
     if (clock.nMarker != kNoMarker) return nullptr;  // a marker on both sides
@@ -223,6 +222,139 @@ bool setTime(const Clock& clock, LineStamp& stamp) {
   return true;
 }
 
+// The newer shell's table starts a row with the mode, such as -a---- or
+// d-r--, then blanks and the date. Returns the position of the date, or the
+// line's start when it has no mode field.
+const char* skipTableMode(const char* szLine) {
+  if (isDigit(*szLine)) return szLine;
+  const char* p = szLine;
+  for (; *p == '-' || *p == 'a' || *p == 'd' || *p == 'r' || *p == 'h' || *p == 's' || *p == 'l';
+       p++) {
+  }
+  if ((p - szLine != 5 && p - szLine != 6) || !isBlank(*p)) return szLine;
+  return skipBlanks(p);
+}
+
+const char* fieldEnd(const char* p) {
+  while (!isFieldEnd(*p)) p++;
+  return p;
+}
+
+// A field that may hold a size: digits, or an entry type such as <DIR>.
+bool startsSize(char c) { return isDigit(c) || c == '<'; }
+
+// A field without digits that is not an entry type: a marker, known or not.
+bool isWord(const char* p) {
+  if (*p == '<' || isFieldEnd(*p)) return false;
+  for (; !isFieldEnd(*p); p++) {
+    if (isDigit(*p)) return false;
+  }
+  return true;
+}
+
+// Takes a known marker in the fields after a listing's time. Returns false
+// when one or two unknown words stand there before a size: a marker whose
+// meaning is not known, so the hour is not.
+bool readListingMarkerAfter(const char* p, Clock& clock) {
+  readMarkerAfter(p, clock);
+  if (clock.nMarker != kNoMarker) return true;
+  p = skipBlanks(p);
+  for (int nWords = 0; nWords < 2 && isWord(p); nWords++) {
+    p = skipBlanks(fieldEnd(p));
+    if (startsSize(*p)) return false;
+  }
+  return true;
+}
+
+// Every file line's date is checked twice, in whichever order: the checks
+// are made without branches that the fields' values would decide.
+bool isLeapYear(unsigned nYear) {
+  return ((nYear % 4 == 0) & (nYear % 100 != 0)) | (nYear % 400 == 0);
+}
+
+bool isDate(int nYear, int nMonth, int nDay) {
+  static const unsigned kDays[16] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const unsigned nYearIndex = static_cast<unsigned>(nYear) - 1;
+  const unsigned nMonthIndex = static_cast<unsigned>(nMonth) - 1;
+  const unsigned nDayIndex = static_cast<unsigned>(nDay) - 1;
+  const bool bMonth = nMonthIndex < 12;
+  const unsigned nDays = kDays[nMonthIndex % 16];  // any month: bMonth rejects those past 12
+  const bool bLeapDay = (nMonthIndex == 1) & (nDayIndex == 28) & isLeapYear(nYearIndex + 1);
+  return (nYearIndex < 9999) & bMonth & ((nDayIndex < nDays) | bLeapDay);
+}
+
+// A moment is the date's fields packed above the second of the day: a number
+// that sorts as the moments do, made with a few shifts rather than a count
+// of days (86400 seconds fit in 17 bits, a day in 5, a month in 4).
+const int kSecondBits = 17;
+const int kDayBits = 5;
+const int kMonthBits = 4;
+
+// Sets nMoment from a date and second of the day, and returns whether the
+// date is valid (nMoment is set either way: the caller branches once).
+bool momentOf(int nYear, int nMonth, int nDay, int nSecondOfDay, std::int64_t& nMoment) {
+  const std::uint64_t nDate =
+      (((static_cast<std::uint64_t>(nYear) << kMonthBits) | static_cast<std::uint64_t>(nMonth))
+       << kDayBits) |
+      static_cast<std::uint64_t>(nDay);
+  nMoment = static_cast<std::int64_t>((nDate << kSecondBits) | static_cast<unsigned>(nSecondOfDay));
+  return isDate(nYear, nMonth, nDay);
+}
+
+// The year of a stamp whose year is its last field.
+int lastFieldYear(const LineStamp& stamp) {
+  if (!stamp.bTwoDigitYear) return stamp.nField3;
+  return stamp.nField3 + (stamp.nField3 >= 80 ? 1900 : 2000);
+}
+
+// Reads exactly nDigits digits; returns the position after them or nullptr.
+const char* readDigits(const char* p, int nDigits, int& nValue) {
+  nValue = 0;
+  for (int i = 0; i < nDigits; i++, p++) {
+    if (!isDigit(*p)) return nullptr;
+    nValue = nValue * 10 + (*p - '0');
+  }
+  return p;
+}
+
+// Reads "hh:mm" or "hh:mm:ss" up to the end of the text into nSecondOfDay.
+bool parseSinceTime(const char* p, int& nSecondOfDay) {
+  int nHour;
+  int nMinute;
+  int nSecond = 0;
+  p = readDigits(p, 2, nHour);
+  if (p == nullptr || *p != ':') return false;
+  p = readDigits(p + 1, 2, nMinute);
+  if (p == nullptr) return false;
+  if (*p == ':') {
+    p = readDigits(p + 1, 2, nSecond);
+    if (p == nullptr) return false;
+  }
+  if (*p != '\0' || nHour > 23 || nMinute > 59 || nSecond > 59) return false;
+  nSecondOfDay = (nHour * 60 + nMinute) * 60 + nSecond;
+  return true;
+}
+
+// Letter case is folded for A to Z only; szLower is in lower case.
+bool equalsIgnoringCase(const char* sz, const char* szLower) {
+  for (; *szLower != '\0'; sz++, szLower++) {
+    if (lowerAscii(*sz) != *szLower) return false;
+  }
+  return *sz == '\0';
+}
+
+// A date that is a date under one reading only proves that reading.
+void weighReadings(OrderEvidence& evidence, bool bMonthFirst, bool bDayFirst) {
+  evidence.nMonthFirstProofs += static_cast<unsigned>(bMonthFirst && !bDayFirst);
+  evidence.nDayFirstProofs += static_cast<unsigned>(bDayFirst && !bMonthFirst);
+}
+
+// Writes nValue with nDigits digits, leading zeros included, and returns the end.
+char* writeDigits(char* p, int nValue, int nDigits) {
+  for (int i = nDigits - 1; i >= 0; i--, nValue /= 10) p[i] = static_cast<char>('0' + nValue % 10);
+  return p + nDigits;
+}
+
 }  // namespace
 
 bool readLogStamp(const char* szLine, LineStamp& stamp) {
@@ -242,4 +374,144 @@ bool readLogStamp(const char* szLine, LineStamp& stamp) {
   if (p == nullptr) return false;
   readMarkerAfter(p, clock);
   return setTime(clock, stamp);
+}
+
+bool readListingStamp(const char* szLine, LineStamp& stamp) {
+  stamp = LineStamp{};
+  const char* p = readDate(skipTableMode(szLine), stamp);
+  if (p == nullptr) return false;
+  Clock clock;
+  p = readClock(skipBlanks(p), true, clock);
+  if (p == nullptr || !readListingMarkerAfter(p, clock)) return false;
+  return setTime(clock, stamp);
+}
+
+const char* listingTimeEnd(const char* szLine) {
+  LineStamp stamp;
+  const char* p = readDate(skipTableMode(szLine), stamp);
+  if (p == nullptr) return nullptr;
+  Clock clock;
+  p = readClock(skipBlanks(p), true, clock);
+  return p != nullptr && setTime(clock, stamp) ? p : nullptr;
+}
+
+bool computeMoment(const LineStamp& stamp, DateOrder order, std::int64_t& nMoment) {
+  if (!stamp.bHasDate || !stamp.bHasTime) return false;
+  const int nSecond = stamp.nSecondOfDay;
+  if (stamp.bYearFirst) {
+    return momentOf(stamp.nField1, stamp.nField2, stamp.nField3, nSecond, nMoment);
+  }
+  if (order == DateOrder::kYearFirst) {
+    // The first field has one or two digits here.
+    const int nYear = stamp.nField1 + (stamp.nField1 >= 80 ? 1900 : 2000);
+    return momentOf(nYear, stamp.nField2, stamp.nField3, nSecond, nMoment);
+  }
+  const int nYear = lastFieldYear(stamp);
+  if (order == DateOrder::kMonthFirst) {
+    return momentOf(nYear, stamp.nField1, stamp.nField2, nSecond, nMoment);
+  }
+  return momentOf(nYear, stamp.nField2, stamp.nField1, nSecond, nMoment);
+}
+
+bool parseSince(const char* szValue, std::int64_t& nMoment) {
+  int nYear;
+  int nMonth;
+  int nDay;
+  const char* p = readDigits(szValue, 4, nYear);
+  if (p == nullptr || *p != '-') return false;
+  p = readDigits(p + 1, 2, nMonth);
+  if (p == nullptr || *p != '-') return false;
+  p = readDigits(p + 1, 2, nDay);
+  if (p == nullptr) return false;
+  int nSecondOfDay = 0;
+  if (*p != '\0') {
+    if (*p != 'T' && *p != 't' && *p != ' ') return false;
+    if (!parseSinceTime(p + 1, nSecondOfDay)) return false;
+  }
+  return momentOf(nYear, nMonth, nDay, nSecondOfDay, nMoment);
+}
+
+void formatMoment(std::int64_t nMoment, char* szText) {
+  const int nSecondOfDay = static_cast<int>(nMoment & ((1 << kSecondBits) - 1));
+  const int nDate = static_cast<int>(nMoment >> kSecondBits);
+  const int nDay = nDate & ((1 << kDayBits) - 1);
+  const int nMonth = (nDate >> kDayBits) & ((1 << kMonthBits) - 1);
+  const int nYear = nDate >> (kDayBits + kMonthBits);
+  char* p = writeDigits(szText, nYear, 4);
+  *p++ = '-';
+  p = writeDigits(p, nMonth, 2);
+  *p++ = '-';
+  p = writeDigits(p, nDay, 2);
+  *p++ = ' ';
+  p = writeDigits(p, nSecondOfDay / 3600, 2);
+  *p++ = ':';
+  p = writeDigits(p, nSecondOfDay / 60 % 60, 2);
+  *p++ = ':';
+  p = writeDigits(p, nSecondOfDay % 60, 2);
+  *p = '\0';
+}
+
+bool parseDateOrder(const char* szValue, DateOrder& order) {
+  if (equalsIgnoringCase(szValue, "mdy")) {
+    order = DateOrder::kMonthFirst;
+  } else if (equalsIgnoringCase(szValue, "dmy")) {
+    order = DateOrder::kDayFirst;
+  } else if (equalsIgnoringCase(szValue, "ymd")) {
+    order = DateOrder::kYearFirst;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void weighStamp(OrderEvidence& evidence, const LineStamp& stamp) {
+  std::int64_t nMoment;
+  weighReadings(evidence, computeMoment(stamp, DateOrder::kMonthFirst, nMoment),
+                computeMoment(stamp, DateOrder::kDayFirst, nMoment));
+}
+
+Selection selectStamp(OrderEvidence& evidence, const LineStamp& stamp, std::int64_t nSince) {
+  std::int64_t nMonthFirst = 0;
+  std::int64_t nDayFirst = 0;
+  bool bMonthFirst = false;
+  bool bDayFirst = false;
+  if (stamp.bHasDate && stamp.bHasTime && !stamp.bYearFirst) {
+    const int nYear = lastFieldYear(stamp);
+    const int nSecond = stamp.nSecondOfDay;
+    bMonthFirst = momentOf(nYear, stamp.nField1, stamp.nField2, nSecond, nMonthFirst);
+    bDayFirst = momentOf(nYear, stamp.nField2, stamp.nField1, nSecond, nDayFirst);
+  } else {
+    bMonthFirst = computeMoment(stamp, DateOrder::kYearFirst, nMonthFirst);
+    bDayFirst = bMonthFirst;
+    nDayFirst = nMonthFirst;
+  }
+  weighReadings(evidence, bMonthFirst, bDayFirst);
+  Selection selection;
+  selection.bMonthFirst = bMonthFirst & (nMonthFirst >= nSince);
+  selection.bDayFirst = bDayFirst & (nDayFirst >= nSince);
+  evidence.nUnreadableMonthFirst += static_cast<unsigned>(!bMonthFirst);
+  evidence.nUnreadableDayFirst += static_cast<unsigned>(!bDayFirst);
+  evidence.nSelectedMonthFirst += static_cast<unsigned>(selection.bMonthFirst);
+  evidence.nSelectedDayFirst += static_cast<unsigned>(selection.bDayFirst);
+  evidence.nDisagreeing += static_cast<unsigned>(selection.bMonthFirst != selection.bDayFirst);
+  return selection;
+}
+
+OrderVerdict judgeOrder(const OrderEvidence& evidence) {
+  if (evidence.nMonthFirstProofs > 0 && evidence.nDayFirstProofs > 0) {
+    return OrderVerdict::kContradicted;
+  }
+  if (evidence.nMonthFirstProofs > 0) return OrderVerdict::kMonthFirst;
+  if (evidence.nDayFirstProofs > 0) return OrderVerdict::kDayFirst;
+  return OrderVerdict::kUndecided;
+}
+
+DateOrder chooseOrder(const OrderEvidence& evidence) {
+  return evidence.nDayFirstProofs > evidence.nMonthFirstProofs ? DateOrder::kDayFirst
+                                                               : DateOrder::kMonthFirst;
+}
+
+bool orderMatters(const OrderEvidence& evidence) {
+  return evidence.nDisagreeing > 0 ||
+         evidence.nUnreadableMonthFirst != evidence.nUnreadableDayFirst;
 }
