@@ -1,0 +1,517 @@
+#include "dates.h"
+
+namespace {
+
+bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// What may follow a field: a blank, or the end of the line's text.
+bool isFieldEnd(char c) { return c == ' ' || c == '\t' || c == '\0' || c == '\r' || c == '\n'; }
+
+const char* skipBlanks(const char* p) {
+  while (isBlank(*p)) p++;
+  return p;
+}
+
+bool isDateSeparator(char c) { return c == '/' || c == '-' || c == '.'; }
+
+// Reads one to nMaxDigits digits into nValue and their count into nDigits.
+// Returns the position after them, or nullptr when there are none or more.
+const char* readNumber(const char* p, int nMaxDigits, int& nValue, int& nDigits) {
+  int n = 0;
+  int i = 0;
+  for (; i < nMaxDigits && isDigit(p[i]); i++) n = n * 10 + (p[i] - '0');
+  if (i == 0 || isDigit(p[i])) return nullptr;
+  nValue = n;
+  nDigits = i;
+  return p + i;
+}
+
+// Reads a date field followed by a blank: three numbers joined by the same
+// separator twice, the year first (four digits) or last (two or four).
+// Returns the position after it and sets the stamp's date, or nullptr.
+const char* readDate(const char* p, LineStamp& stamp) {
+  int nField1;
+  int nField2;
+  int nField3;
+  int nDigits1;
+  int nDigits2;
+  int nDigits3;
+  p = readNumber(p, 4, nField1, nDigits1);
+  if (p == nullptr || !isDateSeparator(*p)) return nullptr;
+  const char cSeparator = *p;
+  p = readNumber(p + 1, 2, nField2, nDigits2);
+  if (p == nullptr || *p != cSeparator) return nullptr;
+  p = readNumber(p + 1, 4, nField3, nDigits3);
+  if (p == nullptr || !isBlank(*p)) return nullptr;
+  const bool bYearFirst = nDigits1 == 4;
+  if (bYearFirst ? nDigits3 > 2 : (nDigits1 == 3 || (nDigits3 != 2 && nDigits3 != 4))) {
+    return nullptr;
+  }
+  stamp.nField1 = nField1;
+  stamp.nField2 = nField2;
+  stamp.nField3 = nField3;
+  stamp.bYearFirst = bYearFirst;
+  stamp.bTwoDigitYear = !bYearFirst && nDigits3 == 2;
+  stamp.bHasDate = true;
+  return p;
+}
+
+// A first field that is meant as a date though it is none readable, such as
+// 07-Dec-2026: it starts with a digit, holds a date separator and no colon.
+// Returns the position after it, or nullptr.
+const char* dateLikeFieldEnd(const char* p) {
+  if (!isDigit(*p)) return nullptr;
+  bool bSeparator = false;
+  for (; !isFieldEnd(*p); p++) {
+    if (*p == ':') return nullptr;
+    bSeparator = bSeparator || isDateSeparator(*p);
+  }
+  return bSeparator ? p : nullptr;
+}
+
+const int kNoMarker = 0;
+const int kAm = 1;
+const int kPm = 2;
+
+struct CjkMarker {
+  const char* szBytes;
+  int nMarker;
+};
+
+// The Chinese, Japanese and Korean clocks' markers, in UTF-8 (also what
+// UTF-16 listings become) and in the consoles' code pages of those regions.
+const CjkMarker kCjkMarkers[] = {
+    {"\xE4\xB8\x8A\xE5\x8D\x88", kAm}, {"\xE4\xB8\x8B\xE5\x8D\x88", kPm},  // UTF-8 Chinese
+    {"\xE5\x8D\x88\xE5\x89\x8D", kAm}, {"\xE5\x8D\x88\xE5\xBE\x8C", kPm},  // UTF-8 Japanese
+    {"\xEC\x98\xA4\xEC\xA0\x84", kAm}, {"\xEC\x98\xA4\xED\x9B\x84", kPm},  // UTF-8 Korean
+    {"\xC9\xCF\xCE\xE7", kAm},         {"\xCF\xC2\xCE\xE7", kPm},  // simplified Chinese code page
+    {"\xA4\x57\xA4\xC8", kAm},         {"\xA4\x55\xA4\xC8", kPm},  // traditional Chinese code page
+    {"\x8C\xDF\x91\x4F", kAm},         {"\x8C\xDF\x8C\xE3", kPm},  // Japanese code page
+    {"\xBF\xC0\xC0\xFC", kAm},         {"\xBF\xC0\xC8\xC4", kPm},  // Korean code page
+};
+
+// Returns the length of the text at p when it starts with szBytes, else 0.
+int prefixLength(const char* p, const char* szBytes) {
+  int n = 0;
+  for (; szBytes[n] != '\0'; n++) {
+    if (p[n] != szBytes[n]) return 0;  // also stops at the text's NUL
+  }
+  return n;
+}
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Returns the length of the 12-hour marker that starts at p, setting
+// nMarker, or 0. Latin markers are a or p, then m, in any letter case, with
+// optional full stops and a blank after the first one: AM, pm, a.m., p. m.
+// What follows the marker is left to the caller.
+int markerLength(const char* p, int& nMarker) {
+  const char cFirst = lowerAscii(*p);
+  if (cFirst == 'a' || cFirst == 'p') {
+    int n = 1;
+    if (p[n] == '.') {
+      n++;
+      if (p[n] == ' ' && lowerAscii(p[n + 1]) == 'm') n++;
+    }
+    if (lowerAscii(p[n]) != 'm') return 0;
+    n++;
+    if (p[n] == '.') n++;
+    nMarker = cFirst == 'a' ? kAm : kPm;
+    return n;
+  }
+  if (static_cast<unsigned char>(*p) < 0x80) return 0;
+  for (const CjkMarker& marker : kCjkMarkers) {
+    int n = prefixLength(p, marker.szBytes);
+    if (n > 0) {
+      nMarker = marker.nMarker;
+      return n;
+    }
+  }
+  return 0;
+}
+
+// A marker attached to the time's digits may also be a bare a or p (11:02p).
+int attachedMarkerLength(const char* p, int& nMarker) {
+  int n = markerLength(p, nMarker);
+  if (n > 0) return n;
+  const char c = lowerAscii(*p);
+  if (c != 'a' && c != 'p') return 0;
+  nMarker = c == 'a' ? kAm : kPm;
+  return 1;
+}
+
+// A time of day as written, before a 12-hour marker is applied.
+struct Clock {
+  int nHour = 0;
+  int nMinute = 0;
+  int nSecond = 0;
+  int nMarker = kNoMarker;
+};
+
+// Reads exactly two digits into nValue; returns the position after them or nullptr.
+const char* readTwoDigits(const char* p, int& nValue) {
+  if (!isDigit(p[0]) || !isDigit(p[1]) || isDigit(p[2])) return nullptr;
+  nValue = (p[0] - '0') * 10 + (p[1] - '0');
+  return p + 2;
+}
+
+// Reads H:MM or H:MM:SS, with a fraction of a second after seconds, or,
+// when bFullStop allows, H.MM or H.MM.SS; then a marker attached to the
+// digits. The field must end there. Returns the position after it, or nullptr.
+const char* readClockField(const char* p, bool bFullStop, Clock& clock) {
+  int nDigits;
+  p = readNumber(p, 2, clock.nHour, nDigits);
+  if (p == nullptr) return nullptr;
+  const char cSeparator = *p;
+  if (cSeparator != ':' && !(bFullStop && cSeparator == '.')) return nullptr;
+  p = readTwoDigits(p + 1, clock.nMinute);
+  if (p == nullptr) return nullptr;
+  if (*p == cSeparator) {
+    p = readTwoDigits(p + 1, clock.nSecond);
+    if (p == nullptr) return nullptr;
+    if (cSeparator == ':' && (*p == '.' || *p == ',') && isDigit(p[1])) {
+      for (p++; isDigit(*p); p++) {
+      }
+    }
+  }
+  if (!isFieldEnd(*p)) {
+    int n = attachedMarkerLength(p, clock.nMarker);
+    if (n == 0 || !isFieldEnd(p[n])) return nullptr;
+    p += n;
+  }
+  return p;
+}
+
+// Reads the time of day at p, with a marker that stands before it. Returns
+// the position after the time's field, or nullptr.
+const char* readClock(const char* p, bool bFullStop, Clock& clock) {
+  int nMarker = kNoMarker;
+  if (!isDigit(*p)) p = skipBlanks(p + markerLength(p, nMarker));
+  p = readClockField(p, bFullStop, clock);
+  if (p != nullptr && nMarker != kNoMarker) {
+    if (clock.nMarker != kNoMarker) return nullptr;  // a marker on both sides
+    clock.nMarker = nMarker;
+  }
+  return p;
+}
+
+// Takes a marker written after blanks behind the time, when one is there
+// and ends its field.
+void readMarkerAfter(const char* p, Clock& clock) {
+  if (clock.nMarker != kNoMarker) return;
+  p = skipBlanks(p);
+  int nMarker = kNoMarker;
+  int n = markerLength(p, nMarker);
+  if (n > 0 && isFieldEnd(p[n])) clock.nMarker = nMarker;
+}
+
+// Sets the stamp's second of the day from the clock. Returns false when the
+// time is no time of day: 12-hour times run from 1 to 12 o'clock.
+bool setTime(const Clock& clock, LineStamp& stamp) {
+  int nHour = clock.nHour;
+  if (clock.nMarker != kNoMarker) {
+    if (nHour < 1 || nHour > 12) return false;
+    nHour %= 12;  // 12 AM is midnight, 12 PM noon
+    if (clock.nMarker == kPm) nHour += 12;
+  }
+  if (nHour > 23 || clock.nMinute > 59 || clock.nSecond > 59) return false;
+  stamp.nSecondOfDay = (nHour * 60 + clock.nMinute) * 60 + clock.nSecond;
+  stamp.bHasTime = true;
+  return true;
+}
+
+// The newer shell's table starts a row with the mode, such as -a---- or
+// d-r--, then blanks and the date. Returns the position of the date, or the
+// line's start when it has no mode field.
+const char* skipTableMode(const char* szLine) {
+  if (isDigit(*szLine)) return szLine;
+  const char* p = szLine;
+  for (; *p == '-' || *p == 'a' || *p == 'd' || *p == 'r' || *p == 'h' || *p == 's' || *p == 'l';
+       p++) {
+  }
+  if ((p - szLine != 5 && p - szLine != 6) || !isBlank(*p)) return szLine;
+  return skipBlanks(p);
+}
+
+const char* fieldEnd(const char* p) {
+  while (!isFieldEnd(*p)) p++;
+  return p;
+}
+
+// A field that may hold a size: digits, or an entry type such as <DIR>.
+bool startsSize(char c) { return isDigit(c) || c == '<'; }
+
+// A field without digits that is not an entry type: a marker, known or not.
+bool isWord(const char* p) {
+  if (*p == '<' || isFieldEnd(*p)) return false;
+  for (; !isFieldEnd(*p); p++) {
+    if (isDigit(*p)) return false;
+  }
+  return true;
+}
+
+// Takes a known marker in the fields after a listing's time. Returns false
+// when one or two unknown words stand there before a size: a marker whose
+// meaning is not known, so the hour is not.
+bool readListingMarkerAfter(const char* p, Clock& clock) {
+  readMarkerAfter(p, clock);
+  if (clock.nMarker != kNoMarker) return true;
+  p = skipBlanks(p);
+  for (int nWords = 0; nWords < 2 && isWord(p); nWords++) {
+    p = skipBlanks(fieldEnd(p));
+    if (startsSize(*p)) return false;
+  }
+  return true;
+}
+
+// Every file line's date is checked twice, in whichever order: the checks
+// are made without branches that the fields' values would decide.
+bool isLeapYear(unsigned nYear) {
+  return ((nYear % 4 == 0) & (nYear % 100 != 0)) | (nYear % 400 == 0);
+}
+
+bool isDate(int nYear, int nMonth, int nDay) {
+  static const unsigned kDays[16] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const unsigned nYearIndex = static_cast<unsigned>(nYear) - 1;
+  const unsigned nMonthIndex = static_cast<unsigned>(nMonth) - 1;
+  const unsigned nDayIndex = static_cast<unsigned>(nDay) - 1;
+  const bool bMonth = nMonthIndex < 12;
+  const unsigned nDays = kDays[nMonthIndex % 16];  // any month: bMonth rejects those past 12
+  const bool bLeapDay = (nMonthIndex == 1) & (nDayIndex == 28) & isLeapYear(nYearIndex + 1);
+  return (nYearIndex < 9999) & bMonth & ((nDayIndex < nDays) | bLeapDay);
+}
+
+// A moment is the date's fields packed above the second of the day: a number
+// that sorts as the moments do, made with a few shifts rather than a count
+// of days (86400 seconds fit in 17 bits, a day in 5, a month in 4).
+const int kSecondBits = 17;
+const int kDayBits = 5;
+const int kMonthBits = 4;
+
+// Sets nMoment from a date and second of the day, and returns whether the
+// date is valid (nMoment is set either way: the caller branches once).
+bool momentOf(int nYear, int nMonth, int nDay, int nSecondOfDay, std::int64_t& nMoment) {
+  const std::uint64_t nDate =
+      (((static_cast<std::uint64_t>(nYear) << kMonthBits) | static_cast<std::uint64_t>(nMonth))
+       << kDayBits) |
+      static_cast<std::uint64_t>(nDay);
+  nMoment = static_cast<std::int64_t>((nDate << kSecondBits) | static_cast<unsigned>(nSecondOfDay));
+  return isDate(nYear, nMonth, nDay);
+}
+
+// The year of a stamp whose year is its last field.
+int lastFieldYear(const LineStamp& stamp) {
+  if (!stamp.bTwoDigitYear) return stamp.nField3;
+  return stamp.nField3 + (stamp.nField3 >= 80 ? 1900 : 2000);
+}
+
+// Reads exactly nDigits digits; returns the position after them or nullptr.
+const char* readDigits(const char* p, int nDigits, int& nValue) {
+  nValue = 0;
+  for (int i = 0; i < nDigits; i++, p++) {
+    if (!isDigit(*p)) return nullptr;
+    nValue = nValue * 10 + (*p - '0');
+  }
+  return p;
+}
+
+// Reads "hh:mm" or "hh:mm:ss" up to the end of the text into nSecondOfDay.
+bool parseSinceTime(const char* p, int& nSecondOfDay) {
+  int nHour;
+  int nMinute;
+  int nSecond = 0;
+  p = readDigits(p, 2, nHour);
+  if (p == nullptr || *p != ':') return false;
+  p = readDigits(p + 1, 2, nMinute);
+  if (p == nullptr) return false;
+  if (*p == ':') {
+    p = readDigits(p + 1, 2, nSecond);
+    if (p == nullptr) return false;
+  }
+  if (*p != '\0' || nHour > 23 || nMinute > 59 || nSecond > 59) return false;
+  nSecondOfDay = (nHour * 60 + nMinute) * 60 + nSecond;
+  return true;
+}
+
+// Letter case is folded for A to Z only; szLower is in lower case.
+bool equalsIgnoringCase(const char* sz, const char* szLower) {
+  for (; *szLower != '\0'; sz++, szLower++) {
+    if (lowerAscii(*sz) != *szLower) return false;
+  }
+  return *sz == '\0';
+}
+
+// A date that is a date under one reading only proves that reading.
+void weighReadings(OrderEvidence& evidence, bool bMonthFirst, bool bDayFirst) {
+  evidence.nMonthFirstProofs += static_cast<unsigned>(bMonthFirst && !bDayFirst);
+  evidence.nDayFirstProofs += static_cast<unsigned>(bDayFirst && !bMonthFirst);
+}
+
+// Writes nValue with nDigits digits, leading zeros included, and returns the end.
+char* writeDigits(char* p, int nValue, int nDigits) {
+  for (int i = nDigits - 1; i >= 0; i--, nValue /= 10) p[i] = static_cast<char>('0' + nValue % 10);
+  return p + nDigits;
+}
+
+}  // namespace
+
+bool readLogStamp(const char* szLine, LineStamp& stamp) {
+  stamp = LineStamp{};
+  const char* p = readDate(szLine, stamp);
+  if (p == nullptr) p = dateLikeFieldEnd(szLine);
+  // A time that opens the line stands alone; one after a date field may be
+  // written with full stops, which alone would look like a date.
+  const bool bAfterDate = p != nullptr;
+  Clock clock;
+  if (bAfterDate) {
+    if (!isBlank(*p)) return false;
+    p = readClock(skipBlanks(p), true, clock);
+  } else {
+    p = readClockField(szLine, false, clock);
+  }
+  if (p == nullptr) return false;
+  readMarkerAfter(p, clock);
+  return setTime(clock, stamp);
+}
+
+bool readListingStamp(const char* szLine, LineStamp& stamp) {
+  stamp = LineStamp{};
+  const char* p = readDate(skipTableMode(szLine), stamp);
+  if (p == nullptr) return false;
+  Clock clock;
+  p = readClock(skipBlanks(p), true, clock);
+  if (p == nullptr || !readListingMarkerAfter(p, clock)) return false;
+  return setTime(clock, stamp);
+}
+
+const char* listingTimeEnd(const char* szLine) {
+  LineStamp stamp;
+  const char* p = readDate(skipTableMode(szLine), stamp);
+  if (p == nullptr) return nullptr;
+  Clock clock;
+  p = readClock(skipBlanks(p), true, clock);
+  return p != nullptr && setTime(clock, stamp) ? p : nullptr;
+}
+
+bool computeMoment(const LineStamp& stamp, DateOrder order, std::int64_t& nMoment) {
+  if (!stamp.bHasDate || !stamp.bHasTime) return false;
+  const int nSecond = stamp.nSecondOfDay;
+  if (stamp.bYearFirst) {
+    return momentOf(stamp.nField1, stamp.nField2, stamp.nField3, nSecond, nMoment);
+  }
+  if (order == DateOrder::kYearFirst) {
+    // The first field has one or two digits here.
+    const int nYear = stamp.nField1 + (stamp.nField1 >= 80 ? 1900 : 2000);
+    return momentOf(nYear, stamp.nField2, stamp.nField3, nSecond, nMoment);
+  }
+  const int nYear = lastFieldYear(stamp);
+  if (order == DateOrder::kMonthFirst) {
+    return momentOf(nYear, stamp.nField1, stamp.nField2, nSecond, nMoment);
+  }
+  return momentOf(nYear, stamp.nField2, stamp.nField1, nSecond, nMoment);
+}
+
+bool parseSince(const char* szValue, std::int64_t& nMoment) {
+  int nYear;
+  int nMonth;
+  int nDay;
+  const char* p = readDigits(szValue, 4, nYear);
+  if (p == nullptr || *p != '-') return false;
+  p = readDigits(p + 1, 2, nMonth);
+  if (p == nullptr || *p != '-') return false;
+  p = readDigits(p + 1, 2, nDay);
+  if (p == nullptr) return false;
+  int nSecondOfDay = 0;
+  if (*p != '\0') {
+    if (*p != 'T' && *p != 't' && *p != ' ') return false;
+    if (!parseSinceTime(p + 1, nSecondOfDay)) return false;
+  }
+  return momentOf(nYear, nMonth, nDay, nSecondOfDay, nMoment);
+}
+
+void formatMoment(std::int64_t nMoment, char* szText) {
+  const int nSecondOfDay = static_cast<int>(nMoment & ((1 << kSecondBits) - 1));
+  const int nDate = static_cast<int>(nMoment >> kSecondBits);
+  const int nDay = nDate & ((1 << kDayBits) - 1);
+  const int nMonth = (nDate >> kDayBits) & ((1 << kMonthBits) - 1);
+  const int nYear = nDate >> (kDayBits + kMonthBits);
+  char* p = writeDigits(szText, nYear, 4);
+  *p++ = '-';
+  p = writeDigits(p, nMonth, 2);
+  *p++ = '-';
+  p = writeDigits(p, nDay, 2);
+  *p++ = ' ';
+  p = writeDigits(p, nSecondOfDay / 3600, 2);
+  *p++ = ':';
+  p = writeDigits(p, nSecondOfDay / 60 % 60, 2);
+  *p++ = ':';
+  p = writeDigits(p, nSecondOfDay % 60, 2);
+  *p = '\0';
+}
+
+bool parseDateOrder(const char* szValue, DateOrder& order) {
+  if (equalsIgnoringCase(szValue, "mdy")) {
+    order = DateOrder::kMonthFirst;
+  } else if (equalsIgnoringCase(szValue, "dmy")) {
+    order = DateOrder::kDayFirst;
+  } else if (equalsIgnoringCase(szValue, "ymd")) {
+    order = DateOrder::kYearFirst;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void weighStamp(OrderEvidence& evidence, const LineStamp& stamp) {
+  std::int64_t nMoment;
+  weighReadings(evidence, computeMoment(stamp, DateOrder::kMonthFirst, nMoment),
+                computeMoment(stamp, DateOrder::kDayFirst, nMoment));
+}
+
+Selection selectStamp(OrderEvidence& evidence, const LineStamp& stamp, std::int64_t nSince) {
+  std::int64_t nMonthFirst = 0;
+  std::int64_t nDayFirst = 0;
+  bool bMonthFirst = false;
+  bool bDayFirst = false;
+  if (stamp.bHasDate && stamp.bHasTime && !stamp.bYearFirst) {
+    const int nYear = lastFieldYear(stamp);
+    const int nSecond = stamp.nSecondOfDay;
+    bMonthFirst = momentOf(nYear, stamp.nField1, stamp.nField2, nSecond, nMonthFirst);
+    bDayFirst = momentOf(nYear, stamp.nField2, stamp.nField1, nSecond, nDayFirst);
+  } else {
+    bMonthFirst = computeMoment(stamp, DateOrder::kYearFirst, nMonthFirst);
+    bDayFirst = bMonthFirst;
+    nDayFirst = nMonthFirst;
+  }
+  weighReadings(evidence, bMonthFirst, bDayFirst);
+  Selection selection;
+  selection.bMonthFirst = bMonthFirst & (nMonthFirst >= nSince);
+  selection.bDayFirst = bDayFirst & (nDayFirst >= nSince);
+  evidence.nUnreadableMonthFirst += static_cast<unsigned>(!bMonthFirst);
+  evidence.nUnreadableDayFirst += static_cast<unsigned>(!bDayFirst);
+  evidence.nSelectedMonthFirst += static_cast<unsigned>(selection.bMonthFirst);
+  evidence.nSelectedDayFirst += static_cast<unsigned>(selection.bDayFirst);
+  evidence.nDisagreeing += static_cast<unsigned>(selection.bMonthFirst != selection.bDayFirst);
+  return selection;
+}
+
+OrderVerdict judgeOrder(const OrderEvidence& evidence) {
+  if (evidence.nMonthFirstProofs > 0 && evidence.nDayFirstProofs > 0) {
+    return OrderVerdict::kContradicted;
+  }
+  if (evidence.nMonthFirstProofs > 0) return OrderVerdict::kMonthFirst;
+  if (evidence.nDayFirstProofs > 0) return OrderVerdict::kDayFirst;
+  return OrderVerdict::kUndecided;
+}
+
+DateOrder chooseOrder(const OrderEvidence& evidence) {
+  return evidence.nDayFirstProofs > evidence.nMonthFirstProofs ? DateOrder::kDayFirst
+                                                               : DateOrder::kMonthFirst;
+}
+
+bool orderMatters(const OrderEvidence& evidence) {
+  return evidence.nDisagreeing > 0 ||
+         evidence.nUnreadableMonthFirst != evidence.nUnreadableDayFirst;
+}
