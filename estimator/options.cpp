@@ -4,10 +4,74 @@
 #include <cstring>
 
 #include "text.h"
+#include "window.h"
 
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Reads a whole number of at most 2^63 - 1, digits alone.
+bool parseWholeNumber(const char* szText, std::uint64_t& nValue) {
+  if (*szText == '\0') return false;
+  std::uint64_t n = 0;
+  for (const char* pC = szText; *pC != '\0'; pC++) {
+    if (!isDigit(*pC) || !appendDigit(n, static_cast<unsigned>(*pC - '0'))) return false;
+  }
+  nValue = n;
+  return true;
+}
+
+bool reject(const char* szFormat, const std::string& text) {
+  std::fprintf(stderr, szFormat, printable(text.c_str()).c_str());
+  return false;
+}
+
+// Sets an option that takes a value from it. Returns false after saying why.
+bool takeValue(const std::string& name, const char* szValue, LongOptions& options) {
+  if (name == "--gap") {
+    options.bGap = true;
+    return parseWholeNumber(szValue, options.nGapSeconds) ||
+           reject("error: --gap needs a whole number of seconds, not '%s'\n", szValue);
+  }
+  if (name == "--top") {
+    return (parseWholeNumber(szValue, options.nTop) && options.nTop > 0) ||
+           reject("error: --top needs a whole number of 1 or more, not '%s'\n", szValue);
+  }
+  if (name == "--depth") {
+    options.bDepth = true;
+    return (parseWholeNumber(szValue, options.nDepth) && options.nDepth > 0) ||
+           reject("error: --depth needs a whole number of 1 or more, not '%s'\n", szValue);
+  }
+  if (name == "--window") {
+    options.bWindow = true;
+    return parseDuration(szValue, options.nWindowSeconds) ||
+           reject("error: --window needs a duration such as 8h, 90m, 1h30m or 5400, not '%s'\n",
+                  szValue);
+  }
+  if (name == "--since") {
+    options.bSince = true;
+    return parseSince(szValue, options.nSince) ||
+           reject(
+               "error: --since needs a date such as 2026-12-06 or 2026-12-06T22:00, not "
+               "'%s'\n",
+               szValue);
+  }
+  options.bDateOrder = true;
+  return parseDateOrder(szValue, options.dateOrder) ||
+         reject("error: --date-order needs mdy, dmy or ymd, not '%s'\n", szValue);
+}
+
+// Returns an example of the value of an option that takes one, or nullptr
+// for an option that takes none.
+const char* valueExample(const std::string& name) {
+  if (name == "--gap") return "60";
+  if (name == "--top") return "10";
+  if (name == "--depth") return "2";
+  if (name == "--window") return "8h";
+  if (name == "--since") return "2026-12-06";
+  if (name == "--date-order") return "dmy";
+  return nullptr;
+}
 
 // Sets one long option from "--name" or "--name=value". Returns false after
 // saying why on standard error.
@@ -15,19 +79,38 @@ bool takeLongOption(const char* szArg, LongOptions& options) {
   const char* pEquals = std::strchr(szArg, '=');
   std::string name(
       szArg, pEquals != nullptr ? static_cast<std::size_t>(pEquals - szArg) : std::strlen(szArg));
-  bool* pbFlag = name == "--help"      ? &options.bHelp
-                 : name == "--version" ? &options.bVersion
-                 : name == "--strict"  ? &options.bStrict
-                                       : nullptr;
-  if (pbFlag == nullptr) {
-    std::fprintf(stderr, "error: unknown option '%s'\n", printable(name.c_str()).c_str());
-    return false;
+  if (const char* szExample = valueExample(name)) {
+    if (pEquals == nullptr) {
+      std::fprintf(stderr, "error: option '%s' needs a value, as in %s=%s\n", name.c_str(),
+                   name.c_str(), szExample);
+      return false;
+    }
+    return takeValue(name, pEquals + 1, options);
   }
-  if (pEquals != nullptr) {
-    std::fprintf(stderr, "error: option '%s' takes no value\n", name.c_str());
-    return false;
-  }
+  bool* pbFlag = name == "--help"        ? &options.bHelp
+                 : name == "--version"   ? &options.bVersion
+                 : name == "--strict"    ? &options.bStrict
+                 : name == "--calibrate" ? &options.bCalibrate
+                 : name == "--json"      ? &options.bJson
+                                         : nullptr;
+  if (pbFlag == nullptr) return reject("error: unknown option '%s'\n", name);
+  if (pEquals != nullptr) return reject("error: option '%s' takes no value\n", name);
   *pbFlag = true;
+  return true;
+}
+
+// Options that serve only beside another one.
+bool checkCombinations(const LongOptions& options) {
+  if (options.bGap && !options.bCalibrate)
+    return reject("error: %s goes with --calibrate\n", "--gap");
+  if (options.bDepth && options.nTop == 0) return reject("error: %s goes with --top\n", "--depth");
+  if (options.bDateOrder && !options.bSince) {
+    return reject("error: %s goes with --since\n", "--date-order");
+  }
+  if (options.bCalibrate && (options.nTop > 0 || options.bWindow)) {
+    return reject("error: %s does not go with --calibrate\n",
+                  options.nTop > 0 ? "--top" : "--window");
+  }
   return true;
 }
 
@@ -57,7 +140,7 @@ bool takeLongOptions(int argc, char** argv, LongOptions& options, int& nArgc) {
     }
   }
   if (nArgc < argc) argv[nArgc] = nullptr;
-  return true;
+  return checkCombinations(options);
 }
 
 RateStatus parseRateText(const char* szText, std::int64_t& nBytesPerSec) {

@@ -9,11 +9,26 @@
 #include <cstdint>
 #include <string>
 
+#include "dates.h"
+
 /// What the long options ask for.
 struct LongOptions {
   bool bHelp = false;
   bool bVersion = false;
-  bool bStrict = false;  // any warning makes the exit status kExitWarning
+  bool bStrict = false;     // any warning makes the exit status kExitWarning
+  bool bCalibrate = false;  // learn the rates from the schedule log given
+  bool bGap = false;        // --gap: idle steps longer than nGapSeconds are left out
+  std::uint64_t nGapSeconds = 60;
+  std::uint64_t nTop = 0;  // --top: the folders to rank; 0 when not asked for
+  bool bDepth = false;     // --depth: the folders' level below the listing's root
+  std::uint64_t nDepth = 1;
+  bool bWindow = false;  // --window: the backup window, in seconds
+  std::uint64_t nWindowSeconds = 0;
+  bool bJson = false;   // one JSON object instead of the report's text
+  bool bSince = false;  // --since: count only what changed at nSince or later
+  std::int64_t nSince = 0;
+  bool bDateOrder = false;  // --date-order: the order of the listing's dates
+  DateOrder dateOrder = DateOrder::kMonthFirst;
 };
 
 /// The exit status of a run that printed warnings under --strict.
@@ -23,7 +38,8 @@ const int kExitWarning = 3;
 /// dashes, up to a lone "--", which is taken out too. The other arguments
 /// move to argv[1] onwards in their order, and nArgc becomes their number
 /// plus one. Returns true, or false after writing "error: ..." on standard
-/// error when an option is unknown or its value does not fit it.
+/// error when an option is unknown, its value does not fit it, or it does
+/// not go with another one given.
 bool takeLongOptions(int argc, char** argv, LongOptions& options, int& nArgc);
 
 enum RateStatus { kRateOk, kRateNotNumber, kRateOutOfRange };

@@ -109,6 +109,52 @@ TEST(TakeLongOptionsTest, RejectsUnknownOptionsAndValuesOfFlags) {
   }
 }
 
+TEST(TakeLongOptionsTest, ReadsValuesAndRejectsWhatDoesNotFit) {
+  LongOptions options;
+  EXPECT_EQ(remaining({"plomet", "--calibrate", "--gap=300", "--json", "a.log"}, options),
+            "plomet a.log");
+  EXPECT_TRUE(options.bCalibrate && options.bJson && options.bGap);
+  EXPECT_EQ(options.nGapSeconds, 300u);
+
+  LongOptions estimate;
+  EXPECT_EQ(remaining({"plomet", "--top=5", "--depth=2", "--window=1h30m", "-d",
+                       "--since=2026-12-06", "--date-order=DMY"},
+                      estimate),
+            "plomet -d");
+  EXPECT_EQ(estimate.nTop, 5u);
+  EXPECT_EQ(estimate.nDepth, 2u);
+  EXPECT_EQ(estimate.nWindowSeconds, 5400u);
+  EXPECT_TRUE(estimate.bSince && estimate.bDateOrder);
+  EXPECT_EQ(estimate.dateOrder, DateOrder::kDayFirst);
+
+  // Bad values, missing values, and options without the one they serve.
+  const std::vector<std::vector<std::string>> kRejected = {
+      {"--top"},
+      {"--top=0"},
+      {"--top=-1"},
+      {"--top=1.5"},
+      {"--top=x"},
+      {"--gap=60"},
+      {"--calibrate", "--gap="},
+      {"--depth=2"},
+      {"--top=3", "--depth=0"},
+      {"--window=0"},
+      {"--window=8 h"},
+      {"--since=06.12.2026"},
+      {"--since=2026-12-06", "--date-order=myd"},
+      {"--date-order=dmy"},
+      {"--calibrate", "--top=3"},
+      {"--calibrate", "--window=8h"},
+      {"--top=99999999999999999999"},
+  };
+  for (const std::vector<std::string>& words : kRejected) {
+    std::vector<std::string> line = {"plomet"};
+    line.insert(line.end(), words.begin(), words.end());
+    LongOptions rejected;
+    EXPECT_EQ(remaining(line, rejected), "error") << words[0];
+  }
+}
+
 TEST(PrintableTest, ShowsControlBytesAsQuestionMarks) {
   EXPECT_EQ(printable("a\x1b[2Jb\x7f\t\n\xC3\xA9 ~"), "a?[2Jb???\xC3\xA9 ~");
   EXPECT_EQ(printable(""), "");

@@ -19,7 +19,9 @@
 #include <io.h>
 #endif
 
+#include "calibrate.h"
 #include "classes.h"
+#include "dates.h"
 #include "int64.h"
 #include "options.h"
 #include "output.h"
@@ -67,6 +69,10 @@ bool bTotalPassedMax = false;
 uint64_t nTooLarge = 0;    // size fields beyond the largest file size
 uint64_t nArrowFiles = 0;  // directory-listing sizes that follow a word ending in "-->"
 OwnTotals gOwnTotals;      // what a directory listing says of itself
+
+// The options that ask for more than the report take every line too.
+bool bExtras = false;
+Calibration gCalibration;
 
 const char* const kOneKbLabel = kClassLabels[0];
 const char* const kTenKbLabel = kClassLabels[1];
@@ -574,17 +580,63 @@ int takeRates(char** argv) {
 // headers, begin with a blank.
 bool mayBeSummary(const char* szLine) { return szLine[0] == '\0' || isWhitespace(szLine[0]); }
 
-/// Reads the arguments, then the whole listing, and prints the report.
-/// Returns the exit status.
-int update(int argc, char** argv) {
+// The option, the listing and the four rates. Returns -1, or the exit status
+// after rejecting them.
+int takeArguments(int argc, char** argv) {
   if (argc != 7) {
     return rejectCommandLine(
-        "error: expected 6 arguments (the option, a listing and four "
-        "rates), got %s\n",
+        "error: expected 6 arguments (the option, a listing and four rates), got %s\n",
         std::to_string(argc - 1));
   }
   szFilename = argv[2];
-  int nStatus = takeRates(argv);
+  return takeRates(argv);
+}
+
+// With --calibrate, the schedule log alone. Returns -1, or the exit status
+// after rejecting the arguments.
+int takeLog(int argc, char** argv) {
+  if (argc >= 2 && parseOption(argv[1])) {
+    return rejectCommandLine(
+        "error: --calibrate reads a schedule log and takes no option such as '%s' and no rates\n",
+        argv[1]);
+  }
+  if (argc != 2) {
+    return rejectCommandLine("error: expected 1 argument with --calibrate (the log), got %s\n",
+                             std::to_string(argc - 1));
+  }
+  szFilename = argv[1];
+  nParseType = 0;
+  bVerbose = 0;
+  return -1;
+}
+
+// The per-line work of the options that ask for more than the report.
+void takeLineExtras(const char* szLine, const char* szData) {
+  if (gOptions.bCalibrate) {
+    LineStamp stamp;
+    bool bTimed = readLogStamp(szLine, stamp);
+    uint64_t nSize = 0;
+    bool bObject = szData[0] != '\0' && parseSize(szData, nSize);
+    calibrateLine(gCalibration, bTimed, stamp.nSecondOfDay, bObject, nSize, sizeClass(nSize));
+    return;
+  }
+  processResults(szData);
+}
+
+// Prints what the schedule log taught. Returns the exit status.
+int reportCalibration() {
+  CalibrationResult result;
+  outFlush();  // an error comes after whatever was written
+  int nStatus = finishCalibration(gCalibration, result);
+  if (nStatus != 0) return nStatus;
+  printCalibration(result);
+  return kExitOk;
+}
+
+/// Reads the arguments, then the whole listing, and prints the report.
+/// Returns the exit status.
+int update(int argc, char** argv) {
+  int nStatus = gOptions.bCalibrate ? takeLog(argc, argv) : takeArguments(argc, argv);
   if (nStatus >= 0) return nStatus;
 
   // "-" is standard input, so that a listing can be piped in; a file named
@@ -617,7 +669,11 @@ int update(int argc, char** argv) {
       if (mayBeSummary(szLine)) noteOwnTotalsLine(gOwnTotals, szLine, nLines);
     }
     if (bVerbose) echoLine(piece, szData);
-    processResults(szData);
+    if (bExtras) {
+      takeLineExtras(szLine, szData);
+    } else {
+      processResults(szData);
+    }
   }
   endProgress();
   nStatus = kExitOk;
@@ -626,8 +682,12 @@ int update(int argc, char** argv) {
     std::fprintf(stderr, "read error: %s\n", std::strerror(readError()));
     nStatus = kExitFailure;
   }
-  displayResults();
-  warnListing(nLines);
+  if (gOptions.bCalibrate) {
+    if (nStatus == kExitOk) nStatus = reportCalibration();
+  } else {
+    displayResults();
+    warnListing(nLines);
+  }
   if (!bStandardInput) std::fclose(stream);
   return nStatus;
 }
@@ -687,6 +747,11 @@ int main(int argc, char** argv) {
   if (isHelpRequest(argv[1])) {
     usage(szProgram);
     return finish(kExitOk);
+  }
+  bExtras = gOptions.bCalibrate;
+  if (gOptions.bCalibrate) {
+    startCalibration(gCalibration, gOptions.nGapSeconds);
+    return finish(update(argc, argv));
   }
   if (!parseOption(argv[1])) {
     const char* szFormat = argv[1][0] == '-' || argv[1][0] == '/'
