@@ -5,8 +5,9 @@ Builds the release preset, generates a listing of each kind (about 200 MB by
 default), then times plomet in alternation with wc -l, linescan (which only
 finds each line end: the floor for a line-by-line reader) and, for the
 directory listing, sizefloor (the cheapest reader of its sizes, which checks
-nothing), and again with the awk tally (mawk, and gawk when installed),
-several rounds each, and prints the median wall times, their ratios (to wc -l
+nothing), again with the awk tally (mawk, and gawk when installed), and again
+with itself given each option that asks for more than the report (--top,
+--json, --since, --calibrate), several rounds each, and prints the median wall times, their ratios (to wc -l
 for the line counters, to plomet for awk), and the peak resident memory of
 each command. Then it measures plomet's peak memory on a
 small and a large listing.
@@ -83,6 +84,33 @@ def command_sets(kind, path, baseline):
     return counters, awks
 
 
+# The options that ask for more than the report, each timed against the plain
+# run in an alternation of its own; "{listing}" stands for the listing's name.
+OPTION_RUNS = {
+    "dir": [["--top=10"], ["--json"], ["--top=10", "--json", "--window=8h"],
+            ["--since=2026-06-01"]],
+    "log": [["--calibrate", "{listing}"], ["--top=10"], ["--json"],
+            ["--since=2026-12-07T12:00"]],
+}
+
+
+def option_sets(kind, path):
+    """plomet beside itself with each option this build knows."""
+    option = "-d" if kind == "dir" else "-l"
+    plain = [PLOMET, option, path] + RATES
+    cmds = {"plomet": plain}
+    for words in OPTION_RUNS[kind]:
+        if "{listing}" in words:
+            argv = [PLOMET] + [path if w == "{listing}" else w for w in words]
+        else:
+            argv = plain + words
+        probe = subprocess.run(argv[:1] + words[:1] + ["--version"], stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+        if probe.returncode == 0:
+            cmds[" ".join(w for w in words if w != "{listing}")] = argv
+    return cmds
+
+
 def alternate(cmds, rounds):
     """Runs the commands in turn, rounds times; returns median seconds and peak KiB."""
     for argv in cmds.values():  # warm the page cache
@@ -119,12 +147,14 @@ def main():
         generate(kind, opts.mb, path)
         size_mb = os.path.getsize(path) / 1e6
         counters, awks = command_sets(kind, path, opts.baseline)
-        for cmds, base in ((counters, "wc -l"), (awks, "plomet")):
+        options = option_sets(kind, path)
+        for cmds, base in ((counters, "wc -l"), (awks, "plomet"), (options, "plomet")):
             medians, peaks = alternate(cmds, opts.rounds)
             for name in cmds:
                 ratio = medians[name] / medians[base]
                 note = f"   x {base}" if name != base else f"   ({size_mb:.0f} MB)"
                 print(f"{kind:5} {name:9} {medians[name]:9.3f} {ratio:7.2f} {peaks[name]:9d}{note}")
+            print()
     print()
     print("plomet peak memory")
     for megabytes in (20, opts.big_mb):
