@@ -348,6 +348,10 @@ void writeJsonHundredths(JsonWriter& json, std::uint64_t nWhole, unsigned nHundr
   putScalar(json, szText, n);
 }
 
+void writeJsonNumberText(JsonWriter& json, const char* szNumber) {
+  putScalar(json, szNumber, std::strlen(szNumber));
+}
+
 void writeJsonBool(JsonWriter& json, bool b) { putScalar(json, b ? "true" : "false", b ? 4 : 5); }
 
 void writeJsonNull(JsonWriter& json) { putScalar(json, "null", 4); }

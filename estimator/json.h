@@ -73,6 +73,10 @@ void writeJsonDouble(JsonWriter& json, double d);
 /// decimals, such as 1.39; nHundredths above 99 is taken as 99.
 void writeJsonHundredths(JsonWriter& json, std::uint64_t nWhole, unsigned nHundredths);
 
+/// Writes szNumber, which must be a JSON number (as rateNumberText makes),
+/// as it is: a decimal given on the command line keeps all its digits.
+void writeJsonNumberText(JsonWriter& json, const char* szNumber);
+
 /// Writes true or false.
 void writeJsonBool(JsonWriter& json, bool b);
 

@@ -176,6 +176,20 @@ RateStatus parseRateText(const char* szText, std::int64_t& nBytesPerSec) {
   return kRateOk;
 }
 
+std::string rateNumberText(const char* szText) {
+  const char* pC = szText;
+  while (isBlank(*pC)) pC++;
+  std::string number;
+  if (*pC == '-') number += '-';
+  if (*pC == '+' || *pC == '-') pC++;
+  while (*pC == '0' && isDigit(pC[1])) pC++;
+  if (*pC == '.') number += '0';
+  for (; isDigit(*pC) || *pC == '.'; pC++) {
+    if (*pC != '.' || isDigit(pC[1])) number += *pC;
+  }
+  return number;
+}
+
 std::string printable(const char* szText) {
   std::string text(szText);
   for (char& c : text) {

@@ -51,6 +51,11 @@ enum RateStatus { kRateOk, kRateNotNumber, kRateOutOfRange };
 /// does not fit in a signed 64-bit number.
 RateStatus parseRateText(const char* szText, std::int64_t& nBytesPerSec);
 
+/// Returns a rate that parseRateText accepted as a JSON number with the same
+/// digits: no blanks, no plus sign, no leading zeros, a digit on both sides of
+/// the decimal point (" +.50 " gives "0.50").
+std::string rateNumberText(const char* szText);
+
 /// Returns szText with every byte below 32, and byte 127, shown as '?': text
 /// from the command line cannot then drive the terminal it is shown on.
 std::string printable(const char* szText);

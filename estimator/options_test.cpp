@@ -155,6 +155,14 @@ TEST(TakeLongOptionsTest, ReadsValuesAndRejectsWhatDoesNotFit) {
   }
 }
 
+TEST(RateNumberTextTest, KeepsTheDigitsAsAJsonNumber) {
+  const char* const kCases[][2] = {
+      {"35", "35"},       {" +.50 ", "0.50"}, {"-.5", "-0.5"}, {"5.", "5"},
+      {"007.10", "7.10"}, {"0", "0"},         {"-000", "-0"},  {"0.0009765625", "0.0009765625"},
+      {"\t12\t", "12"}};
+  for (const auto& c : kCases) EXPECT_EQ(rateNumberText(c[0]), c[1]) << c[0];
+}
+
 TEST(PrintableTest, ShowsControlBytesAsQuestionMarks) {
   EXPECT_EQ(printable("a\x1b[2Jb\x7f\t\n\xC3\xA9 ~"), "a?[2Jb???\xC3\xA9 ~");
   EXPECT_EQ(printable(""), "");

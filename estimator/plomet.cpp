@@ -23,6 +23,7 @@
 #include "classes.h"
 #include "dates.h"
 #include "int64.h"
+#include "jsonreport.h"
 #include "options.h"
 #include "output.h"
 #include "owntotals.h"
@@ -30,6 +31,7 @@
 #include "reader.h"
 #include "text.h"
 #include "warnings.h"
+#include "window.h"
 
 namespace {
 
@@ -73,6 +75,9 @@ OwnTotals gOwnTotals;      // what a directory listing says of itself
 // The options that ask for more than the report take every line too.
 bool bExtras = false;
 Calibration gCalibration;
+WindowVerdict gWindow;       // with --window
+bool bWindowMissed = false;  // the estimate does not fit the window
+ReportFigures gFigures;      // with --json: the report's numbers
 
 const char* const kOneKbLabel = kClassLabels[0];
 const char* const kTenKbLabel = kClassLabels[1];
@@ -384,6 +389,7 @@ int columnWidth(const char* szText, int nWidth) {
 // Prints one row of the class table and returns the class's seconds.
 uint64_t displayClass(const char* szLabel, uint64_t nFiles, int64 i64Bytes, int64_t nRate) {
   uint64_t nSecs = secondsAt(i64Bytes, nRate);
+  if (gOptions.bJson) return nSecs;
   char szFiles[24];
   char szRate[24];
   unsigned char szBuf[24];
@@ -399,6 +405,7 @@ uint64_t displayClass(const char* szLabel, uint64_t nFiles, int64 i64Bytes, int6
 }
 
 void displayTime(const char* szWhat, uint64_t nTotalSecs) {
+  if (gOptions.bJson) return;
   uint64_t nHours = nTotalSecs / 3600;
   uint64_t nMins = nTotalSecs % 3600 / 60;
   uint64_t nSecs = nTotalSecs % 60;
@@ -434,16 +441,56 @@ void warnRate(const char* szLabel, int64_t nRate, int64 i64Bytes, const char* sz
   }
 }
 
+// After the estimates: how they compare with the backup window.
+void displayExtras(uint64_t nTotalSecs) {
+  if (gOptions.bWindow) {
+    gWindow = judgeWindow(gOptions.nWindowSeconds, nTotalSecs);
+    bWindowMissed = !gWindow.bFits;
+    if (!gOptions.bJson) printWindowVerdict(gWindow);
+  }
+}
+
+// The report's numbers, for the JSON report written after the warnings.
+void gatherFigures(uint64_t nTotalSecs, uint64_t nAverageSize, uint64_t nAverageSecs) {
+  const uint64_t anFiles[] = {nOneKB, nTenKB, nHundredKB, nTenMB};
+  const int64 ai64Bytes[] = {i64OneKB, i64TenKB, i64HundredKB, i64TenMB};
+  const bool abPassedMax[] = {bOneKbPassedMax, bTenKbPassedMax, bHundredKbPassedMax,
+                              bTenMbPassedMax};
+  const int64_t anRate[] = {nOneKbSec, nTenKbSec, nHundredKbSec, nTenMbSec};
+  for (int k = 0; k < kClasses; k++) {
+    ClassFigures& c = gFigures.aClasses[k];
+    c.nFiles = anFiles[k];
+    c.nBytes = toUint64(ai64Bytes[k]);
+    c.bExact = !abPassedMax[k];
+    c.nRate = anRate[k];
+    c.nSeconds = secondsAt(ai64Bytes[k], anRate[k]);
+    c.dSeconds = anRate[k] > 0 ? static_cast<double>(c.nBytes) / static_cast<double>(anRate[k]) : 0;
+  }
+  gFigures.nFiles = nTotal;
+  gFigures.nBytes = toUint64(i64Total);
+  gFigures.bExact = !(bTotalPassedMax || bOneKbPassedMax || bTenKbPassedMax ||
+                      bHundredKbPassedMax || bTenMbPassedMax);
+  gFigures.nAverage = nAverageSize;
+  gFigures.nAverageClass = sizeClass(nAverageSize);
+  gFigures.nEstimateSeconds = nTotalSecs;
+  gFigures.nAverageEstimateSeconds = nAverageSecs;
+  gFigures.bOwnTotals =
+      nParseType == 1 && ownTotals(gOwnTotals, gFigures.nOwnFiles, gFigures.nOwnBytes);
+  gFigures.pWindow = gOptions.bWindow ? &gWindow : nullptr;
+}
+
 /// Prints the report: the class table, the totals and both estimates. Then
 /// warns, on standard error, about rates that made a time 0.
 int displayResults() {
-  outText("\n");
-  const char szRule[] = "=============================================================\n";
-  outText(szRule);
-  outFormat("%-20s%-10s%-15s%-10s%-10s\n", "Range", "#", "#", "Bytes", "Time");
-  outFormat("%-20s%-10s%-15s%-10s%-10s\n", "Bytes", "Files", "Bytes", "Per Sec", "(sec)");
-  outText(szRule);
-  outText("\n");
+  if (!gOptions.bJson) {
+    outText("\n");
+    const char szRule[] = "=============================================================\n";
+    outText(szRule);
+    outFormat("%-20s%-10s%-15s%-10s%-10s\n", "Range", "#", "#", "Bytes", "Time");
+    outFormat("%-20s%-10s%-15s%-10s%-10s\n", "Bytes", "Files", "Bytes", "Per Sec", "(sec)");
+    outText(szRule);
+    outText("\n");
+  }
 
   uint64_t nTotalSecs = displayClass(kOneKbLabel, nOneKB, i64OneKB, nOneKbSec);
   nTotalSecs += displayClass(kTenKbLabel, nTenKB, i64TenKB, nTenKbSec);
@@ -464,13 +511,18 @@ int displayResults() {
   unsigned char szBuf2[24];
   I64toCh(i64Total, szBuf, 10);
   I64toCh(i64AverageSize, szBuf2, 10);
-  outFormat("\nTotal size for all %" PRIu64 " files: %s. Average file size: %s \n\n", nTotal,
-            reinterpret_cast<char*>(szBuf), reinterpret_cast<char*>(szBuf2));
+  if (!gOptions.bJson) {
+    outFormat("\nTotal size for all %" PRIu64 " files: %s. Average file size: %s \n\n", nTotal,
+              reinterpret_cast<char*>(szBuf), reinterpret_cast<char*>(szBuf2));
+  }
   displayTime("Estimated Time", nTotalSecs);
 
   const char* szAverageLabel;
   int64_t nAverageRate = rateForSize(toUint64(i64AverageSize), szAverageLabel);
-  displayTime("Estimated Time based on average file size", secondsAt(i64Total, nAverageRate));
+  uint64_t nAverageSecs = secondsAt(i64Total, nAverageRate);
+  displayTime("Estimated Time based on average file size", nAverageSecs);
+  displayExtras(nTotalSecs);
+  if (gOptions.bJson) gatherFigures(nTotalSecs, toUint64(i64AverageSize), nAverageSecs);
 
   // The warnings follow the report they explain.
   outFlush();
@@ -566,6 +618,7 @@ int takeRates(char** argv) {
   for (int i = 0; i < 4; i++) {
     const char* szArg = argv[3 + i];
     RateStatus status = parseRateText(szArg, *apnRate[i]);
+    if (status == kRateOk) gFigures.aClasses[i].rateText = rateNumberText(szArg);
     if (status == kRateNotNumber) {
       return rejectCommandLine("error: rate '%s' is not a number of kilobytes per second\n", szArg);
     }
@@ -629,7 +682,11 @@ int reportCalibration() {
   outFlush();  // an error comes after whatever was written
   int nStatus = finishCalibration(gCalibration, result);
   if (nStatus != 0) return nStatus;
-  printCalibration(result);
+  if (gOptions.bJson) {
+    writeJsonCalibration(gFigures, result);
+  } else {
+    printCalibration(result);
+  }
   return kExitOk;
 }
 
@@ -682,11 +739,15 @@ int update(int argc, char** argv) {
     std::fprintf(stderr, "read error: %s\n", std::strerror(readError()));
     nStatus = kExitFailure;
   }
+  gFigures.szKind = nParseType == 1 ? "directory listing" : "schedule log";
+  gFigures.listing = szFilename;
+  gFigures.szEncoding = readEncoding();
   if (gOptions.bCalibrate) {
     if (nStatus == kExitOk) nStatus = reportCalibration();
   } else {
     displayResults();
     warnListing(nLines);
+    if (gOptions.bJson) writeJsonReport(gFigures);
   }
   if (!bStandardInput) std::fclose(stream);
   return nStatus;
@@ -700,7 +761,9 @@ int finish(int nStatus) {
     std::fprintf(stderr, "write error: %s\n", std::strerror(nErrno));
     return kExitFailure;
   }
-  if (nStatus == kExitOk && gOptions.bStrict && warningCount() > 0) return kExitWarning;
+  if (nStatus == kExitOk && gOptions.bStrict && (warningCount() > 0 || bWindowMissed)) {
+    return kExitWarning;
+  }
   return nStatus;
 }
 
@@ -721,6 +784,8 @@ int main(int argc, char** argv) {
   bOneKbPassedMax = bTenKbPassedMax = bHundredKbPassedMax = bTenMbPassedMax = false;
   bTotalPassedMax = false;
   gOwnTotals = OwnTotals();
+  gFigures = ReportFigures();
+  bWindowMissed = false;
   gOptions = LongOptions();
   resetWarnings();
 
@@ -759,6 +824,10 @@ int main(int argc, char** argv) {
                                : "error: the first argument must be the option -d, -l, -dv or "
                                  "-lv, not '%s'\n";
     return finish(rejectCommandLine(szFormat, argv[1]));
+  }
+  if (bVerbose && gOptions.bJson) {  // the echo would break the JSON on standard output
+    return finish(rejectCommandLine("error: --json does not go with the verbose option '%s'\n",
+                                    argv[1]));
   }
   return finish(update(argc, argv));
 }

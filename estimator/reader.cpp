@@ -223,6 +223,13 @@ bool readPiece(Piece& piece) {
   return true;
 }
 
+const char* readEncoding() {
+  if (gUtf16) return gUtf16State.bBigEndian ? "utf-16be" : "utf-16le";
+  return gPrefixLen >= 3 && gPrefix[0] == 0xEF && gPrefix[1] == 0xBB && gPrefix[2] == 0xBF
+             ? "utf-8"
+             : "plain";
+}
+
 ReadFacts readFacts() {
   ReadFacts facts = gFacts;
   facts.bEmpty = !gAnyText && !gFacts.bStoppedEarly;

@@ -45,6 +45,11 @@ std::uint64_t bytesRead();
 /// Returns 0, or the error number of the read that failed and ended the input.
 int readError();
 
+/// Returns the encoding found at the listing's start: "utf-16le" or
+/// "utf-16be" (with or without a byte-order mark), "utf-8" (with a mark), or
+/// "plain" (no mark: UTF-8 or a console code page, read as bytes).
+const char* readEncoding();
+
 /// What the reading found out about the listing as a whole, once it ended.
 struct ReadFacts {
   bool bEmpty;         // no text at all: no bytes, only a byte-order mark, or

@@ -1,0 +1,192 @@
+#include "jsonreport.h"
+
+#include "json.h"
+#include "warnings.h"
+
+namespace {
+
+const std::uint64_t kClassFloors[kClasses] = {0, kOneKbLimit, kTenKbLimit, kHundredKbLimit};
+
+void writeUintMember(JsonWriter& json, const char* szKey, std::uint64_t n) {
+  writeJsonKey(json, szKey);
+  writeJsonUint(json, n);
+}
+
+void writeInput(JsonWriter& json, const ReportFigures& figures) {
+  writeJsonKey(json, "format");
+  writeJsonUint(json, 1);
+  writeJsonKey(json, "input");
+  beginJsonObject(json);
+  writeJsonKey(json, "kind");
+  writeJsonString(json, figures.szKind);
+  writeJsonKey(json, "listing");
+  writeJsonString(json, figures.listing.c_str());
+  writeJsonKey(json, "encoding");
+  writeJsonString(json, figures.szEncoding);
+  endJsonObject(json);
+}
+
+// A class's label and its bounds: from (inclusive) and below (exclusive;
+// null for the last, which has none).
+void writeClassBounds(JsonWriter& json, int k) {
+  writeJsonKey(json, "label");
+  writeJsonString(json, kClassLabels[k]);
+  writeUintMember(json, "from_bytes", kClassFloors[k]);
+  writeJsonKey(json, "below_bytes");
+  if (k + 1 < kClasses) {
+    writeJsonUint(json, kClassFloors[k + 1]);
+  } else {
+    writeJsonNull(json);
+  }
+}
+
+void writeClasses(JsonWriter& json, const ReportFigures& figures) {
+  writeJsonKey(json, "classes");
+  beginJsonArray(json);
+  for (int k = 0; k < kClasses; k++) {
+    const ClassFigures& c = figures.aClasses[k];
+    beginJsonObject(json);
+    writeClassBounds(json, k);
+    writeJsonKey(json, "rate_kilobytes_per_second");
+    writeJsonNumberText(json, c.rateText.c_str());
+    writeJsonKey(json, "rate_bytes_per_second");
+    writeJsonInt(json, c.nRate);
+    writeUintMember(json, "files", c.nFiles);
+    writeUintMember(json, "bytes", c.nBytes);
+    writeJsonKey(json, "bytes_exact");
+    writeJsonBool(json, c.bExact);
+    writeJsonKey(json, "seconds");
+    writeJsonDouble(json, c.dSeconds);
+    writeUintMember(json, "whole_seconds", c.nSeconds);
+    endJsonObject(json);
+  }
+  endJsonArray(json);
+}
+
+void writeTotals(JsonWriter& json, const ReportFigures& figures) {
+  writeJsonKey(json, "total");
+  beginJsonObject(json);
+  writeUintMember(json, "files", figures.nFiles);
+  writeUintMember(json, "bytes", figures.nBytes);
+  writeJsonKey(json, "bytes_exact");
+  writeJsonBool(json, figures.bExact);
+  endJsonObject(json);
+  writeJsonKey(json, "average");
+  beginJsonObject(json);
+  writeUintMember(json, "bytes", figures.nAverage);
+  writeJsonKey(json, "class");
+  writeJsonString(json, kClassLabels[figures.nAverageClass]);
+  endJsonObject(json);
+  writeUintMember(json, "estimate_seconds", figures.nEstimateSeconds);
+  writeUintMember(json, "estimate_by_average_seconds", figures.nAverageEstimateSeconds);
+}
+
+void writeOwnTotals(JsonWriter& json, const ReportFigures& figures) {
+  writeJsonKey(json, "own_totals");
+  if (!figures.bOwnTotals) {
+    writeJsonNull(json);
+    return;
+  }
+  beginJsonObject(json);
+  writeUintMember(json, "files", figures.nOwnFiles);
+  writeUintMember(json, "bytes", figures.nOwnBytes);
+  writeJsonKey(json, "agree");
+  writeJsonBool(json, figures.nOwnFiles == figures.nFiles && figures.nOwnBytes == figures.nBytes);
+  endJsonObject(json);
+}
+
+void writeWindow(JsonWriter& json, const WindowVerdict& verdict) {
+  writeJsonKey(json, "window");
+  beginJsonObject(json);
+  writeUintMember(json, "seconds", verdict.nWindowSeconds);
+  writeJsonKey(json, "fits");
+  writeJsonBool(json, verdict.bFits);
+  writeUintMember(json, "spare_seconds", verdict.nSpareSeconds);
+  writeUintMember(json, "over_seconds", verdict.nOverSeconds);
+  writeJsonKey(json, "rates_factor");
+  writeJsonHundredths(json, verdict.nFactorWhole, verdict.nFactorHundredths);
+  endJsonObject(json);
+}
+
+void writeWarnings(JsonWriter& json) {
+  writeJsonKey(json, "warnings");
+  beginJsonArray(json);
+  for (std::size_t i = 0; i < warningCount(); i++) writeJsonString(json, warningText(i).c_str());
+  endJsonArray(json);
+}
+
+void writeCalibrationClasses(JsonWriter& json, const CalibrationResult& result) {
+  writeJsonKey(json, "classes");
+  beginJsonArray(json);
+  for (int k = 0; k < kClasses; k++) {
+    const CalibrationClassResult& c = result.aClasses[k];
+    beginJsonObject(json);
+    writeClassBounds(json, k);
+    writeUintMember(json, "objects", c.nObjects);
+    writeUintMember(json, "bytes", c.nBytes);
+    writeUintMember(json, "busy_seconds", c.nSeconds);
+    writeUintMember(json, "log_objects", c.nLogObjects);
+    writeUintMember(json, "log_bytes", c.nLogBytes);
+    writeJsonKey(json, "measured_kilobytes_per_second");
+    if (c.nSeconds > 0) {
+      writeJsonDouble(json, c.dMeasuredKBps);
+    } else {
+      writeJsonNull(json);
+    }
+    writeUintMember(json, "rate_kilobytes_per_second", c.nRateKBps);
+    writeJsonKey(json, "filled_from_model");
+    writeJsonBool(json, c.bFilled);
+    endJsonObject(json);
+  }
+  endJsonArray(json);
+}
+
+void writeCalibrationSession(JsonWriter& json, const CalibrationResult& result) {
+  writeUintMember(json, "first_second_of_day", static_cast<std::uint64_t>(result.nFirstSecond));
+  writeUintMember(json, "last_second_of_day", static_cast<std::uint64_t>(result.nLastSecond));
+  writeUintMember(json, "day_turns", result.nDayTurns);
+  writeUintMember(json, "span_seconds", result.nSpanSeconds);
+  writeUintMember(json, "busy_seconds", result.nBusySeconds);
+  writeUintMember(json, "unclassed_busy_seconds", result.nOtherSeconds);
+  writeUintMember(json, "gap_limit_seconds", result.nGapSeconds);
+  writeUintMember(json, "idle_gaps", result.nGaps);
+  writeUintMember(json, "idle_seconds", result.nGapTotal);
+  writeUintMember(json, "objects_left_out", result.nLeftOut);
+  writeJsonKey(json, "cost_milliseconds");
+  writeJsonDouble(json, result.dCostSeconds * 1000.0);
+  writeJsonKey(json, "bandwidth_kilobytes_per_second");
+  writeJsonDouble(json, result.dBandwidthKBps);  // null when unbounded
+  writeJsonKey(json, "model_classes");
+  writeJsonUint(json, static_cast<std::uint64_t>(result.nFitClasses));
+  writeJsonKey(json, "rates");
+  beginJsonArray(json);
+  for (const CalibrationClassResult& c : result.aClasses) writeJsonUint(json, c.nRateKBps);
+  endJsonArray(json);
+}
+
+}  // namespace
+
+void writeJsonReport(const ReportFigures& figures) {
+  JsonWriter json;
+  beginJsonObject(json);
+  writeInput(json, figures);
+  writeClasses(json, figures);
+  writeTotals(json, figures);
+  writeOwnTotals(json, figures);
+  if (figures.pWindow != nullptr) writeWindow(json, *figures.pWindow);
+  writeWarnings(json);
+  endJsonObject(json);
+}
+
+void writeJsonCalibration(const ReportFigures& figures, const CalibrationResult& result) {
+  JsonWriter json;
+  beginJsonObject(json);
+  writeInput(json, figures);
+  writeJsonKey(json, "calibration");
+  beginJsonObject(json);
+  writeCalibrationClasses(json, result);
+  writeCalibrationSession(json, result);
+  endJsonObject(json);
+  writeWarnings(json);
+  endJsonObject(json);
+}
