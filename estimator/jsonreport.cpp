@@ -108,6 +108,24 @@ void writeWindow(JsonWriter& json, const WindowVerdict& verdict) {
   endJsonObject(json);
 }
 
+// What --since selected: of the files (or log lines) read, those at the
+// moment or later, under the order of the dates used.
+void writeSelection(JsonWriter& json, const SinceFilter& filter, std::uint64_t nSelected) {
+  char szSince[kMomentTextSize];
+  formatMoment(filter.nSince, szSince);
+  writeJsonKey(json, "selection");
+  beginJsonObject(json);
+  writeJsonKey(json, "since");
+  writeJsonString(json, szSince);
+  writeUintMember(json, "selected", nSelected);
+  writeUintMember(json, "read", filter.nLines);
+  writeJsonKey(json, "date_order");
+  writeJsonString(json, chosenOrderName(filter));
+  writeJsonKey(json, "date_order_from");
+  writeJsonString(json, orderDecidedBy(filter));
+  endJsonObject(json);
+}
+
 void writeWarnings(JsonWriter& json) {
   writeJsonKey(json, "warnings");
   beginJsonArray(json);
@@ -173,6 +191,7 @@ void writeJsonReport(const ReportFigures& figures) {
   writeClasses(json, figures);
   writeTotals(json, figures);
   writeOwnTotals(json, figures);
+  if (figures.pSince != nullptr) writeSelection(json, *figures.pSince, figures.nFiles);
   if (figures.pWindow != nullptr) writeWindow(json, *figures.pWindow);
   writeWarnings(json);
   endJsonObject(json);
@@ -182,6 +201,9 @@ void writeJsonCalibration(const ReportFigures& figures, const CalibrationResult&
   JsonWriter json;
   beginJsonObject(json);
   writeInput(json, figures);
+  if (figures.pSince != nullptr) {
+    writeSelection(json, *figures.pSince, selectedLines(*figures.pSince));
+  }
   writeJsonKey(json, "calibration");
   beginJsonObject(json);
   writeCalibrationClasses(json, result);

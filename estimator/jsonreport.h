@@ -11,6 +11,7 @@
 
 #include "calibrate.h"
 #include "classes.h"
+#include "since.h"
 #include "window.h"
 
 /// The numbers of one size class.
@@ -41,6 +42,7 @@ struct ReportFigures {
   std::uint64_t nOwnFiles = 0;
   std::uint64_t nOwnBytes = 0;
   const WindowVerdict* pWindow = nullptr;  // when --window was given
+  const SinceFilter* pSince = nullptr;     // when --since was given
 };
 
 /// Writes the estimate's report, with the warnings written so far.

@@ -29,6 +29,7 @@
 #include "owntotals.h"
 #include "progress.h"
 #include "reader.h"
+#include "since.h"
 #include "text.h"
 #include "warnings.h"
 #include "window.h"
@@ -75,9 +76,11 @@ OwnTotals gOwnTotals;      // what a directory listing says of itself
 // The options that ask for more than the report take every line too.
 bool bExtras = false;
 Calibration gCalibration;
-WindowVerdict gWindow;       // with --window
-bool bWindowMissed = false;  // the estimate does not fit the window
-ReportFigures gFigures;      // with --json: the report's numbers
+Calibration gCalibrationDayFirst;  // with --since: the lines the day-first dates select
+SinceFilter gSince;                // with --since
+WindowVerdict gWindow;             // with --window
+bool bWindowMissed = false;        // the estimate does not fit the window
+ReportFigures gFigures;            // with --json: the report's numbers
 
 const char* const kOneKbLabel = kClassLabels[0];
 const char* const kTenKbLabel = kClassLabels[1];
@@ -303,7 +306,8 @@ int parseLineLog(const char* szLine, char* szData) {
 }
 
 /// Directory listing: a file's line starts with its date, then the time of
-/// day (the first colon), an optional marker such as PM, then the size.
+/// day (the first colon, or in a line without one, a time such as 20.59),
+/// an optional marker such as PM, then the size.
 /// Header, directory, summary and "<DIR>" lines carry no size.
 int parseLineDirListing(const char* szLine, std::size_t nLength, char* szData) {
   szData[0] = '\0';
@@ -316,8 +320,12 @@ int parseLineDirListing(const char* szLine, std::size_t nLength, char* szData) {
   }
   if (isDirectoryMode(szLine)) return 0;
   const char* pC = std::strchr(szLine, ':');
-  if (pC == nullptr) return 0;
-  pC = fieldEnd(pC + 1);  // the rest of the time of day, such as the 02p of 11:02p
+  if (pC != nullptr) {
+    pC = fieldEnd(pC + 1);  // the rest of the time of day, such as the 02p of 11:02p
+  } else {
+    pC = listingTimeEnd(szLine);  // a time written with a full stop, such as 20.59
+    if (pC == nullptr) return 0;
+  }
   const char* pField = skipTimeMarker(pC);
   if (pField == pC) pField = skipLineWhitespace(pC);
   if (!startsSize(pField)) return 0;  // a word or a sign: the line is no file's
@@ -477,11 +485,15 @@ void gatherFigures(uint64_t nTotalSecs, uint64_t nAverageSize, uint64_t nAverage
   gFigures.bOwnTotals =
       nParseType == 1 && ownTotals(gOwnTotals, gFigures.nOwnFiles, gFigures.nOwnBytes);
   gFigures.pWindow = gOptions.bWindow ? &gWindow : nullptr;
+  gFigures.pSince = gOptions.bSince ? &gSince : nullptr;
 }
 
 /// Prints the report: the class table, the totals and both estimates. Then
 /// warns, on standard error, about rates that made a time 0.
 int displayResults() {
+  if (gOptions.bSince && !gOptions.bJson) {
+    printSelection(gSince, "Files changed", filesCounted());
+  }
   if (!gOptions.bJson) {
     outText("\n");
     const char szRule[] = "=============================================================\n";
@@ -546,10 +558,13 @@ void warnOwnTotals() {
   uint64_t nFiles;
   uint64_t nBytes;
   if (!ownTotals(gOwnTotals, nFiles, nBytes)) return;
-  if (nFiles == nTotal && nBytes == toUint64(i64Total)) return;
+  // With --since the listing's totals cover every file read, not those selected.
+  uint64_t nCountedFiles = gOptions.bSince ? gSince.nLines : nTotal;
+  uint64_t nCountedBytes = gOptions.bSince ? gSince.nBytes : toUint64(i64Total);
+  if (nFiles == nCountedFiles && nBytes == nCountedBytes) return;
   warn("the listing's own totals are %" PRIu64 " files and %" PRIu64 " bytes, but %" PRIu64
        " files and %" PRIu64 " bytes were counted",
-       nFiles, nBytes, nTotal, toUint64(i64Total));
+       nFiles, nBytes, nCountedFiles, nCountedBytes);
 }
 
 // The warnings about the listing as a whole, after the report and the rates'.
@@ -581,6 +596,7 @@ void warnListing(uint64_t nLines) {
         "listing");
   }
   if (nParseType == 1) warnOwnTotals();
+  if (gOptions.bSince) warnSince(gSince);
 }
 
 // Echoes a parsed line and its size text. A NUL ends the line's text, its
@@ -663,29 +679,89 @@ int takeLog(int argc, char** argv) {
   return -1;
 }
 
+// Every line of the log goes to the calibration of each reading of the
+// dates that selects it: both, but with --since.
+void calibrateLogLine(const char* szLine, const char* szData) {
+  LineStamp stamp;
+  bool bTimed = readLogStamp(szLine, stamp);
+  uint64_t nSize = 0;
+  bool bObject = szData[0] != '\0' && parseSize(szData, nSize);
+  Selection selection;
+  selection.bMonthFirst = selection.bDayFirst = true;
+  if (gOptions.bSince) selection = judgeLine(gSince, stamp, nSize);
+  int nClass = sizeClass(nSize);
+  if (selection.bMonthFirst) {
+    calibrateLine(gCalibration, bTimed, stamp.nSecondOfDay, bObject, nSize, nClass);
+  }
+  if (selection.bDayFirst && gOptions.bSince && !gSince.bOrderGiven) {
+    calibrateLine(gCalibrationDayFirst, bTimed, stamp.nSecondOfDay, bObject, nSize, nClass);
+  }
+}
+
+// With --since: a file is counted when both readings of its date select it,
+// and set aside for the reading that alone does.
+void countSinceFile(const char* szLine, const char* szData) {
+  uint64_t nSize;
+  if (szData[0] == '\0' || !parseSize(szData, nSize)) {
+    processResults(szData);  // no file, or one too large to be one
+    return;
+  }
+  LineStamp stamp;
+  if (nParseType == 1) {
+    readListingStamp(szLine, stamp);
+  } else {
+    readLogStamp(szLine, stamp);
+  }
+  Selection selection = judgeLine(gSince, stamp, nSize);
+  if (selection.bMonthFirst && selection.bDayFirst) {
+    processResults(szData);
+  } else {
+    setAside(gSince, selection, nSize);
+  }
+}
+
 // The per-line work of the options that ask for more than the report.
 void takeLineExtras(const char* szLine, const char* szData) {
   if (gOptions.bCalibrate) {
-    LineStamp stamp;
-    bool bTimed = readLogStamp(szLine, stamp);
-    uint64_t nSize = 0;
-    bool bObject = szData[0] != '\0' && parseSize(szData, nSize);
-    calibrateLine(gCalibration, bTimed, stamp.nSecondOfDay, bObject, nSize, sizeClass(nSize));
-    return;
+    calibrateLogLine(szLine, szData);
+  } else if (gOptions.bSince) {
+    countSinceFile(szLine, szData);
+  } else {
+    processResults(szData);
   }
-  processResults(szData);
+}
+
+// With --since, once the listing has shown the order of its dates: the files
+// set aside for that reading join the count.
+void countChosenAside() {
+  const AsideTally& aside = chosenAside(gSince);
+  uint64_t* apnFiles[] = {&nOneKB, &nTenKB, &nHundredKB, &nTenMB};
+  int64* api64Bytes[] = {&i64OneKB, &i64TenKB, &i64HundredKB, &i64TenMB};
+  bool* apbPassedMax[] = {&bOneKbPassedMax, &bTenKbPassedMax, &bHundredKbPassedMax,
+                          &bTenMbPassedMax};
+  for (int k = 0; k < kClasses; k++) {
+    *apnFiles[k] += aside.anFiles[k];
+    addBytes(*api64Bytes[k], toInt64(aside.anBytes[k]), *apbPassedMax[k]);
+    if (aside.abPassedMax[k]) *apbPassedMax[k] = true;
+  }
 }
 
 // Prints what the schedule log taught. Returns the exit status.
 int reportCalibration() {
   CalibrationResult result;
   outFlush();  // an error comes after whatever was written
-  int nStatus = finishCalibration(gCalibration, result);
+  bool bDayFirst = gOptions.bSince && dayFirstChosen(gSince);
+  int nStatus = finishCalibration(bDayFirst ? gCalibrationDayFirst : gCalibration, result);
   if (nStatus != 0) return nStatus;
+  if (gOptions.bSince) gFigures.pSince = &gSince;
   if (gOptions.bJson) {
+    if (gOptions.bSince) warnSince(gSince);
     writeJsonCalibration(gFigures, result);
   } else {
+    if (gOptions.bSince) printSelection(gSince, "Lines written", selectedLines(gSince));
     printCalibration(result);
+    outFlush();
+    if (gOptions.bSince) warnSince(gSince);
   }
   return kExitOk;
 }
@@ -745,6 +821,7 @@ int update(int argc, char** argv) {
   if (gOptions.bCalibrate) {
     if (nStatus == kExitOk) nStatus = reportCalibration();
   } else {
+    if (gOptions.bSince) countChosenAside();
     displayResults();
     warnListing(nLines);
     if (gOptions.bJson) writeJsonReport(gFigures);
@@ -813,9 +890,11 @@ int main(int argc, char** argv) {
     usage(szProgram);
     return finish(kExitOk);
   }
-  bExtras = gOptions.bCalibrate;
+  bExtras = gOptions.bCalibrate || gOptions.bSince;
+  startSince(gSince, gOptions.nSince, gOptions.bDateOrder, gOptions.dateOrder);
   if (gOptions.bCalibrate) {
     startCalibration(gCalibration, gOptions.nGapSeconds);
+    startCalibration(gCalibrationDayFirst, gOptions.nGapSeconds);
     return finish(update(argc, argv));
   }
   if (!parseOption(argv[1])) {
@@ -826,8 +905,8 @@ int main(int argc, char** argv) {
     return finish(rejectCommandLine(szFormat, argv[1]));
   }
   if (bVerbose && gOptions.bJson) {  // the echo would break the JSON on standard output
-    return finish(rejectCommandLine("error: --json does not go with the verbose option '%s'\n",
-                                    argv[1]));
+    return finish(
+        rejectCommandLine("error: --json does not go with the verbose option '%s'\n", argv[1]));
   }
   return finish(update(argc, argv));
 }

@@ -1,0 +1,121 @@
+#include "since.h"
+
+#include <cinttypes>
+
+#include "output.h"
+#include "warnings.h"
+
+namespace {
+
+const std::uint64_t kMax = ~std::uint64_t{0};
+
+void addSaturating(std::uint64_t& nSum, std::uint64_t n, bool& bPassedMax) {
+  if (nSum > kMax - n) {
+    nSum = kMax;
+    bPassedMax = true;
+  } else {
+    nSum += n;
+  }
+}
+
+void addToTally(AsideTally& tally, std::uint64_t nSize) {
+  int k = sizeClass(nSize);
+  tally.anFiles[k]++;
+  addSaturating(tally.anBytes[k], nSize, tally.abPassedMax[k]);
+}
+
+std::uint64_t unreadable(const SinceFilter& filter) {
+  if (filter.bOrderGiven) return filter.nUnreadableGiven;
+  return dayFirstChosen(filter) ? filter.evidence.nUnreadableDayFirst
+                                : filter.evidence.nUnreadableMonthFirst;
+}
+
+}  // namespace
+
+void startSince(SinceFilter& filter, std::int64_t nSince, bool bOrderGiven, DateOrder order) {
+  filter = SinceFilter();
+  filter.nSince = nSince;
+  filter.bOrderGiven = bOrderGiven;
+  filter.order = order;
+}
+
+Selection judgeLine(SinceFilter& filter, const LineStamp& stamp, std::uint64_t nSize) {
+  filter.nLines++;
+  addSaturating(filter.nBytes, nSize, filter.bBytesPassedMax);
+  if (stamp.bHasDate && !stamp.bYearFirst) filter.bDayMonthDates = true;
+  if (!filter.bOrderGiven) return selectStamp(filter.evidence, stamp, filter.nSince);
+  std::int64_t nMoment = 0;
+  bool bRead = computeMoment(stamp, filter.order, nMoment);
+  if (!bRead) filter.nUnreadableGiven++;
+  Selection selection;
+  selection.bMonthFirst = selection.bDayFirst = bRead && nMoment >= filter.nSince;
+  if (selection.bMonthFirst) filter.nSelectedGiven++;
+  return selection;
+}
+
+std::uint64_t selectedLines(const SinceFilter& filter) {
+  if (filter.bOrderGiven) return filter.nSelectedGiven;
+  return dayFirstChosen(filter) ? filter.evidence.nSelectedDayFirst
+                                : filter.evidence.nSelectedMonthFirst;
+}
+
+void setAside(SinceFilter& filter, const Selection& selection, std::uint64_t nSize) {
+  if (selection.bMonthFirst && !selection.bDayFirst) addToTally(filter.monthFirstOnly, nSize);
+  if (selection.bDayFirst && !selection.bMonthFirst) addToTally(filter.dayFirstOnly, nSize);
+}
+
+bool dayFirstChosen(const SinceFilter& filter) {
+  return !filter.bOrderGiven && chooseOrder(filter.evidence) == DateOrder::kDayFirst;
+}
+
+const AsideTally& chosenAside(const SinceFilter& filter) {
+  return dayFirstChosen(filter) ? filter.dayFirstOnly : filter.monthFirstOnly;
+}
+
+void printSelection(const SinceFilter& filter, const char* szWhat, std::uint64_t nSelected) {
+  char szSince[kMomentTextSize];
+  formatMoment(filter.nSince, szSince);
+  outFormat("%s since %s: %" PRIu64 " of %" PRIu64 "\n", szWhat, szSince, nSelected, filter.nLines);
+}
+
+void warnSince(const SinceFilter& filter) {
+  std::uint64_t nUnreadable = unreadable(filter);
+  if (nUnreadable > 0) {
+    warn("the dates of %" PRIu64 " files could not be read; they were not counted", nUnreadable);
+  }
+  if (filter.bOrderGiven || !orderMatters(filter.evidence)) return;
+  const OrderEvidence& e = filter.evidence;
+  switch (judgeOrder(e)) {
+    case OrderVerdict::kUndecided:
+      warn(
+          "the listing's dates could be month first or day first; month first was used (set "
+          "--date-order to choose)");
+      break;
+    case OrderVerdict::kContradicted:
+      warn("the listing's dates contradict each other: %" PRIu64
+           " are dates only month first, %" PRIu64
+           " only day first; %s was used (set --date-order to choose)",
+           e.nMonthFirstProofs, e.nDayFirstProofs, chosenOrderName(filter));
+      break;
+    default:
+      break;
+  }
+}
+
+const char* chosenOrderName(const SinceFilter& filter) {
+  if (filter.bOrderGiven) {
+    return filter.order == DateOrder::kDayFirst    ? "day first"
+           : filter.order == DateOrder::kYearFirst ? "year first"
+                                                   : "month first";
+  }
+  if (!filter.bDayMonthDates) return "year first";
+  return dayFirstChosen(filter) ? "day first" : "month first";
+}
+
+const char* orderDecidedBy(const SinceFilter& filter) {
+  if (filter.bOrderGiven) return "option";
+  if (!filter.bDayMonthDates || judgeOrder(filter.evidence) != OrderVerdict::kUndecided) {
+    return "listing";
+  }
+  return "assumed";
+}
