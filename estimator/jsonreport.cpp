@@ -90,8 +90,11 @@ void writeOwnTotals(JsonWriter& json, const ReportFigures& figures) {
   beginJsonObject(json);
   writeUintMember(json, "files", figures.nOwnFiles);
   writeUintMember(json, "bytes", figures.nOwnBytes);
+  // With --since the listing's totals cover every file read, not those selected.
+  std::uint64_t nFiles = figures.pSince != nullptr ? figures.pSince->nLines : figures.nFiles;
+  std::uint64_t nBytes = figures.pSince != nullptr ? figures.pSince->nBytes : figures.nBytes;
   writeJsonKey(json, "agree");
-  writeJsonBool(json, figures.nOwnFiles == figures.nFiles && figures.nOwnBytes == figures.nBytes);
+  writeJsonBool(json, figures.nOwnFiles == nFiles && figures.nOwnBytes == nBytes);
   endJsonObject(json);
 }
 
