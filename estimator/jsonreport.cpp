@@ -1,6 +1,7 @@
 #include "jsonreport.h"
 
 #include "json.h"
+#include "options.h"
 #include "warnings.h"
 
 namespace {
@@ -48,7 +49,7 @@ void writeClasses(JsonWriter& json, const ReportFigures& figures) {
     beginJsonObject(json);
     writeClassBounds(json, k);
     writeJsonKey(json, "rate_kilobytes_per_second");
-    writeJsonNumberText(json, c.rateText.c_str());
+    writeJsonNumberText(json, rateNumberText(c.szRate).c_str());
     writeJsonKey(json, "rate_bytes_per_second");
     writeJsonInt(json, c.nRate);
     writeUintMember(json, "files", c.nFiles);

@@ -19,7 +19,7 @@ struct ClassFigures {
   std::uint64_t nFiles = 0;
   std::uint64_t nBytes = 0;
   bool bExact = true;          // the byte total did not pass 2^64 - 1
-  std::string rateText;        // the rate in KB/s as given, as a JSON number
+  const char* szRate = "0";    // the rate in KB/s as given on the command line
   std::int64_t nRate = 0;      // bytes per second
   double dSeconds = 0;         // bytes over rate, with fractions; 0 for a rate <= 0
   std::uint64_t nSeconds = 0;  // as in the table: rounded down

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -192,8 +193,7 @@ std::string rateNumberText(const char* szText) {
 
 std::string printable(const char* szText) {
   std::string text(szText);
-  for (char& c : text) {
-    if ((c >= 0 && c < 32) || c == 127) c = '?';
-  }
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return (c >= 0 && c < 32) || c == 127; }, '?');
   return text;
 }

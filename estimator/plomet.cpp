@@ -634,7 +634,7 @@ int takeRates(char** argv) {
   for (int i = 0; i < 4; i++) {
     const char* szArg = argv[3 + i];
     RateStatus status = parseRateText(szArg, *apnRate[i]);
-    if (status == kRateOk) gFigures.aClasses[i].rateText = rateNumberText(szArg);
+    gFigures.aClasses[i].szRate = szArg;
     if (status == kRateNotNumber) {
       return rejectCommandLine("error: rate '%s' is not a number of kilobytes per second\n", szArg);
     }
