@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <limits>
 #include <numeric>
 #include <utility>
 
@@ -19,8 +20,6 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isLineSpace(char c) { return isBlank(c) || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-bool samePathChar(char a, char b) { return a == b || (isSeparator(a) && isSeparator(b)); }
 
 // "C:\", "\\" or "/": the start of a path that names its directory fully.
 bool startsAbsolutePath(const char* p) {
@@ -38,24 +37,21 @@ const char* trimEnd(const char* pStart, const char* pEnd) {
   return pEnd;
 }
 
-// The length of the prefix of sPath that ends with its nSeparators-th
-// separator, or the whole length when it has fewer.
-std::size_t prefixThroughSeparators(const std::string& sPath, int nSeparators) {
-  for (std::size_t i = 0; i < sPath.size(); i++) {
-    if (isSeparator(sPath[i]) && --nSeparators == 0) return i + 1;
+// The end of the prefix of [pStart, pEnd) that ends with the nSeparators-th
+// separator after pFrom, or, when there are fewer, with the last one after
+// pFrom (pFrom itself if none). bWhole says whether all were found.
+const char* prefixThroughSeparators(const char* pFrom, const char* pEnd, int nSeparators,
+                                    char cSeparator, bool& bWhole) {
+  for (; nSeparators > 0; nSeparators--) {
+    const void* pFound = std::memchr(pFrom, cSeparator, static_cast<std::size_t>(pEnd - pFrom));
+    if (pFound == nullptr) {
+      bWhole = false;
+      return pFrom;
+    }
+    pFrom = static_cast<const char*>(pFound) + 1;
   }
-  return sPath.size();
-}
-
-int countSeparators(const std::string& sPath) {
-  return static_cast<int>(std::count_if(sPath.begin(), sPath.end(), isSeparator));
-}
-
-bool samePathPrefix(const std::string& sA, const std::string& sB, std::size_t n) {
-  for (std::size_t i = 0; i < n; i++) {
-    if (!samePathChar(sA[i], sB[i])) return false;
-  }
-  return true;
+  bWhole = true;
+  return pFrom;
 }
 
 void addTotals(FolderTotals& to, const FolderTotals& from) {
@@ -63,72 +59,181 @@ void addTotals(FolderTotals& to, const FolderTotals& from) {
   for (int c = 0; c < 4; c++) to.anBytes[c] += from.anBytes[c];
 }
 
+std::uint64_t mixWord(std::uint64_t nHash, std::uint64_t nWord) {
+  nHash = (nHash ^ nWord) * 0x9E3779B97F4A7C15ull;
+  return nHash ^ (nHash >> 32);
+}
+
+// A word at a time: a key is looked up at every change of folder. The last
+// word is read whole (overlapping the one before) rather than assembled from
+// bytes in memory, which would cost a stall on the load that follows. The
+// end mixes every bit into the low ones, which pick the slot.
+std::uint64_t hashKey(const char* p, std::size_t n) {
+  std::uint64_t nHash = n;
+  std::uint64_t nWord;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::memcpy(&nWord, p + i, 8);
+    nHash = mixWord(nHash, nWord);
+  }
+  if (i < n) {
+    nWord = 0;
+    if (n >= 8) {
+      std::memcpy(&nWord, p + n - 8, 8);
+    } else {
+      for (std::size_t j = 0; j < n; j++) {
+        nWord |= std::uint64_t{static_cast<unsigned char>(p[j])} << (8 * j);
+      }
+    }
+    nHash = mixWord(nHash, nWord);
+  }
+  nHash = (nHash ^ (nHash >> 33)) * 0xFF51AFD7ED558CCDull;
+  nHash = (nHash ^ (nHash >> 33)) * 0xC4CEB9FE1A85EC53ull;
+  return nHash ^ (nHash >> 33);
+}
+
+void growSlots(FolderTally& ft) {
+  std::size_t nSlots = ft.slots.empty() ? 64 : ft.slots.size() * 2;
+  ft.slots.assign(nSlots, FolderSlot());
+  for (FolderEntry& folder : ft.folders) {
+    std::size_t nSlot = folder.nHash & (nSlots - 1);
+    while (ft.slots[nSlot].pEntry != nullptr) nSlot = (nSlot + 1) & (nSlots - 1);
+    ft.slots[nSlot] = FolderSlot{folder.nHash, &folder};
+  }
+}
+
+// The folder of key [p, p + n), made if it is new.
+FolderEntry& findFolder(FolderTally& ft, const char* p, std::size_t n) {
+  if (ft.slots.empty()) growSlots(ft);
+  std::uint64_t nHash = hashKey(p, n);
+  std::size_t nMask = ft.slots.size() - 1;
+  std::size_t nSlot = nHash & nMask;
+  for (; ft.slots[nSlot].pEntry != nullptr; nSlot = (nSlot + 1) & nMask) {
+    FolderEntry& folder = *ft.slots[nSlot].pEntry;
+    if (ft.slots[nSlot].nHash == nHash && folder.sKey.size() == n &&
+        std::memcmp(folder.sKey.data(), p, n) == 0) {
+      return folder;
+    }
+  }
+  ft.folders.push_back(FolderEntry{std::string(p, n), nHash, FolderTotals()});
+  ft.slots[nSlot] = FolderSlot{nHash, &ft.folders.back()};
+  if (ft.folders.size() * 2 > ft.slots.size()) growSlots(ft);  // at most half full
+  return ft.folders.back();
+}
+
 // Cuts the root back to the last separator within its first n characters,
 // and keys every folder anew under the shorter root, merging those that now
 // share a key.
 void shrinkRoot(FolderTally& ft, std::size_t n) {
-  while (n > 0 && !isSeparator(ft.sRoot[n - 1])) n--;
+  while (n > 0 && ft.sRoot[n - 1] != ft.cSeparator) n--;
   ft.sRoot.resize(n);
-  ft.nRootSeparators = countSeparators(ft.sRoot);
-  std::unordered_map<std::string, FolderTotals, PathHash, PathEqual> merged;
-  for (const auto& folder : ft.folders) {
-    std::size_t nKey = prefixThroughSeparators(folder.first, ft.nRootSeparators + ft.nDepth);
-    addTotals(merged[folder.first.substr(0, nKey)], folder.second);
+  std::deque<FolderEntry> folders;
+  folders.swap(ft.folders);
+  ft.slots.assign(ft.slots.size(), FolderSlot());
+  for (const FolderEntry& folder : folders) {
+    const char* pKey = folder.sKey.data();
+    const char* pKeyEnd = pKey + folder.sKey.size();
+    bool bWhole;
+    const char* pEnd = prefixThroughSeparators(pKey + n, pKeyEnd, ft.nDepth, ft.cSeparator, bWhole);
+    if (!bWhole) pEnd = pKeyEnd;
+    addTotals(findFolder(ft, pKey, static_cast<std::size_t>(pEnd - pKey)).totals, folder.totals);
   }
-  ft.folders.swap(merged);
-  ft.sLastKey.clear();
   ft.pLast = nullptr;
+  ft.pCurrent = nullptr;
 }
 
-// Finds the tally of the current directory's folder, after making the root
-// cover that directory. Runs for the first file after each change of
-// directory; the files after it go straight to ft.pCurrent.
-FolderTotals* resolveCurrent(FolderTally& ft) {
-  const std::string& sDir = ft.sDirectory;
-  if (sDir.empty()) {
-    ft.pCurrent = &ft.unplaced;
-    return ft.pCurrent;
-  }
+// The folder of a file whose path [pStart, pEnd) uses the listing's
+// separator: its directory is the text up to the last separator, or none.
+// Makes the root cover that directory first, then looks the folder up.
+FolderTotals* folderOfPath(FolderTally& ft, const char* pStart, const char* pEnd) {
+  std::size_t nRoot = ft.sRoot.size();
+  bool bWhole;
   if (!ft.bHasRoot) {
+    const char* pDirEnd = prefixThroughSeparators(pStart, pEnd, std::numeric_limits<int>::max(),
+                                                  ft.cSeparator, bWhole);
+    if (pDirEnd == pStart) return &ft.unplaced;
+    ft.sRoot.assign(pStart, pDirEnd);
     ft.bHasRoot = true;
-    ft.sRoot = sDir;
-    ft.nRootSeparators = countSeparators(sDir);
-  } else {
-    std::size_t nMax = std::min(ft.sRoot.size(), sDir.size());
+    nRoot = ft.sRoot.size();
+  } else if (static_cast<std::size_t>(pEnd - pStart) < nRoot ||
+             std::memcmp(pStart, ft.sRoot.data(), nRoot) != 0) {
+    if (std::memchr(pStart, ft.cSeparator, static_cast<std::size_t>(pEnd - pStart)) == nullptr) {
+      return &ft.unplaced;
+    }
     std::size_t n = 0;
-    while (n < nMax && samePathChar(ft.sRoot[n], sDir[n])) n++;
-    if (n < ft.sRoot.size()) shrinkRoot(ft, n);
+    while (n < nRoot && pStart + n < pEnd && ft.sRoot[n] == pStart[n]) n++;
+    shrinkRoot(ft, n);  // the part that is the same, cut back to a separator, lies in the directory
+    nRoot = ft.sRoot.size();
   }
-  std::size_t nKey = prefixThroughSeparators(sDir, ft.nRootSeparators + ft.nDepth);
-  // Neighbouring directories mostly lie in the same folder: no lookup then.
-  if (ft.pLast == nullptr || nKey != ft.sLastKey.size() ||
-      !samePathPrefix(sDir, ft.sLastKey, nKey)) {
-    ft.sLastKey.assign(sDir, 0, nKey);
-    ft.pLast = &ft.folders[ft.sLastKey];
-  }
-  ft.pCurrent = ft.pLast;
-  return ft.pCurrent;
+  const char* pKeyEnd =
+      prefixThroughSeparators(pStart + nRoot, pEnd, ft.nDepth, ft.cSeparator, bWhole);
+  auto nKey = static_cast<std::size_t>(pKeyEnd - pStart);
+  if (nKey == 0) return &ft.unplaced;  // no separator, under a root of nothing
+  ft.pLast = &findFolder(ft, pStart, nKey);
+  ft.bLastWhole = bWhole;
+  return &ft.pLast->totals;
 }
 
-void addFile(FolderTally& ft, int nClass, std::uint64_t nSize) {
-  FolderTotals* pTotals = ft.pCurrent != nullptr ? ft.pCurrent : resolveCurrent(ft);
+void addTo(FolderTotals* pTotals, int nClass, std::uint64_t nSize) {
   pTotals->nFiles++;
   pTotals->anBytes[nClass & 3] += nSize;
 }
 
-// The files that follow lie in the directory of the path [pStart, pEnd):
-// the text up to its last separator. Costs a comparison when that is the
-// directory of the file before.
-void noteFileDirectory(FolderTally& ft, const char* pStart, const char* pEnd) {
-  const char* pC = pEnd;
-  while (pC > pStart && !isSeparator(pC[-1])) pC--;
-  auto n = static_cast<std::size_t>(pC - pStart);
-  if (n == ft.sDirectory.size() && ft.pCurrent != nullptr &&
-      std::memcmp(pStart, ft.sDirectory.data(), n) == 0) {
+bool holdsSeparator(const char* pStart, const char* pEnd) {
+  auto n = static_cast<std::size_t>(pEnd - pStart);
+  return std::memchr(pStart, '\\', n) != nullptr || std::memchr(pStart, '/', n) != nullptr;
+}
+
+// Whether the file or directory at [pStart, pEnd) lies in the folder found
+// last: the common case, which costs a comparison and, for a folder less
+// deep than the depth asked for, a search of the rest for a separator.
+bool inLastFolder(const FolderTally& ft, const char* pStart, const char* pEnd) {
+  const FolderEntry* pLast = ft.pLast;
+  if (pLast == nullptr) return false;
+  std::size_t nKey = pLast->sKey.size();
+  return static_cast<std::size_t>(pEnd - pStart) >= nKey &&
+         std::memcmp(pStart, pLast->sKey.data(), nKey) == 0 &&
+         (ft.bLastWhole || !holdsSeparator(pStart + nKey, pEnd));
+}
+
+// Counts a file by its full path [pStart, pEnd).
+void countPath(FolderTally& ft, const char* pStart, const char* pEnd, int nClass,
+               std::uint64_t nSize) {
+  if (inLastFolder(ft, pStart, pEnd)) {
+    addTo(&ft.pLast->totals, nClass, nSize);
     return;
   }
-  ft.sDirectory.assign(pStart, n);
+  auto nPath = static_cast<std::size_t>(pEnd - pStart);
+  if (ft.cSeparator == '\0') {
+    const char* pFirst = std::find_if(pStart, pEnd, isSeparator);
+    if (pFirst == pEnd) {
+      addTo(&ft.unplaced, nClass, nSize);
+      return;
+    }
+    ft.cSeparator = *pFirst;
+  }
+  char cOther = ft.cSeparator == '/' ? '\\' : '/';
+  if (std::memchr(pStart, cOther, nPath) != nullptr) {
+    ft.sScratch.assign(pStart, pEnd);
+    std::replace(ft.sScratch.begin(), ft.sScratch.end(), cOther, ft.cSeparator);
+    pStart = ft.sScratch.data();
+    pEnd = pStart + nPath;
+  }
+  addTo(folderOfPath(ft, pStart, pEnd), nClass, nSize);
+}
+
+// Makes the path [pStart, pEnd) the directory of the files that follow,
+// with the listing's separator throughout, and one at its end.
+void setDirectory(FolderTally& ft, const char* pStart, const char* pEnd) {
+  std::string& sDir = ft.sDirectory;
+  sDir.assign(pStart, pEnd);
   ft.pCurrent = nullptr;
+  if (ft.cSeparator == '\0') ft.cSeparator = *std::find_if(sDir.begin(), sDir.end(), isSeparator);
+  char cOther = ft.cSeparator == '/' ? '\\' : '/';
+  if (std::memchr(sDir.data(), cOther, sDir.size()) != nullptr) {
+    std::replace(sDir.begin(), sDir.end(), cOther, ft.cSeparator);
+  }
+  if (sDir.back() != ft.cSeparator) sDir += ft.cSeparator;
 }
 
 // Where the path of a header line starts: after a blank, a drive letter, a
@@ -261,25 +366,13 @@ void printLine(const TableLine& line, const int anWidth[kNumberColumns]) {
 
 }  // namespace
 
-std::size_t PathHash::operator()(const std::string& sPath) const {
-  std::uint64_t nHash = 14695981039346656037ull;  // FNV-1a
-  for (char c : sPath) {
-    nHash ^= static_cast<unsigned char>(c == '/' ? '\\' : c);
-    nHash *= 1099511628211ull;
-  }
-  return static_cast<std::size_t>(nHash);
-}
-
-bool PathEqual::operator()(const std::string& sA, const std::string& sB) const {
-  return sA.size() == sB.size() && samePathPrefix(sA, sB, sA.size());
-}
-
 void startFolders(FolderTally& ft, int nDepth) {
   ft = FolderTally();
   ft.nDepth = nDepth < 1 ? 1 : nDepth;
   // Room for long paths from the start, so that lines need no allocation.
   ft.sDirectory.reserve(512);
-  ft.sLastKey.reserve(512);
+  ft.sScratch.reserve(512);
+  growSlots(ft);
 }
 
 bool noteDirectoryLine(FolderTally& ft, const Piece& piece) {
@@ -295,16 +388,24 @@ bool noteDirectoryLine(FolderTally& ft, const Piece& piece) {
   } else {
     pEnd = headerPathEnd(ft, pStart, pEnd);
   }
-  ft.sDirectory.assign(pStart, pEnd);
-  if (!isSeparator(ft.sDirectory.back())) ft.sDirectory += *pStart == '/' ? '/' : '\\';
-  ft.pCurrent = nullptr;
+  setDirectory(ft, pStart, pEnd);
   return true;
 }
 
 void countListingFile(FolderTally& ft, const char* pName, int nClass, std::uint64_t nSize) {
   pName = skipBlanks(pName);
-  if (startsAbsolutePath(pName)) noteFileDirectory(ft, pName, pName + std::strlen(pName));
-  addFile(ft, nClass, nSize);
+  if (startsAbsolutePath(pName)) {
+    countPath(ft, pName, pName + std::strlen(pName), nClass, nSize);
+    return;
+  }
+  FolderTotals* pTotals = ft.pCurrent;
+  if (pTotals == nullptr) {
+    const char* pDir = ft.sDirectory.data();
+    pTotals =
+        ft.sDirectory.empty() ? &ft.unplaced : folderOfPath(ft, pDir, pDir + ft.sDirectory.size());
+    ft.pCurrent = pTotals;
+  }
+  addTo(pTotals, nClass, nSize);
 }
 
 void countLogObject(FolderTally& ft, const char* pPath, int nClass, std::uint64_t nSize) {
@@ -315,8 +416,7 @@ void countLogObject(FolderTally& ft, const char* pPath, int nClass, std::uint64_
     while (pOpen > pPath && *pOpen != '[') pOpen--;
     if (*pOpen == '[') pEnd = trimEnd(pPath, pOpen);
   }
-  noteFileDirectory(ft, pPath, pEnd);
-  addFile(ft, nClass, nSize);
+  countPath(ft, pPath, pEnd, nClass, nSize);
 }
 
 void rankFolders(const FolderTally& ft, const std::int64_t anRate[4], int nTop,
@@ -329,10 +429,10 @@ void rankFolders(const FolderTally& ft, const std::int64_t anRate[4], int nTop,
   FolderTotals all = ft.unplaced;
   std::vector<std::pair<FolderRow, const FolderTotals*>> ranked;
   ranked.reserve(ft.folders.size());
-  for (const auto& folder : ft.folders) {
-    std::string sName = printedPath(folder.first.substr(ft.sRoot.size()));
-    ranked.emplace_back(makeRow(std::move(sName), folder.second, anRate), &folder.second);
-    addTotals(all, folder.second);
+  for (const FolderEntry& folder : ft.folders) {
+    std::string sName = printedPath(folder.sKey.substr(ft.sRoot.size()));
+    ranked.emplace_back(makeRow(std::move(sName), folder.totals, anRate), &folder.totals);
+    addTotals(all, folder.totals);
   }
   std::size_t nShown = nTop < 0 ? 0 : std::min(ranked.size(), static_cast<std::size_t>(nTop));
   auto pShownEnd = ranked.begin() + static_cast<std::ptrdiff_t>(nShown);

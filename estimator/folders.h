@@ -10,14 +10,15 @@
 //
 // A directory listing names the directory of its files in header lines; a
 // schedule log, and a listing written by find, name each file's full path.
-// '/' and '\' both separate a path's parts, here and when paths are compared.
+// '/' and '\' both separate a path's parts: the one that the listing uses
+// second becomes the first, so that paths compare byte by byte.
 #ifndef PLOMET_ESTIMATOR_FOLDERS_H_
 #define PLOMET_ESTIMATOR_FOLDERS_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "reader.h"
@@ -28,31 +29,41 @@ struct FolderTotals {
   std::uint64_t anBytes[4] = {};
 };
 
-/// Hash and equality of paths in which '/' and '\' are the same character.
-struct PathHash {
-  std::size_t operator()(const std::string& sPath) const;
+/// One folder: its key is its path, with a separator at its end.
+struct FolderEntry {
+  std::string sKey;
+  std::uint64_t nHash;
+  FolderTotals totals;
 };
-struct PathEqual {
-  bool operator()(const std::string& sA, const std::string& sB) const;
+
+/// A place in the folders' hash table: the key's hash and its folder, or null.
+struct FolderSlot {
+  std::uint64_t nHash = 0;
+  FolderEntry* pEntry = nullptr;
 };
 
 /// The state of one run's folder tallies. Paths are kept as the listing
-/// writes them, each followed by a separator ("C:\Users\", "/srv/", "C:\").
+/// writes them, each followed by a separator ("C:\Users\", "/srv/", "C:\"),
+/// except that every separator is the one the first path used.
 struct FolderTally {
   int nDepth = 1;
+  char cSeparator = '\0';  // the first path's separator; '\0' until then
   bool bHasRoot = false;
   std::string sRoot;  // the root so far: the path all files counted so far share
-  int nRootSeparators = 0;
-  // The directory of the files that follow (the last header's, or the last
-  // full path's); empty when it is not known.
+  // Directory listings: the last header's directory ("" before the first),
+  // and its tally, or null until its next file.
   std::string sDirectory;
-  FolderTotals* pCurrent = nullptr;  // sDirectory's tally, or null until its next file
-  std::string sLastKey;              // the folder looked up last, and its tally
-  FolderTotals* pLast = nullptr;
-  bool bLayoutKnown = false;  // the first header decided whether words follow the path
-  std::string sHeaderWords;   // those words, with the blanks before them, or ""
-  std::unordered_map<std::string, FolderTotals, PathHash, PathEqual> folders;
-  FolderTotals unplaced;  // files whose directory the listing does not name
+  FolderTotals* pCurrent = nullptr;
+  // The folder found last; bLastWhole when it lies nDepth levels below the
+  // root, so that everything beneath its path belongs to it.
+  FolderEntry* pLast = nullptr;
+  bool bLastWhole = false;
+  std::string sScratch;             // a path whose separators were made the listing's
+  bool bLayoutKnown = false;        // the first header decided whether words follow the path
+  std::string sHeaderWords;         // those words, with the blanks before them, or ""
+  std::deque<FolderEntry> folders;  // in the order found; their addresses stay
+  std::vector<FolderSlot> slots;    // open addressing, at most half full
+  FolderTotals unplaced;            // files whose directory the listing does not name
 };
 
 /// Starts the tally of folders nDepth levels below the listing's root
