@@ -230,7 +230,7 @@ void setDirectory(FolderTally& ft, const char* pStart, const char* pEnd) {
   ft.pCurrent = nullptr;
   if (ft.cSeparator == '\0') ft.cSeparator = *std::find_if(sDir.begin(), sDir.end(), isSeparator);
   char cOther = ft.cSeparator == '/' ? '\\' : '/';
-  if (std::memchr(sDir.data(), cOther, sDir.size()) != nullptr) {
+  if (sDir.find(cOther) != std::string::npos) {
     std::replace(sDir.begin(), sDir.end(), cOther, ft.cSeparator);
   }
   if (sDir.back() != ft.cSeparator) sDir += ft.cSeparator;
