@@ -59,66 +59,109 @@ void addTotals(FolderTotals& to, const FolderTotals& from) {
   for (int c = 0; c < 4; c++) to.anBytes[c] += from.anBytes[c];
 }
 
-std::uint64_t mixWord(std::uint64_t nHash, std::uint64_t nWord) {
-  nHash = (nHash ^ nWord) * 0x9E3779B97F4A7C15ull;
-  return nHash ^ (nHash >> 32);
+// The number of bytes at which [pA, pA + n) and [pB, pB + n) agree from
+// their start; a word at a time where that can be done.
+std::size_t commonPrefix(const char* pA, const char* pB, std::size_t n) {
+  std::size_t i = 0;
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t nA;
+    std::uint64_t nB;
+    std::memcpy(&nA, pA + i, 8);
+    std::memcpy(&nB, pB + i, 8);
+    if (nA != nB) return i + static_cast<std::size_t>(__builtin_ctzll(nA ^ nB)) / 8;
+  }
+  if (i < n && n >= 8) {  // the last word, overlapping the ones before
+    std::uint64_t nA;
+    std::uint64_t nB;
+    std::memcpy(&nA, pA + n - 8, 8);
+    std::memcpy(&nB, pB + n - 8, 8);
+    if (nA == nB) return n;
+    return n - 8 + static_cast<std::size_t>(__builtin_ctzll(nA ^ nB)) / 8;
+  }
+#endif
+  while (i < n && pA[i] == pB[i]) i++;
+  return i;
 }
 
-// A word at a time: a key is looked up at every change of folder. The last
-// word is read whole (overlapping the one before) rather than assembled from
-// bytes in memory, which would cost a stall on the load that follows. The
-// end mixes every bit into the low ones, which pick the slot.
-std::uint64_t hashKey(const char* p, std::size_t n) {
-  std::uint64_t nHash = n;
-  std::uint64_t nWord;
-  std::size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    std::memcpy(&nWord, p + i, 8);
-    nHash = mixWord(nHash, nWord);
-  }
-  if (i < n) {
-    nWord = 0;
-    if (n >= 8) {
-      std::memcpy(&nWord, p + n - 8, 8);
-    } else {
-      for (std::size_t j = 0; j < n; j++) {
-        nWord |= std::uint64_t{static_cast<unsigned char>(p[j])} << (8 * j);
-      }
+const std::uint64_t kGolden = 0x9E3779B97F4A7C15ull;
+
+// The last eight bytes of [p, p + n), or all of them when there are fewer,
+// as a word. It is read whole rather than assembled from bytes in memory,
+// which would cost a stall on the load that follows.
+std::uint64_t lastWord(const char* p, std::size_t n) {
+  std::uint64_t nWord = 0;
+  if (n >= 8) {
+    std::memcpy(&nWord, p + n - 8, 8);
+  } else {
+    for (std::size_t i = 0; i < n; i++) {
+      nWord |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
     }
-    nHash = mixWord(nHash, nWord);
   }
-  nHash = (nHash ^ (nHash >> 33)) * 0xFF51AFD7ED558CCDull;
-  nHash = (nHash ^ (nHash >> 33)) * 0xC4CEB9FE1A85EC53ull;
-  return nHash ^ (nHash >> 33);
+  return nWord;
+}
+
+// A word at a time, ending with the last word: a key is looked up at every
+// change of folder. The slot is taken from the high bits, which every bit of
+// the words reaches.
+std::uint64_t hashKey(const char* p, std::size_t n, std::uint64_t nLastWord) {
+  std::uint64_t nHash = n * kGolden;
+  for (std::size_t i = 0; i + 8 < n; i += 8) {
+    std::uint64_t nWord;
+    std::memcpy(&nWord, p + i, 8);
+    nHash = ((nHash << 29 | nHash >> 35) ^ nWord) * kGolden;
+  }
+  return ((nHash << 29 | nHash >> 35) ^ nLastWord) * kGolden;
+}
+
+std::size_t slotOf(const FolderTally& ft, std::uint64_t nHash) {
+  return static_cast<std::size_t>(nHash >> ft.nSlotShift);
 }
 
 void growSlots(FolderTally& ft) {
-  std::size_t nSlots = ft.slots.empty() ? 64 : ft.slots.size() * 2;
-  ft.slots.assign(nSlots, FolderSlot());
-  for (FolderEntry& folder : ft.folders) {
-    std::size_t nSlot = folder.nHash & (nSlots - 1);
-    while (ft.slots[nSlot].pEntry != nullptr) nSlot = (nSlot + 1) & (nSlots - 1);
-    ft.slots[nSlot] = FolderSlot{folder.nHash, &folder};
+  std::vector<FolderSlot> old(ft.slots.empty() ? 32 : ft.slots.size() * 2);
+  old.swap(ft.slots);
+  ft.nSlotShift = 64;
+  for (std::size_t n = ft.slots.size(); n > 1; n /= 2) ft.nSlotShift--;
+  std::size_t nMask = ft.slots.size() - 1;
+  for (const FolderSlot& slot : old) {
+    if (slot.pEntry == nullptr) continue;
+    std::size_t nSlot = slotOf(ft, slot.nHash);
+    while (ft.slots[nSlot].pEntry != nullptr) nSlot = (nSlot + 1) & nMask;
+    ft.slots[nSlot] = slot;
   }
 }
 
-// The folder of key [p, p + n), made if it is new.
-FolderEntry& findFolder(FolderTally& ft, const char* p, std::size_t n) {
-  if (ft.slots.empty()) growSlots(ft);
-  std::uint64_t nHash = hashKey(p, n);
-  std::size_t nMask = ft.slots.size() - 1;
-  std::size_t nSlot = nHash & nMask;
-  for (; ft.slots[nSlot].pEntry != nullptr; nSlot = (nSlot + 1) & nMask) {
-    FolderEntry& folder = *ft.slots[nSlot].pEntry;
-    if (ft.slots[nSlot].nHash == nHash && folder.sKey.size() == n &&
-        std::memcmp(folder.sKey.data(), p, n) == 0) {
-      return folder;
-    }
-  }
-  ft.folders.push_back(FolderEntry{std::string(p, n), nHash, FolderTotals()});
+// The folder of key [p, p + n), which starts with the root, made if it is
+// new. Only the part after the root is compared and kept: it is short, so
+// that it mostly lies in the entry itself, not in memory of its own, and
+// mostly fits in the last word of the key, which is compared first.
+FolderEntry& addFolder(FolderTally& ft, const char* p, std::size_t n, std::uint64_t nHash,
+                       std::uint64_t nLastWord, std::size_t nSlot) {
+  std::size_t nRoot = ft.sRoot.size();
+  ft.folders.push_back(FolderEntry{std::string(p + nRoot, n - nRoot), nLastWord, FolderTotals()});
   ft.slots[nSlot] = FolderSlot{nHash, &ft.folders.back()};
   if (ft.folders.size() * 2 > ft.slots.size()) growSlots(ft);  // at most half full
   return ft.folders.back();
+}
+
+inline FolderEntry& findFolder(FolderTally& ft, const char* p, std::size_t n) {
+  if (ft.slots.empty()) growSlots(ft);
+  std::size_t nRoot = ft.sRoot.size();
+  std::size_t nBelow = n - nRoot;
+  std::uint64_t nLastWord = lastWord(p, n);  // all of the part after the root, mostly
+  std::uint64_t nHash = hashKey(p + nRoot, nBelow, nLastWord);
+  std::size_t nMask = ft.slots.size() - 1;
+  std::size_t nSlot = slotOf(ft, nHash);
+  for (; ft.slots[nSlot].pEntry != nullptr; nSlot = (nSlot + 1) & nMask) {
+    FolderEntry& folder = *ft.slots[nSlot].pEntry;
+    if (ft.slots[nSlot].nHash == nHash && folder.nLastWord == nLastWord &&
+        folder.sBelowRoot.size() == nBelow &&
+        (nBelow <= 8 || std::memcmp(folder.sBelowRoot.data(), p + nRoot, nBelow - 8) == 0)) {
+      return folder;
+    }
+  }
+  return addFolder(ft, p, n, nHash, nLastWord, nSlot);
 }
 
 // Cuts the root back to the last separator within its first n characters,
@@ -126,13 +169,15 @@ FolderEntry& findFolder(FolderTally& ft, const char* p, std::size_t n) {
 // share a key.
 void shrinkRoot(FolderTally& ft, std::size_t n) {
   while (n > 0 && ft.sRoot[n - 1] != ft.cSeparator) n--;
+  std::string sOldRoot = ft.sRoot;
   ft.sRoot.resize(n);
   std::deque<FolderEntry> folders;
   folders.swap(ft.folders);
   ft.slots.assign(ft.slots.size(), FolderSlot());
   for (const FolderEntry& folder : folders) {
-    const char* pKey = folder.sKey.data();
-    const char* pKeyEnd = pKey + folder.sKey.size();
+    std::string sKey = sOldRoot + folder.sBelowRoot;
+    const char* pKey = sKey.data();
+    const char* pKeyEnd = pKey + sKey.size();
     bool bWhole;
     const char* pEnd = prefixThroughSeparators(pKey + n, pKeyEnd, ft.nDepth, ft.cSeparator, bWhole);
     if (!bWhole) pEnd = pKeyEnd;
@@ -140,6 +185,16 @@ void shrinkRoot(FolderTally& ft, std::size_t n) {
   }
   ft.pLast = nullptr;
   ft.pCurrent = nullptr;
+}
+
+// Makes the folder of key [p, p + n) the one found last.
+FolderTotals* setLastFolder(FolderTally& ft, const char* p, std::size_t n, bool bWhole) {
+  ft.pLast = &findFolder(ft, p, n);
+  if (ft.lastKey.size() < n) ft.lastKey.resize(std::max(n, 2 * ft.lastKey.size()));
+  std::memcpy(ft.lastKey.data(), p, n);
+  ft.nLastKey = n;
+  ft.bLastWhole = bWhole;
+  return &ft.pLast->totals;
 }
 
 // The folder of a file whose path [pStart, pEnd) uses the listing's
@@ -169,9 +224,7 @@ FolderTotals* folderOfPath(FolderTally& ft, const char* pStart, const char* pEnd
       prefixThroughSeparators(pStart + nRoot, pEnd, ft.nDepth, ft.cSeparator, bWhole);
   auto nKey = static_cast<std::size_t>(pKeyEnd - pStart);
   if (nKey == 0) return &ft.unplaced;  // no separator, under a root of nothing
-  ft.pLast = &findFolder(ft, pStart, nKey);
-  ft.bLastWhole = bWhole;
-  return &ft.pLast->totals;
+  return setLastFolder(ft, pStart, nKey, bWhole);
 }
 
 void addTo(FolderTotals* pTotals, int nClass, std::uint64_t nSize) {
@@ -188,30 +241,64 @@ bool holdsSeparator(const char* pStart, const char* pEnd) {
 // last: the common case, which costs a comparison and, for a folder less
 // deep than the depth asked for, a search of the rest for a separator.
 bool inLastFolder(const FolderTally& ft, const char* pStart, const char* pEnd) {
-  const FolderEntry* pLast = ft.pLast;
-  if (pLast == nullptr) return false;
-  std::size_t nKey = pLast->sKey.size();
+  if (ft.pLast == nullptr) return false;
+  std::size_t nKey = ft.nLastKey;
   return static_cast<std::size_t>(pEnd - pStart) >= nKey &&
-         std::memcmp(pStart, pLast->sKey.data(), nKey) == 0 &&
+         std::memcmp(pStart, ft.lastKey.data(), nKey) == 0 &&
          (ft.bLastWhole || !holdsSeparator(pStart + nKey, pEnd));
 }
 
-// Counts a file by its full path [pStart, pEnd).
-void countPath(FolderTally& ft, const char* pStart, const char* pEnd, int nClass,
-               std::uint64_t nSize) {
-  if (inLastFolder(ft, pStart, pEnd)) {
-    addTo(&ft.pLast->totals, nClass, nSize);
-    return;
+// The bytes at which quickFolder stops to look: the separators, the start of
+// a status, and the end of the text.
+struct PathStopTable {
+  bool abIs[256] = {};
+  constexpr PathStopTable() : abIs() {
+    abIs[static_cast<unsigned char>('/')] = true;
+    abIs[static_cast<unsigned char>('\\')] = true;
+    abIs[static_cast<unsigned char>('[')] = true;
+    abIs[0] = true;
   }
-  auto nPath = static_cast<std::size_t>(pEnd - pStart);
+};
+constexpr PathStopTable kPathStop;
+
+// The folder of a path that starts at pStart and ends at pLineEnd, where a
+// NUL stands, or before a status there, when it is found without knowing
+// where the path ends: a path in the folder found last, or a path that
+// starts with the root and then holds nDepth separators before any '['.
+// That is the common case, and costs a comparison, a look at the parts after
+// the root, and mostly a lookup. Returns nullptr otherwise.
+FolderTotals* quickFolder(FolderTally& ft, const char* pStart, const char* pLineEnd) {
+  if (!ft.bHasRoot) return nullptr;
+  auto nPath = static_cast<std::size_t>(pLineEnd - pStart);
+  std::size_t nRoot = ft.sRoot.size();
+  std::size_t nSame = 0;
+  if (ft.pLast != nullptr) {
+    // The last key starts with the root: one comparison tells about both.
+    nSame = commonPrefix(pStart, ft.lastKey.data(), std::min(nPath, ft.nLastKey));
+    if (nSame == ft.nLastKey && ft.bLastWhole) return &ft.pLast->totals;
+  } else if (nPath >= nRoot && std::memcmp(pStart, ft.sRoot.data(), nRoot) == 0) {
+    nSame = nRoot;
+  }
+  if (nSame < nRoot) return nullptr;
+  const char* pC = pStart + nRoot;
+  for (int nFound = 0;; pC++) {
+    while (!kPathStop.abIs[static_cast<unsigned char>(*pC)]) pC++;
+    if (*pC != ft.cSeparator) return nullptr;  // the end, a status, or the other separator
+    if (++nFound == ft.nDepth) break;
+  }
+  return setLastFolder(ft, pStart, static_cast<std::size_t>(pC + 1 - pStart), true);
+}
+
+// The folder of a file whose path is [pStart, pEnd): any path, which may
+// change the root or need its separators converted first.
+FolderTotals* exactFolder(FolderTally& ft, const char* pStart, const char* pEnd) {
+  if (inLastFolder(ft, pStart, pEnd)) return &ft.pLast->totals;
   if (ft.cSeparator == '\0') {
     const char* pFirst = std::find_if(pStart, pEnd, isSeparator);
-    if (pFirst == pEnd) {
-      addTo(&ft.unplaced, nClass, nSize);
-      return;
-    }
+    if (pFirst == pEnd) return &ft.unplaced;
     ft.cSeparator = *pFirst;
   }
+  auto nPath = static_cast<std::size_t>(pEnd - pStart);
   char cOther = ft.cSeparator == '/' ? '\\' : '/';
   if (std::memchr(pStart, cOther, nPath) != nullptr) {
     ft.sScratch.assign(pStart, pEnd);
@@ -219,7 +306,7 @@ void countPath(FolderTally& ft, const char* pStart, const char* pEnd, int nClass
     pStart = ft.sScratch.data();
     pEnd = pStart + nPath;
   }
-  addTo(folderOfPath(ft, pStart, pEnd), nClass, nSize);
+  return folderOfPath(ft, pStart, pEnd);
 }
 
 // Makes the path [pStart, pEnd) the directory of the files that follow,
@@ -395,7 +482,10 @@ bool noteDirectoryLine(FolderTally& ft, const Piece& piece) {
 void countListingFile(FolderTally& ft, const char* pName, int nClass, std::uint64_t nSize) {
   pName = skipBlanks(pName);
   if (startsAbsolutePath(pName)) {
-    countPath(ft, pName, pName + std::strlen(pName), nClass, nSize);
+    const char* pEnd = pName + std::strlen(pName);
+    FolderTotals* pTotals = quickFolder(ft, pName, pEnd);
+    addTo(pTotals != nullptr ? pTotals : exactFolder(ft, pName, trimEnd(pName, pEnd)), nClass,
+          nSize);
     return;
   }
   FolderTotals* pTotals = ft.pCurrent;
@@ -410,13 +500,18 @@ void countListingFile(FolderTally& ft, const char* pName, int nClass, std::uint6
 
 void countLogObject(FolderTally& ft, const char* pPath, int nClass, std::uint64_t nSize) {
   pPath = skipBlanks(pPath);
-  const char* pEnd = trimEnd(pPath, pPath + std::strlen(pPath));
-  if (pEnd > pPath && pEnd[-1] == ']') {
-    const char* pOpen = pEnd - 1;
-    while (pOpen > pPath && *pOpen != '[') pOpen--;
-    if (*pOpen == '[') pEnd = trimEnd(pPath, pOpen);
+  const char* pLineEnd = pPath + std::strlen(pPath);
+  FolderTotals* pTotals = quickFolder(ft, pPath, pLineEnd);
+  if (pTotals == nullptr) {
+    const char* pEnd = trimEnd(pPath, pLineEnd);
+    if (pEnd > pPath && pEnd[-1] == ']') {
+      const char* pOpen = pEnd - 1;
+      while (pOpen > pPath && *pOpen != '[') pOpen--;
+      if (*pOpen == '[') pEnd = trimEnd(pPath, pOpen);
+    }
+    pTotals = exactFolder(ft, pPath, pEnd);
   }
-  countPath(ft, pPath, pEnd, nClass, nSize);
+  addTo(pTotals, nClass, nSize);
 }
 
 void rankFolders(const FolderTally& ft, const std::int64_t anRate[4], int nTop,
@@ -430,7 +525,7 @@ void rankFolders(const FolderTally& ft, const std::int64_t anRate[4], int nTop,
   std::vector<std::pair<FolderRow, const FolderTotals*>> ranked;
   ranked.reserve(ft.folders.size());
   for (const FolderEntry& folder : ft.folders) {
-    std::string sName = printedPath(folder.sKey.substr(ft.sRoot.size()));
+    std::string sName = printedPath(folder.sBelowRoot);
     ranked.emplace_back(makeRow(std::move(sName), folder.totals, anRate), &folder.totals);
     addTotals(all, folder.totals);
   }

@@ -29,10 +29,11 @@ struct FolderTotals {
   std::uint64_t anBytes[4] = {};
 };
 
-/// One folder: its key is its path, with a separator at its end.
+/// One folder: its path after the root, with a separator at its end, and
+/// the last eight bytes of its whole path as a word.
 struct FolderEntry {
-  std::string sKey;
-  std::uint64_t nHash;
+  std::string sBelowRoot;
+  std::uint64_t nLastWord;
   FolderTotals totals;
 };
 
@@ -54,15 +55,18 @@ struct FolderTally {
   // and its tally, or null until its next file.
   std::string sDirectory;
   FolderTotals* pCurrent = nullptr;
-  // The folder found last; bLastWhole when it lies nDepth levels below the
-  // root, so that everything beneath its path belongs to it.
+  // The folder found last, and its path; bLastWhole when it lies nDepth
+  // levels below the root, so that everything beneath its path belongs to it.
   FolderEntry* pLast = nullptr;
+  std::vector<char> lastKey;  // a buffer that only grows, so that it costs no allocation
+  std::size_t nLastKey = 0;
   bool bLastWhole = false;
   std::string sScratch;             // a path whose separators were made the listing's
   bool bLayoutKnown = false;        // the first header decided whether words follow the path
   std::string sHeaderWords;         // those words, with the blanks before them, or ""
   std::deque<FolderEntry> folders;  // in the order found; their addresses stay
   std::vector<FolderSlot> slots;    // open addressing, at most half full
+  int nSlotShift = 64;              // a hash's slot is its top bits
   FolderTotals unplaced;            // files whose directory the listing does not name
 };
 

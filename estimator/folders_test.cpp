@@ -237,17 +237,22 @@ TEST(FoldersTest, LogPaths) {
 }
 
 // The root and folders computed from all directories at once, as the rule
-// states them, against the tallies built line by line.
+// states them, against the tallies built line by line: from headers, from
+// full paths in a listing, and from log paths with statuses and both
+// separators (names compared with '\').
 TEST(FoldersTest, MatchesReferenceInRandomOrders) {
+  const char* const kParts[] = {"a", "b", "c", "x [1]"};
+  const char* const kStatuses[] = {"", " [done]", " [failed: C:\\tmp]", "  "};
   std::mt19937 rng(7);
-  for (int nRound = 0; nRound < 200; nRound++) {
+  for (int nRound = 0; nRound < 600; nRound++) {
+    int nMode = nRound % 3;  // headers, full names, log paths
     int nDepth = 1 + static_cast<int>(rng() % 3);
     std::vector<std::string> dirs;
     std::string sBase = rng() % 8 == 0 ? "" : "C:\\top\\";
     for (int i = 0, n = 1 + static_cast<int>(rng() % 12); i < n; i++) {
       std::string sDir = sBase.empty() ? (rng() % 2 ? "C:\\" : "D:\\") : sBase;
       for (int nParts = static_cast<int>(rng() % 5); nParts > 0; nParts--) {
-        sDir += static_cast<char>('a' + rng() % 3);
+        sDir += kParts[rng() % 4];
         sDir += '\\';
       }
       dirs.push_back(sDir);
@@ -275,10 +280,27 @@ TEST(FoldersTest, MatchesReferenceInRandomOrders) {
       std::uint64_t nFiles = 1 + rng() % 3;
       expected[sName].first += nFiles;
       expected[sName].second += nFiles * 10;
-      header(ft, " Directory of " + sDir);
-      for (std::uint64_t i = 0; i < nFiles; i++) file(ft, " f.txt", 10);
+      if (nMode == 0) header(ft, " Directory of " + sDir);
+      for (std::uint64_t i = 0; i < nFiles; i++) {
+        if (nMode == 0) {
+          file(ft, " f.txt", 10);
+        } else if (nMode == 1) {
+          file(ft, " " + sDir + "f [2].txt", 10);
+        } else {
+          std::string sPath = sDir + "f.txt";
+          if (rng() % 4 == 0) std::replace(sPath.begin() + 2, sPath.end(), '\\', '/');
+          sPath = " " + sPath + kStatuses[rng() % 4];
+          countLogObject(ft, sPath.c_str(), 0, 10);
+        }
+      }
     }
-    ASSERT_EQ(foldersOf(ft), expected) << "round " << nRound;
+    Folders actual;
+    for (const auto& folder : foldersOf(ft)) {
+      std::string sName = folder.first;
+      std::replace(sName.begin(), sName.end(), '/', '\\');
+      actual[sName] = folder.second;
+    }
+    ASSERT_EQ(actual, expected) << "round " << nRound;
   }
 }
 
