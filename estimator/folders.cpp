@@ -444,11 +444,17 @@ void columnWidths(const std::vector<TableLine>& lines, const TableLine& total,
 }
 
 void printLine(const TableLine& line, const int anWidth[kNumberColumns]) {
+  std::string sLine;
   for (int i = 0; i < kNumberColumns; i++) {
-    outFormat("%-*s", anWidth[i], line.asCell[i].c_str());
+    sLine += line.asCell[i];
+    sLine.append(static_cast<std::size_t>(anWidth[i]) - line.asCell[i].size(), ' ');
   }
-  outWrite(line.sName.data(), line.sName.size());
-  outText("\n");
+  if (line.sName.empty()) {
+    while (!sLine.empty() && sLine.back() == ' ') sLine.pop_back();  // a heading without one
+  }
+  sLine += line.sName;
+  sLine += '\n';
+  outWrite(sLine.data(), sLine.size());
 }
 
 }  // namespace

@@ -408,7 +408,7 @@ TEST(FoldersTest, PrintsTheTable) {
             "Folders 1 level below the root: the 2 of 3 that take the longest, then the rest:\n"
             "=============================================================\n"
             "#         #              Time           Share     Folder\n"
-            "Files     Bytes          (sec)          (%)       \n"
+            "Files     Bytes          (sec)          (%)\n"
             "=============================================================\n"
             "\n"
             "1         300            300.0          60.0      alice\n"
