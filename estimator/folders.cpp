@@ -496,9 +496,12 @@ void countListingFile(FolderTally& ft, const char* pName, int nClass, std::uint6
   }
   FolderTotals* pTotals = ft.pCurrent;
   if (pTotals == nullptr) {
-    const char* pDir = ft.sDirectory.data();
-    pTotals =
-        ft.sDirectory.empty() ? &ft.unplaced : folderOfPath(ft, pDir, pDir + ft.sDirectory.size());
+    // The first file after a header: mostly in the folder of the header before.
+    const char* pDir = ft.sDirectory.c_str();
+    const char* pDirEnd = pDir + ft.sDirectory.size();
+    pTotals = quickFolder(ft, pDir, pDirEnd);
+    if (pTotals == nullptr)
+      pTotals = pDir == pDirEnd ? &ft.unplaced : exactFolder(ft, pDir, pDirEnd);
     ft.pCurrent = pTotals;
   }
   addTo(pTotals, nClass, nSize);
