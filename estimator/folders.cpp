@@ -102,8 +102,8 @@ std::uint64_t lastWord(const char* p, std::size_t n) {
 }
 
 // A word at a time, ending with the last word: a key is looked up at every
-// change of folder. The slot is taken from the high bits, which every bit of
-// the words reaches.
+// change of folder. The slot is taken from the high bits; the last step
+// spreads keys that differ only in a few digits (dept01, dept02) over them.
 std::uint64_t hashKey(const char* p, std::size_t n, std::uint64_t nLastWord) {
   std::uint64_t nHash = n * kGolden;
   for (std::size_t i = 0; i + 8 < n; i += 8) {
@@ -111,7 +111,8 @@ std::uint64_t hashKey(const char* p, std::size_t n, std::uint64_t nLastWord) {
     std::memcpy(&nWord, p + i, 8);
     nHash = ((nHash << 29 | nHash >> 35) ^ nWord) * kGolden;
   }
-  return ((nHash << 29 | nHash >> 35) ^ nLastWord) * kGolden;
+  nHash = ((nHash << 29 | nHash >> 35) ^ nLastWord) * kGolden;
+  return (nHash ^ nHash >> 32) * kGolden;
 }
 
 std::size_t slotOf(const FolderTally& ft, std::uint64_t nHash) {
