@@ -54,9 +54,32 @@ const char* prefixThroughSeparators(const char* pFrom, const char* pEnd, int nSe
   return pFrom;
 }
 
+std::uint64_t addSaturating(std::uint64_t a, std::uint64_t b) {
+  return a > ~std::uint64_t{0} - b ? ~std::uint64_t{0} : a + b;
+}
+
 void addTotals(FolderTotals& to, const FolderTotals& from) {
   to.nFiles += from.nFiles;
-  for (int c = 0; c < 4; c++) to.anBytes[c] += from.anBytes[c];
+  for (int c = 0; c < 4; c++) to.anBytes[c] = addSaturating(to.anBytes[c], from.anBytes[c]);
+  for (int g = 0; g < 2; g++) {
+    to.anAsideFiles[g] += from.anAsideFiles[g];
+    for (int c = 0; c < 4; c++) {
+      to.aanAsideBytes[g][c] = addSaturating(to.aanAsideBytes[g][c], from.aanAsideBytes[g][c]);
+    }
+  }
+}
+
+// The files counted at once and those set aside for group nAside, as one.
+FolderTotals chosenTotals(const FolderTotals& totals, int nAside) {
+  FolderTotals chosen;
+  chosen.nFiles = totals.nFiles;
+  for (int c = 0; c < 4; c++) chosen.anBytes[c] = totals.anBytes[c];
+  if (nAside == kFolderCounted) return chosen;
+  chosen.nFiles += totals.anAsideFiles[nAside - 1];
+  for (int c = 0; c < 4; c++) {
+    chosen.anBytes[c] = addSaturating(chosen.anBytes[c], totals.aanAsideBytes[nAside - 1][c]);
+  }
+  return chosen;
 }
 
 // The number of bytes at which [pA, pA + n) and [pB, pB + n) agree from
@@ -228,9 +251,15 @@ FolderTotals* folderOfPath(FolderTally& ft, const char* pStart, const char* pEnd
   return setLastFolder(ft, pStart, nKey, bWhole);
 }
 
-void addTo(FolderTotals* pTotals, int nClass, std::uint64_t nSize) {
-  pTotals->nFiles++;
-  pTotals->anBytes[nClass & 3] += nSize;
+void addTo(FolderTotals* pTotals, int nGroup, int nClass, std::uint64_t nSize) {
+  if (nGroup == kFolderCounted) {
+    pTotals->nFiles++;
+    pTotals->anBytes[nClass & 3] = addSaturating(pTotals->anBytes[nClass & 3], nSize);
+  } else {
+    std::uint64_t& nBytes = pTotals->aanAsideBytes[(nGroup - 1) & 1][nClass & 3];
+    pTotals->anAsideFiles[(nGroup - 1) & 1]++;
+    nBytes = addSaturating(nBytes, nSize);
+  }
 }
 
 bool holdsSeparator(const char* pStart, const char* pEnd) {
@@ -388,7 +417,7 @@ FolderRow makeRow(std::string sName, const FolderTotals& totals, const std::int6
   FolderRow row;
   row.sName = std::move(sName);
   row.nFiles = totals.nFiles;
-  for (int c = 0; c < 4; c++) row.nBytes += totals.anBytes[c];
+  for (int c = 0; c < 4; c++) row.nBytes = addSaturating(row.nBytes, totals.anBytes[c]);
   row.dSeconds = secondsFor(totals, anRate);
   return row;
 }
@@ -475,9 +504,8 @@ bool noteDirectoryLine(FolderTally& ft, const Piece& piece) {
   const char* pStart = findHeaderPath(szLine);
   if (pStart == nullptr) return false;
   const char* pEnd = trimEnd(pStart, pStart + std::strlen(pStart));
-  bool bCut = !piece.bLineFeed && piece.nLength >= kMaxPiece;
-  if (bCut) {
-    // The rest of the line comes in the next piece: keep the parts that are whole.
+  if (piece.bCut) {
+    // The rest of the line was passed over: keep the parts that are whole.
     while (pEnd > pStart && !isSeparator(pEnd[-1])) pEnd--;
   } else {
     pEnd = headerPathEnd(ft, pStart, pEnd);
@@ -486,13 +514,14 @@ bool noteDirectoryLine(FolderTally& ft, const Piece& piece) {
   return true;
 }
 
-void countListingFile(FolderTally& ft, const char* pName, int nClass, std::uint64_t nSize) {
+void countListingFile(FolderTally& ft, const char* pName, int nClass, std::uint64_t nSize,
+                      int nGroup) {
   pName = skipBlanks(pName);
   if (startsAbsolutePath(pName)) {
     const char* pEnd = pName + std::strlen(pName);
     FolderTotals* pTotals = quickFolder(ft, pName, pEnd);
-    addTo(pTotals != nullptr ? pTotals : exactFolder(ft, pName, trimEnd(pName, pEnd)), nClass,
-          nSize);
+    addTo(pTotals != nullptr ? pTotals : exactFolder(ft, pName, trimEnd(pName, pEnd)), nGroup,
+          nClass, nSize);
     return;
   }
   FolderTotals* pTotals = ft.pCurrent;
@@ -505,10 +534,11 @@ void countListingFile(FolderTally& ft, const char* pName, int nClass, std::uint6
       pTotals = pDir == pDirEnd ? &ft.unplaced : exactFolder(ft, pDir, pDirEnd);
     ft.pCurrent = pTotals;
   }
-  addTo(pTotals, nClass, nSize);
+  addTo(pTotals, nGroup, nClass, nSize);
 }
 
-void countLogObject(FolderTally& ft, const char* pPath, int nClass, std::uint64_t nSize) {
+void countLogObject(FolderTally& ft, const char* pPath, int nClass, std::uint64_t nSize,
+                    int nGroup) {
   pPath = skipBlanks(pPath);
   const char* pLineEnd = pPath + std::strlen(pPath);
   FolderTotals* pTotals = quickFolder(ft, pPath, pLineEnd);
@@ -521,11 +551,11 @@ void countLogObject(FolderTally& ft, const char* pPath, int nClass, std::uint64_
     }
     pTotals = exactFolder(ft, pPath, pEnd);
   }
-  addTo(pTotals, nClass, nSize);
+  addTo(pTotals, nGroup, nClass, nSize);
 }
 
-void rankFolders(const FolderTally& ft, const std::int64_t anRate[4], int nTop,
-                 FolderRanking& out) {
+void rankFolders(const FolderTally& ft, const std::int64_t anRate[4], int nTop, FolderRanking& out,
+                 int nAsideGroup) {
   out = FolderRanking();
   out.nDepth = ft.nDepth;
   out.bFound = !ft.folders.empty();
@@ -536,7 +566,8 @@ void rankFolders(const FolderTally& ft, const std::int64_t anRate[4], int nTop,
   ranked.reserve(ft.folders.size());
   for (const FolderEntry& folder : ft.folders) {
     std::string sName = printedPath(folder.sBelowRoot);
-    ranked.emplace_back(makeRow(std::move(sName), folder.totals, anRate), &folder.totals);
+    ranked.emplace_back(makeRow(std::move(sName), chosenTotals(folder.totals, nAsideGroup), anRate),
+                        &folder.totals);
     addTotals(all, folder.totals);
   }
   std::size_t nShown = nTop < 0 ? 0 : std::min(ranked.size(), static_cast<std::size_t>(nTop));
@@ -546,15 +577,15 @@ void rankFolders(const FolderTally& ft, const std::int64_t anRate[4], int nTop,
   // The rest is summed by class, so that its seconds are computed like any row's.
   FolderTotals rest;
   for (auto pC = pShownEnd; pC != ranked.end(); ++pC) addTotals(rest, *pC->second);
-  out.total = makeRow("", all, anRate);
+  out.total = makeRow("", chosenTotals(all, nAsideGroup), anRate);
   double dTotal = out.total.dSeconds;
   for (auto pC = ranked.begin(); pC != pShownEnd; ++pC) {
     out.rows.push_back(std::move(pC->first));
     setShare(out.rows.back(), dTotal);
   }
   out.nRestFolders = ranked.size() - nShown;
-  out.rest = makeRow("", rest, anRate);
-  out.unplaced = makeRow("", ft.unplaced, anRate);
+  out.rest = makeRow("", chosenTotals(rest, nAsideGroup), anRate);
+  out.unplaced = makeRow("", chosenTotals(ft.unplaced, nAsideGroup), anRate);
   setShare(out.rest, dTotal);
   setShare(out.unplaced, dTotal);
   setShare(out.total, dTotal);

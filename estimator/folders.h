@@ -23,11 +23,23 @@
 
 #include "reader.h"
 
-/// Files and bytes of one folder, the bytes by size class.
+/// Files and bytes of one folder, the bytes by size class. Bytes stay at
+/// 2^64 - 1 rather than wrap, as the report's totals do.
 struct FolderTotals {
   std::uint64_t nFiles = 0;
   std::uint64_t anBytes[4] = {};
+  // Counting files changed since a date while the order of the listing's
+  // dates is still open: the files that only the month-first reading of
+  // their date selects (0), or only the day-first one (1).
+  std::uint64_t anAsideFiles[2] = {};
+  std::uint64_t aanAsideBytes[2][4] = {};
 };
+
+/// The groups a file is counted in: counted at once, or set aside for the
+/// month-first or the day-first reading of the dates.
+const int kFolderCounted = 0;
+const int kFolderMonthFirstOnly = 1;
+const int kFolderDayFirstOnly = 2;
 
 /// One folder: its path after the root, with a separator at its end, and
 /// the last eight bytes of its whole path as a word.
@@ -80,26 +92,29 @@ void startFolders(FolderTally& ft, int nDepth);
 /// '/' or "\\"); the files that follow belong to that directory. The first
 /// header decides whether words follow the path (" C:\x 的目录"); later
 /// headers lose the same words. A header cut at the end of a piece (a line
-/// longer than kMaxPiece) names the directory up to its last whole part.
+/// longer than kMaxLine) names the directory up to its last whole part.
 bool noteDirectoryLine(FolderTally& ft, const Piece& piece);
 
-/// Directory listing: one file of nSize bytes in size class nClass (0..3).
-/// pName is the text after the size field (the file's name); when it is an
-/// absolute path (as in listings written by find), its directory counts
-/// instead of the last header's. Files before any header have no folder.
-void countListingFile(FolderTally& ft, const char* pName, int nClass, std::uint64_t nSize);
+/// Directory listing: one file of nSize bytes in size class nClass (0..3),
+/// in group nGroup. pName is the text after the size field (the file's
+/// name); when it is an absolute path (as in listings written by find), its
+/// directory counts instead of the last header's. Files before any header
+/// have no folder.
+void countListingFile(FolderTally& ft, const char* pName, int nClass, std::uint64_t nSize,
+                      int nGroup = kFolderCounted);
 
 /// Schedule log: one object; pPath is the text after the size field. The
 /// path runs up to a status in square brackets at the end of the line, or to
 /// the end of the line; its directory is the text up to its last separator.
 /// A path without a separator has no folder.
-void countLogObject(FolderTally& ft, const char* pPath, int nClass, std::uint64_t nSize);
+void countLogObject(FolderTally& ft, const char* pPath, int nClass, std::uint64_t nSize,
+                    int nGroup = kFolderCounted);
 
 /// One row of the ranking.
 struct FolderRow {
   std::string sName;  // the path below the root, without a final separator
   std::uint64_t nFiles = 0;
-  std::uint64_t nBytes = 0;  // modulo 2^64, like the report's totals
+  std::uint64_t nBytes = 0;  // staying at 2^64 - 1, like the report's totals
   double dSeconds = 0;       // each class's bytes over its rate, summed
   double dShare = 0;         // percent of the total time; 0 when that is 0
 };
@@ -121,8 +136,11 @@ struct FolderRanking {
 /// the given rates (bytes per second per class; a rate <= 0 makes that
 /// class's time 0), largest first; ties go to more bytes, then more files,
 /// then to the name that sorts first byte by byte. The root's own files are
-/// the row with the empty name.
-void rankFolders(const FolderTally& ft, const std::int64_t anRate[4], int nTop, FolderRanking& out);
+/// the row with the empty name. The files counted at once are ranked, and
+/// with nAsideGroup (kFolderMonthFirstOnly or kFolderDayFirstOnly) the files
+/// set aside for that group too.
+void rankFolders(const FolderTally& ft, const std::int64_t anRate[4], int nTop, FolderRanking& out,
+                 int nAsideGroup = kFolderCounted);
 
 /// Prints the ranking after the report (through output.h): the root, the
 /// table and its total, or one line when no folder could be found.

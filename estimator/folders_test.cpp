@@ -17,8 +17,8 @@ namespace {
 
 const std::int64_t kOneByteEach[4] = {1, 1, 1, 1};
 
-bool header(FolderTally& ft, const std::string& sLine, bool bLineFeed = true) {
-  return noteDirectoryLine(ft, Piece{sLine.c_str(), sLine.size(), bLineFeed});
+bool header(FolderTally& ft, const std::string& sLine, bool bCut = false) {
+  return noteDirectoryLine(ft, Piece{sLine.c_str(), sLine.size(), !bCut, bCut});
 }
 
 void file(FolderTally& ft, const std::string& sName, std::uint64_t nSize = 1, int nClass = 0) {
@@ -108,15 +108,15 @@ TEST(FoldersTest, FirstHeaderDecidesWhetherWordsFollowThePath) {
   }
 }
 
-TEST(FoldersTest, HeaderCutAtThePieceEndKeepsItsWholeParts) {
-  std::string sLine = " Directory of C:\\Data\\" + std::string(230, 'a') + "\\bbbb";
-  sLine.resize(kMaxPiece);
+TEST(FoldersTest, HeaderCutAtTheLineEndKeepsItsWholeParts) {
+  std::string sLine = " Directory of C:\\Data\\" + std::string(kMaxLine - 24, 'a') + "\\bbbb";
+  sLine.resize(kMaxLine);
   FolderTally ft;
   startFolders(ft, 1);
-  EXPECT_TRUE(header(ft, sLine, false));
-  EXPECT_EQ(ft.sDirectory, "C:\\Data\\" + std::string(230, 'a') + "\\");
-  // The same text with its line feed is whole.
   EXPECT_TRUE(header(ft, sLine, true));
+  EXPECT_EQ(ft.sDirectory, "C:\\Data\\" + std::string(kMaxLine - 24, 'a') + "\\");
+  // The same text as a whole line is all path.
+  EXPECT_TRUE(header(ft, sLine, false));
   EXPECT_EQ(ft.sDirectory, sLine.substr(14) + "\\");
 }
 
@@ -335,8 +335,8 @@ TEST(FoldersTest, RanksByTimeThenBytesFilesAndName) {
 }
 
 TEST(FoldersTest, RestRowAndTotalsAddUp) {
-  // Sizes at the 32- and 64-bit boundaries: bytes add up modulo 2^64, as the report's do.
-  const std::uint64_t kSizes[] = {0, 1, 4294967295u, 4294967296u, 18446744073709551615u, 7};
+  // Sizes at the 32-bit boundaries and the largest file size.
+  const std::uint64_t kSizes[] = {0, 1, 4294967295u, 4294967296u, 9223372036854775807u, 7};
   const std::int64_t kRates[4] = {3, 7, 11, 13};
   for (int nTop : {0, 1, 2, 5, 6, 100}) {
     FolderTally ft;
@@ -374,6 +374,15 @@ TEST(FoldersTest, RestRowAndTotalsAddUp) {
     EXPECT_EQ(ranking.unplaced.nFiles, 1u);
     EXPECT_DOUBLE_EQ(ranking.unplaced.dSeconds, 5.0 / 3);
   }
+  // Bytes stay at 2^64 - 1 rather than wrap, as the report's totals do.
+  FolderTally ft;
+  startFolders(ft, 1);
+  header(ft, " Directory of C:\\r\\big");
+  for (int i = 0; i < 3; i++) file(ft, " x", 9223372036854775807u, 3);
+  FolderRanking ranking;
+  rankFolders(ft, kRates, 1, ranking);
+  EXPECT_EQ(ranking.rows.at(0).nBytes, 18446744073709551615u);
+  EXPECT_EQ(ranking.total.nBytes, 18446744073709551615u);
 }
 
 TEST(FoldersTest, SecondsAreNotRoundedPerClass) {
@@ -461,6 +470,38 @@ TEST(FoldersTest, WideNumbersAndLongNamesKeepTheColumns) {
   EXPECT_EQ(nRows, 3);
   EXPECT_NE(sText.find("18446744073709551615 "), std::string::npos);
   EXPECT_NE(sText.find(" " + std::string(300, 'n') + "\\x\n"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FoldersTest, FilesSetAsideCountForTheirReadingAlone) {
+  FolderTally ft;
+  startFolders(ft, 1);
+  header(ft, " Directory of C:\\r\\a");
+  countListingFile(ft, "x.txt", 0, 100);
+  countListingFile(ft, "y.txt", 0, 10, kFolderMonthFirstOnly);
+  header(ft, " Directory of C:\\r\\b");
+  countListingFile(ft, "z.txt", 3, 1000, kFolderDayFirstOnly);
+  const std::int64_t kRates[4] = {10, 10, 10, 10};
+  struct Case {
+    int nGroup;
+    std::uint64_t nFiles, nBytes;
+    std::size_t nRowsWithFiles;
+  };
+  const Case kCases[] = {{kFolderCounted, 1, 100, 1},
+                         {kFolderMonthFirstOnly, 2, 110, 1},
+                         {kFolderDayFirstOnly, 2, 1100, 2}};
+  for (const Case& c : kCases) {
+    FolderRanking ranking;
+    rankFolders(ft, kRates, 5, ranking, c.nGroup);
+    EXPECT_EQ(ranking.total.nFiles, c.nFiles) << c.nGroup;
+    EXPECT_EQ(ranking.total.nBytes, c.nBytes) << c.nGroup;
+    std::size_t nRows = 0;
+    for (const FolderRow& row : ranking.rows) nRows += row.nFiles > 0;
+    EXPECT_EQ(nRows, c.nRowsWithFiles) << c.nGroup;
+  }
 }
 
 }  // namespace

@@ -130,6 +130,52 @@ void writeSelection(JsonWriter& json, const SinceFilter& filter, std::uint64_t n
   endJsonObject(json);
 }
 
+void writeFolderRow(JsonWriter& json, const FolderRow& row) {
+  writeUintMember(json, "files", row.nFiles);
+  writeUintMember(json, "bytes", row.nBytes);
+  writeJsonKey(json, "seconds");
+  writeJsonDouble(json, row.dSeconds);
+  writeJsonKey(json, "share_percent");
+  writeJsonDouble(json, row.dShare);
+}
+
+// The folders that take the longest, the rest, the files without a folder,
+// and the whole, which the rows add up to.
+void writeFolders(JsonWriter& json, const FolderRanking& ranking) {
+  writeJsonKey(json, "folders");
+  beginJsonObject(json);
+  writeJsonKey(json, "found");
+  writeJsonBool(json, ranking.bFound);
+  writeJsonKey(json, "root");
+  writeJsonString(json, ranking.sRoot.data(), ranking.sRoot.size());
+  writeUintMember(json, "depth", static_cast<std::uint64_t>(ranking.nDepth));
+  writeUintMember(json, "count", ranking.nFolders);
+  writeJsonKey(json, "top");
+  beginJsonArray(json);
+  for (const FolderRow& row : ranking.rows) {
+    beginJsonObject(json);
+    writeJsonKey(json, "folder");
+    writeJsonString(json, row.sName.data(), row.sName.size());
+    writeFolderRow(json, row);
+    endJsonObject(json);
+  }
+  endJsonArray(json);
+  writeJsonKey(json, "rest");
+  beginJsonObject(json);
+  writeUintMember(json, "folders", ranking.nRestFolders);
+  writeFolderRow(json, ranking.rest);
+  endJsonObject(json);
+  writeJsonKey(json, "no_folder");
+  beginJsonObject(json);
+  writeFolderRow(json, ranking.unplaced);
+  endJsonObject(json);
+  writeJsonKey(json, "all");
+  beginJsonObject(json);
+  writeFolderRow(json, ranking.total);
+  endJsonObject(json);
+  endJsonObject(json);
+}
+
 void writeWarnings(JsonWriter& json) {
   writeJsonKey(json, "warnings");
   beginJsonArray(json);
@@ -197,6 +243,7 @@ void writeJsonReport(const ReportFigures& figures) {
   writeOwnTotals(json, figures);
   if (figures.pSince != nullptr) writeSelection(json, *figures.pSince, figures.nFiles);
   if (figures.pWindow != nullptr) writeWindow(json, *figures.pWindow);
+  if (figures.pFolders != nullptr) writeFolders(json, *figures.pFolders);
   writeWarnings(json);
   endJsonObject(json);
 }

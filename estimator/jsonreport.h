@@ -11,6 +11,7 @@
 
 #include "calibrate.h"
 #include "classes.h"
+#include "folders.h"
 #include "since.h"
 #include "window.h"
 
@@ -41,8 +42,9 @@ struct ReportFigures {
   bool bOwnTotals = false;                    // the listing stated its own totals
   std::uint64_t nOwnFiles = 0;
   std::uint64_t nOwnBytes = 0;
-  const WindowVerdict* pWindow = nullptr;  // when --window was given
-  const SinceFilter* pSince = nullptr;     // when --since was given
+  const WindowVerdict* pWindow = nullptr;   // when --window was given
+  const SinceFilter* pSince = nullptr;      // when --since was given
+  const FolderRanking* pFolders = nullptr;  // when --top was given
 };
 
 /// Writes the estimate's report, with the warnings written so far.

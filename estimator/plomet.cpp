@@ -8,6 +8,7 @@
 // class into which the average file size falls.
 #include <cerrno>
 #include <cinttypes>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include "calibrate.h"
 #include "classes.h"
 #include "dates.h"
+#include "folders.h"
 #include "int64.h"
 #include "jsonreport.h"
 #include "options.h"
@@ -78,9 +80,12 @@ bool bExtras = false;
 Calibration gCalibration;
 Calibration gCalibrationDayFirst;  // with --since: the lines the day-first dates select
 SinceFilter gSince;                // with --since
-WindowVerdict gWindow;             // with --window
-bool bWindowMissed = false;        // the estimate does not fit the window
-ReportFigures gFigures;            // with --json: the report's numbers
+FolderTally gFolders;              // with --top
+FolderRanking gRanking;
+const char* pSizeEnd = "";   // where the last size field extracted ends in its line
+WindowVerdict gWindow;       // with --window
+bool bWindowMissed = false;  // the estimate does not fit the window
+ReportFigures gFigures;      // with --json: the report's numbers
 
 const char* const kOneKbLabel = kClassLabels[0];
 const char* const kTenKbLabel = kClassLabels[1];
@@ -219,6 +224,7 @@ void extractField(const char* pC, char* szData) {
     }
   }
   *pOut = '\0';
+  pSizeEnd = pC;
 }
 
 const char* fieldEnd(const char* pC) {
@@ -449,12 +455,22 @@ void warnRate(const char* szLabel, int64_t nRate, int64 i64Bytes, const char* sz
   }
 }
 
-// After the estimates: how they compare with the backup window.
+// After the estimates: how they compare with the backup window, and the
+// folders that take the longest.
 void displayExtras(uint64_t nTotalSecs) {
   if (gOptions.bWindow) {
     gWindow = judgeWindow(gOptions.nWindowSeconds, nTotalSecs);
     bWindowMissed = !gWindow.bFits;
     if (!gOptions.bJson) printWindowVerdict(gWindow);
+  }
+  if (gOptions.nTop > 0) {
+    const int64_t anRate[] = {nOneKbSec, nTenKbSec, nHundredKbSec, nTenMbSec};
+    int nAside = kFolderCounted;
+    if (gOptions.bSince)
+      nAside = dayFirstChosen(gSince) ? kFolderDayFirstOnly : kFolderMonthFirstOnly;
+    int nTop = gOptions.nTop > INT_MAX ? INT_MAX : static_cast<int>(gOptions.nTop);
+    rankFolders(gFolders, anRate, nTop, gRanking, nAside);
+    if (!gOptions.bJson) printFolders(gRanking);
   }
 }
 
@@ -486,6 +502,7 @@ void gatherFigures(uint64_t nTotalSecs, uint64_t nAverageSize, uint64_t nAverage
       nParseType == 1 && ownTotals(gOwnTotals, gFigures.nOwnFiles, gFigures.nOwnBytes);
   gFigures.pWindow = gOptions.bWindow ? &gWindow : nullptr;
   gFigures.pSince = gOptions.bSince ? &gSince : nullptr;
+  gFigures.pFolders = gOptions.nTop > 0 ? &gRanking : nullptr;
 }
 
 /// Prints the report: the class table, the totals and both estimates. Then
@@ -698,14 +715,10 @@ void calibrateLogLine(const char* szLine, const char* szData) {
   }
 }
 
-// With --since: a file is counted when both readings of its date select it,
-// and set aside for the reading that alone does.
-void countSinceFile(const char* szLine, const char* szData) {
-  uint64_t nSize;
-  if (szData[0] == '\0' || !parseSize(szData, nSize)) {
-    processResults(szData);  // no file, or one too large to be one
-    return;
-  }
+// With --since: a file of nSize bytes is counted when both readings of its
+// date select it, and set aside for the reading that alone does. Returns the
+// folders' group of the file, or -1 when neither reading selects it.
+int countSinceFile(const char* szLine, const char* szData, uint64_t nSize) {
   LineStamp stamp;
   if (nParseType == 1) {
     readListingStamp(szLine, stamp);
@@ -715,19 +728,39 @@ void countSinceFile(const char* szLine, const char* szData) {
   Selection selection = judgeLine(gSince, stamp, nSize);
   if (selection.bMonthFirst && selection.bDayFirst) {
     processResults(szData);
-  } else {
-    setAside(gSince, selection, nSize);
+    return kFolderCounted;
   }
+  setAside(gSince, selection, nSize);
+  if (selection.bMonthFirst) return kFolderMonthFirstOnly;
+  return selection.bDayFirst ? kFolderDayFirstOnly : -1;
 }
 
 // The per-line work of the options that ask for more than the report.
-void takeLineExtras(const char* szLine, const char* szData) {
+void takeLineExtras(const Piece& piece, const char* szData) {
+  const char* szLine = piece.szText;
   if (gOptions.bCalibrate) {
     calibrateLogLine(szLine, szData);
-  } else if (gOptions.bSince) {
-    countSinceFile(szLine, szData);
+    return;
+  }
+  if (gOptions.nTop > 0 && nParseType == 1 && mayBeSummary(szLine)) {
+    noteDirectoryLine(gFolders, piece);
+  }
+  uint64_t nSize;
+  if (szData[0] == '\0' || !parseSize(szData, nSize)) {
+    processResults(szData);  // no file, or one too large to be one
+    return;
+  }
+  int nGroup = kFolderCounted;
+  if (gOptions.bSince) {
+    nGroup = countSinceFile(szLine, szData, nSize);
   } else {
     processResults(szData);
+  }
+  if (gOptions.nTop == 0 || nGroup < 0) return;
+  if (nParseType == 1) {
+    countListingFile(gFolders, pSizeEnd, sizeClass(nSize), nSize, nGroup);
+  } else {
+    countLogObject(gFolders, pSizeEnd, sizeClass(nSize), nSize, nGroup);
   }
 }
 
@@ -803,7 +836,7 @@ int update(int argc, char** argv) {
     }
     if (bVerbose) echoLine(piece, szData);
     if (bExtras) {
-      takeLineExtras(szLine, szData);
+      takeLineExtras(piece, szData);
     } else {
       processResults(szData);
     }
@@ -890,7 +923,10 @@ int main(int argc, char** argv) {
     usage(szProgram);
     return finish(kExitOk);
   }
-  bExtras = gOptions.bCalibrate || gOptions.bSince;
+  bExtras = gOptions.bCalibrate || gOptions.bSince || gOptions.nTop > 0;
+  if (gOptions.nTop > 0) {
+    startFolders(gFolders, gOptions.nDepth > INT_MAX ? INT_MAX : static_cast<int>(gOptions.nDepth));
+  }
   startSince(gSince, gOptions.nSince, gOptions.bDateOrder, gOptions.dateOrder);
   if (gOptions.bCalibrate) {
     startCalibration(gCalibration, gOptions.nGapSeconds);
