@@ -94,6 +94,18 @@ OPTION_RUNS = {
 }
 
 
+def write_many_folders(path, nFolders, nFiles):
+    """A directory listing of nFolders folders just below the root, each with
+    nFiles files."""
+    with open(path, "w") as out:
+        for f in range(nFolders):
+            out.write(f"\n Directory of D:\\share\\folder{f:05d}\\sub\n\n")
+            sizes = [(i * 7919) % 900000 for i in range(nFiles)]
+            out.writelines(f"03/14/2024  09:12 AM        {size:>9,} file{i}.dat\n"
+                           for i, size in enumerate(sizes))
+            out.write(f"             {nFiles} File(s)  {sum(sizes):,} bytes\n")
+
+
 def option_sets(kind, path):
     """plomet beside itself with each option this build knows."""
     option = "-d" if kind == "dir" else "-l"
@@ -162,6 +174,14 @@ def main():
         generate("dir", megabytes, path)
         seconds, peak = timed([PLOMET, "-d", path] + RATES)
         print(f"  {os.path.getsize(path) / 1e6:7.0f} MB listing: {peak / 1024:5.1f} MiB, {seconds:.2f} s")
+    # --top keeps a tally per folder, never per file: 3 million files in
+    # 20,000 folders at depth 1.
+    path = os.path.join(opts.dir, "dir-20000-folders.txt")
+    if not os.path.exists(path):
+        write_many_folders(path, 20_000, 150)
+    seconds, peak = timed([PLOMET, "-d", path] + RATES + ["--top=10"])
+    print(f"  {os.path.getsize(path) / 1e6:7.0f} MB, 3 M files in 20,000 folders, --top=10: "
+          f"{peak / 1024:5.1f} MiB, {seconds:.2f} s")
     # A line is kept only up to its first 4096 characters, however long it is.
     path = os.path.join(opts.dir, "one-line-100mb.txt")
     if not os.path.exists(path):
