@@ -1,5 +1,7 @@
 #include "dates.h"
 
+#include <cstring>
+
 namespace {
 
 bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
@@ -31,7 +33,7 @@ const char* readNumber(const char* p, int nMaxDigits, int& nValue, int& nDigits)
 // Reads a date field followed by a blank: three numbers joined by the same
 // separator twice, the year first (four digits) or last (two or four).
 // Returns the position after it and sets the stamp's date, or nullptr.
-const char* readDate(const char* p, LineStamp& stamp) {
+const char* parseDate(const char* p, LineStamp& stamp) {
   int nField1;
   int nField2;
   int nField3;
@@ -56,6 +58,47 @@ const char* readDate(const char* p, LineStamp& stamp) {
   stamp.bTwoDigitYear = !bYearFirst && nDigits3 == 2;
   stamp.bHasDate = true;
   return p;
+}
+
+// The last date of a log line read, as written and as read: a log's lines
+// repeat the date of the line before, which is then a comparison of a few
+// bytes. (A listing's dates change from line to line: they are parsed.)
+struct DateMemo {
+  char szText[12] = {};  // the date's characters, NUL-ended; empty before the first
+  std::size_t nText = 0;
+  LineStamp stamp;
+};
+DateMemo gLastDate;
+
+// True when the text at p starts with the last date's characters; a
+// different date mostly differs in its first two.
+bool startsWithLastDate(const char* p) {
+  const std::size_t n = gLastDate.nText;
+  if (n == 0) return false;
+  for (std::size_t i = 0; i < n; i++) {
+    if (p[i] != gLastDate.szText[i]) return false;  // also at the text's NUL
+  }
+  return true;
+}
+
+const char* readLogDate(const char* p, LineStamp& stamp) {
+  const std::size_t n = gLastDate.nText;
+  if (startsWithLastDate(p) && isBlank(p[n])) {
+    stamp.nField1 = gLastDate.stamp.nField1;
+    stamp.nField2 = gLastDate.stamp.nField2;
+    stamp.nField3 = gLastDate.stamp.nField3;
+    stamp.bYearFirst = gLastDate.stamp.bYearFirst;
+    stamp.bTwoDigitYear = gLastDate.stamp.bTwoDigitYear;
+    stamp.bHasDate = true;
+    return p + n;
+  }
+  const char* pEnd = parseDate(p, stamp);
+  if (pEnd != nullptr) {
+    gLastDate.nText = static_cast<std::size_t>(pEnd - p);  // at most 10: 4 + 1 + 2 + 1 + 4
+    std::memcpy(gLastDate.szText, p, gLastDate.nText);
+    gLastDate.stamp = stamp;
+  }
+  return pEnd;
 }
 
 // A first field that is meant as a date though it is none readable, such as
@@ -279,7 +322,8 @@ bool isDate(int nYear, int nMonth, int nDay) {
   const unsigned nDayIndex = static_cast<unsigned>(nDay) - 1;
   const bool bMonth = nMonthIndex < 12;
   const unsigned nDays = kDays[nMonthIndex % 16];  // any month: bMonth rejects those past 12
-  const bool bLeapDay = (nMonthIndex == 1) & (nDayIndex == 28) & isLeapYear(nYearIndex + 1);
+  // A 29 February is rare: the year is looked at only then.
+  const bool bLeapDay = nMonthIndex == 1 && nDayIndex == 28 && isLeapYear(nYearIndex + 1);
   return (nYearIndex < 9999) & bMonth & ((nDayIndex < nDays) | bLeapDay);
 }
 
@@ -344,6 +388,29 @@ bool equalsIgnoringCase(const char* sz, const char* szLower) {
 }
 
 // A date that is a date under one reading only proves that reading.
+// The moments of the last date judged, at second 0, under both readings.
+struct ReadingsMemo {
+  int nField1 = -1;
+  int nField2 = -1;
+  int nField3 = -1;
+  bool bTwoDigitYear = false;
+  bool bMonthFirst = false;  // the fields are a date month first
+  bool bDayFirst = false;
+  std::int64_t nMonthFirstDay = 0;
+  std::int64_t nDayFirstDay = 0;
+
+  bool holds(const LineStamp& stamp) const {
+    return stamp.nField1 == nField1 && stamp.nField2 == nField2 && stamp.nField3 == nField3 &&
+           stamp.bTwoDigitYear == bTwoDigitYear;
+  }
+  void remember(const LineStamp& stamp) {
+    nField1 = stamp.nField1;
+    nField2 = stamp.nField2;
+    nField3 = stamp.nField3;
+    bTwoDigitYear = stamp.bTwoDigitYear;
+  }
+};
+
 void weighReadings(OrderEvidence& evidence, bool bMonthFirst, bool bDayFirst) {
   evidence.nMonthFirstProofs += static_cast<unsigned>(bMonthFirst && !bDayFirst);
   evidence.nDayFirstProofs += static_cast<unsigned>(bDayFirst && !bMonthFirst);
@@ -359,7 +426,7 @@ char* writeDigits(char* p, int nValue, int nDigits) {
 
 bool readLogStamp(const char* szLine, LineStamp& stamp) {
   stamp = LineStamp{};
-  const char* p = readDate(szLine, stamp);
+  const char* p = readLogDate(szLine, stamp);
   if (p == nullptr) p = dateLikeFieldEnd(szLine);
   // A time that opens the line stands alone; one after a date field may be
   // written with full stops, which alone would look like a date.
@@ -378,7 +445,7 @@ bool readLogStamp(const char* szLine, LineStamp& stamp) {
 
 bool readListingStamp(const char* szLine, LineStamp& stamp) {
   stamp = LineStamp{};
-  const char* p = readDate(skipTableMode(szLine), stamp);
+  const char* p = parseDate(skipTableMode(szLine), stamp);
   if (p == nullptr) return false;
   Clock clock;
   p = readClock(skipBlanks(p), true, clock);
@@ -388,7 +455,7 @@ bool readListingStamp(const char* szLine, LineStamp& stamp) {
 
 const char* listingTimeEnd(const char* szLine) {
   LineStamp stamp;
-  const char* p = readDate(skipTableMode(szLine), stamp);
+  const char* p = parseDate(skipTableMode(szLine), stamp);
   if (p == nullptr) return nullptr;
   Clock clock;
   p = readClock(skipBlanks(p), true, clock);
@@ -476,10 +543,19 @@ Selection selectStamp(OrderEvidence& evidence, const LineStamp& stamp, std::int6
   bool bMonthFirst = false;
   bool bDayFirst = false;
   if (stamp.bHasDate && stamp.bHasTime && !stamp.bYearFirst) {
-    const int nYear = lastFieldYear(stamp);
-    const int nSecond = stamp.nSecondOfDay;
-    bMonthFirst = momentOf(nYear, stamp.nField1, stamp.nField2, nSecond, nMonthFirst);
-    bDayFirst = momentOf(nYear, stamp.nField2, stamp.nField1, nSecond, nDayFirst);
+    // The day under each reading, at second 0; a line mostly has the date
+    // of the line before.
+    static ReadingsMemo memo;
+    if (!memo.holds(stamp)) {
+      const int nYear = lastFieldYear(stamp);
+      memo.bMonthFirst = momentOf(nYear, stamp.nField1, stamp.nField2, 0, memo.nMonthFirstDay);
+      memo.bDayFirst = momentOf(nYear, stamp.nField2, stamp.nField1, 0, memo.nDayFirstDay);
+      memo.remember(stamp);
+    }
+    bMonthFirst = memo.bMonthFirst;
+    bDayFirst = memo.bDayFirst;
+    nMonthFirst = memo.nMonthFirstDay | stamp.nSecondOfDay;
+    nDayFirst = memo.nDayFirstDay | stamp.nSecondOfDay;
   } else {
     bMonthFirst = computeMoment(stamp, DateOrder::kYearFirst, nMonthFirst);
     bDayFirst = bMonthFirst;

@@ -352,16 +352,14 @@ void addBytes(int64& i64Sum, int64 i64Bytes, bool& bPassedMax) {
   i64Sum = i64New;
 }
 
-/// Counts the file whose size text is szData in its size class. Empty text is
-/// no file; text without digits, or with a minus sign, is a file of 0 bytes;
-/// digits beyond the largest file size are no file either.
-int processResults(const char* szData) {
-  if (szData[0] == '\0') return 0;
-  uint64_t nSize;
-  if (!parseSize(szData, nSize)) {
-    nTooLarge++;
-    return 0;
-  }
+// The tallies of the size classes, in class order.
+uint64_t* const apnClassFiles[] = {&nOneKB, &nTenKB, &nHundredKB, &nTenMB};
+int64* const api64ClassBytes[] = {&i64OneKB, &i64TenKB, &i64HundredKB, &i64TenMB};
+bool* const apbClassPassedMax[] = {&bOneKbPassedMax, &bTenKbPassedMax, &bHundredKbPassedMax,
+                                   &bTenMbPassedMax};
+
+// Counts a file of nSize bytes in its size class.
+inline void countFile(uint64_t nSize) {
   int64 i64Size = toInt64(nSize);
   switch (sizeClass(nSize)) {
     case 0:
@@ -381,6 +379,19 @@ int processResults(const char* szData) {
       addBytes(i64TenMB, i64Size, bTenMbPassedMax);
       break;
   }
+}
+
+/// Counts the file whose size text is szData in its size class. Empty text is
+/// no file; text without digits, or with a minus sign, is a file of 0 bytes;
+/// digits beyond the largest file size are no file either.
+int processResults(const char* szData) {
+  if (szData[0] == '\0') return 0;
+  uint64_t nSize;
+  if (!parseSize(szData, nSize)) {
+    nTooLarge++;
+    return 0;
+  }
+  countFile(nSize);
   return 0;
 }
 
@@ -476,18 +487,14 @@ void displayExtras(uint64_t nTotalSecs) {
 
 // The report's numbers, for the JSON report written after the warnings.
 void gatherFigures(uint64_t nTotalSecs, uint64_t nAverageSize, uint64_t nAverageSecs) {
-  const uint64_t anFiles[] = {nOneKB, nTenKB, nHundredKB, nTenMB};
-  const int64 ai64Bytes[] = {i64OneKB, i64TenKB, i64HundredKB, i64TenMB};
-  const bool abPassedMax[] = {bOneKbPassedMax, bTenKbPassedMax, bHundredKbPassedMax,
-                              bTenMbPassedMax};
   const int64_t anRate[] = {nOneKbSec, nTenKbSec, nHundredKbSec, nTenMbSec};
   for (int k = 0; k < kClasses; k++) {
     ClassFigures& c = gFigures.aClasses[k];
-    c.nFiles = anFiles[k];
-    c.nBytes = toUint64(ai64Bytes[k]);
-    c.bExact = !abPassedMax[k];
+    c.nFiles = *apnClassFiles[k];
+    c.nBytes = toUint64(*api64ClassBytes[k]);
+    c.bExact = !*apbClassPassedMax[k];
     c.nRate = anRate[k];
-    c.nSeconds = secondsAt(ai64Bytes[k], anRate[k]);
+    c.nSeconds = secondsAt(*api64ClassBytes[k], anRate[k]);
     c.dSeconds = anRate[k] > 0 ? static_cast<double>(c.nBytes) / static_cast<double>(anRate[k]) : 0;
   }
   gFigures.nFiles = nTotal;
@@ -703,6 +710,7 @@ void calibrateLogLine(const char* szLine, const char* szData) {
   bool bTimed = readLogStamp(szLine, stamp);
   uint64_t nSize = 0;
   bool bObject = szData[0] != '\0' && parseSize(szData, nSize);
+  if (!bTimed && !bObject) return;  // a line without a time or an object tells nothing
   Selection selection;
   selection.bMonthFirst = selection.bDayFirst = true;
   if (gOptions.bSince) selection = judgeLine(gSince, stamp, nSize);
@@ -718,7 +726,7 @@ void calibrateLogLine(const char* szLine, const char* szData) {
 // With --since: a file of nSize bytes is counted when both readings of its
 // date select it, and set aside for the reading that alone does. Returns the
 // folders' group of the file, or -1 when neither reading selects it.
-int countSinceFile(const char* szLine, const char* szData, uint64_t nSize) {
+int countSinceFile(const char* szLine, uint64_t nSize) {
   LineStamp stamp;
   if (nParseType == 1) {
     readListingStamp(szLine, stamp);
@@ -727,12 +735,21 @@ int countSinceFile(const char* szLine, const char* szData, uint64_t nSize) {
   }
   Selection selection = judgeLine(gSince, stamp, nSize);
   if (selection.bMonthFirst && selection.bDayFirst) {
-    processResults(szData);
+    countFile(nSize);
     return kFolderCounted;
   }
   setAside(gSince, selection, nSize);
   if (selection.bMonthFirst) return kFolderMonthFirstOnly;
   return selection.bDayFirst ? kFolderDayFirstOnly : -1;
+}
+
+// A dated line that is no file, such as a directory's, may still show the
+// order of the listing's dates.
+void weighDate(const char* szLine) {
+  if (mayBeSummary(szLine)) return;
+  LineStamp stamp;
+  bool bRead = nParseType == 1 ? readListingStamp(szLine, stamp) : readLogStamp(szLine, stamp);
+  if (bRead) weighStamp(gSince.evidence, stamp);
 }
 
 // The per-line work of the options that ask for more than the report.
@@ -748,13 +765,14 @@ void takeLineExtras(const Piece& piece, const char* szData) {
   uint64_t nSize;
   if (szData[0] == '\0' || !parseSize(szData, nSize)) {
     processResults(szData);  // no file, or one too large to be one
+    if (gOptions.bSince && szData[0] == '\0') weighDate(szLine);
     return;
   }
   int nGroup = kFolderCounted;
   if (gOptions.bSince) {
-    nGroup = countSinceFile(szLine, szData, nSize);
+    nGroup = countSinceFile(szLine, nSize);
   } else {
-    processResults(szData);
+    countFile(nSize);
   }
   if (gOptions.nTop == 0 || nGroup < 0) return;
   if (nParseType == 1) {
@@ -768,14 +786,10 @@ void takeLineExtras(const Piece& piece, const char* szData) {
 // set aside for that reading join the count.
 void countChosenAside() {
   const AsideTally& aside = chosenAside(gSince);
-  uint64_t* apnFiles[] = {&nOneKB, &nTenKB, &nHundredKB, &nTenMB};
-  int64* api64Bytes[] = {&i64OneKB, &i64TenKB, &i64HundredKB, &i64TenMB};
-  bool* apbPassedMax[] = {&bOneKbPassedMax, &bTenKbPassedMax, &bHundredKbPassedMax,
-                          &bTenMbPassedMax};
   for (int k = 0; k < kClasses; k++) {
-    *apnFiles[k] += aside.anFiles[k];
-    addBytes(*api64Bytes[k], toInt64(aside.anBytes[k]), *apbPassedMax[k]);
-    if (aside.abPassedMax[k]) *apbPassedMax[k] = true;
+    *apnClassFiles[k] += aside.anFiles[k];
+    addBytes(*api64ClassBytes[k], toInt64(aside.anBytes[k]), *apbClassPassedMax[k]);
+    if (aside.abPassedMax[k]) *apbClassPassedMax[k] = true;
   }
 }
 
