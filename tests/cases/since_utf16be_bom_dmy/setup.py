@@ -1,0 +1,5 @@
+# The listing in UTF-16BE with a mark and CR LF line ends, made from
+# listing.src (UTF-8) so that the case reads.
+text = open("listing.src", encoding="utf-8").read().replace("\n", "\r\n")
+with open("listing.txt", "wb") as f:
+    f.write(b"\xfe\xff" + text.encode("utf-16-be"))
