@@ -298,7 +298,7 @@ def read_case(case_dir):
     here = "posix" if os.name == "posix" else "windows"
     if os.path.exists(platforms) and here not in open(platforms).read().split():
         return None
-    with open(os.path.join(case_dir, "cmd"), encoding="utf-8") as f:
+    with open(os.path.join(case_dir, "cmd"), encoding="utf-8", errors="surrogateescape") as f:
         args, stdin_name, stdout_target = parse_cmd(f.read())
     verbose = any(re.fullmatch(r"[-/][dl]v", a, re.I) for a in args)
     if stdout_target or verbose or "--json" in args:
