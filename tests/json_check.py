@@ -8,11 +8,13 @@ Every case under CASES_DIR whose recorded stdout holds the estimate's table
 output) is run again, in a temporary copy of its directory as run_case.py runs
 it, with --json added. Its output must be valid UTF-8 and one JSON object of
 "format" 1, its numbers must equal those of the recorded table, total line,
-estimates, window line (with --window) and selection line (with --since), and
-its warnings must be the recorded standard error's. Standard error and the
+estimates, window line (with --window), selection line (with --since) and
+folder table (with --top; a path's bytes that are not UTF-8 read as U+FFFD
+each), and its warnings must be the recorded standard error's. Standard error and the
 exit status must stay as recorded. Every --calibrate case that printed its
 rates is run with --json alike and compared with its table and "rates:" line.
 """
+import codecs
 import json
 import os
 import re
@@ -35,6 +37,16 @@ WARNING = "warning: "
 
 class Mismatch(Exception):
     pass
+
+
+# The JSON writer replaces each byte that is not part of a valid UTF-8
+# sequence on its own; text decoded with this handler reads the same.
+codecs.register_error("per_byte", lambda e: ("\ufffd", e.start + 1))
+
+
+def read_text(path):
+    with open(path, "rb") as f:
+        return f.read().decode("utf-8", "per_byte")
 
 
 def expect(condition, what):
@@ -225,6 +237,53 @@ def check_selection(doc, text, since_arg):
     expect_equal(selection["selected"], doc["total"]["files"], "files selected and total")
 
 
+def check_folder_row(entry, row, what):
+    files, nbytes, seconds, share = row
+    expect_equal([entry["files"], entry["bytes"]], [files, nbytes], f"{what}: files and bytes")
+    expect_equal(f"{float(entry['seconds']):.1f}", seconds, f"{what}: seconds")
+    expect_equal(f"{float(entry['share_percent']):.1f}", share, f"{what}: share")
+
+
+def check_folders(doc, text, top_arg):
+    folders = doc.get("folders")
+    if top_arg is None:
+        expect_equal(folders, None, "folders without --top")
+        return
+    expect(folders is not None, "no folders with --top")
+    if re.search(r"^No folders found: ", text, re.M):
+        expect_equal(folders["found"], False, "folders found")
+        return
+    expect_equal(folders["found"], True, "folders found")
+    root = find(r"^Root: (.*)$", text, "root line")[1]
+    expect_equal(folders["root"] or "(none: the files share no directory)", root, "root")
+    m = find(r"^Folders (\d+) levels? below the root: (?:all (\d+)|the (\d+) of (\d+) that)",
+             text, "folders line")
+    expect_equal(folders["depth"], int(m[1]), "folders depth")
+    expect_equal(folders["count"], int(m[2] or m[4]), "folders count")
+    table = text[m.end():]
+    rows = re.findall(r"^(\d+) +(\d+) +(\d+\.\d) +(\d+\.\d) +(.*)$", table, re.M)
+    named = {name: (int(f), int(b), sec, share) for f, b, sec, share, name in rows}
+    top = folders["top"]
+    expect_equal([e["folder"] or "(files in the root)" for e in top],
+                 [name for *_, name in rows[:len(top)]], "folders ranked")
+    for k, entry in enumerate(top):
+        check_folder_row(entry, named[rows[k][4]], f"folder {k}")
+    rest = folders["rest"]
+    other = [name for name in named if re.fullmatch(r"\(\d+ other folders?\)", name)]
+    expect_equal(rest["folders"], int(other[0][1:].split()[0]) if other else 0, "other folders")
+    if other:
+        check_folder_row(rest, named[other[0]], "the other folders")
+    if "(no directory)" in named:
+        check_folder_row(folders["no_folder"], named["(no directory)"], "no directory")
+    else:
+        expect_equal(folders["no_folder"]["files"], 0, "files without a directory")
+    check_folder_row(folders["all"], named["(all files)"], "all files")
+    parts = top + [rest, folders["no_folder"]]
+    for key in ("files", "bytes"):
+        expect_equal(sum(e[key] for e in parts), folders["all"][key], f"folders' {key} added")
+        expect_equal(folders["all"][key], doc["total"][key], f"folders' {key} and total")
+
+
 def check_report(doc, text, args, warnings):
     words = positional(args)
     kind = "directory listing" if words[0][1:].lower() == "d" else "schedule log"
@@ -236,6 +295,7 @@ def check_report(doc, text, args, warnings):
     check_own_totals(doc, kind, warnings, since is not None)
     check_window(doc, text, long_value(args, "--window"))
     check_selection(doc, text, since)
+    check_folders(doc, text, long_value(args, "--top"))
 
 
 def check_calibration(doc, text, args):
@@ -303,7 +363,7 @@ def read_case(case_dir):
     verbose = any(re.fullmatch(r"[-/][dl]v", a, re.I) for a in args)
     if stdout_target or verbose or "--json" in args:
         return None
-    text = open(os.path.join(case_dir, "stdout"), "rb").read().decode("utf-8", "replace")
+    text = read_text(os.path.join(case_dir, "stdout"))
     if "--calibrate" in args:
         return ("calibration", args, stdin_name) if re.search(r"^rates: ", text, re.M) else None
     if re.search(r"^Total size for all ", text, re.M) and "\nRange " in text:
@@ -333,10 +393,10 @@ def check_case(binary, case_dir, what, args, stdin_name):
         raise Mismatch(f"stdout does not parse as JSON: {e}")
     expect(isinstance(doc, dict), "stdout is not one JSON object")
     expect_equal(doc.get("format"), 1, "format")
-    errors = recorded_err.decode("utf-8", "replace").splitlines()
+    errors = recorded_err.decode("utf-8", "per_byte").splitlines()
     warnings = [line[len(WARNING):] for line in errors if line.startswith(WARNING)]
     expect_equal(doc["warnings"], warnings, "warnings")
-    text = open(os.path.join(case_dir, "stdout"), "rb").read().decode("utf-8", "replace")
+    text = read_text(os.path.join(case_dir, "stdout"))
     if what == "report":
         check_report(doc, text, args, warnings)
     else:
