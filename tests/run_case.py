@@ -4,7 +4,7 @@
 A case is a directory under tests/cases holding:
   cmd       the command line, one line starting with "plomet", split like a
             shell would; it may end in redirections: "< FILE", "> /dev/full",
-            ">&-"
+            ">&-"; bytes in it that are not UTF-8 reach the program as they are
   stdout    the exact expected standard output
   stderr    the exact expected standard error (absent: empty)
   status    the expected exit status
@@ -54,7 +54,7 @@ def parse_cmd(text):
 
 
 def run(binary, wrapper, case_dir, work):
-    with open(os.path.join(case_dir, "cmd"), encoding="utf-8") as f:
+    with open(os.path.join(case_dir, "cmd"), encoding="utf-8", errors="surrogateescape") as f:
         args, stdin_name, stdout_target = parse_cmd(f.read())
     if os.path.exists(os.path.join(work, "setup.py")):
         subprocess.run([sys.executable, "setup.py"], cwd=work, check=True)
