@@ -1,5 +1,7 @@
 #include "jsonreport.h"
 
+#include <cstring>
+
 #include "json.h"
 #include "options.h"
 #include "warnings.h"
@@ -24,6 +26,13 @@ void writeInput(JsonWriter& json, const ReportFigures& figures) {
   writeJsonString(json, figures.listing.c_str());
   writeJsonKey(json, "encoding");
   writeJsonString(json, figures.szEncoding);
+  // A read that failed leaves the numbers short: they count what came before.
+  writeJsonKey(json, "read_error");
+  if (figures.nReadError != 0) {
+    writeJsonString(json, std::strerror(figures.nReadError));
+  } else {
+    writeJsonNull(json);
+  }
   endJsonObject(json);
 }
 
@@ -204,6 +213,12 @@ void writeCalibrationClasses(JsonWriter& json, const CalibrationResult& result) 
     writeUintMember(json, "rate_kilobytes_per_second", c.nRateKBps);
     writeJsonKey(json, "filled_from_model");
     writeJsonBool(json, c.bFilled);
+    writeJsonKey(json, "model_size_bytes");  // where the model was taken for a filled rate
+    if (c.bFilled) {
+      writeJsonDouble(json, c.dModelSize);
+    } else {
+      writeJsonNull(json);
+    }
     endJsonObject(json);
   }
   endJsonArray(json);

@@ -31,6 +31,7 @@ struct ReportFigures {
   const char* szKind = "";      // "directory listing" or "schedule log"
   std::string listing;          // its name as given, "-" for standard input
   const char* szEncoding = "";  // as readEncoding names it
+  int nReadError = 0;           // the error number of a read that failed, or 0
   ClassFigures aClasses[kClasses];
   std::uint64_t nFiles = 0;
   std::uint64_t nBytes = 0;

@@ -826,7 +826,7 @@ int update(int argc, char** argv) {
   if (stream == nullptr) {
     int nErrno = errno;
     std::string name = printable(szFilename);
-    outFormat("File %s could not be opened\n", name.c_str());
+    if (!gOptions.bJson) outFormat("File %s could not be opened\n", name.c_str());
     std::fprintf(stderr, "error: cannot open '%s': %s\n", name.c_str(), std::strerror(nErrno));
     return kExitFailure;
   }
@@ -862,6 +862,7 @@ int update(int argc, char** argv) {
     std::fprintf(stderr, "read error: %s\n", std::strerror(readError()));
     nStatus = kExitFailure;
   }
+  gFigures.nReadError = readError();
   gFigures.szKind = nParseType == 1 ? "directory listing" : "schedule log";
   gFigures.listing = szFilename;
   gFigures.szEncoding = readEncoding();
