@@ -593,7 +593,8 @@ void warnOwnTotals() {
 
 // The warnings about the listing as a whole, after the report and the rates'.
 void warnListing(uint64_t nLines) {
-  if (nLines > 0 && nTotal == 0) {
+  uint64_t nFilesRead = gOptions.bSince ? gSince.nLines : nTotal;  // selected or not
+  if (nLines > 0 && nFilesRead == 0) {
     warn("no file sizes found; check that the option (-d or -l) matches the listing");
   }
   if (nTooLarge > 0) {
@@ -614,7 +615,7 @@ void warnListing(uint64_t nLines) {
         "the listing has no line feeds; lines that end in a carriage return alone are not "
         "read as lines");
   }
-  if (nParseType == 1 && nTotal > 0 && nArrowFiles * 2 >= nTotal) {
+  if (nParseType == 1 && nFilesRead > 0 && nArrowFiles * 2 >= nFilesRead) {
     warn(
         "the listing looks like a schedule log; check that the option (-d or -l) matches the "
         "listing");
