@@ -778,7 +778,7 @@ void takeLineExtras(const Piece& piece, const char* szData) {
   if (nParseType == 1) {
     countListingFile(gFolders, pSizeEnd, sizeClass(nSize), nSize, nGroup);
   } else {
-    countLogObject(gFolders, pSizeEnd, sizeClass(nSize), nSize, nGroup);
+    countLogObject(gFolders, piece, pSizeEnd, sizeClass(nSize), nSize, nGroup);
   }
 }
 
