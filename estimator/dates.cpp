@@ -327,6 +327,33 @@ bool isDate(int nYear, int nMonth, int nDay) {
   return (nYearIndex < 9999) & bMonth & ((nDayIndex < nDays) | bLeapDay);
 }
 
+// The days of each month of a year that is not a leap year.
+constexpr int kDaysInMonth[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+
+constexpr bool isMonthAndDay(int nMonth, int nDay) {
+  return nMonth >= 1 && nMonth <= 12 && nDay >= 1 && nDay <= kDaysInMonth[nMonth];
+}
+
+// A file line's two day-and-month fields, each below 100, under both
+// readings: kReadMonthFirst and kReadDayFirst where they are a date in a
+// year that is not a leap year, and kAskTheYear where one reading is a 29
+// February. A look-up instead of two checks for every file line.
+const int kAskTheYear = 16;
+struct DayMonthTable {
+  unsigned char anReadings[100][100] = {};
+  constexpr DayMonthTable() : anReadings() {
+    for (int a = 0; a < 100; a++) {
+      for (int b = 0; b < 100; b++) {
+        const bool bLeapDay = (a == 2 && b == 29) || (a == 29 && b == 2);
+        anReadings[a][b] = static_cast<unsigned char>((isMonthAndDay(a, b) ? kReadMonthFirst : 0) |
+                                                      (isMonthAndDay(b, a) ? kReadDayFirst : 0) |
+                                                      (bLeapDay ? kAskTheYear : 0));
+      }
+    }
+  }
+};
+constexpr DayMonthTable kDayMonth;
+
 // A moment is the date's fields packed above the second of the day: a number
 // that sorts as the moments do, made with a few shifts rather than a count
 // of days (86400 seconds fit in 17 bits, a day in 5, a month in 4).
@@ -343,6 +370,28 @@ bool momentOf(int nYear, int nMonth, int nDay, int nSecondOfDay, std::int64_t& n
       static_cast<std::uint64_t>(nDay);
   nMoment = static_cast<std::int64_t>((nDate << kSecondBits) | static_cast<unsigned>(nSecondOfDay));
   return isDate(nYear, nMonth, nDay);
+}
+
+// The readings under which two fields below 100 and a year written last
+// are a date (kReadMonthFirst, kReadDayFirst).
+int dayMonthReadings(int nYear, int nField1, int nField2) {
+  int nReadings = kDayMonth.anReadings[nField1][nField2];
+  if ((nReadings & kAskTheYear) != 0) {
+    std::int64_t nMoment;
+    nReadings = (momentOf(nYear, nField1, nField2, 0, nMoment) ? kReadMonthFirst : 0) |
+                (momentOf(nYear, nField2, nField1, 0, nMoment) ? kReadDayFirst : 0);
+  }
+  return nYear >= 1 ? nReadings : 0;  // not the year 0000
+}
+
+// The outcome of a line of the readings given, whose moments under them are
+// nMonthFirst and nDayFirst: a reading selects only what it reads, so its
+// selection's flag is its reading's, shifted.
+int outcomeOf(int nReadings, std::int64_t nMonthFirst, std::int64_t nDayFirst,
+              std::int64_t nSince) {
+  const int nSelected = (nMonthFirst >= nSince ? kSelectedMonthFirst : 0) |
+                        (nDayFirst >= nSince ? kSelectedDayFirst : 0);
+  return nReadings | (nSelected & (nReadings << 2));
 }
 
 // The year of a stamp whose year is its last field.
@@ -388,29 +437,6 @@ bool equalsIgnoringCase(const char* sz, const char* szLower) {
 }
 
 // A date that is a date under one reading only proves that reading.
-// The moments of the last date judged, at second 0, under both readings.
-struct ReadingsMemo {
-  int nField1 = -1;
-  int nField2 = -1;
-  int nField3 = -1;
-  bool bTwoDigitYear = false;
-  bool bMonthFirst = false;  // the fields are a date month first
-  bool bDayFirst = false;
-  std::int64_t nMonthFirstDay = 0;
-  std::int64_t nDayFirstDay = 0;
-
-  bool holds(const LineStamp& stamp) const {
-    return stamp.nField1 == nField1 && stamp.nField2 == nField2 && stamp.nField3 == nField3 &&
-           stamp.bTwoDigitYear == bTwoDigitYear;
-  }
-  void remember(const LineStamp& stamp) {
-    nField1 = stamp.nField1;
-    nField2 = stamp.nField2;
-    nField3 = stamp.nField3;
-    bTwoDigitYear = stamp.bTwoDigitYear;
-  }
-};
-
 void weighReadings(OrderEvidence& evidence, bool bMonthFirst, bool bDayFirst) {
   evidence.nMonthFirstProofs += static_cast<unsigned>(bMonthFirst && !bDayFirst);
   evidence.nDayFirstProofs += static_cast<unsigned>(bDayFirst && !bMonthFirst);
@@ -537,40 +563,54 @@ void weighStamp(OrderEvidence& evidence, const LineStamp& stamp) {
                 computeMoment(stamp, DateOrder::kDayFirst, nMoment));
 }
 
-Selection selectStamp(OrderEvidence& evidence, const LineStamp& stamp, std::int64_t nSince) {
-  std::int64_t nMonthFirst = 0;
-  std::int64_t nDayFirst = 0;
-  bool bMonthFirst = false;
-  bool bDayFirst = false;
-  if (stamp.bHasDate && stamp.bHasTime && !stamp.bYearFirst) {
-    // The day under each reading, at second 0; a line mostly has the date
-    // of the line before.
-    static ReadingsMemo memo;
-    if (!memo.holds(stamp)) {
-      const int nYear = lastFieldYear(stamp);
-      memo.bMonthFirst = momentOf(nYear, stamp.nField1, stamp.nField2, 0, memo.nMonthFirstDay);
-      memo.bDayFirst = momentOf(nYear, stamp.nField2, stamp.nField1, 0, memo.nDayFirstDay);
-      memo.remember(stamp);
-    }
-    bMonthFirst = memo.bMonthFirst;
-    bDayFirst = memo.bDayFirst;
-    nMonthFirst = memo.nMonthFirstDay | stamp.nSecondOfDay;
-    nDayFirst = memo.nDayFirstDay | stamp.nSecondOfDay;
-  } else {
-    bMonthFirst = computeMoment(stamp, DateOrder::kYearFirst, nMonthFirst);
-    bDayFirst = bMonthFirst;
-    nDayFirst = nMonthFirst;
+// The moments of a year-first stamp, or of one that is not read, judged
+// as judgeStamp does.
+int judgeOtherStamp(const LineStamp& stamp, std::int64_t nSince) {
+  std::int64_t nMoment = 0;
+  if (!computeMoment(stamp, DateOrder::kYearFirst, nMoment)) return 0;
+  const int nSelected = nMoment >= nSince ? kSelectedMonthFirst | kSelectedDayFirst : 0;
+  return kReadMonthFirst | kReadDayFirst | nSelected;
+}
+
+int judgeStamp(const LineStamp& stamp, std::int64_t nSince) {
+  const auto nField1 = static_cast<unsigned>(stamp.nField1);
+  const auto nField2 = static_cast<unsigned>(stamp.nField2);
+  if (!stamp.bHasDate || !stamp.bHasTime || stamp.bYearFirst || nField1 >= 100 || nField2 >= 100) {
+    return judgeOtherStamp(stamp, nSince);
   }
-  weighReadings(evidence, bMonthFirst, bDayFirst);
+  const int nYear = lastFieldYear(stamp);
+  std::int64_t nMonthFirst;
+  std::int64_t nDayFirst;
+  momentOf(nYear, stamp.nField1, stamp.nField2, stamp.nSecondOfDay, nMonthFirst);
+  momentOf(nYear, stamp.nField2, stamp.nField1, stamp.nSecondOfDay, nDayFirst);
+  return outcomeOf(dayMonthReadings(nYear, stamp.nField1, stamp.nField2), nMonthFirst, nDayFirst,
+                   nSince);
+}
+
+Selection selectionOf(int nOutcome) {
   Selection selection;
-  selection.bMonthFirst = bMonthFirst & (nMonthFirst >= nSince);
-  selection.bDayFirst = bDayFirst & (nDayFirst >= nSince);
-  evidence.nUnreadableMonthFirst += static_cast<unsigned>(!bMonthFirst);
-  evidence.nUnreadableDayFirst += static_cast<unsigned>(!bDayFirst);
-  evidence.nSelectedMonthFirst += static_cast<unsigned>(selection.bMonthFirst);
-  evidence.nSelectedDayFirst += static_cast<unsigned>(selection.bDayFirst);
-  evidence.nDisagreeing += static_cast<unsigned>(selection.bMonthFirst != selection.bDayFirst);
+  selection.bMonthFirst = (nOutcome & kSelectedMonthFirst) != 0;
+  selection.bDayFirst = (nOutcome & kSelectedDayFirst) != 0;
   return selection;
+}
+
+void addOutcomes(OrderEvidence& evidence, int nOutcome, std::uint64_t nLines) {
+  const bool bMonthFirst = (nOutcome & kReadMonthFirst) != 0;
+  const bool bDayFirst = (nOutcome & kReadDayFirst) != 0;
+  const Selection selection = selectionOf(nOutcome);
+  if (bMonthFirst && !bDayFirst) evidence.nMonthFirstProofs += nLines;
+  if (bDayFirst && !bMonthFirst) evidence.nDayFirstProofs += nLines;
+  if (!bMonthFirst) evidence.nUnreadableMonthFirst += nLines;
+  if (!bDayFirst) evidence.nUnreadableDayFirst += nLines;
+  if (selection.bMonthFirst) evidence.nSelectedMonthFirst += nLines;
+  if (selection.bDayFirst) evidence.nSelectedDayFirst += nLines;
+  if (selection.bMonthFirst != selection.bDayFirst) evidence.nDisagreeing += nLines;
+}
+
+Selection selectStamp(OrderEvidence& evidence, const LineStamp& stamp, std::int64_t nSince) {
+  const int nOutcome = judgeStamp(stamp, nSince);
+  addOutcomes(evidence, nOutcome, 1);
+  return selectionOf(nOutcome);
 }
 
 OrderVerdict judgeOrder(const OrderEvidence& evidence) {

@@ -119,6 +119,24 @@ void weighStamp(OrderEvidence& evidence, const LineStamp& stamp);
 /// false: the line then counts as unreadable under both readings.
 Selection selectStamp(OrderEvidence& evidence, const LineStamp& stamp, std::int64_t nSince);
 
+/// The outcome of judging a file line, as selectStamp does without weighing
+/// it: the sum of the flags below that hold. Lines are counted by outcome,
+/// a cheaper count than the evidence's, which addOutcomes makes of it.
+const int kReadMonthFirst = 1;      // its date is a date month first
+const int kReadDayFirst = 2;        // and day first
+const int kSelectedMonthFirst = 4;  // month first, its moment is at nSince or later
+const int kSelectedDayFirst = 8;
+const int kOutcomes = 16;
+
+/// Returns the outcome of the file line's stamp (see selectStamp).
+int judgeStamp(const LineStamp& stamp, std::int64_t nSince);
+
+/// Returns the selection of an outcome.
+Selection selectionOf(int nOutcome);
+
+/// Adds to the evidence what nLines file lines of the outcome show.
+void addOutcomes(OrderEvidence& evidence, int nOutcome, std::uint64_t nLines);
+
 /// What the listing proved about its order.
 enum class OrderVerdict {
   kUndecided,    // no date was a date under one reading only

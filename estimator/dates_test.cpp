@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -554,6 +555,32 @@ TEST(Selection, DirectoryLinesWeighWithoutCounting) {
   EXPECT_EQ(evidence.nSelectedMonthFirst + evidence.nSelectedDayFirst +
                 evidence.nUnreadableMonthFirst + evidence.nUnreadableDayFirst,
             0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The readings judgeStamp finds, for every pair of fields below 100 in
+// years around the leap years and the year 0, against computeMoment.
+TEST(JudgeStamp, ReadingsOfEveryPairOfFields) {
+  for (int nYear : {0, 1900, 1999, 2000, 2023, 2024, 9999}) {
+    for (int a = 0; a < 100; a++) {
+      for (int b = 0; b < 100; b++) {
+        LineStamp stamp;
+        stamp.nField1 = a;
+        stamp.nField2 = b;
+        stamp.nField3 = nYear;
+        stamp.bHasDate = stamp.bHasTime = true;
+        std::int64_t nMoment;
+        const int nExpected =
+            (computeMoment(stamp, DateOrder::kMonthFirst, nMoment) ? kReadMonthFirst : 0) |
+            (computeMoment(stamp, DateOrder::kDayFirst, nMoment) ? kReadDayFirst : 0);
+        ASSERT_EQ(judgeStamp(stamp, INT64_MAX) & (kReadMonthFirst | kReadDayFirst), nExpected)
+            << a << "/" << b << "/" << nYear;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -26,7 +26,8 @@ struct SinceFilter {
   std::int64_t nSince = 0;  // a moment as parseSince makes it
   bool bOrderGiven = false;
   DateOrder order = DateOrder::kMonthFirst;  // the order given
-  OrderEvidence evidence;                    // what the dates show when none was given
+  OrderEvidence evidence;                    // what the dates show when none was given:
+  std::uint64_t anOutcomes[kOutcomes] = {};  // the files judged, by outcome, add to it
   std::uint64_t nUnreadableGiven = 0;        // with an order given: dates not read
   std::uint64_t nSelectedGiven = 0;          // with an order given: lines selected
   std::uint64_t nLines = 0;                  // files (or log lines) judged
