@@ -76,6 +76,22 @@ Selection judgeLine(SinceFilter& filter, const LineStamp& stamp, std::uint64_t n
   return selection;
 }
 
+Selection judgeLineText(SinceFilter& filter, const char* szLine, std::size_t nLength, bool bListing,
+                        std::uint64_t nSize) {
+  if (filter.bOrderGiven) {
+    LineStamp stamp;
+    if (bListing) {
+      readListingStamp(szLine, nLength, stamp);
+    } else {
+      readLogStamp(szLine, nLength, stamp);
+    }
+    return judgeLine(filter, stamp, nSize);
+  }
+  bool bDayMonth = false;
+  const int nOutcome = judgeLineStamp(szLine, nLength, bListing, filter.nSince, bDayMonth);
+  return countOutcome(filter, nOutcome, bDayMonth, nSize);
+}
+
 std::uint64_t selectedLines(const SinceFilter& filter) {
   if (filter.bOrderGiven) return filter.nSelectedGiven;
   const OrderEvidence evidence = evidenceOf(filter);

@@ -10,6 +10,7 @@
 #ifndef PLOMET_ESTIMATOR_SINCE_H_
 #define PLOMET_ESTIMATOR_SINCE_H_
 
+#include <cstddef>
 #include <cstdint>
 
 #include "classes.h"
@@ -46,6 +47,12 @@ void startSince(SinceFilter& filter, std::int64_t nSince, bool bOrderGiven, Date
 /// false: the line is then selected under neither reading) and counts its
 /// nSize bytes among those judged. With an order given, both readings are it.
 Selection judgeLine(SinceFilter& filter, const LineStamp& stamp, std::uint64_t nSize);
+
+/// judgeLine for the stamp at the start of a line of which nLength bytes
+/// may be read, read by readListingStamp or readLogStamp (bListing says
+/// which): the stamp is read and judged in one pass where it can be.
+Selection judgeLineText(SinceFilter& filter, const char* szLine, std::size_t nLength, bool bListing,
+                        std::uint64_t nSize);
 
 /// Returns the number of lines the count ends with selected.
 std::uint64_t selectedLines(const SinceFilter& filter);
