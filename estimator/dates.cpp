@@ -363,16 +363,18 @@ constexpr bool isMonthAndDay(int nMonth, int nDay) {
   return nMonth >= 1 && nMonth <= 12 && nDay >= 1 && nDay <= kDaysInMonth[nMonth];
 }
 
-// A file line's two day-and-month fields, each below 100, under both
-// readings: kReadMonthFirst and kReadDayFirst where they are a date in a
-// year that is not a leap year, and kAskTheYear where one reading is a 29
-// February. A look-up instead of two checks for every file line.
+// A file line's two day-and-month fields under both readings:
+// kReadMonthFirst and kReadDayFirst where they are a date in a year that is
+// not a leap year, and kAskTheYear where one reading is a 29 February. A
+// look-up instead of two checks for every file line. Neither reading reads
+// a field beyond 31.
 const int kAskTheYear = 16;
+const unsigned kFieldsInTable = 32;
 struct DayMonthTable {
-  unsigned char anReadings[100][100] = {};
+  unsigned char anReadings[kFieldsInTable][kFieldsInTable] = {};
   constexpr DayMonthTable() : anReadings() {
-    for (int a = 0; a < 100; a++) {
-      for (int b = 0; b < 100; b++) {
+    for (int a = 0; a < static_cast<int>(kFieldsInTable); a++) {
+      for (int b = 0; b < static_cast<int>(kFieldsInTable); b++) {
         const bool bLeapDay = (a == 2 && b == 29) || (a == 29 && b == 2);
         anReadings[a][b] = static_cast<unsigned char>((isMonthAndDay(a, b) ? kReadMonthFirst : 0) |
                                                       (isMonthAndDay(b, a) ? kReadDayFirst : 0) |
@@ -401,10 +403,14 @@ bool momentOf(int nYear, int nMonth, int nDay, int nSecondOfDay, std::int64_t& n
   return isDate(nYear, nMonth, nDay);
 }
 
-// The readings under which two fields below 100 and a year written last
-// are a date (kReadMonthFirst, kReadDayFirst).
+// The readings under which two fields and a year written last are a date
+// (kReadMonthFirst, kReadDayFirst).
 int dayMonthReadings(int nYear, int nField1, int nField2) {
-  int nReadings = kDayMonth.anReadings[nField1][nField2];
+  const auto nFirst = static_cast<unsigned>(nField1);
+  const auto nSecond = static_cast<unsigned>(nField2);
+  int nReadings = nFirst < kFieldsInTable && nSecond < kFieldsInTable
+                      ? kDayMonth.anReadings[nFirst][nSecond]
+                      : 0;
   if ((nReadings & kAskTheYear) != 0) {
     std::int64_t nMoment;
     nReadings = (momentOf(nYear, nField1, nField2, 0, nMoment) ? kReadMonthFirst : 0) |
@@ -800,11 +806,7 @@ int judgeOtherStamp(const LineStamp& stamp, std::int64_t nSince) {
 }
 
 int judgeStamp(const LineStamp& stamp, std::int64_t nSince) {
-  const auto nField1 = static_cast<unsigned>(stamp.nField1);
-  const auto nField2 = static_cast<unsigned>(stamp.nField2);
-  if (!stamp.bHasDate || !stamp.bHasTime || stamp.bYearFirst || nField1 >= 100 || nField2 >= 100) {
-    return judgeOtherStamp(stamp, nSince);
-  }
+  if (!stamp.bHasDate || !stamp.bHasTime || stamp.bYearFirst) return judgeOtherStamp(stamp, nSince);
   const int nYear = lastFieldYear(stamp);
   std::int64_t nMonthFirst;
   std::int64_t nDayFirst;

@@ -599,16 +599,17 @@ void expectWordReadersAgree(const std::string& sLine) {
 
 TEST(WordReaders, AgreeWithThePlainReaders) {
   const char* const kDates[] = {
-      "03/14/2024", "12/03/2024", "14.03.2024", "2024-03-14", "2024/12/03", "3/14/2024",
-      "03/14/24",   "2024/3/14",  "03/14-2024", "02/29/2024", "02/29/2023", "29.02.2024",
-      "2023-02-29", "00/00/0000", "13/13/2024", "99/99/9999", "0000-01-01", "12/31/0000",
+      "03/14/2024", "12/03/2024",  "14.03.2024", "2024-03-14", "2024/12/03", "3/14/2024",
+      "03/14/24",   "2024/3/14",   "03/14-2024", "02/29/2024", "02/29/2023", "29.02.2024",
+      "2023-02-29", "00/00/0000",  "13/13/2024", "99/99/9999", "0000-01-01", "12/31/0000",
       "1a/14/2024", "03/14/20245", "2024-03-14x"};
   const char* const kGaps[] = {" ", "  ", "\t", ""};
-  const char* const kTimes[] = {"03:15",    "3:15",        "00:00",  "12:00", "23:59",
-                                "24:00",    "12:60",       "15:02:07", "23:59:59", "15:02:60",
-                                "15:02:07.5", "15.02",     "150:02", "15:2",  "11:02p"};
-  const char* const kAfters[] = {"",       " AM",  " pm",  " Pm.", " p. m.", "  PM", " AMx",
-                                 " \xE4\xB8\x8B\xE5\x8D\x88", " Sending", " zz", "\tx", " 1"};
+  const char* const kTimes[] = {"03:15",      "3:15",  "00:00",    "12:00",    "23:59",
+                                "24:00",      "12:60", "15:02:07", "23:59:59", "15:02:60",
+                                "15:02:07.5", "15.02", "150:02",   "15:2",     "11:02p"};
+  const char* const kAfters[] = {"",         " AM",  " pm",  " Pm.",
+                                 " p. m.",   "  PM", " AMx", " \xE4\xB8\x8B\xE5\x8D\x88",
+                                 " Sending", " zz",  "\tx",  " 1"};
   const char* const kRests[] = {"", "            41,954 a.txt", "    <DIR>          .", " word 12"};
   for (const char* szDate : kDates) {
     for (const char* szGap : kGaps) {
@@ -653,12 +654,13 @@ TEST(WordReaders, KeepTheLastDateOnlyForTheSameBytes) {
   }
 }
 
-// The readings judgeStamp finds, for every pair of fields below 100 in
-// years around the leap years and the year 0, against computeMoment.
+// The readings judgeStamp finds, for every pair of fields up to past 100
+// (the readers give at most 99) in years around the leap years and the year
+// 0, against computeMoment.
 TEST(JudgeStamp, ReadingsOfEveryPairOfFields) {
   for (int nYear : {0, 1900, 1999, 2000, 2023, 2024, 9999}) {
-    for (int a = 0; a < 100; a++) {
-      for (int b = 0; b < 100; b++) {
+    for (int a = -1; a <= 101; a++) {
+      for (int b = -1; b <= 101; b++) {
         LineStamp stamp;
         stamp.nField1 = a;
         stamp.nField2 = b;
