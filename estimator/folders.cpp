@@ -282,10 +282,14 @@ bool startsWithRoot(const FolderTally& ft, const char* pStart, std::size_t nRead
 // last: the common case, which costs a comparison and, for a folder less
 // deep than the depth asked for, a search of the rest for a separator.
 bool inLastFolder(const FolderTally& ft, const char* pStart, const char* pEnd) {
+  if (ft.pLast == nullptr || !ft.bHasRoot) return false;
   auto nPath = static_cast<std::size_t>(pEnd - pStart);
-  if (!ft.bHasRoot || !startsWithRoot(ft, pStart, nPath)) return false;
-  std::size_t nKey = lastKeyLength(ft, pStart, nPath);
-  return nKey > 0 && (ft.bLastWhole || !holdsSeparator(pStart + nKey, pEnd));
+  const std::string& sBelow = ft.pLast->sBelowRoot;
+  std::size_t nRoot = ft.sRoot.size();
+  std::size_t nKey = nRoot + sBelow.size();
+  return nPath >= nKey && sameBytes(pStart, ft.sRoot.data(), nRoot) &&
+         sameBytes(pStart + nRoot, sBelow.data(), sBelow.size()) &&
+         (ft.bLastWhole || !holdsSeparator(pStart + nKey, pEnd));
 }
 
 // The bytes at which quickFolder stops to look: the separators, the start of
