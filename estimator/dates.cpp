@@ -483,9 +483,10 @@ void weighReadings(OrderEvidence& evidence, bool bMonthFirst, bool bDayFirst) {
 // separator), spaces, and a time hh:mm or hh:mm:ss with colons, a blank, and
 // perhaps AM or PM. Any other line, and one too short for the words, is left
 // to the readers above, which read these lines alike. Words are loaded only
-// within the bytes the length allows. No test below accepts a NUL, and each
-// byte after a word is looked at only when those before it passed, so the
-// text after a NUL is never taken for the line's.
+// within the line's length. No test below takes a NUL for a digit, a
+// separator, a blank or a marker, and each byte after a word is looked at
+// only when those before it passed, so no byte past the text's first NUL
+// (or the one after the line) is taken for the line's.
 
 // Eight bytes as a word, the first byte lowest.
 std::uint64_t loadWord(const char* p) {

@@ -55,10 +55,10 @@ bool readLogStamp(const char* szLine, LineStamp& stamp);
 /// the size: the hour could not be read then.
 bool readListingStamp(const char* szLine, LineStamp& stamp);
 
-/// readLogStamp and readListingStamp for a line of which nLength bytes may
-/// be read, as a line read from a listing: its text ends at the first NUL,
-/// which may come before them. The same results; the layout nearly every
-/// line has is read a word at a time.
+/// readLogStamp and readListingStamp for a line of nLength bytes followed
+/// by a NUL, as the reader gives it: its text ends at the first NUL, which
+/// may come before those bytes end. The same results; the layout nearly
+/// every line has is read a word at a time.
 bool readLogStamp(const char* szLine, std::size_t nLength, LineStamp& stamp);
 bool readListingStamp(const char* szLine, std::size_t nLength, LineStamp& stamp);
 
@@ -138,8 +138,8 @@ const int kOutcomes = 16;
 /// Returns the outcome of the file line's stamp (see selectStamp).
 int judgeStamp(const LineStamp& stamp, std::int64_t nSince);
 
-/// Returns the outcome of the stamp at the start of a line of which nLength
-/// bytes may be read (see readListingStamp and readLogStamp: bListing says
+/// Returns the outcome of the stamp at the start of a line of nLength bytes
+/// and a NUL (see readListingStamp and readLogStamp: bListing says
 /// which reads it), and sets bDayMonth when the stamp's date was read and is
 /// not written year first. The same as reading the stamp and judging it;
 /// the layout nearly every line has is read and judged in one pass.

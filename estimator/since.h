@@ -48,9 +48,9 @@ void startSince(SinceFilter& filter, std::int64_t nSince, bool bOrderGiven, Date
 /// nSize bytes among those judged. With an order given, both readings are it.
 Selection judgeLine(SinceFilter& filter, const LineStamp& stamp, std::uint64_t nSize);
 
-/// judgeLine for the stamp at the start of a line of which nLength bytes
-/// may be read, read by readListingStamp or readLogStamp (bListing says
-/// which): the stamp is read and judged in one pass where it can be.
+/// judgeLine for the stamp at the start of a line of nLength bytes and a
+/// NUL, read by readListingStamp or readLogStamp (bListing says which): the
+/// stamp is read and judged in one pass where it can be.
 Selection judgeLineText(SinceFilter& filter, const char* szLine, std::size_t nLength, bool bListing,
                         std::uint64_t nSize);
 
