@@ -16,7 +16,16 @@ const char* skipBlanks(const char* p) {
   return p;
 }
 
-bool isDateSeparator(char c) { return c == '/' || c == '-' || c == '.'; }
+const char* skipSpaces(const char* p) {
+  while (*p == ' ') p++;
+  return p;
+}
+
+// '-', '.' and '/' follow each other in ASCII.
+bool isDateSeparator(char c) { return static_cast<unsigned char>(c - '-') < 3; }
+
+// The value of the two digits at p.
+int twoDigitValue(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
 
 // Reads one to nMaxDigits digits into nValue and their count into nDigits.
 // Returns the position after them, or nullptr when there are none or more.
@@ -28,6 +37,16 @@ const char* readNumber(const char* p, int nMaxDigits, int& nValue, int& nDigits)
   nValue = n;
   nDigits = i;
   return p + i;
+}
+
+void setDate(LineStamp& stamp, int nField1, int nField2, int nField3, bool bYearFirst,
+             bool bTwoDigitYear) {
+  stamp.nField1 = nField1;
+  stamp.nField2 = nField2;
+  stamp.nField3 = nField3;
+  stamp.bYearFirst = bYearFirst;
+  stamp.bTwoDigitYear = bTwoDigitYear;
+  stamp.bHasDate = true;
 }
 
 // Reads a date field followed by a blank: three numbers joined by the same
@@ -51,12 +70,7 @@ const char* parseDate(const char* p, LineStamp& stamp) {
   if (bYearFirst ? nDigits3 > 2 : (nDigits1 == 3 || (nDigits3 != 2 && nDigits3 != 4))) {
     return nullptr;
   }
-  stamp.nField1 = nField1;
-  stamp.nField2 = nField2;
-  stamp.nField3 = nField3;
-  stamp.bYearFirst = bYearFirst;
-  stamp.bTwoDigitYear = !bYearFirst && nDigits3 == 2;
-  stamp.bHasDate = true;
+  setDate(stamp, nField1, nField2, nField3, bYearFirst, !bYearFirst && nDigits3 == 2);
   return p;
 }
 
@@ -146,6 +160,13 @@ int prefixLength(const char* p, const char* szBytes) {
 
 char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// The first bytes of every marker: a or p in any letter case, or a byte
+// beyond ASCII.
+bool mayStartMarker(char c) {
+  const char cLower = lowerAscii(c);
+  return cLower == 'a' || cLower == 'p' || static_cast<unsigned char>(c) >= 0x80;
+}
+
 // Returns the length of the 12-hour marker that starts at p, setting
 // nMarker, or 0. Latin markers are a or p, then m, in any letter case, with
 // optional full stops and a blank after the first one: AM, pm, a.m., p. m.
@@ -196,7 +217,7 @@ struct Clock {
 // Reads exactly two digits into nValue; returns the position after them or nullptr.
 const char* readTwoDigits(const char* p, int& nValue) {
   if (!isDigit(p[0]) || !isDigit(p[1]) || isDigit(p[2])) return nullptr;
-  nValue = (p[0] - '0') * 10 + (p[1] - '0');
+  nValue = twoDigitValue(p);
   return p + 2;
 }
 
@@ -250,17 +271,25 @@ void readMarkerAfter(const char* p, Clock& clock) {
   if (n > 0 && isFieldEnd(p[n])) clock.nMarker = nMarker;
 }
 
-// Sets the stamp's second of the day from the clock. Returns false when the
-// time is no time of day: 12-hour times run from 1 to 12 o'clock.
-bool setTime(const Clock& clock, LineStamp& stamp) {
+// Returns the second of the day of the clock, or -1 when the time is no
+// time of day: 12-hour times run from 1 to 12 o'clock.
+int secondOfDay(const Clock& clock) {
   int nHour = clock.nHour;
   if (clock.nMarker != kNoMarker) {
-    if (nHour < 1 || nHour > 12) return false;
-    nHour %= 12;  // 12 AM is midnight, 12 PM noon
+    if (nHour < 1 || nHour > 12) return -1;
+    if (nHour == 12) nHour = 0;  // 12 AM is midnight, 12 PM noon
     if (clock.nMarker == kPm) nHour += 12;
   }
-  if (nHour > 23 || clock.nMinute > 59 || clock.nSecond > 59) return false;
-  stamp.nSecondOfDay = (nHour * 60 + clock.nMinute) * 60 + clock.nSecond;
+  if (nHour > 23 || clock.nMinute > 59 || clock.nSecond > 59) return -1;
+  return (nHour * 60 + clock.nMinute) * 60 + clock.nSecond;
+}
+
+// Sets the stamp's second of the day from the clock. Returns false when the
+// time is no time of day.
+bool setTime(const Clock& clock, LineStamp& stamp) {
+  const int nSecond = secondOfDay(clock);
+  if (nSecond < 0) return false;
+  stamp.nSecondOfDay = nSecond;
   stamp.bHasTime = true;
   return true;
 }
@@ -327,6 +356,35 @@ bool isDate(int nYear, int nMonth, int nDay) {
   return (nYearIndex < 9999) & bMonth & ((nDayIndex < nDays) | bLeapDay);
 }
 
+// The days of each month of a year that is not a leap year.
+constexpr int kDaysInMonth[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+
+constexpr bool isMonthAndDay(int nMonth, int nDay) {
+  return nMonth >= 1 && nMonth <= 12 && nDay >= 1 && nDay <= kDaysInMonth[nMonth];
+}
+
+// A file line's two day-and-month fields under both readings:
+// kReadMonthFirst and kReadDayFirst where they are a date in a year that is
+// not a leap year, and kAskTheYear where one reading is a 29 February. A
+// look-up instead of two checks for every file line. Neither reading reads
+// a field beyond 31.
+const int kAskTheYear = 16;
+const unsigned kFieldsInTable = 32;
+struct DayMonthTable {
+  unsigned char anReadings[kFieldsInTable][kFieldsInTable] = {};
+  constexpr DayMonthTable() : anReadings() {
+    for (int a = 0; a < static_cast<int>(kFieldsInTable); a++) {
+      for (int b = 0; b < static_cast<int>(kFieldsInTable); b++) {
+        const bool bLeapDay = (a == 2 && b == 29) || (a == 29 && b == 2);
+        anReadings[a][b] = static_cast<unsigned char>((isMonthAndDay(a, b) ? kReadMonthFirst : 0) |
+                                                      (isMonthAndDay(b, a) ? kReadDayFirst : 0) |
+                                                      (bLeapDay ? kAskTheYear : 0));
+      }
+    }
+  }
+};
+constexpr DayMonthTable kDayMonth;
+
 // A moment is the date's fields packed above the second of the day: a number
 // that sorts as the moments do, made with a few shifts rather than a count
 // of days (86400 seconds fit in 17 bits, a day in 5, a month in 4).
@@ -343,6 +401,32 @@ bool momentOf(int nYear, int nMonth, int nDay, int nSecondOfDay, std::int64_t& n
       static_cast<std::uint64_t>(nDay);
   nMoment = static_cast<std::int64_t>((nDate << kSecondBits) | static_cast<unsigned>(nSecondOfDay));
   return isDate(nYear, nMonth, nDay);
+}
+
+// The readings under which two fields and a year written last are a date
+// (kReadMonthFirst, kReadDayFirst).
+int dayMonthReadings(int nYear, int nField1, int nField2) {
+  const auto nFirst = static_cast<unsigned>(nField1);
+  const auto nSecond = static_cast<unsigned>(nField2);
+  int nReadings = nFirst < kFieldsInTable && nSecond < kFieldsInTable
+                      ? kDayMonth.anReadings[nFirst][nSecond]
+                      : 0;
+  if ((nReadings & kAskTheYear) != 0) {
+    std::int64_t nMoment;
+    nReadings = (momentOf(nYear, nField1, nField2, 0, nMoment) ? kReadMonthFirst : 0) |
+                (momentOf(nYear, nField2, nField1, 0, nMoment) ? kReadDayFirst : 0);
+  }
+  return nYear >= 1 ? nReadings : 0;  // not the year 0000
+}
+
+// The outcome of a line of the readings given, whose moments under them are
+// nMonthFirst and nDayFirst: a reading selects only what it reads, so its
+// selection's flag is its reading's, shifted.
+int outcomeOf(int nReadings, std::int64_t nMonthFirst, std::int64_t nDayFirst,
+              std::int64_t nSince) {
+  const int nSelected = (nMonthFirst >= nSince ? kSelectedMonthFirst : 0) |
+                        (nDayFirst >= nSince ? kSelectedDayFirst : 0);
+  return nReadings | (nSelected & (nReadings << 2));
 }
 
 // The year of a stamp whose year is its last field.
@@ -388,32 +472,200 @@ bool equalsIgnoringCase(const char* sz, const char* szLower) {
 }
 
 // A date that is a date under one reading only proves that reading.
-// The moments of the last date judged, at second 0, under both readings.
-struct ReadingsMemo {
-  int nField1 = -1;
-  int nField2 = -1;
-  int nField3 = -1;
-  bool bTwoDigitYear = false;
-  bool bMonthFirst = false;  // the fields are a date month first
-  bool bDayFirst = false;
-  std::int64_t nMonthFirstDay = 0;
-  std::int64_t nDayFirstDay = 0;
-
-  bool holds(const LineStamp& stamp) const {
-    return stamp.nField1 == nField1 && stamp.nField2 == nField2 && stamp.nField3 == nField3 &&
-           stamp.bTwoDigitYear == bTwoDigitYear;
-  }
-  void remember(const LineStamp& stamp) {
-    nField1 = stamp.nField1;
-    nField2 = stamp.nField2;
-    nField3 = stamp.nField3;
-    bTwoDigitYear = stamp.bTwoDigitYear;
-  }
-};
-
 void weighReadings(OrderEvidence& evidence, bool bMonthFirst, bool bDayFirst) {
   evidence.nMonthFirstProofs += static_cast<unsigned>(bMonthFirst && !bDayFirst);
   evidence.nDayFirstProofs += static_cast<unsigned>(bDayFirst && !bMonthFirst);
+}
+
+// Lines read from a listing come with their length, so the layout of
+// nearly every line can be read a word of eight bytes at a time: a date of
+// two-digit fields and a four-digit year (03/14/2024, 2024-03-14, any date
+// separator), spaces, and a time hh:mm or hh:mm:ss with colons, a blank, and
+// perhaps AM or PM. Any other line, and one too short for the words, is left
+// to the readers above, which read these lines alike. Words are loaded only
+// within the line's length. No test below takes a NUL for a digit, a
+// separator, a blank or a marker, and each byte after a word is looked at
+// only when those before it passed, so no byte past the text's first NUL
+// (or the one after the line) is taken for the line's.
+
+// Eight bytes as a word, the first byte lowest.
+std::uint64_t loadWord(const char* p) {
+  std::uint64_t nWord = 0;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  std::memcpy(&nWord, p, sizeof nWord);
+#else
+  for (int i = 7; i >= 0; i--) nWord = nWord << 8 | static_cast<unsigned char>(p[i]);
+#endif
+  return nWord;
+}
+
+char byteOf(std::uint64_t nWord, int i) { return static_cast<char>(nWord >> (8 * i)); }
+
+// Whether the bytes of nWord that nMask selects (0xFF each) are all digits:
+// their high half is 3, and stays 3 when 6 is added. A carry out of a byte
+// beyond 0xF9 can make the next byte fail this, never pass it, and that
+// byte fails the first test itself where it is selected.
+bool digitsAt(std::uint64_t nWord, std::uint64_t nMask) {
+  const std::uint64_t nHighHalves = 0xF0F0F0F0F0F0F0F0ull & nMask;
+  const std::uint64_t nThrees = 0x3030303030303030ull & nMask;
+  return (nWord & nHighHalves) == nThrees &&
+         ((nWord + 0x0606060606060606ull) & nHighHalves) == nThrees;
+}
+
+// Byte i of the result holds 10 times digit i plus digit i + 1 of nWord:
+// the values of all its two-digit fields at once. No byte of the sum passes
+// 255 (15 + 10 * 15), so none carries into the next.
+std::uint64_t pairValues(std::uint64_t nWord) {
+  return ((nWord & 0x0F0F0F0F0F0F0F0Full) * (10 * 256 + 1)) >> 8;
+}
+
+int pairAt(std::uint64_t nPairs, int i) { return static_cast<int>((nPairs >> (8 * i)) & 0xFF); }
+
+// A date read a word at a time, with what the judging of a file line needs
+// of it: the readings that read it (kReadMonthFirst, kReadDayFirst) and the
+// moment of its day under each, at second 0. The last one read is kept: a
+// log's lines mostly repeat the date of the line before, which is then
+// found by comparing two words.
+struct DateWords {
+  std::uint64_t nHead = 0;  // bytes 0 to 7
+  std::uint64_t nTail = 0;  // bytes 3 to 10
+  bool bSet = false;
+  int nField1 = 0;
+  int nField2 = 0;
+  int nField3 = 0;
+  bool bYearFirst = false;
+  int nReadings = 0;
+  std::int64_t nMonthFirstDay = 0;
+  std::int64_t nDayFirstDay = 0;
+};
+DateWords gLastDateWords;
+
+// The common date at p, of which 11 bytes may be read: its first eight
+// bytes as nWord, its last two digits and the blank after it one by one.
+// Sets the date's fields. Returns false when the text there is no such date.
+bool readDateWord(const char* p, std::uint64_t nWord, DateWords& date) {
+  if (!isDigit(p[8]) || !isDigit(p[9]) || !isBlank(p[10])) return false;
+  const std::uint64_t nPairs = pairValues(nWord);
+  const int nLastPair = twoDigitValue(p + 8);
+  const char cSeparator = byteOf(nWord, 2);
+  if (isDateSeparator(cSeparator)) {  // 03/14/2024: digits at 0, 1, 3, 4, 6 and 7
+    date.nField1 = pairAt(nPairs, 0);
+    date.nField2 = pairAt(nPairs, 3);
+    date.nField3 = pairAt(nPairs, 6) * 100 + nLastPair;
+    date.bYearFirst = false;
+    return digitsAt(nWord, 0xFFFF00FFFF00FFFFull) && byteOf(nWord, 5) == cSeparator;
+  }
+  const char cYearSeparator = byteOf(nWord, 4);  // 2024-03-14: digits at 0 to 3, 5 and 6
+  date.nField1 = pairAt(nPairs, 0) * 100 + pairAt(nPairs, 2);
+  date.nField2 = pairAt(nPairs, 5);
+  date.nField3 = nLastPair;
+  date.bYearFirst = true;
+  return isDateSeparator(cYearSeparator) && digitsAt(nWord, 0x00FFFF00FFFFFFFFull) &&
+         byteOf(nWord, 7) == cYearSeparator;
+}
+
+// Sets the readings and days of a date just read, as judgeStamp finds them.
+void judgeDate(DateWords& date) {
+  if (date.bYearFirst) {
+    const bool bRead = momentOf(date.nField1, date.nField2, date.nField3, 0, date.nMonthFirstDay);
+    date.nReadings = bRead ? kReadMonthFirst | kReadDayFirst : 0;
+    date.nDayFirstDay = date.nMonthFirstDay;
+    return;
+  }
+  date.nReadings = dayMonthReadings(date.nField3, date.nField1, date.nField2);
+  momentOf(date.nField3, date.nField1, date.nField2, 0, date.nMonthFirstDay);
+  momentOf(date.nField3, date.nField2, date.nField1, 0, date.nDayFirstDay);
+}
+
+// The common date at the start of a line of which 11 bytes may be read:
+// the one read last when its bytes are the same. Returns nullptr when the
+// line starts with no such date.
+const DateWords* readDateWords(const char* szLine) {
+  const std::uint64_t nHead = loadWord(szLine);
+  const std::uint64_t nTail = loadWord(szLine + 3);
+  DateWords& date = gLastDateWords;
+  if (date.bSet && nHead == date.nHead && nTail == date.nTail) return &date;
+  date.bSet = readDateWord(szLine, nHead, date);
+  if (!date.bSet) return nullptr;
+  date.nHead = nHead;
+  date.nTail = nTail;
+  judgeDate(date);
+  return &date;
+}
+
+// The common time at p, of which 8 bytes may be read. Returns the position
+// of the blank after it, or nullptr.
+const char* readClockWord(const char* p, Clock& clock) {
+  const std::uint64_t nWord = loadWord(p);
+  if (!digitsAt(nWord, 0x000000FFFF00FFFFull) || byteOf(nWord, 2) != ':') return nullptr;
+  const std::uint64_t nPairs = pairValues(nWord);
+  clock.nHour = pairAt(nPairs, 0);
+  clock.nMinute = pairAt(nPairs, 3);
+  const char cAfter = byteOf(nWord, 5);
+  if (cAfter == ' ') return p + 5;
+  if (cAfter != ':' || !digitsAt(nWord, 0xFFFF000000000000ull)) return nullptr;
+  clock.nSecond = pairAt(nPairs, 6);
+  return p[8] == ' ' ? p + 8 : nullptr;  // at most the NUL: the eight bytes before hold none
+}
+
+// The marker that may follow the time's blank at p: AM or PM in any letter
+// case (a byte ORed with 0x20 is 'a' only for 'A' and 'a'), ending its
+// field. Returns the position after it, or p.
+const char* readMarkerBytes(const char* p, Clock& clock) {
+  const char cFirst = static_cast<char>(p[1] | 0x20);
+  if ((cFirst == 'a' || cFirst == 'p') && (p[2] | 0x20) == 'm' && isFieldEnd(p[3])) {
+    clock.nMarker = cFirst == 'a' ? kAm : kPm;
+    return p + 3;
+  }
+  return p;
+}
+
+// The common time after the common date of a line of which nLength bytes
+// may be read, followed, unless a marker follows it, by what a log writes
+// there (text that starts no marker) or a listing (a size or an entry
+// type). Returns its second of the day, or -1 for any other text, and for a
+// time that is no time of day.
+int readTimeWords(const char* szLine, std::size_t nLength, bool bLog) {
+  const char* p = skipSpaces(szLine + 10);
+  if (static_cast<std::size_t>(p - szLine) + 8 > nLength) return -1;
+  Clock clock;
+  p = readClockWord(p, clock);
+  if (p == nullptr) return -1;
+  p = readMarkerBytes(p, clock);
+  if (clock.nMarker == kNoMarker) {
+    p = skipSpaces(p);
+    if (bLog ? *p == '\t' || mayStartMarker(*p) : !startsSize(*p)) return -1;
+  }
+  return secondOfDay(clock);
+}
+
+// The stamp of a line of the common layout, of which nLength bytes may be
+// read. Returns false for any other line.
+bool readStampWords(const char* szLine, std::size_t nLength, bool bLog, LineStamp& stamp) {
+  if (nLength < 11) return false;
+  const DateWords* pDate = readDateWords(szLine);
+  if (pDate == nullptr) return false;
+  const int nSecond = readTimeWords(szLine, nLength, bLog);
+  if (nSecond < 0) return false;
+  setDate(stamp, pDate->nField1, pDate->nField2, pDate->nField3, pDate->bYearFirst, false);
+  stamp.nSecondOfDay = nSecond;
+  stamp.bHasTime = true;
+  return true;
+}
+
+// judgeLineStamp for a line of the common layout: sets nOutcome and
+// bDayMonth, or returns false for any other line.
+bool judgeStampWords(const char* szLine, std::size_t nLength, bool bListing, std::int64_t nSince,
+                     int& nOutcome, bool& bDayMonth) {
+  if (nLength < 11) return false;
+  const DateWords* pDate = readDateWords(szLine);
+  if (pDate == nullptr) return false;
+  const int nSecond = readTimeWords(szLine, nLength, !bListing);
+  if (nSecond < 0) return false;
+  nOutcome = outcomeOf(pDate->nReadings, pDate->nMonthFirstDay | nSecond,
+                       pDate->nDayFirstDay | nSecond, nSince);
+  bDayMonth = !pDate->bYearFirst;
+  return true;
 }
 
 // Writes nValue with nDigits digits, leading zeros included, and returns the end.
@@ -441,6 +693,14 @@ bool readLogStamp(const char* szLine, LineStamp& stamp) {
   if (p == nullptr) return false;
   readMarkerAfter(p, clock);
   return setTime(clock, stamp);
+}
+
+bool readLogStamp(const char* szLine, std::size_t nLength, LineStamp& stamp) {
+  return readStampWords(szLine, nLength, true, stamp) || readLogStamp(szLine, stamp);
+}
+
+bool readListingStamp(const char* szLine, std::size_t nLength, LineStamp& stamp) {
+  return readStampWords(szLine, nLength, false, stamp) || readListingStamp(szLine, stamp);
 }
 
 bool readListingStamp(const char* szLine, LineStamp& stamp) {
@@ -537,40 +797,64 @@ void weighStamp(OrderEvidence& evidence, const LineStamp& stamp) {
                 computeMoment(stamp, DateOrder::kDayFirst, nMoment));
 }
 
-Selection selectStamp(OrderEvidence& evidence, const LineStamp& stamp, std::int64_t nSince) {
-  std::int64_t nMonthFirst = 0;
-  std::int64_t nDayFirst = 0;
-  bool bMonthFirst = false;
-  bool bDayFirst = false;
-  if (stamp.bHasDate && stamp.bHasTime && !stamp.bYearFirst) {
-    // The day under each reading, at second 0; a line mostly has the date
-    // of the line before.
-    static ReadingsMemo memo;
-    if (!memo.holds(stamp)) {
-      const int nYear = lastFieldYear(stamp);
-      memo.bMonthFirst = momentOf(nYear, stamp.nField1, stamp.nField2, 0, memo.nMonthFirstDay);
-      memo.bDayFirst = momentOf(nYear, stamp.nField2, stamp.nField1, 0, memo.nDayFirstDay);
-      memo.remember(stamp);
-    }
-    bMonthFirst = memo.bMonthFirst;
-    bDayFirst = memo.bDayFirst;
-    nMonthFirst = memo.nMonthFirstDay | stamp.nSecondOfDay;
-    nDayFirst = memo.nDayFirstDay | stamp.nSecondOfDay;
+// The moments of a year-first stamp, or of one that is not read, judged
+// as judgeStamp does.
+int judgeOtherStamp(const LineStamp& stamp, std::int64_t nSince) {
+  std::int64_t nMoment = 0;
+  if (!computeMoment(stamp, DateOrder::kYearFirst, nMoment)) return 0;
+  const int nSelected = nMoment >= nSince ? kSelectedMonthFirst | kSelectedDayFirst : 0;
+  return kReadMonthFirst | kReadDayFirst | nSelected;
+}
+
+int judgeStamp(const LineStamp& stamp, std::int64_t nSince) {
+  if (!stamp.bHasDate || !stamp.bHasTime || stamp.bYearFirst) return judgeOtherStamp(stamp, nSince);
+  const int nYear = lastFieldYear(stamp);
+  std::int64_t nMonthFirst;
+  std::int64_t nDayFirst;
+  momentOf(nYear, stamp.nField1, stamp.nField2, stamp.nSecondOfDay, nMonthFirst);
+  momentOf(nYear, stamp.nField2, stamp.nField1, stamp.nSecondOfDay, nDayFirst);
+  return outcomeOf(dayMonthReadings(nYear, stamp.nField1, stamp.nField2), nMonthFirst, nDayFirst,
+                   nSince);
+}
+
+int judgeLineStamp(const char* szLine, std::size_t nLength, bool bListing, std::int64_t nSince,
+                   bool& bDayMonth) {
+  int nOutcome = 0;
+  if (judgeStampWords(szLine, nLength, bListing, nSince, nOutcome, bDayMonth)) return nOutcome;
+  LineStamp stamp;
+  if (bListing) {
+    readListingStamp(szLine, stamp);
   } else {
-    bMonthFirst = computeMoment(stamp, DateOrder::kYearFirst, nMonthFirst);
-    bDayFirst = bMonthFirst;
-    nDayFirst = nMonthFirst;
+    readLogStamp(szLine, stamp);
   }
-  weighReadings(evidence, bMonthFirst, bDayFirst);
+  bDayMonth = stamp.bHasDate && !stamp.bYearFirst;
+  return judgeStamp(stamp, nSince);
+}
+
+Selection selectionOf(int nOutcome) {
   Selection selection;
-  selection.bMonthFirst = bMonthFirst & (nMonthFirst >= nSince);
-  selection.bDayFirst = bDayFirst & (nDayFirst >= nSince);
-  evidence.nUnreadableMonthFirst += static_cast<unsigned>(!bMonthFirst);
-  evidence.nUnreadableDayFirst += static_cast<unsigned>(!bDayFirst);
-  evidence.nSelectedMonthFirst += static_cast<unsigned>(selection.bMonthFirst);
-  evidence.nSelectedDayFirst += static_cast<unsigned>(selection.bDayFirst);
-  evidence.nDisagreeing += static_cast<unsigned>(selection.bMonthFirst != selection.bDayFirst);
+  selection.bMonthFirst = (nOutcome & kSelectedMonthFirst) != 0;
+  selection.bDayFirst = (nOutcome & kSelectedDayFirst) != 0;
   return selection;
+}
+
+void addOutcomes(OrderEvidence& evidence, int nOutcome, std::uint64_t nLines) {
+  const bool bMonthFirst = (nOutcome & kReadMonthFirst) != 0;
+  const bool bDayFirst = (nOutcome & kReadDayFirst) != 0;
+  const Selection selection = selectionOf(nOutcome);
+  if (bMonthFirst && !bDayFirst) evidence.nMonthFirstProofs += nLines;
+  if (bDayFirst && !bMonthFirst) evidence.nDayFirstProofs += nLines;
+  if (!bMonthFirst) evidence.nUnreadableMonthFirst += nLines;
+  if (!bDayFirst) evidence.nUnreadableDayFirst += nLines;
+  if (selection.bMonthFirst) evidence.nSelectedMonthFirst += nLines;
+  if (selection.bDayFirst) evidence.nSelectedDayFirst += nLines;
+  if (selection.bMonthFirst != selection.bDayFirst) evidence.nDisagreeing += nLines;
+}
+
+Selection selectStamp(OrderEvidence& evidence, const LineStamp& stamp, std::int64_t nSince) {
+  const int nOutcome = judgeStamp(stamp, nSince);
+  addOutcomes(evidence, nOutcome, 1);
+  return selectionOf(nOutcome);
 }
 
 OrderVerdict judgeOrder(const OrderEvidence& evidence) {

@@ -55,6 +55,13 @@ bool readLogStamp(const char* szLine, LineStamp& stamp);
 /// the size: the hour could not be read then.
 bool readListingStamp(const char* szLine, LineStamp& stamp);
 
+/// readLogStamp and readListingStamp for a line of nLength bytes followed
+/// by a NUL, as the reader gives it: its text ends at the first NUL, which
+/// may come before those bytes end. The same results; the layout nearly
+/// every line has is read a word at a time.
+bool readLogStamp(const char* szLine, std::size_t nLength, LineStamp& stamp);
+bool readListingStamp(const char* szLine, std::size_t nLength, LineStamp& stamp);
+
 /// Returns the position just after the time of day (and a marker attached to
 /// it) when a listing line starts with a date, blanks and a valid time of day,
 /// such as 10/04/2004  20.59, else nullptr. Meant for lines without a colon,
@@ -118,6 +125,32 @@ void weighStamp(OrderEvidence& evidence, const LineStamp& stamp);
 /// reads alike under both). Pass the stamp also when the reader returned
 /// false: the line then counts as unreadable under both readings.
 Selection selectStamp(OrderEvidence& evidence, const LineStamp& stamp, std::int64_t nSince);
+
+/// The outcome of judging a file line, as selectStamp does without weighing
+/// it: the sum of the flags below that hold. Lines are counted by outcome,
+/// a cheaper count than the evidence's, which addOutcomes makes of it.
+const int kReadMonthFirst = 1;      // its date is a date month first
+const int kReadDayFirst = 2;        // and day first
+const int kSelectedMonthFirst = 4;  // month first, its moment is at nSince or later
+const int kSelectedDayFirst = 8;
+const int kOutcomes = 16;
+
+/// Returns the outcome of the file line's stamp (see selectStamp).
+int judgeStamp(const LineStamp& stamp, std::int64_t nSince);
+
+/// Returns the outcome of the stamp at the start of a line of nLength bytes
+/// and a NUL (see readListingStamp and readLogStamp: bListing says
+/// which reads it), and sets bDayMonth when the stamp's date was read and is
+/// not written year first. The same as reading the stamp and judging it;
+/// the layout nearly every line has is read and judged in one pass.
+int judgeLineStamp(const char* szLine, std::size_t nLength, bool bListing, std::int64_t nSince,
+                   bool& bDayMonth);
+
+/// Returns the selection of an outcome.
+Selection selectionOf(int nOutcome);
+
+/// Adds to the evidence what nLines file lines of the outcome show.
+void addOutcomes(OrderEvidence& evidence, int nOutcome, std::uint64_t nLines);
 
 /// What the listing proved about its order.
 enum class OrderVerdict {

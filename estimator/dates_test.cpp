@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -554,6 +555,126 @@ TEST(Selection, DirectoryLinesWeighWithoutCounting) {
   EXPECT_EQ(evidence.nSelectedMonthFirst + evidence.nSelectedDayFirst +
                 evidence.nUnreadableMonthFirst + evidence.nUnreadableDayFirst,
             0u);
+}
+
+}  // namespace
+
+namespace {
+
+// Every field of a stamp and what the reader returned.
+std::string everyField(bool bRead, const LineStamp& s) {
+  char szText[96];
+  std::snprintf(szText, sizeof szText, "%d %d/%d/%d y%d t%d d%d h%d %d", bRead ? 1 : 0, s.nField1,
+                s.nField2, s.nField3, s.bYearFirst ? 1 : 0, s.bTwoDigitYear ? 1 : 0,
+                s.bHasDate ? 1 : 0, s.bHasTime ? 1 : 0, s.nSecondOfDay);
+  return szText;
+}
+
+// The readers given a line's length read it a word at a time where they
+// can, and judgeLineStamp judges it in the same pass: against the readers
+// of plain text and judgeStamp, on lines of the common layout and lines
+// just off it in every part, also cut short by a NUL.
+void expectWordReadersAgree(const std::string& sLine) {
+  const char* szLine = sLine.c_str();
+  for (bool bListing : {false, true}) {
+    LineStamp plain;
+    LineStamp words;
+    plain.nField1 = words.nField1 = 77;  // the readers start from nothing
+    bool bPlain = bListing ? readListingStamp(szLine, plain) : readLogStamp(szLine, plain);
+    bool bWords = bListing ? readListingStamp(szLine, sLine.size(), words)
+                           : readLogStamp(szLine, sLine.size(), words);
+    ASSERT_EQ(everyField(bWords, words), everyField(bPlain, plain))
+        << (bListing ? "listing: " : "log: ") << szLine;
+    for (const char* szSince : {"2024-03-14", "2024-03-14T15:15", "2024-12-03T00:00:01"}) {
+      std::int64_t nSince = 0;
+      ASSERT_TRUE(parseSince(szSince, nSince));
+      bool bDayMonth = true;
+      ASSERT_EQ(judgeLineStamp(szLine, sLine.size(), bListing, nSince, bDayMonth),
+                judgeStamp(plain, nSince))
+          << (bListing ? "listing: " : "log: ") << szLine << " since " << szSince;
+      ASSERT_EQ(bDayMonth, plain.bHasDate && !plain.bYearFirst) << szLine;
+    }
+  }
+}
+
+TEST(WordReaders, AgreeWithThePlainReaders) {
+  const char* const kDates[] = {
+      "03/14/2024", "12/03/2024",  "14.03.2024", "2024-03-14", "2024/12/03", "3/14/2024",
+      "03/14/24",   "2024/3/14",   "03/14-2024", "02/29/2024", "02/29/2023", "29.02.2024",
+      "2023-02-29", "00/00/0000",  "13/13/2024", "99/99/9999", "0000-01-01", "12/31/0000",
+      "1a/14/2024", "03/14/20245", "2024-03-14x"};
+  const char* const kGaps[] = {" ", "  ", "\t", ""};
+  const char* const kTimes[] = {"03:15",      "3:15",  "00:00",    "12:00",    "23:59",
+                                "24:00",      "12:60", "15:02:07", "23:59:59", "15:02:60",
+                                "15:02:07.5", "15.02", "150:02",   "15:2",     "11:02p"};
+  const char* const kAfters[] = {"",         " AM",  " pm",  " Pm.",
+                                 " p. m.",   "  PM", " AMx", " \xE4\xB8\x8B\xE5\x8D\x88",
+                                 " Sending", " zz",  "\tx",  " 1"};
+  const char* const kRests[] = {"", "            41,954 a.txt", "    <DIR>          .", " word 12"};
+  for (const char* szDate : kDates) {
+    for (const char* szGap : kGaps) {
+      for (const char* szTime : kTimes) {
+        for (const char* szAfter : kAfters) {
+          for (const char* szRest : kRests) {
+            expectWordReadersAgree(std::string(szDate) + szGap + szTime + szAfter + szRest);
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(WordReaders, StopAtANul) {
+  const std::string kLines[] = {"03/14/2024  03:15 PM            48,213 notes.txt",
+                                "12/07/2026 22:01:07 Sending file-->  85,113 /a [done]",
+                                "2024-03-14  15:02:07            48,213 notes.txt"};
+  for (const std::string& sLine : kLines) {
+    for (std::size_t n = 0; n < sLine.size(); n++) {
+      std::string sCut = sLine;
+      sCut[n] = '\0';
+      expectWordReadersAgree(sCut);
+      expectWordReadersAgree(sLine.substr(0, n));
+    }
+  }
+}
+
+// A line's date read over and over, as a log repeats it, and changed in
+// each of its bytes: the date kept from the line before is used only for
+// the same bytes.
+TEST(WordReaders, KeepTheLastDateOnlyForTheSameBytes) {
+  const std::string sLine = "12/07/2026 22:01:07 Sending";
+  for (std::size_t n = 0; n < 11; n++) {
+    expectWordReadersAgree(sLine);
+    for (char c : {'1', '/', ' ', 'x'}) {
+      std::string sChanged = sLine;
+      sChanged[n] = c;
+      expectWordReadersAgree(sChanged);
+      expectWordReadersAgree(sLine);
+    }
+  }
+}
+
+// The readings judgeStamp finds, for every pair of fields up to past 100
+// (the readers give at most 99) in years around the leap years and the year
+// 0, against computeMoment.
+TEST(JudgeStamp, ReadingsOfEveryPairOfFields) {
+  for (int nYear : {0, 1900, 1999, 2000, 2023, 2024, 9999}) {
+    for (int a = -1; a <= 101; a++) {
+      for (int b = -1; b <= 101; b++) {
+        LineStamp stamp;
+        stamp.nField1 = a;
+        stamp.nField2 = b;
+        stamp.nField3 = nYear;
+        stamp.bHasDate = stamp.bHasTime = true;
+        std::int64_t nMoment;
+        const int nExpected =
+            (computeMoment(stamp, DateOrder::kMonthFirst, nMoment) ? kReadMonthFirst : 0) |
+            (computeMoment(stamp, DateOrder::kDayFirst, nMoment) ? kReadDayFirst : 0);
+        ASSERT_EQ(judgeStamp(stamp, INT64_MAX) & (kReadMonthFirst | kReadDayFirst), nExpected)
+            << a << "/" << b << "/" << nYear;
+      }
+    }
+  }
 }
 
 }  // namespace

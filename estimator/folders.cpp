@@ -82,29 +82,24 @@ FolderTotals chosenTotals(const FolderTotals& totals, int nAside) {
   return chosen;
 }
 
-// The number of bytes at which [pA, pA + n) and [pB, pB + n) agree from
-// their start; a word at a time where that can be done.
-std::size_t commonPrefix(const char* pA, const char* pB, std::size_t n) {
-  std::size_t i = 0;
+// Whether [pA, pA + n) and [pB, pB + n) hold the same bytes; a word at a
+// time where that can be done, as keys are compared at every file.
+bool sameBytes(const char* pA, const char* pB, std::size_t n) {
 #if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  for (; i + 8 <= n; i += 8) {
+  if (n >= 8) {
     std::uint64_t nA;
     std::uint64_t nB;
-    std::memcpy(&nA, pA + i, 8);
-    std::memcpy(&nB, pB + i, 8);
-    if (nA != nB) return i + static_cast<std::size_t>(__builtin_ctzll(nA ^ nB)) / 8;
-  }
-  if (i < n && n >= 8) {  // the last word, overlapping the ones before
-    std::uint64_t nA;
-    std::uint64_t nB;
-    std::memcpy(&nA, pA + n - 8, 8);
+    for (std::size_t i = 0; i + 8 < n; i += 8) {
+      std::memcpy(&nA, pA + i, 8);
+      std::memcpy(&nB, pB + i, 8);
+      if (nA != nB) return false;
+    }
+    std::memcpy(&nA, pA + n - 8, 8);  // the last word, overlapping the ones before
     std::memcpy(&nB, pB + n - 8, 8);
-    if (nA == nB) return n;
-    return n - 8 + static_cast<std::size_t>(__builtin_ctzll(nA ^ nB)) / 8;
+    return nA == nB;
   }
 #endif
-  while (i < n && pA[i] == pB[i]) i++;
-  return i;
+  return std::memcmp(pA, pB, n) == 0;
 }
 
 const std::uint64_t kGolden = 0x9E3779B97F4A7C15ull;
@@ -181,7 +176,7 @@ inline FolderEntry& findFolder(FolderTally& ft, const char* p, std::size_t n) {
     FolderEntry& folder = *ft.slots[nSlot].pEntry;
     if (ft.slots[nSlot].nHash == nHash && folder.nLastWord == nLastWord &&
         folder.sBelowRoot.size() == nBelow &&
-        (nBelow <= 8 || std::memcmp(folder.sBelowRoot.data(), p + nRoot, nBelow - 8) == 0)) {
+        (nBelow <= 8 || sameBytes(folder.sBelowRoot.data(), p + nRoot, nBelow - 8))) {
       return folder;
     }
   }
@@ -211,12 +206,10 @@ void shrinkRoot(FolderTally& ft, std::size_t n) {
   ft.pCurrent = nullptr;
 }
 
-// Makes the folder of key [p, p + n) the one found last.
+// Makes the folder of key [p, p + n) the one found last. Its key is kept
+// as the root and its path below the root, so nothing is copied.
 FolderTotals* setLastFolder(FolderTally& ft, const char* p, std::size_t n, bool bWhole) {
   ft.pLast = &findFolder(ft, p, n);
-  if (ft.lastKey.size() < n) ft.lastKey.resize(std::max(n, 2 * ft.lastKey.size()));
-  std::memcpy(ft.lastKey.data(), p, n);
-  ft.nLastKey = n;
   ft.bLastWhole = bWhole;
   return &ft.pLast->totals;
 }
@@ -267,14 +260,35 @@ bool holdsSeparator(const char* pStart, const char* pEnd) {
   return std::memchr(pStart, '\\', n) != nullptr || std::memchr(pStart, '/', n) != nullptr;
 }
 
+// The length of the key of the folder found last when the text at pStart,
+// which starts with the root and of which nReadable bytes may be read,
+// starts with that key; else 0. The key's last word is compared first: it
+// mostly holds all of the path below the root.
+std::size_t lastKeyLength(const FolderTally& ft, const char* pStart, std::size_t nReadable) {
+  if (ft.pLast == nullptr) return 0;
+  const std::string& sBelow = ft.pLast->sBelowRoot;
+  std::size_t nRoot = ft.sRoot.size();
+  std::size_t nKey = nRoot + sBelow.size();
+  if (nReadable < nKey || lastWord(pStart, nKey) != ft.pLast->nLastWord) return 0;
+  if (sBelow.size() > 8 && !sameBytes(pStart + nRoot, sBelow.data(), sBelow.size() - 8)) return 0;
+  return nKey;
+}
+
+bool startsWithRoot(const FolderTally& ft, const char* pStart, std::size_t nReadable) {
+  return nReadable >= ft.sRoot.size() && sameBytes(pStart, ft.sRoot.data(), ft.sRoot.size());
+}
+
 // Whether the file or directory at [pStart, pEnd) lies in the folder found
 // last: the common case, which costs a comparison and, for a folder less
 // deep than the depth asked for, a search of the rest for a separator.
 bool inLastFolder(const FolderTally& ft, const char* pStart, const char* pEnd) {
-  if (ft.pLast == nullptr) return false;
-  std::size_t nKey = ft.nLastKey;
-  return static_cast<std::size_t>(pEnd - pStart) >= nKey &&
-         std::memcmp(pStart, ft.lastKey.data(), nKey) == 0 &&
+  if (ft.pLast == nullptr || !ft.bHasRoot) return false;
+  auto nPath = static_cast<std::size_t>(pEnd - pStart);
+  const std::string& sBelow = ft.pLast->sBelowRoot;
+  std::size_t nRoot = ft.sRoot.size();
+  std::size_t nKey = nRoot + sBelow.size();
+  return nPath >= nKey && sameBytes(pStart, ft.sRoot.data(), nRoot) &&
+         sameBytes(pStart + nRoot, sBelow.data(), sBelow.size()) &&
          (ft.bLastWhole || !holdsSeparator(pStart + nKey, pEnd));
 }
 
@@ -291,26 +305,20 @@ struct PathStopTable {
 };
 constexpr PathStopTable kPathStop;
 
-// The folder of a path that starts at pStart and ends at pLineEnd, where a
-// NUL stands, or before a status there, when it is found without knowing
-// where the path ends: a path in the folder found last, or a path that
-// starts with the root and then holds nDepth separators before any '['.
-// That is the common case, and costs a comparison, a look at the parts after
-// the root, and mostly a lookup. Returns nullptr otherwise.
-FolderTotals* quickFolder(FolderTally& ft, const char* pStart, const char* pLineEnd) {
-  if (!ft.bHasRoot) return nullptr;
-  auto nPath = static_cast<std::size_t>(pLineEnd - pStart);
-  std::size_t nRoot = ft.sRoot.size();
-  std::size_t nSame = 0;
-  if (ft.pLast != nullptr) {
-    // The last key starts with the root: one comparison tells about both.
-    nSame = commonPrefix(pStart, ft.lastKey.data(), std::min(nPath, ft.nLastKey));
-    if (nSame == ft.nLastKey && ft.bLastWhole) return &ft.pLast->totals;
-  } else if (nPath >= nRoot && std::memcmp(pStart, ft.sRoot.data(), nRoot) == 0) {
-    nSame = nRoot;
-  }
-  if (nSame < nRoot) return nullptr;
-  const char* pC = pStart + nRoot;
+// The folder of a path that starts at pStart, when it is found without
+// knowing where the path ends: a path in the folder found last, or a path
+// that starts with the root and then holds nDepth separators before any
+// '['. That is the common case, and costs a comparison with the root, one
+// with the last folder, and otherwise a look at the parts after the root and
+// a lookup. The text ends at its NUL; pReadEnd is where the bytes that may
+// be read end, at that NUL or after it. Returns nullptr otherwise.
+inline FolderTotals* quickFolder(FolderTally& ft, const char* pStart, const char* pReadEnd) {
+  auto nReadable = static_cast<std::size_t>(pReadEnd - pStart);
+  // The root and the last key hold no NUL: text that matches them lies
+  // before the NUL that ends the path, whatever pReadEnd allows.
+  if (!ft.bHasRoot || !startsWithRoot(ft, pStart, nReadable)) return nullptr;
+  if (ft.bLastWhole && lastKeyLength(ft, pStart, nReadable) > 0) return &ft.pLast->totals;
+  const char* pC = pStart + ft.sRoot.size();
   for (int nFound = 0;; pC++) {
     while (!kPathStop.abIs[static_cast<unsigned char>(*pC)]) pC++;
     if (*pC != ft.cSeparator) return nullptr;  // the end, a status, or the other separator
@@ -537,13 +545,15 @@ void countListingFile(FolderTally& ft, const char* pName, int nClass, std::uint6
   addTo(pTotals, nGroup, nClass, nSize);
 }
 
-void countLogObject(FolderTally& ft, const char* pPath, int nClass, std::uint64_t nSize,
-                    int nGroup) {
+namespace {
+
+// countLogObject for a path whose bytes may be read up to pReadEnd.
+void countLogPath(FolderTally& ft, const char* pPath, const char* pReadEnd, int nClass,
+                  std::uint64_t nSize, int nGroup) {
   pPath = skipBlanks(pPath);
-  const char* pLineEnd = pPath + std::strlen(pPath);
-  FolderTotals* pTotals = quickFolder(ft, pPath, pLineEnd);
+  FolderTotals* pTotals = quickFolder(ft, pPath, pReadEnd);
   if (pTotals == nullptr) {
-    const char* pEnd = trimEnd(pPath, pLineEnd);
+    const char* pEnd = trimEnd(pPath, pPath + std::strlen(pPath));
     if (pEnd > pPath && pEnd[-1] == ']') {
       const char* pOpen = pEnd - 1;
       while (pOpen > pPath && *pOpen != '[') pOpen--;
@@ -552,6 +562,18 @@ void countLogObject(FolderTally& ft, const char* pPath, int nClass, std::uint64_
     pTotals = exactFolder(ft, pPath, pEnd);
   }
   addTo(pTotals, nGroup, nClass, nSize);
+}
+
+}  // namespace
+
+void countLogObject(FolderTally& ft, const char* pPath, int nClass, std::uint64_t nSize,
+                    int nGroup) {
+  countLogPath(ft, pPath, pPath + std::strlen(pPath), nClass, nSize, nGroup);
+}
+
+void countLogObject(FolderTally& ft, const Piece& piece, const char* pPath, int nClass,
+                    std::uint64_t nSize, int nGroup) {
+  countLogPath(ft, pPath, piece.szText + piece.nLength, nClass, nSize, nGroup);
 }
 
 void rankFolders(const FolderTally& ft, const std::int64_t anRate[4], int nTop, FolderRanking& out,

@@ -67,11 +67,10 @@ struct FolderTally {
   // and its tally, or null until its next file.
   std::string sDirectory;
   FolderTotals* pCurrent = nullptr;
-  // The folder found last, and its path; bLastWhole when it lies nDepth
-  // levels below the root, so that everything beneath its path belongs to it.
+  // The folder found last, whose path is the root and its sBelowRoot;
+  // bLastWhole when it lies nDepth levels below the root, so that everything
+  // beneath its path belongs to it.
   FolderEntry* pLast = nullptr;
-  std::vector<char> lastKey;  // a buffer that only grows, so that it costs no allocation
-  std::size_t nLastKey = 0;
   bool bLastWhole = false;
   std::string sScratch;             // a path whose separators were made the listing's
   bool bLayoutKnown = false;        // the first header decided whether words follow the path
@@ -109,6 +108,13 @@ void countListingFile(FolderTally& ft, const char* pName, int nClass, std::uint6
 /// A path without a separator has no folder.
 void countLogObject(FolderTally& ft, const char* pPath, int nClass, std::uint64_t nSize,
                     int nGroup = kFolderCounted);
+
+/// countLogObject for a path that lies in the text of piece, as read: the
+/// piece's length says how far its bytes may be read, so that the end of
+/// the path's text (its NUL, which may come before that) is mostly not
+/// searched for.
+void countLogObject(FolderTally& ft, const Piece& piece, const char* pPath, int nClass,
+                    std::uint64_t nSize, int nGroup = kFolderCounted);
 
 /// One row of the ranking.
 struct FolderRow {

@@ -505,3 +505,46 @@ TEST(FoldersTest, FilesSetAsideCountForTheirReadingAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// A path counted from its piece, whose bytes may be read to the piece's end,
+// lands where the same text counted up to its NUL does: also when a NUL cuts
+// the path short in the root, in the folder's name or just after it, and
+// whatever bytes follow the NUL.
+TEST(FoldersTest, PathsInPiecesEndAtTheirNul) {
+  const char* const kPaths[] = {"/srv/share/a/x.ods [done]",
+                                "/srv/share/b/c/y [failed]",
+                                "/srv/share/a/q/w",
+                                "/srv/other/z",
+                                "/srv/share/long-folder-name/f",
+                                "/srv/share/a [1]/f"};
+  std::mt19937 rng(11);
+  for (int nRound = 0; nRound < 400; nRound++) {
+    int nDepth = 1 + nRound % 2;
+    FolderTally viaText;
+    FolderTally viaPiece;
+    startFolders(viaText, nDepth);
+    startFolders(viaPiece, nDepth);
+    for (int nLine = 0; nLine < 12; nLine++) {
+      std::string sLine = std::string(" ") + kPaths[rng() % 6];
+      if (rng() % 3 == 0) {
+        // A NUL somewhere in the path, then bytes that would name another folder.
+        sLine[1 + rng() % (sLine.size() - 1)] = '\0';
+        sLine += "/srv/share/zz/";
+      }
+      std::uint64_t nSize = 1 + rng() % 1000;
+      countLogObject(viaText, sLine.c_str(), 0, nSize);
+      countLogObject(viaPiece, Piece{sLine.c_str(), sLine.size(), true, false}, sLine.c_str(), 0,
+                     nSize);
+    }
+    std::string sRootText;
+    std::string sRootPiece;
+    Folders text = foldersOf(viaText, &sRootText);
+    ASSERT_EQ(foldersOf(viaPiece, &sRootPiece), text) << "round " << nRound;
+    ASSERT_EQ(sRootPiece, sRootText) << "round " << nRound;
+    ASSERT_EQ(viaPiece.unplaced.nFiles, viaText.unplaced.nFiles) << "round " << nRound;
+  }
+}
+
+}  // namespace

@@ -706,9 +706,9 @@ int takeLog(int argc, char** argv) {
 
 // Every line of the log goes to the calibration of each reading of the
 // dates that selects it: both, but with --since.
-void calibrateLogLine(const char* szLine, const char* szData) {
+void calibrateLogLine(const Piece& piece, const char* szData) {
   LineStamp stamp;
-  bool bTimed = readLogStamp(szLine, stamp);
+  bool bTimed = readLogStamp(piece.szText, piece.nLength, stamp);
   uint64_t nSize = 0;
   bool bObject = szData[0] != '\0' && parseSize(szData, nSize);
   if (!bTimed && !bObject) return;  // a line without a time or an object tells nothing
@@ -727,14 +727,8 @@ void calibrateLogLine(const char* szLine, const char* szData) {
 // With --since: a file of nSize bytes is counted when both readings of its
 // date select it, and set aside for the reading that alone does. Returns the
 // folders' group of the file, or -1 when neither reading selects it.
-int countSinceFile(const char* szLine, uint64_t nSize) {
-  LineStamp stamp;
-  if (nParseType == 1) {
-    readListingStamp(szLine, stamp);
-  } else {
-    readLogStamp(szLine, stamp);
-  }
-  Selection selection = judgeLine(gSince, stamp, nSize);
+int countSinceFile(const Piece& piece, uint64_t nSize) {
+  Selection selection = judgeLineText(gSince, piece.szText, piece.nLength, nParseType == 1, nSize);
   if (selection.bMonthFirst && selection.bDayFirst) {
     countFile(nSize);
     return kFolderCounted;
@@ -746,10 +740,11 @@ int countSinceFile(const char* szLine, uint64_t nSize) {
 
 // A dated line that is no file, such as a directory's, may still show the
 // order of the listing's dates.
-void weighDate(const char* szLine) {
-  if (mayBeSummary(szLine)) return;
+void weighDate(const Piece& piece) {
+  if (mayBeSummary(piece.szText)) return;
   LineStamp stamp;
-  bool bRead = nParseType == 1 ? readListingStamp(szLine, stamp) : readLogStamp(szLine, stamp);
+  bool bRead = nParseType == 1 ? readListingStamp(piece.szText, piece.nLength, stamp)
+                               : readLogStamp(piece.szText, piece.nLength, stamp);
   if (bRead) weighStamp(gSince.evidence, stamp);
 }
 
@@ -757,7 +752,7 @@ void weighDate(const char* szLine) {
 void takeLineExtras(const Piece& piece, const char* szData) {
   const char* szLine = piece.szText;
   if (gOptions.bCalibrate) {
-    calibrateLogLine(szLine, szData);
+    calibrateLogLine(piece, szData);
     return;
   }
   if (gOptions.nTop > 0 && nParseType == 1 && mayBeSummary(szLine)) {
@@ -766,12 +761,12 @@ void takeLineExtras(const Piece& piece, const char* szData) {
   uint64_t nSize;
   if (szData[0] == '\0' || !parseSize(szData, nSize)) {
     processResults(szData);  // no file, or one too large to be one
-    if (gOptions.bSince && szData[0] == '\0') weighDate(szLine);
+    if (gOptions.bSince && szData[0] == '\0') weighDate(piece);
     return;
   }
   int nGroup = kFolderCounted;
   if (gOptions.bSince) {
-    nGroup = countSinceFile(szLine, nSize);
+    nGroup = countSinceFile(piece, nSize);
   } else {
     countFile(nSize);
   }
@@ -779,7 +774,7 @@ void takeLineExtras(const Piece& piece, const char* szData) {
   if (nParseType == 1) {
     countListingFile(gFolders, pSizeEnd, sizeClass(nSize), nSize, nGroup);
   } else {
-    countLogObject(gFolders, pSizeEnd, sizeClass(nSize), nSize, nGroup);
+    countLogObject(gFolders, piece, pSizeEnd, sizeClass(nSize), nSize, nGroup);
   }
 }
 

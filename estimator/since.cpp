@@ -24,10 +24,17 @@ void addToTally(AsideTally& tally, std::uint64_t nSize) {
   addSaturating(tally.anBytes[k], nSize, tally.abPassedMax[k]);
 }
 
+// The evidence of the lines weighed and the files judged.
+OrderEvidence evidenceOf(const SinceFilter& filter) {
+  OrderEvidence evidence = filter.evidence;
+  for (int k = 0; k < kOutcomes; k++) addOutcomes(evidence, k, filter.anOutcomes[k]);
+  return evidence;
+}
+
 std::uint64_t unreadable(const SinceFilter& filter) {
   if (filter.bOrderGiven) return filter.nUnreadableGiven;
-  return dayFirstChosen(filter) ? filter.evidence.nUnreadableDayFirst
-                                : filter.evidence.nUnreadableMonthFirst;
+  const OrderEvidence evidence = evidenceOf(filter);
+  return dayFirstChosen(filter) ? evidence.nUnreadableDayFirst : evidence.nUnreadableMonthFirst;
 }
 
 }  // namespace
@@ -39,11 +46,27 @@ void startSince(SinceFilter& filter, std::int64_t nSince, bool bOrderGiven, Date
   filter.order = order;
 }
 
-Selection judgeLine(SinceFilter& filter, const LineStamp& stamp, std::uint64_t nSize) {
+namespace {
+
+// Counts a line of nSize bytes judged with the outcome given.
+Selection countOutcome(SinceFilter& filter, int nOutcome, bool bDayMonth, std::uint64_t nSize) {
   filter.nLines++;
   addSaturating(filter.nBytes, nSize, filter.bBytesPassedMax);
-  if (stamp.bHasDate && !stamp.bYearFirst) filter.bDayMonthDates = true;
-  if (!filter.bOrderGiven) return selectStamp(filter.evidence, stamp, filter.nSince);
+  filter.bDayMonthDates |= bDayMonth;
+  filter.anOutcomes[nOutcome]++;
+  return selectionOf(nOutcome);
+}
+
+}  // namespace
+
+Selection judgeLine(SinceFilter& filter, const LineStamp& stamp, std::uint64_t nSize) {
+  const bool bDayMonth = stamp.bHasDate && !stamp.bYearFirst;
+  if (!filter.bOrderGiven) {
+    return countOutcome(filter, judgeStamp(stamp, filter.nSince), bDayMonth, nSize);
+  }
+  filter.nLines++;
+  addSaturating(filter.nBytes, nSize, filter.bBytesPassedMax);
+  filter.bDayMonthDates |= bDayMonth;
   std::int64_t nMoment = 0;
   bool bRead = computeMoment(stamp, filter.order, nMoment);
   if (!bRead) filter.nUnreadableGiven++;
@@ -53,10 +76,26 @@ Selection judgeLine(SinceFilter& filter, const LineStamp& stamp, std::uint64_t n
   return selection;
 }
 
+Selection judgeLineText(SinceFilter& filter, const char* szLine, std::size_t nLength, bool bListing,
+                        std::uint64_t nSize) {
+  if (filter.bOrderGiven) {
+    LineStamp stamp;
+    if (bListing) {
+      readListingStamp(szLine, nLength, stamp);
+    } else {
+      readLogStamp(szLine, nLength, stamp);
+    }
+    return judgeLine(filter, stamp, nSize);
+  }
+  bool bDayMonth = false;
+  const int nOutcome = judgeLineStamp(szLine, nLength, bListing, filter.nSince, bDayMonth);
+  return countOutcome(filter, nOutcome, bDayMonth, nSize);
+}
+
 std::uint64_t selectedLines(const SinceFilter& filter) {
   if (filter.bOrderGiven) return filter.nSelectedGiven;
-  return dayFirstChosen(filter) ? filter.evidence.nSelectedDayFirst
-                                : filter.evidence.nSelectedMonthFirst;
+  const OrderEvidence evidence = evidenceOf(filter);
+  return dayFirstChosen(filter) ? evidence.nSelectedDayFirst : evidence.nSelectedMonthFirst;
 }
 
 void setAside(SinceFilter& filter, const Selection& selection, std::uint64_t nSize) {
@@ -65,7 +104,7 @@ void setAside(SinceFilter& filter, const Selection& selection, std::uint64_t nSi
 }
 
 bool dayFirstChosen(const SinceFilter& filter) {
-  return !filter.bOrderGiven && chooseOrder(filter.evidence) == DateOrder::kDayFirst;
+  return !filter.bOrderGiven && chooseOrder(evidenceOf(filter)) == DateOrder::kDayFirst;
 }
 
 const AsideTally& chosenAside(const SinceFilter& filter) {
@@ -83,8 +122,9 @@ void warnSince(const SinceFilter& filter) {
   if (nUnreadable > 0) {
     warn("the dates of %" PRIu64 " files could not be read; they were not counted", nUnreadable);
   }
-  if (filter.bOrderGiven || !orderMatters(filter.evidence)) return;
-  const OrderEvidence& e = filter.evidence;
+  if (filter.bOrderGiven) return;
+  const OrderEvidence e = evidenceOf(filter);
+  if (!orderMatters(e)) return;
   switch (judgeOrder(e)) {
     case OrderVerdict::kUndecided:
       warn(
@@ -114,7 +154,7 @@ const char* chosenOrderName(const SinceFilter& filter) {
 
 const char* orderDecidedBy(const SinceFilter& filter) {
   if (filter.bOrderGiven) return "option";
-  if (!filter.bDayMonthDates || judgeOrder(filter.evidence) != OrderVerdict::kUndecided) {
+  if (!filter.bDayMonthDates || judgeOrder(evidenceOf(filter)) != OrderVerdict::kUndecided) {
     return "listing";
   }
   return "assumed";

@@ -10,6 +10,7 @@
 #ifndef PLOMET_ESTIMATOR_SINCE_H_
 #define PLOMET_ESTIMATOR_SINCE_H_
 
+#include <cstddef>
 #include <cstdint>
 
 #include "classes.h"
@@ -26,7 +27,8 @@ struct SinceFilter {
   std::int64_t nSince = 0;  // a moment as parseSince makes it
   bool bOrderGiven = false;
   DateOrder order = DateOrder::kMonthFirst;  // the order given
-  OrderEvidence evidence;                    // what the dates show when none was given
+  OrderEvidence evidence;                    // what the dates show when none was given:
+  std::uint64_t anOutcomes[kOutcomes] = {};  // the files judged, by outcome, add to it
   std::uint64_t nUnreadableGiven = 0;        // with an order given: dates not read
   std::uint64_t nSelectedGiven = 0;          // with an order given: lines selected
   std::uint64_t nLines = 0;                  // files (or log lines) judged
@@ -45,6 +47,12 @@ void startSince(SinceFilter& filter, std::int64_t nSince, bool bOrderGiven, Date
 /// false: the line is then selected under neither reading) and counts its
 /// nSize bytes among those judged. With an order given, both readings are it.
 Selection judgeLine(SinceFilter& filter, const LineStamp& stamp, std::uint64_t nSize);
+
+/// judgeLine for the stamp at the start of a line of nLength bytes and a
+/// NUL, read by readListingStamp or readLogStamp (bListing says which): the
+/// stamp is read and judged in one pass where it can be.
+Selection judgeLineText(SinceFilter& filter, const char* szLine, std::size_t nLength, bool bListing,
+                        std::uint64_t nSize);
 
 /// Returns the number of lines the count ends with selected.
 std::uint64_t selectedLines(const SinceFilter& filter);
