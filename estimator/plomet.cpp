@@ -80,8 +80,14 @@ bool bExtras = false;
 Calibration gCalibration;
 Calibration gCalibrationDayFirst;  // with --since: the lines the day-first dates select
 SinceFilter gSince;                // with --since
-FolderTally gFolders;              // with --top
 FolderRanking gRanking;
+
+// The folder tallies, with --top. Made on first use rather than at start:
+// its containers may allocate.
+FolderTally& folderTally() {
+  static FolderTally ft;
+  return ft;
+}
 const char* pSizeEnd = "";   // where the last size field extracted ends in its line
 WindowVerdict gWindow;       // with --window
 bool bWindowMissed = false;  // the estimate does not fit the window
@@ -480,7 +486,7 @@ void displayExtras(uint64_t nTotalSecs) {
     if (gOptions.bSince)
       nAside = dayFirstChosen(gSince) ? kFolderDayFirstOnly : kFolderMonthFirstOnly;
     int nTop = gOptions.nTop > INT_MAX ? INT_MAX : static_cast<int>(gOptions.nTop);
-    rankFolders(gFolders, anRate, nTop, gRanking, nAside);
+    rankFolders(folderTally(), anRate, nTop, gRanking, nAside);
     if (!gOptions.bJson) printFolders(gRanking);
   }
 }
@@ -756,7 +762,7 @@ void takeLineExtras(const Piece& piece, const char* szData) {
     return;
   }
   if (gOptions.nTop > 0 && nParseType == 1 && mayBeSummary(szLine)) {
-    noteDirectoryLine(gFolders, piece);
+    noteDirectoryLine(folderTally(), piece);
   }
   uint64_t nSize;
   if (szData[0] == '\0' || !parseSize(szData, nSize)) {
@@ -772,9 +778,9 @@ void takeLineExtras(const Piece& piece, const char* szData) {
   }
   if (gOptions.nTop == 0 || nGroup < 0) return;
   if (nParseType == 1) {
-    countListingFile(gFolders, pSizeEnd, sizeClass(nSize), nSize, nGroup);
+    countListingFile(folderTally(), pSizeEnd, sizeClass(nSize), nSize, nGroup);
   } else {
-    countLogObject(gFolders, piece, pSizeEnd, sizeClass(nSize), nSize, nGroup);
+    countLogObject(folderTally(), piece, pSizeEnd, sizeClass(nSize), nSize, nGroup);
   }
 }
 
@@ -936,7 +942,8 @@ int main(int argc, char** argv) {
   }
   bExtras = gOptions.bCalibrate || gOptions.bSince || gOptions.nTop > 0;
   if (gOptions.nTop > 0) {
-    startFolders(gFolders, gOptions.nDepth > INT_MAX ? INT_MAX : static_cast<int>(gOptions.nDepth));
+    startFolders(folderTally(),
+                 gOptions.nDepth > INT_MAX ? INT_MAX : static_cast<int>(gOptions.nDepth));
   }
   startSince(gSince, gOptions.nSince, gOptions.bDateOrder, gOptions.dateOrder);
   if (gOptions.bCalibrate) {
