@@ -46,7 +46,7 @@ def timed(argv):
     report = os.path.join(os.environ.get("TMPDIR", "/tmp"), f"plomet-bench-{os.getpid()}")
     start = time.perf_counter()
     subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report] + argv,
-                   stdout=subprocess.DEVNULL, check=True)
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
     elapsed = time.perf_counter() - start
     with open(report) as f:
         peak = int(f.read().split()[-1])
@@ -153,7 +153,7 @@ def main():
                    stdout=subprocess.DEVNULL)
     os.makedirs(opts.dir, exist_ok=True)
 
-    print(f"{'kind':5} {'command':9} {'median s':>9} {'ratio':>7} {'peak KiB':>9}")
+    print(f"{'kind':5} {'command':34} {'median s':>9} {'ratio':>7} {'peak KiB':>9}")
     for kind in ("dir", "log"):
         path = os.path.join(opts.dir, f"{kind}-{opts.mb}mb.txt")
         generate(kind, opts.mb, path)
@@ -165,7 +165,7 @@ def main():
             for name in cmds:
                 ratio = medians[name] / medians[base]
                 note = f"   x {base}" if name != base else f"   ({size_mb:.0f} MB)"
-                print(f"{kind:5} {name:9} {medians[name]:9.3f} {ratio:7.2f} {peaks[name]:9d}{note}")
+                print(f"{kind:5} {name:34} {medians[name]:9.3f} {ratio:7.2f} {peaks[name]:9d}{note}")
             print()
     print()
     print("plomet peak memory")
