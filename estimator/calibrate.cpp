@@ -21,12 +21,6 @@ const double kNominalSizes[kClasses] = {1024.0, 10240.0, 102400.0, 10485760.0};
 // and the conversion from a double, defined.
 const double kMaxRateKBps = 1e12;
 
-std::uint64_t addSaturating(std::uint64_t nA, std::uint64_t nB) {
-  return nA > std::numeric_limits<std::uint64_t>::max() - nB
-             ? std::numeric_limits<std::uint64_t>::max()
-             : nA + nB;
-}
-
 int clampClass(int nClass) {
   if (nClass < 0) return 0;
   return nClass >= kClasses ? kClasses - 1 : nClass;
@@ -158,12 +152,6 @@ void setRate(const CalibrationClass& tally, int nClass, CalibrationResult& resul
   out.nRateKBps = wholeRate(modelRateKBps(result, out.dModelSize));
 }
 
-// "H hours M mins S sec", as the estimate writes its times.
-void formatDuration(std::uint64_t nSeconds, char* szOut, std::size_t nOut) {
-  std::snprintf(szOut, nOut, "%" PRIu64 " hours %" PRIu64 " mins %" PRIu64 " sec", nSeconds / 3600,
-                nSeconds % 3600 / 60, nSeconds % 60);
-}
-
 void printClassTable(const CalibrationResult& result) {
   const char szRule[] = "=======================================================================\n";
   outText("\n");
@@ -184,14 +172,14 @@ void printClassTable(const CalibrationResult& result) {
 }
 
 void printSession(const CalibrationResult& result) {
-  char szDuration[96];
+  char szDuration[kDurationTextSize];
   std::uint64_t nObjects = 0;
   std::uint64_t nBytes = 0;
   for (const CalibrationClassResult& c : result.aClasses) {
     nObjects += c.nObjects;
     nBytes = addSaturating(nBytes, c.nBytes);
   }
-  formatDuration(result.nObjectSeconds, szDuration, sizeof szDuration);
+  formatDuration(result.nObjectSeconds, szDuration);
   outFormat("\nTotal for all %" PRIu64 " objects measured: %" PRIu64 " bytes in %s\n", nObjects,
             nBytes, szDuration);
   if (result.nLeftOut > 0) {
@@ -199,7 +187,7 @@ void printSession(const CalibrationResult& result) {
               " (first in the log, after an idle gap, or without a time of day)\n",
               result.nLeftOut);
   }
-  formatDuration(result.nSpanSeconds, szDuration, sizeof szDuration);
+  formatDuration(result.nSpanSeconds, szDuration);
   int nFirst = result.nFirstSecond;
   int nLast = result.nLastSecond;
   outFormat("Session: %02d:%02d:%02d to %02d:%02d:%02d", nFirst / 3600, nFirst % 3600 / 60,
@@ -208,14 +196,14 @@ void printSession(const CalibrationResult& result) {
     outFormat(" (+%" PRIu64 " day%s)", result.nDayTurns, result.nDayTurns == 1 ? "" : "s");
   }
   outFormat(", %s\n", szDuration);
-  formatDuration(result.nBusySeconds, szDuration, sizeof szDuration);
+  formatDuration(result.nBusySeconds, szDuration);
   outFormat("Busy time: %s", szDuration);
-  formatDuration(result.nOtherSeconds, szDuration, sizeof szDuration);
+  formatDuration(result.nOtherSeconds, szDuration);
   outFormat(", of which charged to no class %s\n", szDuration);
   if (result.nGaps == 0) {
     outFormat("Idle gaps over %" PRIu64 " sec: none\n", result.nGapSeconds);
   } else {
-    formatDuration(result.nGapTotal, szDuration, sizeof szDuration);
+    formatDuration(result.nGapTotal, szDuration);
     outFormat("Idle gaps over %" PRIu64 " sec: %" PRIu64 ", left out, %s in all\n",
               result.nGapSeconds, result.nGaps, szDuration);
   }

@@ -1,5 +1,6 @@
-// The four size classes: their bounds, their labels, and the one rule that
-// sorts a size into its class, shared by the estimate and the modules beside it.
+// The four size classes: their bounds, their labels, the one rule that sorts
+// a size into its class, and how their byte totals add up, shared by the
+// estimate and the modules beside it.
 #ifndef PLOMET_ESTIMATOR_CLASSES_H_
 #define PLOMET_ESTIMATOR_CLASSES_H_
 
@@ -16,6 +17,12 @@ const std::uint64_t kHundredKbLimit = std::uint64_t{500} * 1024;
 /// The labels of the classes in the reports; they keep their traditional names.
 const char* const kClassLabels[kClasses] = {"0..< 1KB", "1KB..< 10KB", "10KB..< 100KB",
                                             "100KB and up"};
+
+/// Returns a + b, or 2^64 - 1 when that would pass it: byte totals stay at
+/// their largest value rather than wrap.
+inline std::uint64_t addSaturating(std::uint64_t a, std::uint64_t b) {
+  return a > ~std::uint64_t{0} - b ? ~std::uint64_t{0} : a + b;
+}
 
 /// Returns the class, 0 to 3, of a file of nSize bytes.
 inline int sizeClass(std::uint64_t nSize) {

@@ -74,47 +74,6 @@ const char* parseDate(const char* p, LineStamp& stamp) {
   return p;
 }
 
-// The last date of a log line read, as written and as read: a log's lines
-// repeat the date of the line before, which is then a comparison of a few
-// bytes. (A listing's dates change from line to line: they are parsed.)
-struct DateMemo {
-  char szText[12] = {};  // the date's characters, NUL-ended; empty before the first
-  std::size_t nText = 0;
-  LineStamp stamp;
-};
-DateMemo gLastDate;
-
-// True when the text at p starts with the last date's characters; a
-// different date mostly differs in its first two.
-bool startsWithLastDate(const char* p) {
-  const std::size_t n = gLastDate.nText;
-  if (n == 0) return false;
-  for (std::size_t i = 0; i < n; i++) {
-    if (p[i] != gLastDate.szText[i]) return false;  // also at the text's NUL
-  }
-  return true;
-}
-
-const char* readLogDate(const char* p, LineStamp& stamp) {
-  const std::size_t n = gLastDate.nText;
-  if (startsWithLastDate(p) && isBlank(p[n])) {
-    stamp.nField1 = gLastDate.stamp.nField1;
-    stamp.nField2 = gLastDate.stamp.nField2;
-    stamp.nField3 = gLastDate.stamp.nField3;
-    stamp.bYearFirst = gLastDate.stamp.bYearFirst;
-    stamp.bTwoDigitYear = gLastDate.stamp.bTwoDigitYear;
-    stamp.bHasDate = true;
-    return p + n;
-  }
-  const char* pEnd = parseDate(p, stamp);
-  if (pEnd != nullptr) {
-    gLastDate.nText = static_cast<std::size_t>(pEnd - p);  // at most 10: 4 + 1 + 2 + 1 + 4
-    std::memcpy(gLastDate.szText, p, gLastDate.nText);
-    gLastDate.stamp = stamp;
-  }
-  return pEnd;
-}
-
 // A first field that is meant as a date though it is none readable, such as
 // 07-Dec-2026: it starts with a digit, holds a date separator and no colon.
 // Returns the position after it, or nullptr.
@@ -678,7 +637,7 @@ char* writeDigits(char* p, int nValue, int nDigits) {
 
 bool readLogStamp(const char* szLine, LineStamp& stamp) {
   stamp = LineStamp{};
-  const char* p = readLogDate(szLine, stamp);
+  const char* p = parseDate(szLine, stamp);
   if (p == nullptr) p = dateLikeFieldEnd(szLine);
   // A time that opens the line stands alone; one after a date field may be
   // written with full stops, which alone would look like a date.

@@ -9,6 +9,7 @@
 #include <numeric>
 #include <utility>
 
+#include "classes.h"
 #include "output.h"
 
 namespace {
@@ -52,10 +53,6 @@ const char* prefixThroughSeparators(const char* pFrom, const char* pEnd, int nSe
   }
   bWhole = true;
   return pFrom;
-}
-
-std::uint64_t addSaturating(std::uint64_t a, std::uint64_t b) {
-  return a > ~std::uint64_t{0} - b ? ~std::uint64_t{0} : a + b;
 }
 
 void addTotals(FolderTotals& to, const FolderTotals& from) {

@@ -1,6 +1,7 @@
 #include "output.h"
 
 #include <cerrno>
+#include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -57,6 +58,11 @@ void outFormat(const char* szFormat, ...) {  // NOLINT(cert-dcl50-cpp)
     outWrite(text.data(), static_cast<std::size_t>(n));
   }
   va_end(argsAgain);
+}
+
+void formatDuration(std::uint64_t nSeconds, char* szText) {
+  std::snprintf(szText, kDurationTextSize, "%" PRIu64 " hours %" PRIu64 " mins %" PRIu64 " sec",
+                nSeconds / 3600, nSeconds % 3600 / 60, nSeconds % 60);
 }
 
 int outFlush() {

@@ -8,6 +8,7 @@
 #define PLOMET_ESTIMATOR_OUTPUT_H_
 
 #include <cstddef>
+#include <cstdint>
 
 /// Appends n bytes to standard output.
 void outWrite(const char* p, std::size_t n);
@@ -21,6 +22,13 @@ void outFormat(const char* szFormat, ...)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+
+/// Characters formatDuration writes, its NUL included, for any number of seconds.
+const std::size_t kDurationTextSize = 48;
+
+/// Writes nSeconds as the reports write a time, "H hours M mins S sec", into
+/// szText, which has room for kDurationTextSize characters.
+void formatDuration(std::uint64_t nSeconds, char* szText);
 
 /// Writes out everything buffered so far, then flushes the C library's stream.
 /// Returns 0, or the error number of the first write that failed in this run.

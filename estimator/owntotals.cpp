@@ -2,15 +2,12 @@
 
 #include <cstring>
 
+#include "classes.h"
 #include "text.h"
 
 namespace {
 
 const std::uint64_t kMax = ~std::uint64_t{0};
-
-std::uint64_t addSaturating(std::uint64_t a, std::uint64_t b) {
-  return a > kMax - b ? kMax : a + b;
-}
 
 // Reads a number at pC: a digit, then digits and separators. Returns the
 // position after it, or nullptr when no number starts there.

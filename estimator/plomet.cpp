@@ -88,10 +88,9 @@ FolderTally& folderTally() {
   static FolderTally ft;
   return ft;
 }
-const char* pSizeEnd = "";   // where the last size field extracted ends in its line
-WindowVerdict gWindow;       // with --window
-bool bWindowMissed = false;  // the estimate does not fit the window
-ReportFigures gFigures;      // with --json: the report's numbers
+const char* pSizeEnd = "";  // where the last size field extracted ends in its line
+WindowVerdict gWindow;      // with --window
+ReportFigures gFigures;     // with --json: the report's numbers
 
 const char* const kOneKbLabel = kClassLabels[0];
 const char* const kTenKbLabel = kClassLabels[1];
@@ -437,11 +436,9 @@ uint64_t displayClass(const char* szLabel, uint64_t nFiles, int64 i64Bytes, int6
 
 void displayTime(const char* szWhat, uint64_t nTotalSecs) {
   if (gOptions.bJson) return;
-  uint64_t nHours = nTotalSecs / 3600;
-  uint64_t nMins = nTotalSecs % 3600 / 60;
-  uint64_t nSecs = nTotalSecs % 60;
-  outFormat("%s: %" PRIu64 " hours %" PRIu64 " mins %" PRIu64 " sec\n", szWhat, nHours, nMins,
-            nSecs);
+  char szTime[kDurationTextSize];
+  formatDuration(nTotalSecs, szTime);
+  outFormat("%s: %s\n", szWhat, szTime);
 }
 
 // The rate of the class into which a file of nSize bytes falls, with its label.
@@ -477,7 +474,6 @@ void warnRate(const char* szLabel, int64_t nRate, int64 i64Bytes, const char* sz
 void displayExtras(uint64_t nTotalSecs) {
   if (gOptions.bWindow) {
     gWindow = judgeWindow(gOptions.nWindowSeconds, nTotalSecs);
-    bWindowMissed = !gWindow.bFits;
     if (!gOptions.bJson) printWindowVerdict(gWindow);
   }
   if (gOptions.nTop > 0) {
@@ -888,6 +884,7 @@ int finish(int nStatus) {
     std::fprintf(stderr, "write error: %s\n", std::strerror(nErrno));
     return kExitFailure;
   }
+  bool bWindowMissed = gOptions.bWindow && !gWindow.bFits;
   if (nStatus == kExitOk && gOptions.bStrict && (warningCount() > 0 || bWindowMissed)) {
     return kExitWarning;
   }
@@ -912,7 +909,7 @@ int main(int argc, char** argv) {
   bTotalPassedMax = false;
   gOwnTotals = OwnTotals();
   gFigures = ReportFigures();
-  bWindowMissed = false;
+  gWindow = WindowVerdict();
   gOptions = LongOptions();
   resetWarnings();
 

@@ -7,21 +7,11 @@
 
 namespace {
 
-const std::uint64_t kMax = ~std::uint64_t{0};
-
-void addSaturating(std::uint64_t& nSum, std::uint64_t n, bool& bPassedMax) {
-  if (nSum > kMax - n) {
-    nSum = kMax;
-    bPassedMax = true;
-  } else {
-    nSum += n;
-  }
-}
-
 void addToTally(AsideTally& tally, std::uint64_t nSize) {
   int k = sizeClass(nSize);
   tally.anFiles[k]++;
-  addSaturating(tally.anBytes[k], nSize, tally.abPassedMax[k]);
+  if (tally.anBytes[k] > ~std::uint64_t{0} - nSize) tally.abPassedMax[k] = true;
+  tally.anBytes[k] = addSaturating(tally.anBytes[k], nSize);
 }
 
 // The evidence of the lines weighed and the files judged.
@@ -48,11 +38,16 @@ void startSince(SinceFilter& filter, std::int64_t nSince, bool bOrderGiven, Date
 
 namespace {
 
+// Counts a line of nSize bytes among those judged.
+void countLine(SinceFilter& filter, bool bDayMonth, std::uint64_t nSize) {
+  filter.nLines++;
+  filter.nBytes = addSaturating(filter.nBytes, nSize);
+  filter.bDayMonthDates |= bDayMonth;
+}
+
 // Counts a line of nSize bytes judged with the outcome given.
 Selection countOutcome(SinceFilter& filter, int nOutcome, bool bDayMonth, std::uint64_t nSize) {
-  filter.nLines++;
-  addSaturating(filter.nBytes, nSize, filter.bBytesPassedMax);
-  filter.bDayMonthDates |= bDayMonth;
+  countLine(filter, bDayMonth, nSize);
   filter.anOutcomes[nOutcome]++;
   return selectionOf(nOutcome);
 }
@@ -64,9 +59,7 @@ Selection judgeLine(SinceFilter& filter, const LineStamp& stamp, std::uint64_t n
   if (!filter.bOrderGiven) {
     return countOutcome(filter, judgeStamp(stamp, filter.nSince), bDayMonth, nSize);
   }
-  filter.nLines++;
-  addSaturating(filter.nBytes, nSize, filter.bBytesPassedMax);
-  filter.bDayMonthDates |= bDayMonth;
+  countLine(filter, bDayMonth, nSize);
   std::int64_t nMoment = 0;
   bool bRead = computeMoment(stamp, filter.order, nMoment);
   if (!bRead) filter.nUnreadableGiven++;

@@ -33,8 +33,7 @@ struct SinceFilter {
   std::uint64_t nSelectedGiven = 0;          // with an order given: lines selected
   std::uint64_t nLines = 0;                  // files (or log lines) judged
   std::uint64_t nBytes = 0;                  // their bytes, staying at 2^64 - 1
-  bool bBytesPassedMax = false;
-  bool bDayMonthDates = false;  // a date not written year first was read
+  bool bDayMonthDates = false;               // a date not written year first was read
   AsideTally monthFirstOnly;
   AsideTally dayFirstOnly;
 };

@@ -57,8 +57,9 @@ unsigned nextDigit(std::uint64_t& r, std::uint64_t w) {
 }
 
 void putDuration(std::uint64_t nSeconds) {
-  outFormat("%" PRIu64 " hours %" PRIu64 " mins %" PRIu64 " sec", nSeconds / 3600,
-            nSeconds % 3600 / 60, nSeconds % 60);
+  char szTime[kDurationTextSize];
+  formatDuration(nSeconds, szTime);
+  outText(szTime);
 }
 
 }  // namespace
