@@ -573,6 +573,26 @@ void countLogObject(FolderTally& ft, const Piece& piece, const char* pPath, int 
   countLogPath(ft, pPath, piece.szText + piece.nLength, nClass, nSize, nGroup);
 }
 
+void countFolderFile(FolderTally& ft, const char* pDir, std::size_t nDir, int nClass,
+                     std::uint64_t nSize, int nGroup) {
+  if (nDir == 0) {
+    addTo(&ft.unplaced, nGroup, nClass, nSize);
+    return;
+  }
+  // The folder's path with a separator and a name after it is a file's path
+  // in it, which the folders already know how to place.
+  char cSeparator = ft.cSeparator;
+  if (cSeparator == '\0') {
+    const char* pFirst = std::find_if(pDir, pDir + nDir, isSeparator);
+    cSeparator = pFirst == pDir + nDir ? '/' : *pFirst;
+  }
+  std::string& sPath = ft.sEntryPath;
+  sPath.assign(pDir, nDir);
+  if (!isSeparator(sPath.back())) sPath += cSeparator;
+  sPath += '_';
+  addTo(exactFolder(ft, sPath.data(), sPath.data() + sPath.size()), nGroup, nClass, nSize);
+}
+
 void rankFolders(const FolderTally& ft, const std::int64_t anRate[4], int nTop, FolderRanking& out,
                  int nAsideGroup) {
   out = FolderRanking();

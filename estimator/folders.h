@@ -73,6 +73,7 @@ struct FolderTally {
   FolderEntry* pLast = nullptr;
   bool bLastWhole = false;
   std::string sScratch;             // a path whose separators were made the listing's
+  std::string sEntryPath;           // a folder's path made a file's, for countFolderFile
   bool bLayoutKnown = false;        // the first header decided whether words follow the path
   std::string sHeaderWords;         // those words, with the blanks before them, or ""
   std::deque<FolderEntry> folders;  // in the order found; their addresses stay
@@ -115,6 +116,13 @@ void countLogObject(FolderTally& ft, const char* pPath, int nClass, std::uint64_
 /// searched for.
 void countLogObject(FolderTally& ft, const Piece& piece, const char* pPath, int nClass,
                     std::uint64_t nSize, int nGroup = kFolderCounted);
+
+/// One file of nSize bytes in size class nClass, in group nGroup, in the
+/// folder whose path is [pDir, pDir + nDir), with or without a final
+/// separator: for sources that name each object's folder (the scan and the
+/// listings that give whole paths). An empty path is no folder.
+void countFolderFile(FolderTally& ft, const char* pDir, std::size_t nDir, int nClass,
+                     std::uint64_t nSize, int nGroup = kFolderCounted);
 
 /// One row of the ranking.
 struct FolderRow {

@@ -548,3 +548,22 @@ TEST(FoldersTest, PathsInPiecesEndAtTheirNul) {
 }
 
 }  // namespace
+
+// Sources that name each object's folder: with or without a final separator,
+// relative or absolute, and no folder at all.
+TEST(FoldersTest, FilesPlacedByTheirFolder) {
+  FolderTally ft;
+  startFolders(ft, 1);
+  auto add = [&ft](const std::string& sDir, std::uint64_t nSize) {
+    countFolderFile(ft, sDir.data(), sDir.size(), 0, nSize);
+  };
+  add("/srv/share/a", 1);
+  add("/srv/share/a/deep/er/", 2);
+  add("/srv/share", 4);
+  add("/srv/share/b", 8);
+  add("", 16);
+  std::string sRoot;
+  Folders folders = foldersOf(ft, &sRoot);
+  EXPECT_EQ(sRoot, "/srv/share");
+  EXPECT_EQ(folders, (Folders{{"", {1, 4}}, {"a", {2, 3}}, {"b", {1, 8}}}));
+}
