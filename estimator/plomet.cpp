@@ -23,6 +23,7 @@
 #include "calibrate.h"
 #include "classes.h"
 #include "dates.h"
+#include "entry.h"
 #include "folders.h"
 #include "int64.h"
 #include "jsonreport.h"
@@ -729,8 +730,7 @@ void calibrateLogLine(const Piece& piece, const char* szData) {
 // With --since: a file of nSize bytes is counted when both readings of its
 // date select it, and set aside for the reading that alone does. Returns the
 // folders' group of the file, or -1 when neither reading selects it.
-int countSinceFile(const Piece& piece, uint64_t nSize) {
-  Selection selection = judgeLineText(gSince, piece.szText, piece.nLength, nParseType == 1, nSize);
+int countSelected(const Selection& selection, uint64_t nSize) {
   if (selection.bMonthFirst && selection.bDayFirst) {
     countFile(nSize);
     return kFolderCounted;
@@ -738,6 +738,26 @@ int countSinceFile(const Piece& piece, uint64_t nSize) {
   setAside(gSince, selection, nSize);
   if (selection.bMonthFirst) return kFolderMonthFirstOnly;
   return selection.bDayFirst ? kFolderDayFirstOnly : -1;
+}
+
+// countSelected for a file line, its date read from the line.
+int countSinceFile(const Piece& piece, uint64_t nSize) {
+  return countSelected(judgeLineText(gSince, piece.szText, piece.nLength, nParseType == 1, nSize),
+                       nSize);
+}
+
+/// Counts one object that a source found: in its size class, by its time
+/// with --since, and in its folder with --top.
+[[maybe_unused]] void countEntry(const Entry& entry) {
+  int nGroup = kFolderCounted;
+  if (gOptions.bSince) {
+    nGroup = countSelected(judgeLine(gSince, entry.stamp, entry.nSize), entry.nSize);
+  } else {
+    countFile(entry.nSize);
+  }
+  if (gOptions.nTop == 0 || nGroup < 0) return;
+  countFolderFile(folderTally(), entry.pFolder, entry.nFolder, sizeClass(entry.nSize), entry.nSize,
+                  nGroup);
 }
 
 // A dated line that is no file, such as a directory's, may still show the
