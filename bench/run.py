@@ -151,6 +151,8 @@ def main():
 
     subprocess.run(["cmake", "--workflow", "--preset", "release"], cwd=ROOT, check=True,
                    stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", os.path.join(ROOT, "build", "release"), "--target",
+                    "bench_tools"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
     os.makedirs(opts.dir, exist_ok=True)
 
     print(f"{'kind':5} {'command':34} {'median s':>9} {'ratio':>7} {'peak KiB':>9}")
