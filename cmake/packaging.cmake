@@ -7,6 +7,8 @@
 include(GNUInstallDirs)
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The reference beside it, where the README's links find it.
+install(FILES ${PROJECT_SOURCE_DIR}/doc/reference.md DESTINATION ${CMAKE_INSTALL_DOCDIR}/doc)
 
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
