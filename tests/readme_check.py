@@ -24,6 +24,8 @@ The convention in the Markdown files (README.md, doc/reference.md):
   - A line "..." stands for any number of lines, none included.
   - A last line "[exit status N]" gives the exit status; without one the
     command must exit with status 0.
+  - Links to files of the repository and to their headings must lead
+    somewhere.
   - A command with its output is always written this way: a block of commands
     ("sh", "bash", "shell") directly followed by another block is refused, as
     it would show output that nothing checks. Commands shown without output
@@ -107,6 +109,45 @@ def parse(path, lines):
     return examples, errors
 
 
+LINK = re.compile(r"\]\(([^)\s]*)\)")
+
+
+def slug(heading):
+    """The anchor that Markdown renderers give a heading."""
+    text = re.sub(r"[^\w\- ]", "", heading.strip().lower())
+    return text.replace(" ", "-")
+
+
+def broken_links(path, lines):
+    """The links to files of the repository, or to their headings, that lead nowhere."""
+    errors, fence = [], None
+    for number, line in enumerate(lines, 1):
+        opening = FENCE.match(line)
+        if opening and (fence is None or line.rstrip() == fence):
+            fence = opening.group(1) if fence is None else None
+            continue
+        if fence:
+            continue
+        for target in LINK.findall(line):
+            if re.match(r"^[a-z]+:", target):
+                continue  # a URL, not a file of the repository
+            name, _, anchor = target.partition("#")
+            file = os.path.normpath(os.path.join(os.path.dirname(path), name)) if name else path
+            if not os.path.exists(file):
+                errors.append(f"{os.path.relpath(path, ROOT)}:{number}: no file {name}")
+            elif anchor and file.endswith(".md") and anchor not in anchors(file):
+                errors.append(f"{os.path.relpath(path, ROOT)}:{number}: no heading #{anchor} "
+                              f"in {name or 'this file'}")
+    return errors
+
+
+def anchors(path):
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    text = re.sub(r"^(```+).*?^\1\s*$", "", text, flags=re.S | re.M)
+    return {slug(m) for m in re.findall(r"^#+ (.*)$", text, flags=re.M)}
+
+
 def matches(expected, actual):
     """Whether the actual lines are the expected ones, a "..." standing for any lines."""
     if not expected:
@@ -180,7 +221,7 @@ def main():
             with open(path, encoding="utf-8") as f:
                 lines = f.read().split("\n")
             examples, errors = parse(os.path.relpath(path, ROOT), lines)
-            problems += errors
+            problems += errors + broken_links(os.path.abspath(path), lines)
             edits = []
             for example in examples:
                 total += 1

@@ -107,5 +107,27 @@ class Updating(unittest.TestCase):
         self.assertEqual(printed, lines("a\n...\ny"))
 
 
+class Links(unittest.TestCase):
+    def test_anchors_as_renderers_make_them(self):
+        cases = [
+            ("Capturing a listing", "capturing-a-listing"),
+            ("Warnings and the listing's own totals", "warnings-and-the-listings-own-totals"),
+            ("Which folders take the longest (`--top=N`, `--depth=D`)",
+             "which-folders-take-the-longest---topn---depthd"),
+        ]
+        for heading, anchor in cases:
+            with self.subTest(heading=heading):
+                self.assertEqual(rc.slug(heading), anchor)
+
+    def test_links_that_lead_nowhere(self):
+        readme = os.path.join(rc.ROOT, "README.md")
+        doc = ["[a](doc/reference.md#capturing-a-listing) [b](https://example.invalid/x)",
+               "```", "[not a link](nowhere.md)", "```",
+               "[c](doc/nowhere.md) [d](doc/reference.md#no-such-heading) [e](#quick-start)"]
+        errors = rc.broken_links(readme, doc)
+        self.assertEqual(errors, ["README.md:5: no file doc/nowhere.md",
+                                  "README.md:5: no heading #no-such-heading in doc/reference.md"])
+
+
 if __name__ == "__main__":
     unittest.main()
