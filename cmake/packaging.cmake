@@ -1,7 +1,7 @@
 # Packages, made by CPack from the install rules ("cpack" in a build
 # directory, or the workflow presets package and package-mingw):
 #   Linux:   plomet_VERSION_ARCH.deb and plomet-VERSION-linux-ARCH.tar.gz
-#   Windows: plomet-VERSION-win64.zip, flat: plomet.exe, README.txt and the
+#   Windows: plomet-VERSION-win64.zip, flat: plomet.exe, README.txt, reference.txt and the
 #            man page as plain text, plomet.txt
 # The version is the one project() declares.
 include(GNUInstallDirs)
@@ -48,6 +48,14 @@ if(WIN32)
             -DOUT=${PROJECT_BINARY_DIR}/windows/README.txt -DBOM=ON
             -P ${CMAKE_CURRENT_LIST_DIR}/windows_text.cmake
     DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${CMAKE_CURRENT_LIST_DIR}/windows_text.cmake
+    VERBATIM)
+  list(APPEND texts ${PROJECT_BINARY_DIR}/windows/reference.txt)
+  add_custom_command(
+    OUTPUT ${PROJECT_BINARY_DIR}/windows/reference.txt
+    COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/doc/reference.md
+            -DOUT=${PROJECT_BINARY_DIR}/windows/reference.txt -DBOM=ON
+            -P ${CMAKE_CURRENT_LIST_DIR}/windows_text.cmake
+    DEPENDS ${PROJECT_SOURCE_DIR}/doc/reference.md ${CMAKE_CURRENT_LIST_DIR}/windows_text.cmake
     VERBATIM)
   # A cross build finds the host's groff.
   find_program(GROFF groff)
