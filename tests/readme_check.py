@@ -39,6 +39,7 @@ import argparse
 import difflib
 import os
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -255,9 +256,12 @@ def main():
     for problem in problems:
         print(problem)
     if failures:
+        again = " ".join(shlex.quote(word) for word in
+                         ["python3", os.path.abspath(__file__), opts.binary]
+                         + opts.files + ["--update"])
         print(f"{failures} of {total} commands printed something other than the file shows "
-              "(a \"...\" line in the file matches any lines). Fix the file, or rewrite the "
-              f"outputs with: {os.path.basename(sys.argv[0])} BINARY FILE.md --update")
+              "(a \"...\" line in the file matches any lines). If what they print now is "
+              f"right, rewrite the files' outputs with\n  {again}\nand read the differences.")
     elif rewritten:
         print(f"{rewritten} of {total} commands' outputs rewritten: read the differences")
     elif not problems:
