@@ -722,6 +722,10 @@ int takeArguments(int argc, char** argv) {
           std::to_string(argc - 1));
     }
     szFilename = argv[2];
+    if (std::strcmp(szFilename, "-") == 0 && std::strcmp(gOptions.szRatesFrom, "-") == 0) {
+      return rejectCommandLine("error: the log and the listing cannot both be standard input%s\n",
+                               "");
+    }
     return -1;
   }
   if (argc != 7) {
@@ -874,30 +878,20 @@ int reportCalibration() {
   return kExitOk;
 }
 
-// Opens a listing or a log by its name, "-" being standard input. Returns
-// nullptr after saying why it cannot be opened.
-std::FILE* openInput(const char* szName) {
-  // "-" is standard input, so that a listing can be piped in; a file named
-  // "-" is reached as "./-".
-  std::FILE* stream =
-      std::strcmp(szName, "-") == 0 ? openStandardInput() : std::fopen(szName, "rb");
-  if (stream == nullptr) {
-    int nErrno = errno;
-    std::string name = printable(szName);
-    if (!gOptions.bJson) outFormat("File %s could not be opened\n", name.c_str());
-    std::fprintf(stderr, "error: cannot open '%s': %s\n", name.c_str(), std::strerror(nErrno));
-  }
-  return stream;
-}
-
 // With --rates-from: learns the four rates from the log as --calibrate does,
 // before any listing is opened, and sets the class rates to them. Returns -1,
 // or the exit status after saying why the log teaches nothing.
 int learnRatesFrom() {
   const char* szLog = gOptions.szRatesFrom;
   bool bStandardInput = std::strcmp(szLog, "-") == 0;
-  std::FILE* stream = openInput(szLog);
-  if (stream == nullptr) return kExitFailure;
+  std::FILE* stream = bStandardInput ? openStandardInput() : std::fopen(szLog, "rb");
+  if (stream == nullptr) {  // as a listing that cannot be opened
+    int nErrno = errno;
+    std::string name = printable(szLog);
+    if (!gOptions.bJson) outFormat("File %s could not be opened\n", name.c_str());
+    std::fprintf(stderr, "error: cannot open '%s': %s\n", name.c_str(), std::strerror(nErrno));
+    return kExitFailure;
+  }
   static LogCalibration learning;
   startLogCalibration(learning, gOptions.nGapSeconds, gOptions.nSessionGapSeconds, false,
                       DateOrder::kMonthFirst);
@@ -938,9 +932,17 @@ int update(int argc, char** argv) {
     if (nStatus >= 0) return nStatus;
   }
 
+  // "-" is standard input, so that a listing can be piped in; a file named
+  // "-" is reached as "./-".
   bool bStandardInput = std::strcmp(szFilename, "-") == 0;
-  std::FILE* stream = openInput(szFilename);
-  if (stream == nullptr) return kExitFailure;
+  std::FILE* stream = bStandardInput ? openStandardInput() : std::fopen(szFilename, "rb");
+  if (stream == nullptr) {
+    int nErrno = errno;
+    std::string name = printable(szFilename);
+    if (!gOptions.bJson) outFormat("File %s could not be opened\n", name.c_str());
+    std::fprintf(stderr, "error: cannot open '%s': %s\n", name.c_str(), std::strerror(nErrno));
+    return kExitFailure;
+  }
   startReading(stream);
   std::error_code error;
   std::uintmax_t nFileSize = bStandardInput ? 0 : std::filesystem::file_size(szFilename, error);
