@@ -78,6 +78,7 @@ OwnTotals gOwnTotals;      // what a directory listing says of itself
 
 // The options that ask for more than the report take every line too.
 bool bExtras = false;
+bool bLearning = false;  // with --rates-from: the log is being read
 LogCalibration gLogCalibration;  // with --calibrate, under each reading of the dates
 SinceFilter gSince;              // with --since
 FolderRanking gRanking;
@@ -816,8 +817,10 @@ void weighDate(const Piece& piece) {
 // The per-line work of the options that ask for more than the report.
 void takeLineExtras(const Piece& piece, const char* szData) {
   const char* szLine = piece.szText;
-  if (gOptions.bCalibrate) {
-    calibrateLogLine(gLogCalibration, piece, szData, gOptions.bSince ? &gSince : nullptr);
+  if (gOptions.bCalibrate || bLearning) {
+    // With --rates-from the log's lines are all learnt from: --since is the listing's.
+    bool bSelect = gOptions.bSince && !bLearning;
+    calibrateLogLine(gLogCalibration, piece, szData, bSelect ? &gSince : nullptr);
     return;
   }
   if (gOptions.nTop > 0 && nParseType == 1 && mayBeSummary(szLine)) {
@@ -878,74 +881,25 @@ int reportCalibration() {
   return kExitOk;
 }
 
-// With --rates-from: learns the four rates from the log as --calibrate does,
-// before any listing is opened, and sets the class rates to them. Returns -1,
-// or the exit status after saying why the log teaches nothing.
-int learnRatesFrom() {
-  const char* szLog = gOptions.szRatesFrom;
-  bool bStandardInput = std::strcmp(szLog, "-") == 0;
-  std::FILE* stream = bStandardInput ? openStandardInput() : std::fopen(szLog, "rb");
-  if (stream == nullptr) {  // as a listing that cannot be opened
-    int nErrno = errno;
-    std::string name = printable(szLog);
-    if (!gOptions.bJson) outFormat("File %s could not be opened\n", name.c_str());
-    std::fprintf(stderr, "error: cannot open '%s': %s\n", name.c_str(), std::strerror(nErrno));
-    return kExitFailure;
-  }
-  static LogCalibration learning;
-  startLogCalibration(learning, gOptions.nGapSeconds, gOptions.nSessionGapSeconds, false,
-                      DateOrder::kMonthFirst);
-  startReading(stream);
-  static char szData[kMaxLine + 1];
-  Piece piece;
-  while (readPiece(piece)) {
-    parseLineLog(piece.szText, szData);
-    calibrateLogLine(learning, piece, szData, nullptr);
-  }
-  int nErrno = readError();
-  if (!bStandardInput) std::fclose(stream);
-  if (nErrno != 0) {
-    outFlush();
-    std::fprintf(stderr, "read error: %s\n", std::strerror(nErrno));
-    return kExitFailure;
-  }
-  outFlush();  // an error comes after whatever was written
-  if (finishCalibration(chosenCalibration(learning), gModel) != 0) return kExitFailure;
-  int64_t* apnRate[] = {&nOneKbSec, &nTenKbSec, &nHundredKbSec, &nTenMbSec};
-  for (int k = 0; k < kClasses; k++) {
-    uint64_t nRate = gModel.aClasses[k].nRateKBps;
-    *apnRate[k] = static_cast<int64_t>(nRate * 1024);
-    std::snprintf(aszLearntRates[k], sizeof aszLearntRates[k], "%" PRIu64, nRate);
-    gFigures.aClasses[k].szRate = aszLearntRates[k];
-  }
-  bModel = true;
-  return -1;
-}
-
-/// Reads the arguments, then the whole listing, and prints the report.
-/// Returns the exit status.
-int update(int argc, char** argv) {
-  int nStatus = gOptions.bCalibrate ? takeLog(argc, argv) : takeArguments(argc, argv);
-  if (nStatus >= 0) return nStatus;
-  if (gOptions.szRatesFrom != nullptr) {
-    nStatus = learnRatesFrom();
-    if (nStatus >= 0) return nStatus;
-  }
-
+// Reads the listing (or the log) named, "-" being standard input, line by line
+// through the parser of nParseType, the echo and the tallies. Returns -1 after
+// saying why it cannot be opened, else the reading's exit status: 0, or 1
+// after a read error. nLinesRead is the number of lines read.
+int readInput(const char* szName, uint64_t& nLinesRead) {
   // "-" is standard input, so that a listing can be piped in; a file named
   // "-" is reached as "./-".
-  bool bStandardInput = std::strcmp(szFilename, "-") == 0;
-  std::FILE* stream = bStandardInput ? openStandardInput() : std::fopen(szFilename, "rb");
+  bool bStandardInput = std::strcmp(szName, "-") == 0;
+  std::FILE* stream = bStandardInput ? openStandardInput() : std::fopen(szName, "rb");
   if (stream == nullptr) {
     int nErrno = errno;
-    std::string name = printable(szFilename);
+    std::string name = printable(szName);
     if (!gOptions.bJson) outFormat("File %s could not be opened\n", name.c_str());
     std::fprintf(stderr, "error: cannot open '%s': %s\n", name.c_str(), std::strerror(nErrno));
-    return kExitFailure;
+    return -1;
   }
   startReading(stream);
   std::error_code error;
-  std::uintmax_t nFileSize = bStandardInput ? 0 : std::filesystem::file_size(szFilename, error);
+  std::uintmax_t nFileSize = bStandardInput ? 0 : std::filesystem::file_size(szName, error);
   startProgress(error ? 0 : nFileSize);
   static char szData[kMaxLine + 1];
   uint64_t nLines = 0;
@@ -969,12 +923,63 @@ int update(int argc, char** argv) {
     }
   }
   endProgress();
-  nStatus = kExitOk;
+  nLinesRead = nLines;
+  int nStatus = kExitOk;
   if (readError() != 0) {
     outFlush();  // what was echoed comes before the message
     std::fprintf(stderr, "read error: %s\n", std::strerror(readError()));
     nStatus = kExitFailure;
   }
+  if (!bStandardInput) std::fclose(stream);
+  return nStatus;
+}
+
+// With --rates-from: learns the four rates from the log as --calibrate does,
+// before any listing is opened, and sets the class rates to them. Returns -1,
+// or the exit status after saying why the log teaches nothing.
+int learnRatesFrom() {
+  // The log is read as --calibrate reads one; the listing's reading is set
+  // back afterwards.
+  const int nListingType = nParseType;
+  const int bListingVerbose = bVerbose;
+  const bool bListingExtras = bExtras;
+  nParseType = 0;
+  bVerbose = 0;
+  bExtras = bLearning = true;
+  startLogCalibration(gLogCalibration, gOptions.nGapSeconds, gOptions.nSessionGapSeconds, false,
+                      DateOrder::kMonthFirst);
+  uint64_t nLines = 0;
+  int nStatus = readInput(gOptions.szRatesFrom, nLines);
+  nParseType = nListingType;
+  bVerbose = bListingVerbose;
+  bExtras = bListingExtras;
+  bLearning = false;
+  if (nStatus != kExitOk) return kExitFailure;
+  outFlush();  // an error comes after whatever was written
+  if (finishCalibration(chosenCalibration(gLogCalibration), gModel) != 0) return kExitFailure;
+  int64_t* apnRate[] = {&nOneKbSec, &nTenKbSec, &nHundredKbSec, &nTenMbSec};
+  for (int k = 0; k < kClasses; k++) {
+    uint64_t nRate = gModel.aClasses[k].nRateKBps;
+    *apnRate[k] = static_cast<int64_t>(nRate * 1024);
+    std::snprintf(aszLearntRates[k], sizeof aszLearntRates[k], "%" PRIu64, nRate);
+    gFigures.aClasses[k].szRate = aszLearntRates[k];
+  }
+  bModel = true;
+  return -1;
+}
+
+/// Reads the arguments, then the whole listing, and prints the report.
+/// Returns the exit status.
+int update(int argc, char** argv) {
+  int nStatus = gOptions.bCalibrate ? takeLog(argc, argv) : takeArguments(argc, argv);
+  if (nStatus >= 0) return nStatus;
+  if (gOptions.szRatesFrom != nullptr) {
+    nStatus = learnRatesFrom();
+    if (nStatus >= 0) return nStatus;
+  }
+  uint64_t nLines = 0;
+  nStatus = readInput(szFilename, nLines);
+  if (nStatus < 0) return kExitFailure;
   gFigures.nReadError = readError();
   gFigures.szKind = nParseType == 1 ? "directory listing" : "schedule log";
   gFigures.listing = szFilename;
@@ -987,7 +992,6 @@ int update(int argc, char** argv) {
     warnListing(nLines);
     if (gOptions.bJson) writeJsonReport(gFigures);
   }
-  if (!bStandardInput) std::fclose(stream);
   return nStatus;
 }
 
