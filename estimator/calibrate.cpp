@@ -483,24 +483,23 @@ void warnCalibration(const CalibrationResult& result) {
 }
 
 void printRatesSource(const char* szLog, const CalibrationResult& result) {
-  outFormat("Rates learnt from %s: cost %.3f ms per object, ", szLog,
-            result.dCostSeconds * 1000.0);
+  outFormat("Rates learnt from %s: cost %.3f ms per object, ", szLog, result.dCostSeconds * 1000.0);
   if (result.dSecondsPerByte > 0) {
     outFormat("bandwidth %.1f KB/s", result.dBandwidthKBps);
   } else {
     outText("bandwidth unbounded");
   }
-  outFormat(", %" PRIu64 " objects, %" PRIu64 " session%s\n", result.nLogObjects,
-            result.nSessions, result.nSessions == 1 ? "" : "s");
+  outFormat(", %" PRIu64 " objects, %" PRIu64 " session%s\n", result.nLogObjects, result.nSessions,
+            result.nSessions == 1 ? "" : "s");
 }
 
 std::uint64_t modelSeconds(double dCostSeconds, double dSecondsPerByte, std::uint64_t nObjects,
                            std::uint64_t nBytes) {
-  double dSeconds = dCostSeconds * static_cast<double>(nObjects) +
-                    dSecondsPerByte * static_cast<double>(nBytes);
-  // 2^64 as a double: anything at or past it stays at the largest count.
+  double dSeconds =
+      dCostSeconds * static_cast<double>(nObjects) + dSecondsPerByte * static_cast<double>(nBytes);
   if (!(dSeconds > 0)) return 0;
   double dRounded = std::floor(dSeconds + 0.5);
+  // 2^64 as a double: anything at or past it stays at the largest count.
   return dRounded < 18446744073709551616.0 ? static_cast<std::uint64_t>(dRounded)
                                            : ~std::uint64_t{0};
 }
@@ -528,7 +527,7 @@ void startLogCalibration(LogCalibration& log, std::uint64_t nGapSeconds,
 }
 
 void calibrateStampedLine(LogCalibration& log, const LineStamp& stamp, bool bTimed,
-                      const Selection& selection, bool bObject, std::uint64_t nSize) {
+                          const Selection& selection, bool bObject, std::uint64_t nSize) {
   if (!log.bOrderGiven) weighStamp(log.evidence, stamp);
   const int nClass = sizeClass(nSize);
   LineTime time;
@@ -558,9 +557,9 @@ bool dayFirstFits(const LogCalibration& log) {
 const Calibration& chosenCalibration(const LogCalibration& log) {
   if (log.bOrderGiven) return log.monthFirst;
   OrderVerdict verdict = judgeOrder(log.evidence);
-  bool bDayFirst = verdict == OrderVerdict::kUndecided ? dayFirstFits(log)
-                                                       : chooseOrder(log.evidence) ==
-                                                             DateOrder::kDayFirst;
+  bool bDayFirst = verdict == OrderVerdict::kUndecided
+                       ? dayFirstFits(log)
+                       : chooseOrder(log.evidence) == DateOrder::kDayFirst;
   return chosenCalibration(log, bDayFirst);
 }
 

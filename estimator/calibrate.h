@@ -88,15 +88,15 @@ struct Calibration {
   int nLastSecond;                // the last one's so far
   bool bStarted;                  // a timed line has been seen
   bool bUntimedPending;           // objects without a time since the last timed line
-  std::uint64_t nSessionGapSeconds;  // the longest step within a session
-  std::uint64_t nBackSteps;          // steps back in date and time, charged to nothing
-  bool bLastDated;                   // the last timed line carried a date
-  std::int64_t nLastMomentSeconds;   // then its momentSeconds
-  std::int64_t nFirstClock;          // the first timed line's second of the day
-  std::int64_t nClock;               // and the seconds stepped forward from it
+  std::uint64_t nSessionGapSeconds;          // the longest step within a session
+  std::uint64_t nBackSteps;                  // steps back in date and time, charged to nothing
+  bool bLastDated;                           // the last timed line carried a date
+  std::int64_t nLastMomentSeconds;           // then its momentSeconds
+  std::int64_t nFirstClock;                  // the first timed line's second of the day
+  std::int64_t nClock;                       // and the seconds stepped forward from it
   std::vector<CalibrationSession> sessions;  // the last is the current one
-  std::uint64_t nListedSmall;        // small sessions kept
-  std::uint64_t nUnlistedSessions;   // small sessions only counted
+  std::uint64_t nListedSmall;                // small sessions kept
+  std::uint64_t nUnlistedSessions;           // small sessions only counted
 };
 
 /// Starts a calibration that leaves out steps between lines longer than
@@ -144,8 +144,8 @@ struct SessionResult {
   LineTime start;
   std::uint64_t nObjects;
   std::uint64_t nBusySeconds;
-  bool bFitted;                    // large enough to be fitted alone
-  double dCostSeconds;             // then its model, as CalibrationResult's
+  bool bFitted;         // large enough to be fitted alone
+  double dCostSeconds;  // then its model, as CalibrationResult's
   double dSecondsPerByte;
   double dBandwidthKBps;
 };
@@ -227,7 +227,7 @@ void startLogCalibration(LogCalibration& log, std::uint64_t nGapSeconds,
 /// Takes one line: its stamp as readLogStamp read it (bTimed: what that
 /// returned), whether each reading of the dates selects it, and its object.
 void calibrateStampedLine(LogCalibration& log, const LineStamp& stamp, bool bTimed,
-                      const Selection& selection, bool bObject, std::uint64_t nSize);
+                          const Selection& selection, bool bObject, std::uint64_t nSize);
 
 /// Returns the calibration of the reading the log's own dates prove (or of
 /// the order given). When they prove none, the reading under which the dates

@@ -472,8 +472,8 @@ LineTime timeOf(const char* szWhen) {
   time.bTimed = true;
   if (std::strlen(szWhen) == 8) {  // hh:mm:ss
     time.nSecondOfDay = ((szWhen[0] - '0') * 10 + szWhen[1] - '0') * 3600 +
-                        ((szWhen[3] - '0') * 10 + szWhen[4] - '0') * 60 +
-                        (szWhen[6] - '0') * 10 + szWhen[7] - '0';
+                        ((szWhen[3] - '0') * 10 + szWhen[4] - '0') * 60 + (szWhen[6] - '0') * 10 +
+                        szWhen[7] - '0';
     return time;
   }
   EXPECT_TRUE(parseSince(szWhen, time.nMoment)) << szWhen;
@@ -601,12 +601,11 @@ TEST(CalibrateTimedLine, SplitsAndFitsSessions) {
   EXPECT_NEAR(static_cast<double>(spread.nSlowest), 2000, 4);
 
   // A step of exactly the session gap stays within the session.
-  Calibration cal = calibrateDated(
-      {{"2026-12-05T22:00:00", 100},
-       {"2026-12-05T23:00:00", 100},
-       {"2026-12-05T23:00:01", 100},
-       {"2026-12-06T00:00:02", 100}},
-      3600);
+  Calibration cal = calibrateDated({{"2026-12-05T22:00:00", 100},
+                                    {"2026-12-05T23:00:00", 100},
+                                    {"2026-12-05T23:00:01", 100},
+                                    {"2026-12-06T00:00:02", 100}},
+                                   3600);
   ASSERT_EQ(finishCalibration(cal, result), 0);
   EXPECT_EQ(result.nSessions, 2u);
   EXPECT_EQ(result.sessions[0].nObjects, 3u);

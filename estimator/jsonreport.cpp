@@ -279,8 +279,8 @@ void writeSessions(JsonWriter& json, const CalibrationResult& result,
     writeJsonDouble(json, session.dBandwidthKBps);  // null when unbounded
     if (pFigures != nullptr) {
       writeUintMember(json, "estimate_seconds",
-                      modelSeconds(session.dCostSeconds, session.dSecondsPerByte,
-                                   pFigures->nFiles, pFigures->nBytes));
+                      modelSeconds(session.dCostSeconds, session.dSecondsPerByte, pFigures->nFiles,
+                                   pFigures->nBytes));
     }
     endJsonObject(json);
   }

@@ -78,7 +78,7 @@ OwnTotals gOwnTotals;      // what a directory listing says of itself
 
 // The options that ask for more than the report take every line too.
 bool bExtras = false;
-bool bLearning = false;  // with --rates-from: the log is being read
+bool bLearning = false;          // with --rates-from: the log is being read
 LogCalibration gLogCalibration;  // with --calibrate, under each reading of the dates
 SinceFilter gSince;              // with --since
 FolderRanking gRanking;
@@ -478,8 +478,8 @@ void warnRate(const char* szLabel, int64_t nRate, int64 i64Bytes, const char* sz
 // With --rates-from: the estimate by the fitted cost and bandwidth over every
 // object counted, and its range under the sessions' own fits.
 void displayModel() {
-  gFigures.nModelSeconds = modelSeconds(gModel.dCostSeconds, gModel.dSecondsPerByte, nTotal,
-                                        toUint64(i64Total));
+  gFigures.nModelSeconds =
+      modelSeconds(gModel.dCostSeconds, gModel.dSecondsPerByte, nTotal, toUint64(i64Total));
   gFigures.spread = sessionSpread(gModel, nTotal, toUint64(i64Total));
   displayTime("Estimated Time by cost and bandwidth", gFigures.nModelSeconds);
   if (gFigures.spread.nSessions < 2 || gOptions.bJson) return;
@@ -862,8 +862,8 @@ int reportCalibration() {
   CalibrationResult result;
   outFlush();  // an error comes after whatever was written
   const Calibration& cal = gOptions.bSince
-                              ? chosenCalibration(gLogCalibration, dayFirstChosen(gSince))
-                              : chosenCalibration(gLogCalibration);
+                               ? chosenCalibration(gLogCalibration, dayFirstChosen(gSince))
+                               : chosenCalibration(gLogCalibration);
   int nStatus = finishCalibration(cal, result);
   if (nStatus != 0) return nStatus;
   if (gOptions.bSince) gFigures.pSince = &gSince;
