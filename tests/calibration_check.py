@@ -108,7 +108,7 @@ def check_rates_from(binary, directory, objects, log_a, truth_b, log_b):
     nights = []
     for i, (cost, bandwidth, date, start) in enumerate(NIGHTS):
         log, _ = make_log(directory, f"night{i + 1}", [
-            "--objects", str(objects // 2), "--seed", str(10 + i), "--cost-ms", str(cost),
+            "--objects", str(objects // 4), "--seed", str(10 + i), "--cost-ms", str(cost),
             "--bandwidth-kbps", str(bandwidth), "--median", "8000", "--sigma", "2.0",
             "--layout", "ymd", "--date", date, "--start", start])
         with open(log, encoding="utf-8") as f:
