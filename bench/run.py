@@ -9,8 +9,9 @@ nothing), again with the awk tally (mawk, and gawk when installed), and again
 with itself given each option that asks for more than the report (--top,
 --json, --since, --calibrate), several rounds each, and prints the median wall times, their ratios (to wc -l
 for the line counters, to plomet for awk), and the peak resident memory of
-each command. Then it measures plomet's peak memory on a
-small and a large listing.
+each command. A run with --rates-from=LOG is timed against the plain run and
+--calibrate LOG, which it replaces, on each listing (LOG: the schedule log).
+Then it measures plomet's peak memory on a small and a large listing.
 
     bench/run.py [--mb 200] [--rounds 5] [--big-mb 2000] [--dir build/bench]
                  [--baseline OTHER-PLOMET]
@@ -123,6 +124,15 @@ def option_sets(kind, path):
     return cmds
 
 
+def rates_from_set(kind, path, log_path):
+    """The plain run, --calibrate of a log, and the one run with --rates-from
+    that replaces the two."""
+    option = "-d" if kind == "dir" else "-l"
+    return {"plomet": [PLOMET, option, path] + RATES,
+            "--calibrate LOG": [PLOMET, "--calibrate", log_path],
+            "--rates-from=LOG": [PLOMET, option, path, "--rates-from=" + log_path]}
+
+
 def alternate(cmds, rounds):
     """Runs the commands in turn, rounds times; returns median seconds and peak KiB."""
     for argv in cmds.values():  # warm the page cache
@@ -169,6 +179,17 @@ def main():
                 note = f"   x {base}" if name != base else f"   ({size_mb:.0f} MB)"
                 print(f"{kind:5} {name:34} {medians[name]:9.3f} {ratio:7.2f} {peaks[name]:9d}{note}")
             print()
+    # One run that learns the rates and estimates, against the two it replaces.
+    log_path = os.path.join(opts.dir, f"log-{opts.mb}mb.txt")
+    for kind in ("dir", "log"):
+        path = os.path.join(opts.dir, f"{kind}-{opts.mb}mb.txt")
+        cmds = rates_from_set(kind, path, log_path)
+        medians, peaks = alternate(cmds, opts.rounds)
+        both = medians["plomet"] + medians["--calibrate LOG"]
+        for name in cmds:
+            print(f"{kind:5} {name:34} {medians[name]:9.3f} {medians[name] / both:7.2f} "
+                  f"{peaks[name]:9d}   x (plomet + --calibrate LOG)")
+        print()
     print()
     print("plomet peak memory")
     for megabytes in (20, opts.big_mb):

@@ -30,7 +30,7 @@ FILES = ["listing.txt", "schedule.log", "a=b.txt"]
 DIRS = ["logs"]
 SHORT = ["-d", "-dv", "-l", "-lv"]
 LONG = ["--help", "--version", "--strict", "--calibrate", "--json", "--gap=", "--top=",
-        "--depth=", "--window=", "--since=", "--date-order="]
+        "--depth=", "--window=", "--since=", "--date-order=", "--rates-from=", "--session-gap="]
 ENTRIES = FILES + DIRS
 
 # Command line up to the cursor -> the candidates the function must offer.
@@ -51,6 +51,9 @@ TABLE = [
     ("plomet --date-order=d", ["dmy"]),
     ("plomet --date-order=x", []),
     ("plomet --top=", []),
+    # the log of --rates-from: any file
+    ("plomet -d listing.txt --rates-from=sch", ["schedule.log"]),
+    ("plomet --rates-from=", ENTRIES),
     ("plomet --since=2026-", []),
     # the listing: any file; long options and their values take no place
     ("plomet -d ", ENTRIES),

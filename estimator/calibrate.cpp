@@ -7,6 +7,7 @@
 
 #include "classes.h"
 #include "output.h"
+#include "warnings.h"
 
 namespace {
 
@@ -238,54 +239,184 @@ void printModel(const CalibrationResult& result) {
   }
 }
 
+// Writes the date and time a session starts: "2026-12-07 22:00:01", or the
+// time of day alone for a line without a date.
+void formatStart(const LineTime& start, char* szText) {
+  if (start.bDated) {
+    formatMoment(start.nMoment, szText);
+    return;
+  }
+  int n = start.nSecondOfDay;
+  std::snprintf(szText, kMomentTextSize, "%02d:%02d:%02d", n / 3600, n % 3600 / 60, n % 60);
+}
+
+void printSessions(const CalibrationResult& result) {
+  char szDuration[kDurationTextSize];
+  formatDuration(result.nSessionGapSeconds, szDuration);
+  outFormat("Sessions: %" PRIu64 " (a step over %s starts one)\n", result.nSessions, szDuration);
+  for (const SessionResult& session : result.sessions) {
+    char szStart[kMomentTextSize];
+    formatStart(session.start, szStart);
+    formatDuration(session.nBusySeconds, szDuration);
+    outFormat("  %s  %" PRIu64 " objects, busy %s", szStart, session.nObjects, szDuration);
+    if (!session.bFitted) {
+      outText(", too small to fit alone\n");
+    } else if (session.dSecondsPerByte > 0) {
+      outFormat(", cost %.3f ms, bandwidth %.1f KB/s\n", session.dCostSeconds * 1000.0,
+                session.dBandwidthKBps);
+    } else {
+      outFormat(", cost %.3f ms, bandwidth unbounded\n", session.dCostSeconds * 1000.0);
+    }
+  }
+  std::uint64_t nUnlisted = result.nSessions - result.sessions.size();
+  if (nUnlisted > 0) {
+    outFormat("  and %" PRIu64 " more too small to fit alone, not listed\n", nUnlisted);
+  }
+}
+
+bool isFittable(const CalibrationSession& session) {
+  return session.nObjects >= kSessionFitObjects && session.nBusySeconds >= kSessionFitSeconds;
+}
+
+// Starts a session at the line of the time given. A small session that ends
+// past the number kept gives its place to the new one.
+void startSession(Calibration& cal, const LineTime& time) {
+  if (!cal.sessions.empty() && !isFittable(cal.sessions.back())) {
+    if (cal.nListedSmall >= kListedSmallSessions) {
+      cal.nUnlistedSessions++;
+      cal.sessions.pop_back();
+    } else {
+      cal.nListedSmall++;
+    }
+  }
+  cal.sessions.emplace_back();
+  cal.sessions.back().start = time;
+}
+
+void countSessionObject(Calibration& cal, bool bObject) {
+  if (bObject && !cal.sessions.empty()) cal.sessions.back().nObjects++;
+}
+
+// The step from the last timed line to this one, in seconds; false for a
+// step back in date and time.
+bool stepOf(const Calibration& cal, const LineTime& time, std::int64_t nMomentSeconds,
+            std::uint64_t& nStep) {
+  if (time.bDated && cal.bLastDated) {
+    if (nMomentSeconds < cal.nLastMomentSeconds) return false;
+    nStep = static_cast<std::uint64_t>(nMomentSeconds - cal.nLastMomentSeconds);
+  } else if (time.nSecondOfDay >= cal.nLastSecond) {
+    nStep = static_cast<std::uint64_t>(time.nSecondOfDay - cal.nLastSecond);
+  } else {
+    nStep = static_cast<std::uint64_t>(time.nSecondOfDay + kSecondsPerDay - cal.nLastSecond);
+  }
+  return true;
+}
+
+void finishSessions(const Calibration& cal, CalibrationResult& result) {
+  result.nSessionGapSeconds = cal.nSessionGapSeconds;
+  result.nSessions = cal.sessions.size() + cal.nUnlistedSessions;
+  for (const CalibrationSession& session : cal.sessions) {
+    SessionResult out{};
+    out.start = session.start;
+    out.nObjects = session.nObjects;
+    out.nBusySeconds = session.nBusySeconds;
+    out.bFitted = isFittable(session);
+    // The last session, when small, is weighed against the number kept here.
+    bool bLast = &session == &cal.sessions.back();
+    if (!out.bFitted && bLast && cal.nListedSmall >= kListedSmallSessions) break;
+    if (out.bFitted) {
+      CalibrationResult fit;
+      fitModel(session.aClasses, fit);
+      out.dCostSeconds = fit.dCostSeconds;
+      out.dSecondsPerByte = fit.dSecondsPerByte;
+      out.dBandwidthKBps = fit.dBandwidthKBps;
+    }
+    result.sessions.push_back(out);
+  }
+}
+
 }  // namespace
 
-void startCalibration(Calibration& cal, std::uint64_t nGapSeconds) {
+void startCalibration(Calibration& cal, std::uint64_t nGapSeconds,
+                      std::uint64_t nSessionGapSeconds) {
   cal = Calibration{};
   cal.nGapSeconds = nGapSeconds;
+  cal.nSessionGapSeconds = nSessionGapSeconds;
 }
 
 void calibrateLine(Calibration& cal, bool bTimed, int nSecondOfDay, bool bObject,
                    std::uint64_t nSize, int nClass) {
-  CalibrationClass& tally = cal.aClasses[clampClass(nClass)];
+  LineTime time;
+  time.bTimed = bTimed;
+  time.nSecondOfDay = nSecondOfDay;
+  calibrateTimedLine(cal, time, bObject, nSize, nClass);
+}
+
+void calibrateTimedLine(Calibration& cal, const LineTime& time, bool bObject, std::uint64_t nSize,
+                        int nClass) {
+  const int nK = clampClass(nClass);
+  CalibrationClass& tally = cal.aClasses[nK];
   if (bObject) {
     tally.nLogObjects++;
     tally.nLogBytes = addSaturating(tally.nLogBytes, nSize);
   }
-  if (!bTimed || nSecondOfDay < 0 || nSecondOfDay >= kSecondsPerDay) {
+  const int nSecondOfDay = time.nSecondOfDay;
+  if (!time.bTimed || nSecondOfDay < 0 || nSecondOfDay >= kSecondsPerDay) {
     if (bObject) {
       cal.nUntimedObjects++;
       cal.bUntimedPending = true;
     }
+    countSessionObject(cal, bObject);
     return;
   }
   if (bObject) cal.nTimedObjects++;
+  const std::int64_t nMomentSeconds = time.bDated ? momentSeconds(time.nMoment) : 0;
   if (!cal.bStarted) {
     // Nothing tells when the first line's work began.
     cal.bStarted = true;
     cal.bUntimedPending = false;
     cal.nFirstSecond = cal.nLastSecond = nSecondOfDay;
+    cal.nFirstClock = cal.nClock = nSecondOfDay;
+    cal.bLastDated = time.bDated;
+    cal.nLastMomentSeconds = nMomentSeconds;
+    startSession(cal, time);
+    countSessionObject(cal, bObject);
     return;
   }
-  std::uint64_t nStep;
-  if (nSecondOfDay >= cal.nLastSecond) {
-    nStep = static_cast<std::uint64_t>(nSecondOfDay - cal.nLastSecond);
-  } else {
-    nStep = static_cast<std::uint64_t>(nSecondOfDay + kSecondsPerDay - cal.nLastSecond);
-    cal.nDayTurns++;
-  }
+  std::uint64_t nStep = 0;
+  bool bForward = stepOf(cal, time, nMomentSeconds, nStep);
   cal.nLastSecond = nSecondOfDay;
+  cal.bLastDated = time.bDated;
+  cal.nLastMomentSeconds = nMomentSeconds;
   bool bUntimedPending = cal.bUntimedPending;
   cal.bUntimedPending = false;
-  if (nStep > cal.nGapSeconds) {
+  if (!bForward) {
+    cal.nBackSteps++;
+    countSessionObject(cal, bObject);
+    return;
+  }
+  cal.nClock += static_cast<std::int64_t>(nStep);
+  cal.nDayTurns =
+      static_cast<std::uint64_t>(cal.nClock / kSecondsPerDay - cal.nFirstClock / kSecondsPerDay);
+  bool bNewSession = nStep > cal.nSessionGapSeconds;
+  if (bNewSession) startSession(cal, time);
+  countSessionObject(cal, bObject);
+  CalibrationSession& session = cal.sessions.back();
+  if (nStep > cal.nGapSeconds || bNewSession) {
     cal.nGaps++;
     cal.nGapTotal += nStep;
   } else if (!bObject || bUntimedPending) {
     cal.nOtherSeconds += nStep;
+    session.nBusySeconds += nStep;
   } else {
     tally.nObjects++;
     tally.nBytes = addSaturating(tally.nBytes, nSize);
     tally.nSeconds += nStep;
+    CalibrationClass& own = session.aClasses[nK];
+    own.nObjects++;
+    own.nBytes = addSaturating(own.nBytes, nSize);
+    own.nSeconds += nStep;
+    session.nBusySeconds += nStep;
   }
 }
 
@@ -312,9 +443,10 @@ int finishCalibration(const Calibration& cal, CalibrationResult& result) {
   result.nFirstSecond = cal.nFirstSecond;
   result.nLastSecond = cal.nLastSecond;
   result.nDayTurns = cal.nDayTurns;
-  result.nSpanSeconds = cal.nDayTurns * kSecondsPerDay +
-                        static_cast<std::uint64_t>(cal.nLastSecond) -
-                        static_cast<std::uint64_t>(cal.nFirstSecond);
+  result.nSpanSeconds = static_cast<std::uint64_t>(cal.nClock - cal.nFirstClock);
+  result.nBackSteps = cal.nBackSteps;
+  result.nLogObjects = nLogObjects;
+  finishSessions(cal, result);
   result.nOtherSeconds = cal.nOtherSeconds;
   result.nBusySeconds = result.nObjectSeconds + cal.nOtherSeconds;
   result.nGaps = cal.nGaps;
@@ -337,7 +469,100 @@ void printCalibration(const CalibrationResult& result) {
   printClassTable(result);
   printSession(result);
   printModel(result);
+  printSessions(result);
   outFormat("\nrates: %" PRIu64 " %" PRIu64 " %" PRIu64 " %" PRIu64 "\n",
             result.aClasses[0].nRateKBps, result.aClasses[1].nRateKBps,
             result.aClasses[2].nRateKBps, result.aClasses[3].nRateKBps);
+}
+
+void warnCalibration(const CalibrationResult& result) {
+  if (result.nBackSteps > 0) {
+    warn("%" PRIu64 " step%s went back in time and %s not charged", result.nBackSteps,
+         result.nBackSteps == 1 ? "" : "s", result.nBackSteps == 1 ? "was" : "were");
+  }
+}
+
+void printRatesSource(const char* szLog, const CalibrationResult& result) {
+  outFormat("Rates learnt from %s: cost %.3f ms per object, ", szLog, result.dCostSeconds * 1000.0);
+  if (result.dSecondsPerByte > 0) {
+    outFormat("bandwidth %.1f KB/s", result.dBandwidthKBps);
+  } else {
+    outText("bandwidth unbounded");
+  }
+  outFormat(", %" PRIu64 " objects, %" PRIu64 " session%s\n", result.nLogObjects, result.nSessions,
+            result.nSessions == 1 ? "" : "s");
+}
+
+std::uint64_t modelSeconds(double dCostSeconds, double dSecondsPerByte, std::uint64_t nObjects,
+                           std::uint64_t nBytes) {
+  double dSeconds =
+      dCostSeconds * static_cast<double>(nObjects) + dSecondsPerByte * static_cast<double>(nBytes);
+  if (!(dSeconds > 0)) return 0;
+  double dRounded = std::floor(dSeconds + 0.5);
+  // 2^64 as a double: anything at or past it stays at the largest count.
+  return dRounded < 18446744073709551616.0 ? static_cast<std::uint64_t>(dRounded)
+                                           : ~std::uint64_t{0};
+}
+
+SessionSpread sessionSpread(const CalibrationResult& result, std::uint64_t nObjects,
+                            std::uint64_t nBytes) {
+  SessionSpread spread{};
+  for (const SessionResult& session : result.sessions) {
+    if (!session.bFitted) continue;
+    std::uint64_t n = modelSeconds(session.dCostSeconds, session.dSecondsPerByte, nObjects, nBytes);
+    if (spread.nSessions == 0 || n < spread.nFastest) spread.nFastest = n;
+    if (spread.nSessions == 0 || n > spread.nSlowest) spread.nSlowest = n;
+    spread.nSessions++;
+  }
+  return spread;
+}
+
+void startLogCalibration(LogCalibration& log, std::uint64_t nGapSeconds,
+                         std::uint64_t nSessionGapSeconds, bool bOrderGiven, DateOrder order) {
+  startCalibration(log.monthFirst, nGapSeconds, nSessionGapSeconds);
+  startCalibration(log.dayFirst, nGapSeconds, nSessionGapSeconds);
+  log.evidence = OrderEvidence();
+  log.bOrderGiven = bOrderGiven;
+  log.order = bOrderGiven ? order : DateOrder::kMonthFirst;
+}
+
+void calibrateStampedLine(LogCalibration& log, const LineStamp& stamp, bool bTimed,
+                          const Selection& selection, bool bObject, std::uint64_t nSize) {
+  if (!log.bOrderGiven) weighStamp(log.evidence, stamp);
+  const int nClass = sizeClass(nSize);
+  LineTime time;
+  time.bTimed = bTimed;
+  time.nSecondOfDay = stamp.nSecondOfDay;
+  if (selection.bMonthFirst) {
+    time.bDated = bTimed && computeMoment(stamp, log.order, time.nMoment);
+    calibrateTimedLine(log.monthFirst, time, bObject, nSize, nClass);
+  }
+  if (selection.bDayFirst && !log.bOrderGiven) {
+    time.bDated = bTimed && computeMoment(stamp, DateOrder::kDayFirst, time.nMoment);
+    calibrateTimedLine(log.dayFirst, time, bObject, nSize, nClass);
+  }
+}
+
+// Where no date proves the order (07.12.2026 reads both ways), the readings
+// still differ where the date turns: read the wrong way, the next day is a
+// month later. The reading with fewer steps back, then the shorter span, is
+// taken; month first on a tie.
+bool dayFirstFits(const LogCalibration& log) {
+  const Calibration& m = log.monthFirst;
+  const Calibration& d = log.dayFirst;
+  if (d.nBackSteps != m.nBackSteps) return d.nBackSteps < m.nBackSteps;
+  return d.nClock - d.nFirstClock < m.nClock - m.nFirstClock;
+}
+
+const Calibration& chosenCalibration(const LogCalibration& log) {
+  if (log.bOrderGiven) return log.monthFirst;
+  OrderVerdict verdict = judgeOrder(log.evidence);
+  bool bDayFirst = verdict == OrderVerdict::kUndecided
+                       ? dayFirstFits(log)
+                       : chooseOrder(log.evidence) == DateOrder::kDayFirst;
+  return chosenCalibration(log, bDayFirst);
+}
+
+const Calibration& chosenCalibration(const LogCalibration& log, bool bDayFirst) {
+  return bDayFirst && !log.bOrderGiven ? log.dayFirst : log.monthFirst;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dates.h"
 #include "output.h"
 
 namespace {
@@ -255,6 +256,7 @@ TEST(FinishCalibration, FillsInPoorlyMeasuredClasses) {
       {0, 0, 0, 0, 0, true, true, 102400},
       {3, 3000000, 2, 5, 7000000, true, false, 1400000},  // unmeasured objects count too
       {50, 0, 20, 50, 0, true, true, 102400},             // 0 bytes: the nominal size
+      {0, 0, 0, 2, 5000000, true, false, 2500000},        // none measured: the log's average
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.nObjects << " objects, " << c.nSeconds << " s");
@@ -429,6 +431,142 @@ TEST(CalibrateModel, LearnsASimulatedSession) {
     nEstimate += anBytes[k] / (result.aClasses[k].nRateKBps * 1024);
   }
   EXPECT_NEAR(static_cast<double>(nEstimate), dBusy, 0.03 * dBusy);
+}
+
+// A line stamped with date and time, as the log's reader hands it over.
+struct DatedLine {
+  const char* szWhen;  // YYYY-MM-DDThh:mm:ss, or hh:mm:ss for a line without a date
+  std::uint64_t nSize;
+};
+
+LineTime timeOf(const char* szWhen) {
+  LineTime time;
+  time.bTimed = true;
+  if (std::strlen(szWhen) == 8) {  // hh:mm:ss
+    time.nSecondOfDay = ((szWhen[0] - '0') * 10 + szWhen[1] - '0') * 3600 +
+                        ((szWhen[3] - '0') * 10 + szWhen[4] - '0') * 60 + (szWhen[6] - '0') * 10 +
+                        szWhen[7] - '0';
+    return time;
+  }
+  EXPECT_TRUE(parseSince(szWhen, time.nMoment)) << szWhen;
+  time.bDated = true;
+  time.nSecondOfDay = static_cast<int>(momentSeconds(time.nMoment) % kDay);
+  return time;
+}
+
+Calibration calibrateDated(const std::vector<DatedLine>& lines,
+                           std::uint64_t nSessionGap = kDefaultSessionGapSeconds) {
+  Calibration cal;
+  startCalibration(cal, kDefaultGapSeconds, nSessionGap);
+  for (const DatedLine& line : lines) {
+    bool bObject = line.nSize != kNoObject;
+    calibrateTimedLine(cal, timeOf(line.szWhen), bObject, bObject ? line.nSize : 0,
+                       bObject ? classOf(line.nSize) : 0);
+  }
+  return cal;
+}
+
+// Dated lines: steps across days, months and years are their true length,
+// a step back is charged to nothing, and a line without a date is read by
+// its time of day alone.
+TEST(CalibrateTimedLine, MeasuresStepsFromDateAndTime) {
+  struct Case {
+    const char* szName;
+    std::vector<DatedLine> lines;
+    std::uint64_t nCharged;  // seconds charged to class 0
+    std::uint64_t nGapTotal;
+    std::uint64_t nBackSteps;
+    std::uint64_t nDayTurns;
+  };
+  const std::uint64_t k = 100;
+  // clang-format off
+  const Case cases[] = {
+      {"the next night starts later in the day: a gap, not 31 s",
+       {{"2026-12-05T22:04:50", k}, {"2026-12-05T22:04:59", k}, {"2026-12-06T22:05:30", k}},
+       9, kDay + 31, 0, 1},
+      {"end of a month", {{"2026-11-30T23:59:58", k}, {"2026-12-01T00:00:03", k}}, 5, 0, 0, 1},
+      {"leap day", {{"2028-02-28T23:59:59", k}, {"2028-02-29T00:00:01", k}}, 2, 0, 0, 1},
+      {"no leap day", {{"2027-02-28T23:59:59", k}, {"2027-03-01T00:00:02", k}}, 3, 0, 0, 1},
+      {"end of a year", {{"2026-12-31T23:59:59", k}, {"2027-01-01T00:00:04", k}}, 5, 0, 0, 1},
+      {"a clock set back: not charged, the next step counts from it",
+       {{"2026-12-06T10:00:00", k}, {"2026-12-06T09:59:00", k}, {"2026-12-06T09:59:03", k}},
+       3, 0, 1, 0},
+      {"a date back but a later time of day is a step back too",
+       {{"2026-12-06T10:00:00", k}, {"2026-12-05T10:00:05", k}, {"2026-12-05T10:00:06", k}},
+       1, 0, 1, 0},
+      {"a line without a date: the time of day turns the day",
+       {{"2026-12-06T23:59:58", k}, {"00:00:01", k}, {"2026-12-07T00:00:02", k}},
+       4, 0, 0, 1},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.szName);
+    Calibration cal = calibrateDated(c.lines);
+    EXPECT_EQ(cal.aClasses[0].nSeconds, c.nCharged);
+    EXPECT_EQ(cal.nGapTotal, c.nGapTotal);
+    EXPECT_EQ(cal.nBackSteps, c.nBackSteps);
+    EXPECT_EQ(cal.nDayTurns, c.nDayTurns);
+  }
+}
+
+// Sessions: a step past the session gap starts one; those of enough objects
+// and busy seconds are fitted alone, and their fits give the spread.
+TEST(CalibrateLine, SplitsAndFitsSessions) {
+  Calibration cal;
+  startCalibration(cal, kDefaultGapSeconds);
+  // {first second, objects, seconds between two}, more than 2 hours apart:
+  // fitted; at half the speed; one object short; no busy second.
+  const int anSessions[4][3] = {{0, 1000, 1}, {10000, 1200, 2}, {20000, 999, 1}, {30000, 1000, 0}};
+  for (const auto& session : anSessions) {
+    for (int i = 0; i < session[1]; i++) {
+      calibrateLine(cal, true, session[0] + i * session[2], true, 1000, 0);
+    }
+  }
+  CalibrationResult result;
+  ASSERT_EQ(finishCalibration(cal, result), 0);
+  ASSERT_EQ(result.nSessions, 4u);
+  ASSERT_EQ(result.sessions.size(), 4u);
+  const bool abFitted[] = {true, true, false, false};
+  const std::uint64_t anBusy[] = {999, 2398, 998, 0};
+  for (int i = 0; i < 4; i++) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(result.sessions[i].bFitted, abFitted[i]);
+    EXPECT_EQ(result.sessions[i].nBusySeconds, anBusy[i]);
+    EXPECT_EQ(result.sessions[i].start.nSecondOfDay, anSessions[i][0]);
+  }
+  // 1000 bytes a second, one session at half that speed.
+  SessionSpread spread = sessionSpread(result, 100, 1000000);
+  EXPECT_EQ(spread.nSessions, 2);
+  EXPECT_NEAR(static_cast<double>(spread.nFastest), 1000, 2);
+  EXPECT_NEAR(static_cast<double>(spread.nSlowest), 2000, 4);
+
+  // A step of exactly the session gap stays within the session.
+  startCalibration(cal, kDefaultGapSeconds, 3600);
+  for (int nSecond : {0, 3600, 3601, 7202}) calibrateLine(cal, true, nSecond, true, 100, 0);
+  ASSERT_EQ(finishCalibration(cal, result), 0);
+  EXPECT_EQ(result.nSessions, 2u);
+  EXPECT_EQ(result.sessions[0].nObjects, 3u);
+}
+
+// A log whose every step starts a session keeps a bounded list of them.
+TEST(CalibrateTimedLine, KeepsFewSmallSessions) {
+  Calibration cal;
+  startCalibration(cal, kDefaultGapSeconds, 10);
+  for (int i = 0; i < 1000; i++) calibrateLine(cal, true, i * 11 % kDay, true, 100, 0);
+  calibrateLine(cal, true, 1000 * 11 - 5, true, 100, 0);  // one step within a session
+  CalibrationResult result;
+  ASSERT_EQ(finishCalibration(cal, result), 0);
+  EXPECT_EQ(result.nSessions, 1000u);
+  EXPECT_EQ(result.sessions.size(), kListedSmallSessions);
+  EXPECT_LE(cal.sessions.size(), kListedSmallSessions + 1);
+}
+
+TEST(ModelSeconds, RoundsAndSaturates) {
+  EXPECT_EQ(modelSeconds(0.02, 1.0 / 4096000, 1000, 4096000), 21u);
+  EXPECT_EQ(modelSeconds(0.0004, 0, 1000, 0), 0u);  // 0.4 s
+  EXPECT_EQ(modelSeconds(0.0005, 0, 1000, 0), 1u);
+  EXPECT_EQ(modelSeconds(1e9, 1.0, ~std::uint64_t{0}, ~std::uint64_t{0}), ~std::uint64_t{0});
+  EXPECT_EQ(modelSeconds(0, 0, 5, 5), 0u);
 }
 
 }  // namespace

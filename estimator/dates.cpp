@@ -737,6 +737,19 @@ void formatMoment(std::int64_t nMoment, char* szText) {
   *p = '\0';
 }
 
+std::int64_t momentSeconds(std::int64_t nMoment) {
+  const std::int64_t nSecondOfDay = nMoment & ((1 << kSecondBits) - 1);
+  const std::int64_t nDate = nMoment >> kSecondBits;
+  const std::int64_t nDay = nDate & ((1 << kDayBits) - 1);
+  const std::int64_t nMonth = (nDate >> kDayBits) & ((1 << kMonthBits) - 1);
+  // Days before the month, counted from March so that the leap day comes last.
+  const std::int64_t nYear = (nDate >> (kDayBits + kMonthBits)) - (nMonth <= 2 ? 1 : 0);
+  const std::int64_t nMarchMonth = nMonth <= 2 ? nMonth + 9 : nMonth - 3;
+  const std::int64_t nDays =
+      nYear * 365 + nYear / 4 - nYear / 100 + nYear / 400 + (153 * nMarchMonth + 2) / 5 + nDay - 1;
+  return nDays * 86400 + nSecondOfDay;
+}
+
 bool parseDateOrder(const char* szValue, DateOrder& order) {
   if (equalsIgnoringCase(szValue, "mdy")) {
     order = DateOrder::kMonthFirst;

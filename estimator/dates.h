@@ -79,6 +79,11 @@ enum class DateOrder { kMonthFirst, kDayFirst, kYearFirst };
 /// in that order.
 bool computeMoment(const LineStamp& stamp, DateOrder order, std::int64_t& nMoment);
 
+/// Returns the moment (as computeMoment or parseSince makes it, of a valid
+/// date) as a count of seconds from a fixed day: the difference of two is
+/// the seconds between them, across days, months and years.
+std::int64_t momentSeconds(std::int64_t nMoment);
+
 /// Reads a --since value into nMoment, a number as computeMoment makes it:
 /// YYYY-MM-DD, then optionally T (or t, or one blank) and hh:mm or hh:mm:ss,
 /// every field with all its digits. Returns false for anything else,

@@ -1,5 +1,6 @@
 #include "jsonreport.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "json.h"
@@ -247,6 +248,65 @@ void writeCalibrationSession(JsonWriter& json, const CalibrationResult& result) 
   endJsonArray(json);
 }
 
+// A session's start in ISO 8601: date and time, or the time alone.
+void writeSessionStart(JsonWriter& json, const LineTime& start) {
+  char szText[kMomentTextSize];
+  if (start.bDated) {
+    formatMoment(start.nMoment, szText);
+    szText[10] = 'T';
+  } else {
+    int n = start.nSecondOfDay;
+    std::snprintf(szText, sizeof szText, "%02d:%02d:%02d", n / 3600, n % 3600 / 60, n % 60);
+  }
+  writeJsonKey(json, "start");
+  writeJsonString(json, szText);
+}
+
+// The sessions fitted alone; with a listing (pFigures), each one's estimate.
+void writeSessions(JsonWriter& json, const CalibrationResult& result,
+                   const ReportFigures* pFigures) {
+  writeJsonKey(json, "sessions");
+  beginJsonArray(json);
+  for (const SessionResult& session : result.sessions) {
+    if (!session.bFitted) continue;
+    beginJsonObject(json);
+    writeSessionStart(json, session.start);
+    writeUintMember(json, "objects", session.nObjects);
+    writeUintMember(json, "busy_seconds", session.nBusySeconds);
+    writeJsonKey(json, "cost_ms_per_object");
+    writeJsonDouble(json, session.dCostSeconds * 1000.0);
+    writeJsonKey(json, "bandwidth_kb_per_s");
+    writeJsonDouble(json, session.dBandwidthKBps);  // null when unbounded
+    if (pFigures != nullptr) {
+      writeUintMember(json, "estimate_seconds",
+                      modelSeconds(session.dCostSeconds, session.dSecondsPerByte, pFigures->nFiles,
+                                   pFigures->nBytes));
+    }
+    endJsonObject(json);
+  }
+  endJsonArray(json);
+}
+
+void writeModel(JsonWriter& json, const ReportFigures& figures) {
+  const CalibrationResult& model = *figures.pModel;
+  writeJsonKey(json, "model");
+  beginJsonObject(json);
+  writeJsonKey(json, "log");
+  writeJsonString(json, figures.szModelLog);
+  writeJsonKey(json, "cost_ms_per_object");
+  writeJsonDouble(json, model.dCostSeconds * 1000.0);
+  writeJsonKey(json, "bandwidth_kb_per_s");
+  writeJsonDouble(json, model.dBandwidthKBps);
+  writeUintMember(json, "objects", model.nLogObjects);
+  writeUintMember(json, "estimate_seconds", figures.nModelSeconds);
+  if (figures.pModelWindow != nullptr) {
+    writeJsonKey(json, "fits_window");
+    writeJsonBool(json, figures.pModelWindow->bFits);
+  }
+  writeSessions(json, model, &figures);
+  endJsonObject(json);
+}
+
 }  // namespace
 
 void writeJsonReport(const ReportFigures& figures) {
@@ -259,6 +319,7 @@ void writeJsonReport(const ReportFigures& figures) {
   if (figures.pSince != nullptr) writeSelection(json, *figures.pSince, figures.nFiles);
   if (figures.pWindow != nullptr) writeWindow(json, *figures.pWindow);
   if (figures.pFolders != nullptr) writeFolders(json, *figures.pFolders);
+  if (figures.pModel != nullptr) writeModel(json, figures);
   writeWarnings(json);
   endJsonObject(json);
 }
@@ -274,6 +335,7 @@ void writeJsonCalibration(const ReportFigures& figures, const CalibrationResult&
   beginJsonObject(json);
   writeCalibrationClasses(json, result);
   writeCalibrationSession(json, result);
+  writeSessions(json, result, nullptr);
   endJsonObject(json);
   writeWarnings(json);
   endJsonObject(json);

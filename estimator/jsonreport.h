@@ -46,6 +46,12 @@ struct ReportFigures {
   const WindowVerdict* pWindow = nullptr;   // when --window was given
   const SinceFilter* pSince = nullptr;      // when --since was given
   const FolderRanking* pFolders = nullptr;  // when --top was given
+  // With --rates-from: what the log taught, and the estimates by cost and bandwidth.
+  const CalibrationResult* pModel = nullptr;
+  const char* szModelLog = "";
+  std::uint64_t nModelSeconds = 0;
+  SessionSpread spread{};
+  const WindowVerdict* pModelWindow = nullptr;  // when --window was given too
 };
 
 /// Writes the estimate's report, with the warnings written so far.

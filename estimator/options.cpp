@@ -57,6 +57,16 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
                "'%s'\n",
                szValue);
   }
+  if (name == "--rates-from") {
+    options.szRatesFrom = szValue;
+    return *szValue != '\0' || reject("error: --rates-from needs a schedule log%s\n", "");
+  }
+  if (name == "--session-gap") {
+    options.bSessionGap = true;
+    return parseDuration(szValue, options.nSessionGapSeconds) ||
+           reject("error: --session-gap needs a duration such as 2h, 90m or 7200, not '%s'\n",
+                  szValue);
+  }
   options.bDateOrder = true;
   return parseDateOrder(szValue, options.dateOrder) ||
          reject("error: --date-order needs mdy, dmy or ymd, not '%s'\n", szValue);
@@ -71,6 +81,8 @@ const char* valueExample(const std::string& name) {
   if (name == "--window") return "8h";
   if (name == "--since") return "2026-12-06";
   if (name == "--date-order") return "dmy";
+  if (name == "--rates-from") return "last.log";
+  if (name == "--session-gap") return "2h";
   return nullptr;
 }
 
@@ -102,8 +114,14 @@ bool takeLongOption(const char* szArg, LongOptions& options) {
 
 // Options that serve only beside another one.
 bool checkCombinations(const LongOptions& options) {
-  if (options.bGap && !options.bCalibrate)
-    return reject("error: %s goes with --calibrate\n", "--gap");
+  bool bLearns = options.bCalibrate || options.szRatesFrom != nullptr;
+  if ((options.bGap || options.bSessionGap) && !bLearns) {
+    return reject("error: %s goes with --calibrate or --rates-from\n",
+                  options.bGap ? "--gap" : "--session-gap");
+  }
+  if (options.bCalibrate && options.szRatesFrom != nullptr) {
+    return reject("error: %s does not go with --calibrate\n", "--rates-from");
+  }
   if (options.bDepth && options.nTop == 0) return reject("error: %s goes with --top\n", "--depth");
   if (options.bDateOrder && !options.bSince) {
     return reject("error: %s goes with --since\n", "--date-order");

@@ -29,6 +29,9 @@ struct LongOptions {
   std::int64_t nSince = 0;
   bool bDateOrder = false;  // --date-order: the order of the listing's dates
   DateOrder dateOrder = DateOrder::kMonthFirst;
+  const char* szRatesFrom = nullptr;  // --rates-from: the schedule log to learn the rates from
+  bool bSessionGap = false;           // --session-gap: a longer step starts a session
+  std::uint64_t nSessionGapSeconds = 7200;
 };
 
 /// The exit status of a run that printed warnings under --strict.

@@ -78,9 +78,9 @@ OwnTotals gOwnTotals;      // what a directory listing says of itself
 
 // The options that ask for more than the report take every line too.
 bool bExtras = false;
-Calibration gCalibration;
-Calibration gCalibrationDayFirst;  // with --since: the lines the day-first dates select
-SinceFilter gSince;                // with --since
+bool bLearning = false;          // with --rates-from: the log is being read
+LogCalibration gLogCalibration;  // with --calibrate, under each reading of the dates
+SinceFilter gSince;              // with --since
 FolderRanking gRanking;
 
 // The folder tallies, with --top. Made on first use rather than at start:
@@ -91,6 +91,11 @@ FolderTally& folderTally() {
 }
 const char* pSizeEnd = "";  // where the last size field extracted ends in its line
 WindowVerdict gWindow;      // with --window
+// With --rates-from: what the log taught, and the rates as text for JSON.
+CalibrationResult gModel;
+bool bModel = false;
+WindowVerdict gModelWindow;  // with --window: the estimate by cost and bandwidth's
+char aszLearntRates[kClasses][24];
 ReportFigures gFigures;     // with --json: the report's numbers
 
 const char* const kOneKbLabel = kClassLabels[0];
@@ -470,12 +475,32 @@ void warnRate(const char* szLabel, int64_t nRate, int64 i64Bytes, const char* sz
   }
 }
 
+// With --rates-from: the estimate by the fitted cost and bandwidth over every
+// object counted, and its range under the sessions' own fits.
+void displayModel() {
+  gFigures.nModelSeconds =
+      modelSeconds(gModel.dCostSeconds, gModel.dSecondsPerByte, nTotal, toUint64(i64Total));
+  gFigures.spread = sessionSpread(gModel, nTotal, toUint64(i64Total));
+  displayTime("Estimated Time by cost and bandwidth", gFigures.nModelSeconds);
+  if (gFigures.spread.nSessions < 2 || gOptions.bJson) return;
+  char szFastest[kDurationTextSize];
+  char szSlowest[kDurationTextSize];
+  formatDuration(gFigures.spread.nFastest, szFastest);
+  formatDuration(gFigures.spread.nSlowest, szSlowest);
+  outFormat("Over the %d sessions in the log: %s to %s\n", gFigures.spread.nSessions, szFastest,
+            szSlowest);
+}
+
 // After the estimates: how they compare with the backup window, and the
 // folders that take the longest.
 void displayExtras(uint64_t nTotalSecs) {
   if (gOptions.bWindow) {
     gWindow = judgeWindow(gOptions.nWindowSeconds, nTotalSecs);
     if (!gOptions.bJson) printWindowVerdict(gWindow);
+    if (bModel) {
+      gModelWindow = judgeWindow(gOptions.nWindowSeconds, gFigures.nModelSeconds);
+      if (!gOptions.bJson) printWindowVerdict(gModelWindow, "by cost and bandwidth");
+    }
   }
   if (gOptions.nTop > 0) {
     const int64_t anRate[] = {nOneKbSec, nTenKbSec, nHundredKbSec, nTenMbSec};
@@ -513,6 +538,11 @@ void gatherFigures(uint64_t nTotalSecs, uint64_t nAverageSize, uint64_t nAverage
   gFigures.pWindow = gOptions.bWindow ? &gWindow : nullptr;
   gFigures.pSince = gOptions.bSince ? &gSince : nullptr;
   gFigures.pFolders = gOptions.nTop > 0 ? &gRanking : nullptr;
+  if (bModel) {
+    gFigures.pModel = &gModel;
+    gFigures.szModelLog = gOptions.szRatesFrom;
+    gFigures.pModelWindow = gOptions.bWindow ? &gModelWindow : nullptr;
+  }
 }
 
 /// Prints the report: the class table, the totals and both estimates. Then
@@ -521,6 +551,7 @@ int displayResults() {
   if (gOptions.bSince && !gOptions.bJson) {
     printSelection(gSince, "Files changed", filesCounted());
   }
+  if (bModel && !gOptions.bJson) printRatesSource(printable(gOptions.szRatesFrom).c_str(), gModel);
   if (!gOptions.bJson) {
     outText("\n");
     const char szRule[] = "=============================================================\n";
@@ -560,6 +591,7 @@ int displayResults() {
   int64_t nAverageRate = rateForSize(toUint64(i64AverageSize), szAverageLabel);
   uint64_t nAverageSecs = secondsAt(i64Total, nAverageRate);
   displayTime("Estimated Time based on average file size", nAverageSecs);
+  if (bModel) displayModel();
   displayExtras(nTotalSecs);
   if (gOptions.bJson) gatherFigures(nTotalSecs, toUint64(i64AverageSize), nAverageSecs);
 
@@ -625,6 +657,7 @@ void warnListing(uint64_t nLines) {
   }
   if (nParseType == 1) warnOwnTotals();
   if (gOptions.bSince) warnSince(gSince);
+  if (bModel) warnCalibration(gModel);
 }
 
 // Echoes a parsed line and its size text. A NUL ends the line's text, its
@@ -680,6 +713,22 @@ bool mayBeSummary(const char* szLine) { return szLine[0] == '\0' || isWhitespace
 // The option, the listing and the four rates. Returns -1, or the exit status
 // after rejecting them.
 int takeArguments(int argc, char** argv) {
+  if (gOptions.szRatesFrom != nullptr) {
+    if (argc > 3) {
+      return rejectCommandLine("error: give the four rates or --rates-from, not both%s\n", "");
+    }
+    if (argc != 3) {
+      return rejectCommandLine(
+          "error: expected 2 arguments with --rates-from (the option and a listing), got %s\n",
+          std::to_string(argc - 1));
+    }
+    szFilename = argv[2];
+    if (std::strcmp(szFilename, "-") == 0 && std::strcmp(gOptions.szRatesFrom, "-") == 0) {
+      return rejectCommandLine("error: the log and the listing cannot both be standard input%s\n",
+                               "");
+    }
+    return -1;
+  }
   if (argc != 7) {
     return rejectCommandLine(
         "error: expected 6 arguments (the option, a listing and four rates), got %s\n",
@@ -709,7 +758,8 @@ int takeLog(int argc, char** argv) {
 
 // Every line of the log goes to the calibration of each reading of the
 // dates that selects it: both, but with --since.
-void calibrateLogLine(const Piece& piece, const char* szData) {
+void calibrateLogLine(LogCalibration& log, const Piece& piece, const char* szData,
+                      SinceFilter* pSince) {
   LineStamp stamp;
   bool bTimed = readLogStamp(piece.szText, piece.nLength, stamp);
   uint64_t nSize = 0;
@@ -717,14 +767,8 @@ void calibrateLogLine(const Piece& piece, const char* szData) {
   if (!bTimed && !bObject) return;  // a line without a time or an object tells nothing
   Selection selection;
   selection.bMonthFirst = selection.bDayFirst = true;
-  if (gOptions.bSince) selection = judgeLine(gSince, stamp, nSize);
-  int nClass = sizeClass(nSize);
-  if (selection.bMonthFirst) {
-    calibrateLine(gCalibration, bTimed, stamp.nSecondOfDay, bObject, nSize, nClass);
-  }
-  if (selection.bDayFirst && gOptions.bSince && !gSince.bOrderGiven) {
-    calibrateLine(gCalibrationDayFirst, bTimed, stamp.nSecondOfDay, bObject, nSize, nClass);
-  }
+  if (pSince != nullptr) selection = judgeLine(*pSince, stamp, nSize);
+  calibrateStampedLine(log, stamp, bTimed, selection, bObject, nSize);
 }
 
 // With --since: a file of nSize bytes is counted when both readings of its
@@ -773,8 +817,10 @@ void weighDate(const Piece& piece) {
 // The per-line work of the options that ask for more than the report.
 void takeLineExtras(const Piece& piece, const char* szData) {
   const char* szLine = piece.szText;
-  if (gOptions.bCalibrate) {
-    calibrateLogLine(piece, szData);
+  if (gOptions.bCalibrate || bLearning) {
+    // With --rates-from the log's lines are all learnt from: --since is the listing's.
+    bool bSelect = gOptions.bSince && !bLearning;
+    calibrateLogLine(gLogCalibration, piece, szData, bSelect ? &gSince : nullptr);
     return;
   }
   if (gOptions.nTop > 0 && nParseType == 1 && mayBeSummary(szLine)) {
@@ -815,42 +861,45 @@ void countChosenAside() {
 int reportCalibration() {
   CalibrationResult result;
   outFlush();  // an error comes after whatever was written
-  bool bDayFirst = gOptions.bSince && dayFirstChosen(gSince);
-  int nStatus = finishCalibration(bDayFirst ? gCalibrationDayFirst : gCalibration, result);
+  const Calibration& cal = gOptions.bSince
+                               ? chosenCalibration(gLogCalibration, dayFirstChosen(gSince))
+                               : chosenCalibration(gLogCalibration);
+  int nStatus = finishCalibration(cal, result);
   if (nStatus != 0) return nStatus;
   if (gOptions.bSince) gFigures.pSince = &gSince;
   if (gOptions.bJson) {
     if (gOptions.bSince) warnSince(gSince);
+    warnCalibration(result);
     writeJsonCalibration(gFigures, result);
   } else {
     if (gOptions.bSince) printSelection(gSince, "Lines written", selectedLines(gSince));
     printCalibration(result);
     outFlush();
     if (gOptions.bSince) warnSince(gSince);
+    warnCalibration(result);
   }
   return kExitOk;
 }
 
-/// Reads the arguments, then the whole listing, and prints the report.
-/// Returns the exit status.
-int update(int argc, char** argv) {
-  int nStatus = gOptions.bCalibrate ? takeLog(argc, argv) : takeArguments(argc, argv);
-  if (nStatus >= 0) return nStatus;
-
+// Reads the listing (or the log) named, "-" being standard input, line by line
+// through the parser of nParseType, the echo and the tallies. Returns -1 after
+// saying why it cannot be opened, else the reading's exit status: 0, or 1
+// after a read error. nLinesRead is the number of lines read.
+int readInput(const char* szName, uint64_t& nLinesRead) {
   // "-" is standard input, so that a listing can be piped in; a file named
   // "-" is reached as "./-".
-  bool bStandardInput = std::strcmp(szFilename, "-") == 0;
-  std::FILE* stream = bStandardInput ? openStandardInput() : std::fopen(szFilename, "rb");
+  bool bStandardInput = std::strcmp(szName, "-") == 0;
+  std::FILE* stream = bStandardInput ? openStandardInput() : std::fopen(szName, "rb");
   if (stream == nullptr) {
     int nErrno = errno;
-    std::string name = printable(szFilename);
+    std::string name = printable(szName);
     if (!gOptions.bJson) outFormat("File %s could not be opened\n", name.c_str());
     std::fprintf(stderr, "error: cannot open '%s': %s\n", name.c_str(), std::strerror(nErrno));
-    return kExitFailure;
+    return -1;
   }
   startReading(stream);
   std::error_code error;
-  std::uintmax_t nFileSize = bStandardInput ? 0 : std::filesystem::file_size(szFilename, error);
+  std::uintmax_t nFileSize = bStandardInput ? 0 : std::filesystem::file_size(szName, error);
   startProgress(error ? 0 : nFileSize);
   static char szData[kMaxLine + 1];
   uint64_t nLines = 0;
@@ -874,12 +923,63 @@ int update(int argc, char** argv) {
     }
   }
   endProgress();
-  nStatus = kExitOk;
+  nLinesRead = nLines;
+  int nStatus = kExitOk;
   if (readError() != 0) {
     outFlush();  // what was echoed comes before the message
     std::fprintf(stderr, "read error: %s\n", std::strerror(readError()));
     nStatus = kExitFailure;
   }
+  if (!bStandardInput) std::fclose(stream);
+  return nStatus;
+}
+
+// With --rates-from: learns the four rates from the log as --calibrate does,
+// before any listing is opened, and sets the class rates to them. Returns -1,
+// or the exit status after saying why the log teaches nothing.
+int learnRatesFrom() {
+  // The log is read as --calibrate reads one; the listing's reading is set
+  // back afterwards.
+  const int nListingType = nParseType;
+  const int bListingVerbose = bVerbose;
+  const bool bListingExtras = bExtras;
+  nParseType = 0;
+  bVerbose = 0;
+  bExtras = bLearning = true;
+  startLogCalibration(gLogCalibration, gOptions.nGapSeconds, gOptions.nSessionGapSeconds, false,
+                      DateOrder::kMonthFirst);
+  uint64_t nLines = 0;
+  int nStatus = readInput(gOptions.szRatesFrom, nLines);
+  nParseType = nListingType;
+  bVerbose = bListingVerbose;
+  bExtras = bListingExtras;
+  bLearning = false;
+  if (nStatus != kExitOk) return kExitFailure;
+  outFlush();  // an error comes after whatever was written
+  if (finishCalibration(chosenCalibration(gLogCalibration), gModel) != 0) return kExitFailure;
+  int64_t* apnRate[] = {&nOneKbSec, &nTenKbSec, &nHundredKbSec, &nTenMbSec};
+  for (int k = 0; k < kClasses; k++) {
+    uint64_t nRate = gModel.aClasses[k].nRateKBps;
+    *apnRate[k] = static_cast<int64_t>(nRate * 1024);
+    std::snprintf(aszLearntRates[k], sizeof aszLearntRates[k], "%" PRIu64, nRate);
+    gFigures.aClasses[k].szRate = aszLearntRates[k];
+  }
+  bModel = true;
+  return -1;
+}
+
+/// Reads the arguments, then the whole listing, and prints the report.
+/// Returns the exit status.
+int update(int argc, char** argv) {
+  int nStatus = gOptions.bCalibrate ? takeLog(argc, argv) : takeArguments(argc, argv);
+  if (nStatus >= 0) return nStatus;
+  if (gOptions.szRatesFrom != nullptr) {
+    nStatus = learnRatesFrom();
+    if (nStatus >= 0) return nStatus;
+  }
+  uint64_t nLines = 0;
+  nStatus = readInput(szFilename, nLines);
+  if (nStatus < 0) return kExitFailure;
   gFigures.nReadError = readError();
   gFigures.szKind = nParseType == 1 ? "directory listing" : "schedule log";
   gFigures.listing = szFilename;
@@ -892,7 +992,6 @@ int update(int argc, char** argv) {
     warnListing(nLines);
     if (gOptions.bJson) writeJsonReport(gFigures);
   }
-  if (!bStandardInput) std::fclose(stream);
   return nStatus;
 }
 
@@ -930,6 +1029,8 @@ int main(int argc, char** argv) {
   gOwnTotals = OwnTotals();
   gFigures = ReportFigures();
   gWindow = WindowVerdict();
+  gModelWindow = WindowVerdict();
+  bModel = false;
   gOptions = LongOptions();
   resetWarnings();
 
@@ -964,8 +1065,8 @@ int main(int argc, char** argv) {
   }
   startSince(gSince, gOptions.nSince, gOptions.bDateOrder, gOptions.dateOrder);
   if (gOptions.bCalibrate) {
-    startCalibration(gCalibration, gOptions.nGapSeconds);
-    startCalibration(gCalibrationDayFirst, gOptions.nGapSeconds);
+    startLogCalibration(gLogCalibration, gOptions.nGapSeconds, gOptions.nSessionGapSeconds,
+                        gOptions.bDateOrder, gOptions.dateOrder);
     return finish(update(argc, argv));
   }
   if (!parseOption(argv[1])) {

@@ -116,9 +116,12 @@ WindowVerdict judgeWindow(std::uint64_t nWindowSeconds, std::uint64_t nEstimateS
   return verdict;
 }
 
-void printWindowVerdict(const WindowVerdict& verdict) {
+void printWindowVerdict(const WindowVerdict& verdict) { printWindowVerdict(verdict, nullptr); }
+
+void printWindowVerdict(const WindowVerdict& verdict, const char* szWhat) {
   outText("Backup window ");
   putDuration(verdict.nWindowSeconds);
+  if (szWhat != nullptr) outFormat(" %s", szWhat);
   if (verdict.bFits) {
     outText(": fits, ");
     putDuration(verdict.nSpareSeconds);

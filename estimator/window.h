@@ -40,4 +40,9 @@ WindowVerdict judgeWindow(std::uint64_t nWindowSeconds, std::uint64_t nEstimateS
 /// rates would have to be 1.39 times as high" (one line).
 void printWindowVerdict(const WindowVerdict& verdict);
 
+/// printWindowVerdict for another estimate than the class times': szWhat
+/// follows the window's length ("Backup window 8 hours 0 mins 0 sec by cost
+/// and bandwidth: fits, ...").
+void printWindowVerdict(const WindowVerdict& verdict, const char* szWhat);
+
 #endif  // PLOMET_ESTIMATOR_WINDOW_H_

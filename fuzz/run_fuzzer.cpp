@@ -36,9 +36,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::fwrite(data + 1, 1, size - 1, file);
   std::fclose(file);
   std::vector<const char*> args = {"plomet"};
-  if ((nPick & 0x80) != 0) {
+  static std::string ratesFrom;
+  ratesFrom = "--rates-from=" + gPath;
+  if ((nPick & 0xA0) == 0xA0) {  // the input is the log the rates are learnt from and the listing
+    args.insert(args.end(), {kOptions[nPick % 4], gPath.c_str(), ratesFrom.c_str(), "--gap=30",
+                             "--session-gap=5m", "--window=1h"});
+    if ((nPick & 0x04) != 0 && (nPick & 0x01) == 0) args.push_back("--json");
+    if ((nPick & 0x10) != 0) args.push_back("--since=2024-03-01T12:00");
+  } else if ((nPick & 0x80) != 0) {
     args.insert(args.end(), {"--calibrate", gPath.c_str(), "--gap=30"});
     if ((nPick & 0x10) != 0) args.push_back("--since=2024-03-01T12:00");
+    if ((nPick & 0x40) != 0) args.push_back("--session-gap=5m");
   } else {
     args.insert(args.end(), {kOptions[nPick % 4], gPath.c_str(), "35", "0", "-457",
                              "9007199254740991.999"});

@@ -12,7 +12,13 @@ cost per object and bandwidth are A's. Then:
 - BINARY -l A RATES must give an "Estimated Time" within 3 % of A's true busy
   time (the seconds its objects took);
 - BINARY -l B RATES must be within 15 % of B's: the four-class model carries
-  over to another mix of sizes only roughly, and how far off it is is printed.
+  over to another mix of sizes only roughly, and how far off it is is printed;
+- BINARY -l B --rates-from=A: its estimate by cost and bandwidth must be within
+  3 % of B's true busy time, with the four-class estimate's error beside it;
+- N, three nights of other costs and bandwidths joined into one log:
+  BINARY -l B --rates-from=N --json must find the three sessions, and each
+  session's estimate of B must be within 3 % of what B's objects and bytes take
+  under that night's true cost and bandwidth.
 
 Exits 0 when every check holds, else 1.
 """
@@ -75,6 +81,56 @@ def within(what, got, want, tolerance):
     return ok
 
 
+def model_estimate(report):
+    m = re.search(r"^Estimated Time by cost and bandwidth: (\d+) hours (\d+) mins (\d+) sec$",
+                  report, re.M)
+    if not m:
+        raise SystemExit("no estimate by cost and bandwidth in the report:\n" + report)
+    h, mi, s = (int(x) for x in m.groups())
+    return h * 3600 + mi * 60 + s
+
+
+# Three nights, each its own cost and bandwidth: (cost in ms, KB/s, date, start).
+NIGHTS = [(20.0, 4000.0, "2026-12-05", "22:00:00"), (30.0, 2500.0, "2026-12-06", "22:01:00"),
+          (14.0, 6000.0, "2026-12-07", "21:58:00")]
+
+
+def check_rates_from(binary, directory, objects, log_a, truth_b, log_b):
+    """The estimate by cost and bandwidth from a one-session log and from each
+    night of a log of three."""
+    ok = True
+    report = run([binary, "-l", log_b, "--rates-from=" + log_a])
+    four = estimated_seconds(report)
+    off = four / truth_b["busy_seconds"] - 1.0
+    ok &= within("estimate by cost and bandwidth of a log of other sizes (s)",
+                 model_estimate(report), truth_b["busy_seconds"], 0.03)
+    print(f"     (the four-class estimate of it: {four} s, {off * 100:+.2f} %)")
+    nights = []
+    for i, (cost, bandwidth, date, start) in enumerate(NIGHTS):
+        log, _ = make_log(directory, f"night{i + 1}", [
+            "--objects", str(objects // 4), "--seed", str(10 + i), "--cost-ms", str(cost),
+            "--bandwidth-kbps", str(bandwidth), "--median", "8000", "--sigma", "2.0",
+            "--layout", "ymd", "--date", date, "--start", start])
+        with open(log, encoding="utf-8") as f:
+            nights.append(f.read())
+    three = os.path.join(directory, "three-nights.log")
+    with open(three, "w", encoding="utf-8", newline="\n") as f:
+        f.write("".join(nights))
+    doc = json.loads(run([binary, "-l", log_b, "--rates-from=" + three, "--json"]))
+    sessions = doc["model"]["sessions"]
+    if len(sessions) != len(NIGHTS):
+        print(f"FAIL sessions fitted alone: {len(sessions)}, nights {len(NIGHTS)}")
+        return False
+    four = doc["estimate_seconds"]
+    for (cost, bandwidth, date, _), session in zip(NIGHTS, sessions):
+        truth = truth_b["objects"] * cost / 1000.0 + truth_b["bytes"] / (bandwidth * 1024.0)
+        ok &= within(f"estimate of the other sizes by the night of {date} (s)",
+                     session["estimate_seconds"], truth, 0.03)
+        print(f"     (the four-class estimate from all three nights: {four} s, "
+              f"{(four / truth - 1) * 100:+.2f} %)")
+    return ok
+
+
 def check(binary, directory, objects):
     model = ["--cost-ms", str(COST_MS), "--bandwidth-kbps", str(BANDWIDTH_KBPS)]
     log_a, truth_a = make_log(directory, "a", model + [
@@ -99,6 +155,7 @@ def check(binary, directory, objects):
                                              truth_a["class_seconds"]) if a > 0)
     print(f"     (A's true class rates would give {ideal:.0f} s, "
           f"{(ideal / truth_b['busy_seconds'] - 1) * 100:+.2f} %: the model's own error)")
+    ok &= check_rates_from(binary, directory, objects, log_a, truth_b, log_b)
     return ok
 
 

@@ -289,13 +289,61 @@ def check_report(doc, text, args, warnings):
     kind = "directory listing" if words[0][1:].lower() == "d" else "schedule log"
     expect_equal(doc["input"]["kind"], kind, "kind")
     expect_equal(doc["input"]["listing"], words[1], "listing")
-    rows = check_classes(doc, text, words[2:6], warnings)
+    rates_from = long_value(args, "--rates-from")
+    rates = words[2:6] if rates_from is None else [str(r["rate"] // 1024) for r in read_table(text)]
+    rows = check_classes(doc, text, rates, warnings)
     check_totals(doc, text, rows, warnings)
+    check_model(doc, text, rates_from, long_value(args, "--window"))
     since = long_value(args, "--since")
     check_own_totals(doc, kind, warnings, since is not None)
     check_window(doc, text, long_value(args, "--window"))
     check_selection(doc, text, since)
     check_folders(doc, text, long_value(args, "--top"))
+
+
+def check_sessions(sessions, text):
+    """The sessions fitted alone, as the text lists them (with their estimates when the
+    text has the line of their spread)."""
+    listed = re.findall(r"^  (\S+(?: \d\d:\d\d:\d\d)?)  (\d+) objects, busy " + DURATION +
+                        r", cost (\S+) ms, bandwidth (\S+)", text, re.M)
+    expect_equal(len(sessions), len(listed), "sessions fitted alone")
+    for entry, line in zip(sessions, listed):
+        expect_equal(entry["start"], line[0].replace(" ", "T"), "session start")
+        expect_equal(entry["objects"], int(line[1]), "session objects")
+        expect_equal(entry["busy_seconds"], int(line[2]) * 3600 + int(line[3]) * 60 + int(line[4]),
+                     "session busy seconds")
+        expect_equal(f"{float(entry['cost_ms_per_object']):.3f}", line[5], "session cost")
+
+
+def check_model(doc, text, rates_from, window_arg):
+    model = doc.get("model")
+    if rates_from is None:
+        expect_equal(model, None, "model without --rates-from")
+        return
+    source = find(r"^Rates learnt from (.*): cost (\S+) ms per object, bandwidth (\S+)(?: KB/s)?, "
+                  r"(\d+) objects, (\d+) sessions?$", text, "line of the rates' source")
+    expect_equal(model["log"], rates_from, "model log")
+    expect_equal(source[1], rates_from, "log named in the text")
+    expect_equal(f"{float(model['cost_ms_per_object']):.3f}", source[2], "model cost")
+    bandwidth = model["bandwidth_kb_per_s"]
+    expect_equal("unbounded" if bandwidth is None else f"{float(bandwidth):.1f}", source[3],
+                 "model bandwidth")
+    expect_equal(model["objects"], int(source[4]), "model objects")
+    line = find(rf"^Estimated Time by cost and bandwidth: {DURATION}$", text, "model estimate")
+    expect_equal(model["estimate_seconds"], seconds_of(line), "model estimate")
+    estimates = [entry["estimate_seconds"] for entry in model["sessions"]]
+    spread = re.search(rf"^Over the (\d+) sessions in the log: {DURATION} to {DURATION}$", text,
+                       re.M)
+    expect_equal(spread is not None, len(estimates) >= 2, "line of the sessions' spread")
+    if spread:
+        expect_equal(len(estimates), int(spread[1]), "sessions in the spread")
+        expect_equal([min(estimates), max(estimates)], [seconds_of(spread, 2), seconds_of(spread, 5)],
+                     "fastest and slowest session")
+    verdict = re.search(rf"^Backup window {DURATION} by cost and bandwidth: (fits|does not fit)",
+                        text, re.M)
+    expect_equal(verdict is not None, window_arg is not None, "window line by cost and bandwidth")
+    if verdict:
+        expect_equal(model["fits_window"], verdict[4] == "fits", "model fits the window")
 
 
 def check_calibration(doc, text, args):
@@ -332,6 +380,7 @@ def check_calibration(doc, text, args):
                  "bandwidth")
     model = find(r"^Model fitted to: (\d+) class", text, "model")
     expect_equal(cal["model_classes"], int(model[1]), "model classes")
+    check_sessions(cal["sessions"], text)
 
 
 def run_with_json(binary, case_dir, args, stdin_name):
