@@ -57,6 +57,14 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
                "'%s'\n",
                szValue);
   }
+  if (name == "--html") {
+    options.bHtml = true;
+    options.szHtml = szValue;
+    // Standard output holds the report: the page goes to a file of its own.
+    return (szValue[0] != '\0' && std::strcmp(szValue, "-") != 0) ||
+           reject("error: --html needs the name of a file to write the page to, not '%s'\n",
+                  szValue);
+  }
   options.bDateOrder = true;
   return parseDateOrder(szValue, options.dateOrder) ||
          reject("error: --date-order needs mdy, dmy or ymd, not '%s'\n", szValue);
@@ -71,6 +79,7 @@ const char* valueExample(const std::string& name) {
   if (name == "--window") return "8h";
   if (name == "--since") return "2026-12-06";
   if (name == "--date-order") return "dmy";
+  if (name == "--html") return "report.html";
   return nullptr;
 }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
@@ -25,6 +26,8 @@
 #include "dates.h"
 #include "entry.h"
 #include "folders.h"
+#include "htmlreport.h"
+#include "htmltally.h"
 #include "int64.h"
 #include "jsonreport.h"
 #include "options.h"
@@ -92,6 +95,11 @@ FolderTally& folderTally() {
 const char* pSizeEnd = "";  // where the last size field extracted ends in its line
 WindowVerdict gWindow;      // with --window
 ReportFigures gFigures;     // with --json: the report's numbers
+// With --html: the files by size, and the log over time for each reading of
+// its dates, as the calibrations take them.
+PageTallies gPage;
+LogTimeline gTimeline;
+LogTimeline gTimelineDayFirst;
 
 const char* const kOneKbLabel = kClassLabels[0];
 const char* const kTenKbLabel = kClassLabels[1];
@@ -561,7 +569,7 @@ int displayResults() {
   uint64_t nAverageSecs = secondsAt(i64Total, nAverageRate);
   displayTime("Estimated Time based on average file size", nAverageSecs);
   displayExtras(nTotalSecs);
-  if (gOptions.bJson) gatherFigures(nTotalSecs, toUint64(i64AverageSize), nAverageSecs);
+  if (gOptions.bJson || gOptions.bHtml) gatherFigures(nTotalSecs, toUint64(i64AverageSize), nAverageSecs);
 
   // The warnings follow the report they explain.
   outFlush();
@@ -721,9 +729,11 @@ void calibrateLogLine(const Piece& piece, const char* szData) {
   int nClass = sizeClass(nSize);
   if (selection.bMonthFirst) {
     calibrateLine(gCalibration, bTimed, stamp.nSecondOfDay, bObject, nSize, nClass);
+    if (gOptions.bHtml) timelineLine(gTimeline, bTimed, stamp.nSecondOfDay, bObject, nSize);
   }
   if (selection.bDayFirst && gOptions.bSince && !gSince.bOrderGiven) {
     calibrateLine(gCalibrationDayFirst, bTimed, stamp.nSecondOfDay, bObject, nSize, nClass);
+    if (gOptions.bHtml) timelineLine(gTimelineDayFirst, bTimed, stamp.nSecondOfDay, bObject, nSize);
   }
 }
 
@@ -755,6 +765,7 @@ int countSinceFile(const Piece& piece, uint64_t nSize) {
   } else {
     countFile(entry.nSize);
   }
+  if (gOptions.bHtml) countPageFile(gPage, entry.nSize, nGroup);
   if (gOptions.nTop == 0 || nGroup < 0) return;
   countFolderFile(folderTally(), entry.pFolder, entry.nFolder, sizeClass(entry.nSize), entry.nSize,
                   nGroup);
@@ -792,6 +803,7 @@ void takeLineExtras(const Piece& piece, const char* szData) {
   } else {
     countFile(nSize);
   }
+  if (gOptions.bHtml) countPageFile(gPage, nSize, nGroup);
   if (gOptions.nTop == 0 || nGroup < 0) return;
   if (nParseType == 1) {
     countListingFile(folderTally(), pSizeEnd, sizeClass(nSize), nSize, nGroup);
@@ -811,6 +823,34 @@ void countChosenAside() {
   }
 }
 
+// Writes the page of --html: the estimate's, or with pCalibration the
+// calibration's. Returns nStatus, or 1 when the page could not be written.
+int writePage(int nStatus, const CalibrationResult* pCalibration) {
+  PageInput input;
+  input.pFigures = &gFigures;
+  input.bEstimate = pCalibration == nullptr;
+  SizeHistogram counted;
+  bool bDayFirst = gOptions.bSince && dayFirstChosen(gSince);
+  if (input.bEstimate) {
+    int nAside = !gOptions.bSince ? kFolderCounted
+                 : bDayFirst      ? kFolderDayFirstOnly
+                                  : kFolderMonthFirstOnly;
+    counted = countedFiles(gPage, nAside);
+    input.pCounted = &counted;
+    input.pTallies = &gPage;
+  } else {
+    input.pCalibration = pCalibration;
+    input.pTimeline = bDayFirst ? &gTimelineDayFirst : &gTimeline;
+  }
+  input.readAt = utcText(std::time(nullptr));
+  if (std::strcmp(szFilename, "-") != 0) input.modifiedAt = modifiedText(szFilename);
+  int nErrno = writeHtmlFile(gOptions.szHtml, htmlPage(input));
+  if (nErrno == 0) return nStatus;
+  std::fprintf(stderr, "error: cannot write the page to '%s': %s\n",
+               printable(gOptions.szHtml).c_str(), std::strerror(nErrno));
+  return kExitFailure;
+}
+
 // Prints what the schedule log taught. Returns the exit status.
 int reportCalibration() {
   CalibrationResult result;
@@ -828,6 +868,7 @@ int reportCalibration() {
     outFlush();
     if (gOptions.bSince) warnSince(gSince);
   }
+  if (gOptions.bHtml) return writePage(kExitOk, &result);
   return kExitOk;
 }
 
@@ -891,6 +932,7 @@ int update(int argc, char** argv) {
     displayResults();
     warnListing(nLines);
     if (gOptions.bJson) writeJsonReport(gFigures);
+    if (gOptions.bHtml) nStatus = writePage(nStatus, nullptr);
   }
   if (!bStandardInput) std::fclose(stream);
   return nStatus;
@@ -957,7 +999,12 @@ int main(int argc, char** argv) {
     usage(szProgram);
     return finish(kExitOk);
   }
-  bExtras = gOptions.bCalibrate || gOptions.bSince || gOptions.nTop > 0;
+  bExtras = gOptions.bCalibrate || gOptions.bSince || gOptions.nTop > 0 || gOptions.bHtml;
+  if (gOptions.bHtml) {
+    gPage = PageTallies();
+    startTimeline(gTimeline, gOptions.nGapSeconds);
+    startTimeline(gTimelineDayFirst, gOptions.nGapSeconds);
+  }
   if (gOptions.nTop > 0) {
     startFolders(folderTally(),
                  gOptions.nDepth > INT_MAX ? INT_MAX : static_cast<int>(gOptions.nDepth));

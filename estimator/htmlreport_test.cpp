@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "htmlreport.h"
+TEST(Html, Placeholder) {}
