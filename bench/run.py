@@ -7,7 +7,7 @@ finds each line end: the floor for a line-by-line reader) and, for the
 directory listing, sizefloor (the cheapest reader of its sizes, which checks
 nothing), again with the awk tally (mawk, and gawk when installed), and again
 with itself given each option that asks for more than the report (--top,
---json, --since, --calibrate), several rounds each, and prints the median wall times, their ratios (to wc -l
+--json, --since, --calibrate, --html), several rounds each, and prints the median wall times, their ratios (to wc -l
 for the line counters, to plomet for awk), and the peak resident memory of
 each command. Then it measures plomet's peak memory on a
 small and a large listing.
@@ -88,9 +88,10 @@ def command_sets(kind, path, baseline):
 # run in an alternation of its own; "{listing}" stands for the listing's name.
 OPTION_RUNS = {
     "dir": [["--top=10"], ["--json"], ["--top=10", "--json", "--window=8h"],
-            ["--since=2026-06-01"]],
+            ["--since=2026-06-01"], ["--top=10", "--html={page}"]],
     "log": [["--calibrate", "{listing}"], ["--top=10"], ["--json"],
-            ["--since=2026-12-07T12:00"]],
+            ["--since=2026-12-07T12:00"], ["--top=10", "--html={page}"],
+            ["--calibrate", "{listing}", "--html={page}"]],
 }
 
 
@@ -112,6 +113,7 @@ def option_sets(kind, path):
     plain = [PLOMET, option, path] + RATES
     cmds = {"plomet": plain}
     for words in OPTION_RUNS[kind]:
+        words = [w.replace("{page}", path + ".html") for w in words]
         if "{listing}" in words:
             argv = [PLOMET] + [path if w == "{listing}" else w for w in words]
         else:
@@ -119,7 +121,8 @@ def option_sets(kind, path):
         probe = subprocess.run(argv[:1] + words[:1] + ["--version"], stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL)
         if probe.returncode == 0:
-            cmds[" ".join(w for w in words if w != "{listing}")] = argv
+            cmds[" ".join(w if not w.startswith("--html=") else "--html" for w in words
+                          if w != "{listing}")] = argv
     return cmds
 
 

@@ -1,13 +1,13 @@
 #include "htmlreport.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
-
-#include <sys/stat.h>
 
 #include "json.h"
 #include "output.h"
@@ -76,15 +76,16 @@ std::string decadeText(double dExponent) {
   if (n < 0) n = 0;
   if (n > 20) n = 20;
   int nUnit = n / 3 > 6 ? 6 : n / 3;
-  return uintText(static_cast<std::uint64_t>(std::pow(10.0, n - 3 * nUnit))) + " " + aszUnits[nUnit];
+  return uintText(static_cast<std::uint64_t>(std::pow(10.0, n - 3 * nUnit))) + " " +
+         aszUnits[nUnit];
 }
 
 // A duration in a chart's label, "2:05:09" or "0:00:03".
 std::string clockDuration(double dSeconds) {
   std::uint64_t n = dSeconds > 0 ? static_cast<std::uint64_t>(dSeconds + 0.5) : 0;
   char sz[48];
-  std::snprintf(sz, sizeof sz, "%" PRIu64 ":%02u:%02u", n / 3600, static_cast<unsigned>(n % 3600 / 60),
-                static_cast<unsigned>(n % 60));
+  std::snprintf(sz, sizeof sz, "%" PRIu64 ":%02u:%02u", n / 3600,
+                static_cast<unsigned>(n % 3600 / 60), static_cast<unsigned>(n % 60));
   return sz;
 }
 
@@ -146,8 +147,8 @@ std::string num(double d) { return fixedText(d, 1); }
 void beginSvg(std::string& out, const char* szId, int nHeight, const std::string& title) {
   out += "<svg id=\"";
   out += szId;
-  out += "\" viewBox=\"0 0 " + uintText(kChartWidth) + " " + uintText(static_cast<unsigned>(nHeight)) +
-         "\" role=\"img\" aria-labelledby=\"";
+  out += "\" viewBox=\"0 0 " + uintText(kChartWidth) + " " +
+         uintText(static_cast<unsigned>(nHeight)) + "\" role=\"img\" aria-labelledby=\"";
   out += szId;
   out += "-title\"><title id=\"";
   out += szId;
@@ -174,7 +175,8 @@ void appendLine(std::string& out, double x1, double y1, double x2, double y2, co
 }
 
 // A legend of coloured squares and their labels, in one row at y.
-void appendLegend(std::string& out, double y, std::initializer_list<std::pair<const char*, const char*>> items) {
+void appendLegend(std::string& out, double y,
+                  std::initializer_list<std::pair<const char*, const char*>> items) {
   double x = 10;
   for (const auto& item : items) {
     appendRect(out, x, y - 10, 12, 12, item.first);
@@ -215,8 +217,8 @@ void appendWindow(std::string& out, const WindowVerdict& w) {
     char szFactor[48];
     std::snprintf(szFactor, sizeof szFactor, "%" PRIu64 ".%02u", w.nFactorWhole,
                   w.nFactorHundredths);
-    text += "does not fit; " + durationText(w.nOverSeconds) +
-            " over, rates would have to be " + szFactor + " times as high";
+    text += "does not fit; " + durationText(w.nOverSeconds) + " over, rates would have to be " +
+            szFactor + " times as high";
   }
   appendEscapedText(out, text);
   out += "</p>\n";
@@ -225,8 +227,9 @@ void appendWindow(std::string& out, const WindowVerdict& w) {
 void appendEstimates(std::string& out, const ReportFigures& f) {
   out += "<section id=\"estimates\">\n<div class=\"big\">Estimated time<strong id=\"estimate\">";
   appendEscapedText(out, durationText(f.nEstimateSeconds));
-  out += "</strong></div>\n<div class=\"big\">Based on average file size<strong "
-         "id=\"estimate-by-average\">";
+  out +=
+      "</strong></div>\n<div class=\"big\">Based on average file size<strong "
+      "id=\"estimate-by-average\">";
   appendEscapedText(out, durationText(f.nAverageEstimateSeconds));
   out += "</strong></div>\n<div class=\"big\">Files<strong id=\"files\">" + uintText(f.nFiles) +
          "</strong></div>\n<div class=\"big\">Bytes<strong id=\"bytes\">" + uintText(f.nBytes) +
@@ -239,8 +242,8 @@ void appendEstimates(std::string& out, const ReportFigures& f) {
 void appendWarnings(std::string& out) {
   std::size_t n = warningCount();
   if (n == 0) return;
-  out += "<section class=\"warnings\" id=\"warnings\" role=\"alert\">\n<h2>&#9888; " +
-         uintText(n) + (n == 1 ? " warning" : " warnings") + "</h2>\n<ul>\n";
+  out += "<section class=\"warnings\" id=\"warnings\" role=\"alert\">\n<h2>&#9888; " + uintText(n) +
+         (n == 1 ? " warning" : " warnings") + "</h2>\n<ul>\n";
   for (std::size_t i = 0; i < n; i++) {
     out += "<li>";
     const std::string& text = warningText(i);
@@ -264,9 +267,10 @@ void appendClassChart(std::string& out, const ReportFigures& f) {
     const ClassFigures& c = f.aClasses[k];
     double y = 30 + k * nGroup;
     appendSvgText(out, 4, y + 28, kClassLabels[k]);
-    const double adShare[3] = {percentOf(c.dSeconds, dTotalSeconds),
-                               percentOf(static_cast<double>(c.nFiles), static_cast<double>(f.nFiles)),
-                               percentOf(static_cast<double>(c.nBytes), static_cast<double>(f.nBytes))};
+    const double adShare[3] = {
+        percentOf(c.dSeconds, dTotalSeconds),
+        percentOf(static_cast<double>(c.nFiles), static_cast<double>(f.nFiles)),
+        percentOf(static_cast<double>(c.nBytes), static_cast<double>(f.nBytes))};
     const char* const aszColour[3] = {kTimeColour, kFilesColour, kBytesColour};
     const char* const aszWhat[3] = {" of the time", " of the files", " of the bytes"};
     for (int i = 0; i < 3; i++) {
@@ -289,7 +293,8 @@ void appendClasses(std::string& out, const ReportFigures& f) {
     appendRow(out, {kClassLabels[k], uintText(c.nFiles), uintText(c.nBytes),
                     std::to_string(c.nRate), uintText(c.nSeconds)});
   }
-  appendRow(out, {"Total", uintText(f.nFiles), uintText(f.nBytes), "", uintText(f.nEstimateSeconds)});
+  appendRow(out,
+            {"Total", uintText(f.nFiles), uintText(f.nBytes), "", uintText(f.nEstimateSeconds)});
   out += "</table>\n<p>Average file size: <span id=\"average\">" + uintText(f.nAverage) +
          "</span> bytes, in class ";
   appendEscapedText(out, kClassLabels[f.nAverageClass]);
@@ -323,10 +328,12 @@ void appendHistogram(std::string& out, const char* szId, const SizeHistogram& h,
   }
   const double x0 = 60, y0 = 24, dHeight = 150, dWidth = kChartWidth - 80;
   const double dSlot = dWidth / (bTo - bFrom + 1);
-  std::string title = bBytes ? "Bytes per file size, powers of two" : "Files per file size, powers of two";
+  std::string title =
+      bBytes ? "Bytes per file size, powers of two" : "Files per file size, powers of two";
   beginSvg(out, szId, 220, title);
-  appendSvgText(out, 4, 14, bBytes ? "bytes (max " + bytesText(dMax) + ")"
-                                   : "files (max " + uintText(static_cast<std::uint64_t>(dMax)) + ")");
+  appendSvgText(out, 4, 14,
+                bBytes ? "bytes (max " + bytesText(dMax) + ")"
+                       : "files (max " + uintText(static_cast<std::uint64_t>(dMax)) + ")");
   for (int b = bFrom; b <= bTo; b++) {
     double x = x0 + (b - bFrom) * dSlot;
     if (pnAll != nullptr && pnAll[b] > 0) {
@@ -335,7 +342,8 @@ void appendHistogram(std::string& out, const char* szId, const SizeHistogram& h,
     }
     if (pn[b] > 0) {
       double hBar = dHeight * static_cast<double>(pn[b]) / dMax;
-      appendRect(out, x + 1, y0 + dHeight - hBar, dSlot - 2, hBar, bBytes ? kBytesColour : kFilesColour);
+      appendRect(out, x + 1, y0 + dHeight - hBar, dSlot - 2, hBar,
+                 bBytes ? kBytesColour : kFilesColour);
     }
     if (b == 0 || (b - 1) % 5 == 0) {
       appendLine(out, x, y0 + dHeight, x, y0 + dHeight + 5, "stroke=\"#333\"");
@@ -350,7 +358,8 @@ void appendHistogram(std::string& out, const char* szId, const SizeHistogram& h,
     appendLine(out, x, y0 - 4, x, y0 + dHeight, "stroke=\"#000\" stroke-dasharray=\"4 3\"");
     appendSvgText(out, x + 3, y0 + 6, uintText(kClassBounds[k] / 1024) + " KiB");
   }
-  appendSvgText(out, x0 + dWidth / 2, 212, "file size (each bar: up to twice its left edge)", "middle");
+  appendSvgText(out, x0 + dWidth / 2, 212, "file size (each bar: up to twice its left edge)",
+                "middle");
   out += "</svg>\n";
 }
 
@@ -360,8 +369,9 @@ void appendSizes(std::string& out, const SizeHistogram& h, const SizeHistogram* 
   bucketRange(pAll != nullptr ? *pAll : h, bFrom, bTo);
   out += "<section id=\"sizes\">\n<h2>";
   out += szWhat;
-  out += " by size</h2>\n<p class=\"note\">Each bar holds the sizes from a power of two up to the "
-         "next; the dashed lines are the class bounds.";
+  out +=
+      " by size</h2>\n<p class=\"note\">Each bar holds the sizes from a power of two up to the "
+      "next; the dashed lines are the class bounds.";
   if (pAll != nullptr) out += " Grey: every file the listing holds; in colour: those changed.";
   out += "</p>\n";
   appendHistogram(out, "size-files", h, pAll, false, bFrom, bTo);
@@ -410,8 +420,8 @@ void appendFolderBar(std::string& out, double y, const std::string& name, const 
   double w = 230 * row.dSeconds / dMax;
   appendRect(out, 270, y + 1, w, 13, kTimeColour);
   appendSvgText(out, 274 + w, y + 11,
-                clockDuration(row.dSeconds) + ", " +
-                    uintText(row.nFiles) + " files, " + bytesText(static_cast<double>(row.nBytes)));
+                clockDuration(row.dSeconds) + ", " + uintText(row.nFiles) + " files, " +
+                    bytesText(static_cast<double>(row.nBytes)));
   out += '\n';
 }
 
@@ -441,7 +451,8 @@ void appendFolders(std::string& out, const FolderRanking& r) {
   std::size_t nBars = nShown + (nRest > 0 ? 1 : 0) + (r.unplaced.nFiles > 0 ? 1 : 0);
   beginSvg(out, "folder-chart", static_cast<int>(8 + 16 * nBars), "Estimated time per folder");
   double y = 4;
-  for (std::size_t i = 0; i < nShown; i++, y += 16) appendFolderBar(out, y, folderName(r.rows[i]), r.rows[i], dMax);
+  for (std::size_t i = 0; i < nShown; i++, y += 16)
+    appendFolderBar(out, y, folderName(r.rows[i]), r.rows[i], dMax);
   std::string restName = "(" + uintText(nRest) + " other folders)";
   if (nRest > 0) {
     appendFolderBar(out, y, restName, rest, dMax);
@@ -464,12 +475,14 @@ void appendSince(std::string& out, const ReportFigures& f, const PageTallies& t)
   formatMoment(s.nSince, szSince);
   out += "<section id=\"since\">\n<h2>Changed since ";
   appendEscapedText(out, szSince);
-  out += "</h2>\n<p>" + uintText(f.nFiles) + " of " + uintText(s.nLines) +
-         " files, dates read ";
+  out += "</h2>\n<p>" + uintText(f.nFiles) + " of " + uintText(s.nLines) + " files, dates read ";
   appendEscapedText(out, chosenOrderName(s));
   out += ".</p>\n";
-  beginSvg(out, "since-chart", 30 + 40 * kClasses, "Files and bytes changed, of all the listing holds, per size class");
-  appendLegend(out, 16, {{kFilesColour, "files changed"}, {kBytesColour, "bytes changed"}, {kAllColour, "all"}});
+  beginSvg(out, "since-chart", 30 + 40 * kClasses,
+           "Files and bytes changed, of all the listing holds, per size class");
+  appendLegend(
+      out, 16,
+      {{kFilesColour, "files changed"}, {kBytesColour, "bytes changed"}, {kAllColour, "all"}});
   for (int k = 0; k < kClasses; k++) {
     double y = 30 + 40 * k;
     appendSvgText(out, 4, y + 22, kClassLabels[k]);
@@ -480,7 +493,8 @@ void appendSince(std::string& out, const ReportFigures& f, const PageTallies& t)
       double yBar = y + 4 + 17 * i;
       appendRect(out, 130, yBar, 400, 14, kAllColour);
       appendRect(out, 130, yBar, 4 * adShare[i], 14, i == 0 ? kFilesColour : kBytesColour);
-      appendSvgText(out, 536, yBar + 11, fixedText(adShare[i], 1) + (i == 0 ? "% of files" : "% of bytes"));
+      appendSvgText(out, 536, yBar + 11,
+                    fixedText(adShare[i], 1) + (i == 0 ? "% of files" : "% of bytes"));
     }
     out += '\n';
   }
@@ -490,29 +504,32 @@ void appendSince(std::string& out, const ReportFigures& f, const PageTallies& t)
     appendRow(out, {kClassLabels[k], uintText(f.aClasses[k].nFiles), uintText(t.anAllFiles[k]),
                     uintText(f.aClasses[k].nBytes), uintText(t.anAllBytes[k])});
   }
-  appendRow(out, {"Total", uintText(f.nFiles), uintText(s.nLines), uintText(f.nBytes), uintText(s.nBytes)});
+  appendRow(out, {"Total", uintText(f.nFiles), uintText(s.nLines), uintText(f.nBytes),
+                  uintText(s.nBytes)});
   out += "</table>\n</section>\n";
 }
 
 void appendCalibration(std::string& out, const CalibrationResult& r) {
   out += "<section id=\"calibration\">\n<h2>Rates learnt</h2>\n<table id=\"calibration-table\">\n";
-  appendHeadRow(out, {"Range (bytes)", "Objects", "Bytes", "Busy (sec)", "Measured (KB/s)",
-                      "Rate (KB/s)"});
+  appendHeadRow(
+      out, {"Range (bytes)", "Objects", "Bytes", "Busy (sec)", "Measured (KB/s)", "Rate (KB/s)"});
   for (int k = 0; k < kClasses; k++) {
     const CalibrationClassResult& c = r.aClasses[k];
     appendRow(out, {kClassLabels[k], uintText(c.nObjects), uintText(c.nBytes), uintText(c.nSeconds),
                     c.nSeconds > 0 ? fixedText(c.dMeasuredKBps, 1) : "-",
                     uintText(c.nRateKBps) + (c.bFilled ? " *" : "")});
   }
-  out += "</table>\n<p class=\"note\">* from the model: fewer than " + uintText(kWellMeasuredObjects) +
-         " objects or " + uintText(kWellMeasuredSeconds) + " sec measured in the class.</p>\n";
+  out += "</table>\n<p class=\"note\">* from the model: fewer than " +
+         uintText(kWellMeasuredObjects) + " objects or " + uintText(kWellMeasuredSeconds) +
+         " sec measured in the class.</p>\n";
   out += "<table class=\"facts\" id=\"session\">\n";
-  appendFact(out, "Rates", uintText(r.aClasses[0].nRateKBps) + " " + uintText(r.aClasses[1].nRateKBps) +
-                               " " + uintText(r.aClasses[2].nRateKBps) + " " +
-                               uintText(r.aClasses[3].nRateKBps));
+  appendFact(out, "Rates",
+             uintText(r.aClasses[0].nRateKBps) + " " + uintText(r.aClasses[1].nRateKBps) + " " +
+                 uintText(r.aClasses[2].nRateKBps) + " " + uintText(r.aClasses[3].nRateKBps));
   appendFact(out, "Cost per object", fixedText(r.dCostSeconds * 1000.0, 3) + " ms");
-  appendFact(out, "Bandwidth", r.dSecondsPerByte > 0 ? fixedText(r.dBandwidthKBps, 1) + " KB/s"
-                                                      : std::string("unbounded"));
+  appendFact(
+      out, "Bandwidth",
+      r.dSecondsPerByte > 0 ? fixedText(r.dBandwidthKBps, 1) + " KB/s" : std::string("unbounded"));
   appendFact(out, "Session", durationText(r.nSpanSeconds));
   appendFact(out, "Busy", durationText(r.nBusySeconds));
   appendFact(out, "Idle gaps",
@@ -532,7 +549,8 @@ std::string clockText(const TimelineSession& session, std::uint64_t nOffset) {
 
 double binRate(const TimelineSession& session, int i, bool bKilobytes) {
   const TimelineBin& bin = session.aBins[i];
-  double d = bKilobytes ? static_cast<double>(bin.nBytes) / 1024 : static_cast<double>(bin.nObjects);
+  double d =
+      bKilobytes ? static_cast<double>(bin.nBytes) / 1024 : static_cast<double>(bin.nObjects);
   return d * 60.0 / static_cast<double>(session.nBinSeconds);
 }
 
@@ -583,11 +601,12 @@ void appendTimelinePanel(std::string& out, const TimelineSession& session, int n
 
 void appendTimeline(std::string& out, const LogTimeline& t) {
   if (!t.bStarted) return;
-  out += "<section id=\"timeline\">\n<h2>The log over time</h2>\n<p class=\"note\">Objects and "
-         "kilobytes per minute, each session of its own (a pause of over " +
-         durationText(std::max(t.nGapSeconds, kSessionGapSeconds)) +
-         " starts a new one). Grey: idle, steps of over " + uintText(t.nGapSeconds) +
-         " sec between lines.</p>\n";
+  out +=
+      "<section id=\"timeline\">\n<h2>The log over time</h2>\n<p class=\"note\">Objects and "
+      "kilobytes per minute, each session of its own (a pause of over " +
+      durationText(std::max(t.nGapSeconds, kSessionGapSeconds)) +
+      " starts a new one). Grey: idle, steps of over " + uintText(t.nGapSeconds) +
+      " sec between lines.</p>\n";
   for (int s = 0; s < t.nSessions; s++) {
     const TimelineSession& session = t.aSessions[s];
     int nBins = sessionBinsUsed(t, s);
@@ -633,7 +652,8 @@ void appendFit(std::string& out, const LogTimeline& t, const CalibrationResult& 
   auto yOf = [&](double y) { return y0 + dHeight * (ly1 - std::log10(y)) / (ly1 - ly0); };
   beginSvg(out, "fit-chart", 290,
            "Seconds per object against bytes per object, per size of object, and the fitted line");
-  appendLegend(out, 14, {{kFilesColour, "measured, per size"}, {kTimeColour, "cost + bytes / bandwidth"}});
+  appendLegend(out, 14,
+               {{kFilesColour, "measured, per size"}, {kTimeColour, "cost + bytes / bandwidth"}});
   for (double e = lx0; e <= lx1; e++) {
     double x = xOf(std::pow(10.0, e));
     appendLine(out, x, y0, x, y0 + dHeight, "stroke=\"#ddd\"");
@@ -642,7 +662,8 @@ void appendFit(std::string& out, const LogTimeline& t, const CalibrationResult& 
   for (double e = ly0; e <= ly1; e++) {
     double y = yOf(std::pow(10.0, e));
     appendLine(out, x0, y, x0 + dWidth, y, "stroke=\"#ddd\"");
-    appendSvgText(out, x0 - 4, y + 4, fixedText(std::pow(10.0, e), e < 0 ? static_cast<int>(-e) : 0) + " s", "end");
+    appendSvgText(out, x0 - 4, y + 4,
+                  fixedText(std::pow(10.0, e), e < 0 ? static_cast<int>(-e) : 0) + " s", "end");
   }
   // The fitted line, cut to the chart.
   std::string points;
@@ -653,23 +674,27 @@ void appendFit(std::string& out, const LogTimeline& t, const CalibrationResult& 
     double yy = std::fmin(std::fmax(yOf(y), y0), y0 + dHeight);
     points += num(xOf(x)) + "," + num(yy) + " ";
   }
-  out += "<polyline fill=\"none\" stroke=\"" + std::string(kTimeColour) + "\" stroke-width=\"2\" points=\"" + points + "\"/>\n";
+  out += "<polyline fill=\"none\" stroke=\"" + std::string(kTimeColour) +
+         "\" stroke-width=\"2\" points=\"" + points + "\"/>\n";
   for (const FitBin& bin : t.aFit) {
     if (bin.nObjects == 0 || bin.nSeconds == 0) continue;
     double x = std::fmax(1.0, static_cast<double>(bin.nBytes) / static_cast<double>(bin.nObjects));
     double y = static_cast<double>(bin.nSeconds) / static_cast<double>(bin.nObjects);
-    out += "<circle cx=\"" + num(xOf(x)) + "\" cy=\"" + num(yOf(y)) + "\" r=\"4.5\" fill=\"" + kFilesColour + "\"/>";
+    out += "<circle cx=\"" + num(xOf(x)) + "\" cy=\"" + num(yOf(y)) + "\" r=\"4.5\" fill=\"" +
+           kFilesColour + "\"/>";
   }
   appendSvgText(out, x0 + dWidth / 2, 282, "bytes per object", "middle");
   out += "\n</svg>\n<table id=\"fit-table\">\n";
-  appendHeadRow(out, {"Sizes from (bytes)", "Objects", "Bytes per object", "Seconds", "Seconds per object"});
+  appendHeadRow(
+      out, {"Sizes from (bytes)", "Objects", "Bytes per object", "Seconds", "Seconds per object"});
   for (int b = 0; b < kSizeBuckets; b++) {
     const FitBin& bin = t.aFit[b];
     if (bin.nObjects == 0) continue;
     double dObjects = static_cast<double>(bin.nObjects);
-    appendRow(out, {b == 0 ? "0" : uintText(std::uint64_t{1} << (b - 1)), uintText(bin.nObjects),
-                    fixedText(static_cast<double>(bin.nBytes) / dObjects, 0), uintText(bin.nSeconds),
-                    fixedText(static_cast<double>(bin.nSeconds) / dObjects, 4)});
+    appendRow(out,
+              {b == 0 ? "0" : uintText(std::uint64_t{1} << (b - 1)), uintText(bin.nObjects),
+               fixedText(static_cast<double>(bin.nBytes) / dObjects, 0), uintText(bin.nSeconds),
+               fixedText(static_cast<double>(bin.nSeconds) / dObjects, 4)});
   }
   out += "</table>\n</section>\n";
 }
@@ -693,11 +718,21 @@ void appendEscaped(std::string& out, const char* p, std::size_t n, std::size_t n
     }
     i++;
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
       default:
         if (c < 0x20 || c >= 0x7F) {
           out += "\xEF\xBF\xBD";  // U+FFFD: a control character, or a byte that is not UTF-8

@@ -93,7 +93,8 @@ void timelineLine(LogTimeline& t, bool bTimed, int nSecondOfDay, bool bObject,
   t.nLastSecond = nSecondOfDay;
   bool bUntimedPending = t.bUntimedPending;
   t.bUntimedPending = false;
-  std::uint64_t nSessionGap = t.nGapSeconds > kSessionGapSeconds ? t.nGapSeconds : kSessionGapSeconds;
+  std::uint64_t nSessionGap =
+      t.nGapSeconds > kSessionGapSeconds ? t.nGapSeconds : kSessionGapSeconds;
   if (nStep > nSessionGap && t.nSessions < kMaxSessions) {
     t.aSessions[t.nSessions++].nStartSecond = nSecondOfDay;
     if (bObject) countObject(t, nSize);

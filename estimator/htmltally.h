@@ -108,8 +108,7 @@ void startTimeline(LogTimeline& t, std::uint64_t nGapSeconds);
 /// (bTimed, nSecondOfDay 0 to 86399; a time earlier than the last one means
 /// the date turned) and an object of nSize bytes (bObject). An object without
 /// a time falls in the bin of the last timed line.
-void timelineLine(LogTimeline& t, bool bTimed, int nSecondOfDay, bool bObject,
-                  std::uint64_t nSize);
+void timelineLine(LogTimeline& t, bool bTimed, int nSecondOfDay, bool bObject, std::uint64_t nSize);
 
 /// Returns the number of bins of session s in use: those up to its last
 /// timed line's, 0 before the log's first timed line.
