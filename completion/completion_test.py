@@ -30,7 +30,7 @@ FILES = ["listing.txt", "schedule.log", "a=b.txt"]
 DIRS = ["logs"]
 SHORT = ["-d", "-dv", "-l", "-lv"]
 LONG = ["--help", "--version", "--strict", "--calibrate", "--json", "--gap=", "--top=",
-        "--depth=", "--window=", "--since=", "--date-order="]
+        "--depth=", "--window=", "--since=", "--date-order=", "--html="]
 ENTRIES = FILES + DIRS
 
 # Command line up to the cursor -> the candidates the function must offer.
@@ -52,6 +52,9 @@ TABLE = [
     ("plomet --date-order=x", []),
     ("plomet --top=", []),
     ("plomet --since=2026-", []),
+    # the page of --html: any file
+    ("plomet --html=", ENTRIES),
+    ("plomet -d listing.txt --html=sch", ["schedule.log"]),
     # the listing: any file; long options and their values take no place
     ("plomet -d ", ENTRIES),
     ("plomet /LV ", ENTRIES),

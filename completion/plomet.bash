@@ -1,12 +1,12 @@
 # Bash completion for plomet: the options, the values of --date-order, and
-# file names for the listing (or for the log after --calibrate).
+# file names for the listing (or for the log after --calibrate) and the page of --html.
 #
 # It needs nothing but bash: source it from ~/.bashrc, or let the
 # bash-completion package load it on first use from its completions directory
 # (/usr/share/bash-completion/completions/plomet).
 
 _plomet_long_options='--help --version --strict --calibrate --json --gap= --top= --depth=
-  --window= --since= --date-order='
+  --window= --since= --date-order= --html='
 
 # Sets _plomet_words to the words up to the cursor as plomet reads them. Bash
 # splits COMP_WORDS at the characters in COMP_WORDBREAKS, so --date-order=dmy
@@ -56,6 +56,10 @@ _plomet() {
   if ((!ended)) && [[ $cur == --*=* ]]; then
     case ${cur%%=*} in
       --date-order) mapfile -t candidates < <(compgen -P --date-order= -W 'mdy dmy ymd' -- "${cur#*=}") ;;
+      --html)
+        compopt -o filenames 2>/dev/null
+        mapfile -t candidates < <(compgen -P --html= -f -- "${cur#*=}")
+        ;;
     esac
   elif ((!ended)) && [[ $cur == --* ]]; then
     mapfile -t candidates < <(compgen -W "$_plomet_long_options" -- "$cur")
