@@ -82,7 +82,7 @@ std::string decadeText(double dExponent) {
 
 // A duration in a chart's label, "2:05:09" or "0:00:03".
 std::string clockDuration(double dSeconds) {
-  std::uint64_t n = dSeconds > 0 ? static_cast<std::uint64_t>(dSeconds + 0.5) : 0;
+  std::uint64_t n = dSeconds > 0 ? static_cast<std::uint64_t>(std::llround(dSeconds)) : 0;
   char sz[48];
   std::snprintf(sz, sizeof sz, "%" PRIu64 ":%02u:%02u", n / 3600,
                 static_cast<unsigned>(n % 3600 / 60), static_cast<unsigned>(n % 60));
@@ -255,8 +255,8 @@ void appendWarnings(std::string& out) {
 
 // Per class: the share of the time beside the shares of files and bytes.
 void appendClassChart(std::string& out, const ReportFigures& f) {
-  double dTotalSeconds = 0;
-  for (const ClassFigures& c : f.aClasses) dTotalSeconds += c.dSeconds;
+  double dTotalSeconds = f.aClasses[0].dSeconds + f.aClasses[1].dSeconds + f.aClasses[2].dSeconds +
+                         f.aClasses[3].dSeconds;
   const int nGroup = 58;
   beginSvg(out, "class-chart", 30 + nGroup * kClasses,
            "Share of the estimated time, of the files and of the bytes, per size class");
@@ -435,7 +435,7 @@ void appendFolders(std::string& out, const FolderRanking& r) {
   appendEscapedText(out, r.sRoot);
   out += ", " + uintText(r.nDepth) + (r.nDepth == 1 ? " level" : " levels") + " down; " +
          uintText(r.nFolders) + " folders found.</p>\n";
-  std::size_t nShown = r.rows.size() < kMaxFolderRows ? r.rows.size() : kMaxFolderRows;
+  std::size_t nShown = std::min(r.rows.size(), kMaxFolderRows);
   // Rows past those shown join the rest.
   FolderRow rest = r.rest;
   std::size_t nRest = r.nRestFolders + (r.rows.size() - nShown);
@@ -451,8 +451,10 @@ void appendFolders(std::string& out, const FolderRanking& r) {
   std::size_t nBars = nShown + (nRest > 0 ? 1 : 0) + (r.unplaced.nFiles > 0 ? 1 : 0);
   beginSvg(out, "folder-chart", static_cast<int>(8 + 16 * nBars), "Estimated time per folder");
   double y = 4;
-  for (std::size_t i = 0; i < nShown; i++, y += 16)
+  for (std::size_t i = 0; i < nShown; i++) {
     appendFolderBar(out, y, folderName(r.rows[i]), r.rows[i], dMax);
+    y += 16;
+  }
   std::string restName = "(" + uintText(nRest) + " other folders)";
   if (nRest > 0) {
     appendFolderBar(out, y, restName, rest, dMax);
@@ -654,12 +656,14 @@ void appendFit(std::string& out, const LogTimeline& t, const CalibrationResult& 
            "Seconds per object against bytes per object, per size of object, and the fitted line");
   appendLegend(out, 14,
                {{kFilesColour, "measured, per size"}, {kTimeColour, "cost + bytes / bandwidth"}});
-  for (double e = lx0; e <= lx1; e++) {
+  for (int n = 0; n <= static_cast<int>(lx1 - lx0); n++) {
+    double e = lx0 + n;
     double x = xOf(std::pow(10.0, e));
     appendLine(out, x, y0, x, y0 + dHeight, "stroke=\"#ddd\"");
     appendSvgText(out, x, y0 + dHeight + 16, decadeText(e), "middle");
   }
-  for (double e = ly0; e <= ly1; e++) {
+  for (int n = 0; n <= static_cast<int>(ly1 - ly0); n++) {
+    double e = ly0 + n;
     double y = yOf(std::pow(10.0, e));
     appendLine(out, x0, y, x0 + dWidth, y, "stroke=\"#ddd\"");
     appendSvgText(out, x0 - 4, y + 4,
@@ -745,7 +749,7 @@ void appendEscaped(std::string& out, const char* p, std::size_t n, std::size_t n
 
 std::string htmlPage(const PageInput& input) {
   std::string out;
-  out.reserve(64 * 1024);
+  out.reserve(std::size_t{64} * 1024);
   appendHead(out, input);
   const ReportFigures& f = *input.pFigures;
   if (input.bEstimate) appendEstimates(out, f);

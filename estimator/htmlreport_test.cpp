@@ -42,6 +42,7 @@ TEST(SizeHistogram, BucketsArePowersOfTwoAndBytesSaturate) {
 
 TEST(PageTallies, CountedFilesJoinTheChosenGroupAndAllHoldsEveryFile) {
   PageTallies t;
+  t.bAll = true;
   countPageFile(t, 100, kFolderCounted);
   countPageFile(t, 6000, kFolderMonthFirstOnly);
   countPageFile(t, 70000, kFolderDayFirstOnly);

@@ -1,12 +1,14 @@
 #include "htmltally.h"
 
+#include <cstddef>
+
 namespace {
 
 const int kSecondsPerDay = 86400;
 
 // Halves a session's resolution: each pair of bins becomes one.
 void mergeBins(TimelineSession& session) {
-  for (int i = 0; i < kTimelineBins / 2; i++) {
+  for (std::size_t i = 0; i < kTimelineBins / 2; i++) {
     const TimelineBin& a = session.aBins[2 * i];
     const TimelineBin& b = session.aBins[2 * i + 1];
     TimelineBin merged;
@@ -53,11 +55,12 @@ void addHistogram(SizeHistogram& into, const SizeHistogram& from) {
 }
 
 void countPageFile(PageTallies& tallies, std::uint64_t nSize, int nGroup) {
+  if (nGroup >= 0 && nGroup < 3) countSize(tallies.aGroups[nGroup], nSize);
+  if (!tallies.bAll) return;
   countSize(tallies.all, nSize);
   int k = sizeClass(nSize);
   tallies.anAllFiles[k]++;
   tallies.anAllBytes[k] = addSaturating(tallies.anAllBytes[k], nSize);
-  if (nGroup >= 0 && nGroup < 3) countSize(tallies.aGroups[nGroup], nSize);
 }
 
 SizeHistogram countedFiles(const PageTallies& tallies, int nAsideGroup) {

@@ -44,14 +44,15 @@ void addHistogram(SizeHistogram& into, const SizeHistogram& from);
 /// aside for one reading of the dates (the groups of folders.h: 0, 1, 2),
 /// and every file read, selected or not, by bucket and by class.
 struct PageTallies {
+  bool bAll = false;  // every file read is counted too, apart (with --since)
   SizeHistogram aGroups[3];
   SizeHistogram all;
   std::uint64_t anAllFiles[kClasses] = {};
   std::uint64_t anAllBytes[kClasses] = {};
 };
 
-/// Counts a file of nSize bytes among all read and, when nGroup is 0 to 2, in
-/// that group (a negative nGroup: the file was not selected).
+/// Counts a file of nSize bytes in group nGroup, 0 to 2 (a negative nGroup:
+/// the file was not selected), and with bAll among all read.
 void countPageFile(PageTallies& tallies, std::uint64_t nSize, int nGroup);
 
 /// Returns the files the report counts: group 0, with group nAsideGroup (1

@@ -1002,6 +1002,7 @@ int main(int argc, char** argv) {
   bExtras = gOptions.bCalibrate || gOptions.bSince || gOptions.nTop > 0 || gOptions.bHtml;
   if (gOptions.bHtml) {
     gPage = PageTallies();
+    gPage.bAll = gOptions.bSince;
     startTimeline(gTimeline, gOptions.nGapSeconds);
     startTimeline(gTimelineDayFirst, gOptions.nGapSeconds);
   }
