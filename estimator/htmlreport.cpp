@@ -40,6 +40,7 @@ const char kStyle[] =
     ".warnings{border:3px solid #D55E00;background:#fff4e5;padding:.4em 1em;margin:1em 0}"
     ".warnings h2{border:0;margin:.2em 0;color:#a33a00}"
     "svg{display:block;width:100%;height:auto;font:11px system-ui,sans-serif}"
+    "text.bound{paint-order:stroke;stroke:#fff;stroke-width:3px}"
     ".note{color:#444;font-size:.9em}.name{text-align:left;word-break:break-all}"
     "section{break-inside:avoid}"
     "@page{size:A4;margin:14mm}@media print{body{margin:0;max-width:none}}";
@@ -356,7 +357,9 @@ void appendHistogram(std::string& out, const char* szId, const SizeHistogram& h,
     // Within its bucket a bound sits where its logarithm puts it.
     double x = x0 + (std::log2(static_cast<double>(kClassBounds[k])) + 1 - bFrom) * dSlot;
     appendLine(out, x, y0 - 4, x, y0 + dHeight, "stroke=\"#000\" stroke-dasharray=\"4 3\"");
-    appendSvgText(out, x + 3, y0 + 6, uintText(kClassBounds[k] / 1024) + " KiB");
+    // A white halo keeps the bound's label legible over the bars.
+    out += "<text class=\"bound\" x=\"" + num(x + 3) + "\" y=\"" + num(y0 + 6) + "\">" +
+           uintText(kClassBounds[k] / 1024) + " KiB</text>";
   }
   appendSvgText(out, x0 + dWidth / 2, 212, "file size (each bar: up to twice its left edge)",
                 "middle");
