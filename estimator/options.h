@@ -29,8 +29,8 @@ struct LongOptions {
   std::int64_t nSince = 0;
   bool bDateOrder = false;  // --date-order: the order of the listing's dates
   DateOrder dateOrder = DateOrder::kMonthFirst;
-  bool bHtml = false;         // --html: a page of charts written to szHtml
-  const char* szHtml = "";    // as given, in argv
+  bool bHtml = false;       // --html: a page of charts written to szHtml
+  const char* szHtml = "";  // as given, in argv
 };
 
 /// The exit status of a run that printed warnings under --strict.

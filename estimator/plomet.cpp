@@ -94,7 +94,7 @@ FolderTally& folderTally() {
 }
 const char* pSizeEnd = "";  // where the last size field extracted ends in its line
 WindowVerdict gWindow;      // with --window
-ReportFigures gFigures;     // with --json: the report's numbers
+ReportFigures gFigures;     // with --json or --html: the report's numbers
 // With --html: the files by size, and the log over time for each reading of
 // its dates, as the calibrations take them.
 PageTallies gPage;
@@ -569,7 +569,8 @@ int displayResults() {
   uint64_t nAverageSecs = secondsAt(i64Total, nAverageRate);
   displayTime("Estimated Time based on average file size", nAverageSecs);
   displayExtras(nTotalSecs);
-  if (gOptions.bJson || gOptions.bHtml) gatherFigures(nTotalSecs, toUint64(i64AverageSize), nAverageSecs);
+  if (gOptions.bJson || gOptions.bHtml)
+    gatherFigures(nTotalSecs, toUint64(i64AverageSize), nAverageSecs);
 
   // The warnings follow the report they explain.
   outFlush();
