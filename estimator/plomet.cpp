@@ -824,12 +824,13 @@ void countChosenAside() {
   }
 }
 
-// Writes the page of --html: the estimate's, or with pCalibration the
-// calibration's. Returns nStatus, or 1 when the page could not be written.
-int writePage(int nStatus, const CalibrationResult* pCalibration) {
+// Writes the page of --html: the estimate's (bEstimate), the calibration's
+// (pCalibration), or both, as for rates learnt from a log and used at once.
+// Returns nStatus, or 1 when the page could not be written.
+int writePage(int nStatus, bool bEstimate, const CalibrationResult* pCalibration) {
   PageInput input;
   input.pFigures = &gFigures;
-  input.bEstimate = pCalibration == nullptr;
+  input.bEstimate = bEstimate;
   SizeHistogram counted;
   bool bDayFirst = gOptions.bSince && dayFirstChosen(gSince);
   if (input.bEstimate) {
@@ -839,7 +840,8 @@ int writePage(int nStatus, const CalibrationResult* pCalibration) {
     counted = countedFiles(gPage, nAside);
     input.pCounted = &counted;
     input.pTallies = &gPage;
-  } else {
+  }
+  if (pCalibration != nullptr) {
     input.pCalibration = pCalibration;
     input.pTimeline = bDayFirst ? &gTimelineDayFirst : &gTimeline;
   }
@@ -869,7 +871,7 @@ int reportCalibration() {
     outFlush();
     if (gOptions.bSince) warnSince(gSince);
   }
-  if (gOptions.bHtml) return writePage(kExitOk, &result);
+  if (gOptions.bHtml) return writePage(kExitOk, false, &result);
   return kExitOk;
 }
 
@@ -933,7 +935,7 @@ int update(int argc, char** argv) {
     displayResults();
     warnListing(nLines);
     if (gOptions.bJson) writeJsonReport(gFigures);
-    if (gOptions.bHtml) nStatus = writePage(nStatus, nullptr);
+    if (gOptions.bHtml) nStatus = writePage(nStatus, true, nullptr);
   }
   if (!bStandardInput) std::fclose(stream);
   return nStatus;
