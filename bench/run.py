@@ -39,19 +39,19 @@ BYTES_PER_LINE = {"dir": 64, "log": 114}  # what genlisting writes, on average
 
 
 def timed(argv):
-    """Runs argv with its output discarded; returns (seconds, peak KiB).
+    """Runs argv with its output discarded; returns (seconds, peak KiB, processor seconds).
 
     GNU time reports the peak: a child forked from this interpreter would
     count the interpreter's own pages."""
     report = os.path.join(os.environ.get("TMPDIR", "/tmp"), f"plomet-bench-{os.getpid()}")
     start = time.perf_counter()
-    subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report] + argv,
+    subprocess.run(["/usr/bin/time", "-f", "%M %U %S", "-o", report] + argv,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
     elapsed = time.perf_counter() - start
     with open(report) as f:
-        peak = int(f.read().split()[-1])
+        peak, user, system = f.read().split()[-3:]
     os.remove(report)
-    return elapsed, peak
+    return elapsed, int(peak), float(user) + float(system)
 
 
 def generate(kind, megabytes, path):
@@ -127,20 +127,25 @@ def option_sets(kind, path):
 
 
 def alternate(cmds, rounds):
-    """Runs the commands in turn, rounds times; returns median seconds and peak KiB."""
+    """Runs the commands in turn, rounds times; returns median seconds, peak KiB and
+    median processor seconds (user and system), which the machine's other load
+    disturbs less than the wall time."""
     for argv in cmds.values():  # warm the page cache
         timed(argv)
     times = {name: [] for name in cmds}
+    cpus = {name: [] for name in cmds}
     peaks = {name: 0 for name in cmds}
     names = list(cmds)
     for r in range(rounds):
         # Each round starts with the next command, so that whatever one run
         # leaves behind falls on all alike.
         for name in names[r % len(names):] + names[:r % len(names)]:
-            seconds, peak = timed(cmds[name])
+            seconds, peak, cpu = timed(cmds[name])
             times[name].append(seconds)
+            cpus[name].append(cpu)
             peaks[name] = max(peaks[name], peak)
-    return {name: statistics.median(times[name]) for name in cmds}, peaks
+    return ({name: statistics.median(times[name]) for name in cmds}, peaks,
+            {name: statistics.median(cpus[name]) for name in cmds})
 
 
 def main():
@@ -156,7 +161,8 @@ def main():
                    stdout=subprocess.DEVNULL)
     os.makedirs(opts.dir, exist_ok=True)
 
-    print(f"{'kind':5} {'command':34} {'median s':>9} {'ratio':>7} {'peak KiB':>9}")
+    print(f"{'kind':5} {'command':34} {'median s':>9} {'ratio':>7} {'peak KiB':>9} {'cpu s':>7} "
+          f"{'ratio':>6}")
     for kind in ("dir", "log"):
         path = os.path.join(opts.dir, f"{kind}-{opts.mb}mb.txt")
         generate(kind, opts.mb, path)
@@ -164,25 +170,27 @@ def main():
         counters, awks = command_sets(kind, path, opts.baseline)
         options = option_sets(kind, path)
         for cmds, base in ((counters, "wc -l"), (awks, "plomet"), (options, "plomet")):
-            medians, peaks = alternate(cmds, opts.rounds)
+            medians, peaks, cpus = alternate(cmds, opts.rounds)
             for name in cmds:
                 ratio = medians[name] / medians[base]
+                cpu_ratio = cpus[name] / cpus[base] if cpus[base] > 0 else 0
                 note = f"   x {base}" if name != base else f"   ({size_mb:.0f} MB)"
-                print(f"{kind:5} {name:34} {medians[name]:9.3f} {ratio:7.2f} {peaks[name]:9d}{note}")
+                print(f"{kind:5} {name:34} {medians[name]:9.3f} {ratio:7.2f} {peaks[name]:9d} "
+                      f"{cpus[name]:7.3f} {cpu_ratio:6.2f}{note}")
             print()
     print()
     print("plomet peak memory")
     for megabytes in (20, opts.big_mb):
         path = os.path.join(opts.dir, f"dir-{megabytes}mb.txt")
         generate("dir", megabytes, path)
-        seconds, peak = timed([PLOMET, "-d", path] + RATES)
+        seconds, peak, _ = timed([PLOMET, "-d", path] + RATES)
         print(f"  {os.path.getsize(path) / 1e6:7.0f} MB listing: {peak / 1024:5.1f} MiB, {seconds:.2f} s")
     # --top keeps a tally per folder, never per file: 3 million files in
     # 20,000 folders at depth 1.
     path = os.path.join(opts.dir, "dir-20000-folders.txt")
     if not os.path.exists(path):
         write_many_folders(path, 20_000, 150)
-    seconds, peak = timed([PLOMET, "-d", path] + RATES + ["--top=10"])
+    seconds, peak, _ = timed([PLOMET, "-d", path] + RATES + ["--top=10"])
     print(f"  {os.path.getsize(path) / 1e6:7.0f} MB, 3 M files in 20,000 folders, --top=10: "
           f"{peak / 1024:5.1f} MiB, {seconds:.2f} s")
     # A line is kept only up to its first 4096 characters, however long it is.
@@ -190,7 +198,7 @@ def main():
     if not os.path.exists(path):
         with open(path, "wb") as out:
             out.write(b"12/07/2026 22:01:07 Sending file-->  4,096 " + b"x" * 100_000_000 + b"\n")
-    seconds, peak = timed([PLOMET, "-l", path] + RATES)
+    seconds, peak, _ = timed([PLOMET, "-l", path] + RATES)
     print(f"  {os.path.getsize(path) / 1e6:7.0f} MB in one line: {peak / 1024:5.1f} MiB, {seconds:.2f} s")
 
 
