@@ -346,7 +346,7 @@ void appendHistogram(std::string& out, const char* szId, const SizeHistogram& h,
       appendRect(out, x + 1, y0 + dHeight - hBar, dSlot - 2, hBar,
                  bBytes ? kBytesColour : kFilesColour);
     }
-    if (b == 0 || (b - 1) % 5 == 0) {
+    if (b == 0 || (b > 1 && (b - 1) % 5 == 0)) {  // 1 B would crowd 0 B
       appendLine(out, x, y0 + dHeight, x, y0 + dHeight + 5, "stroke=\"#333\"");
       appendSvgText(out, x, y0 + dHeight + 17, bucketLabel(b), "middle");
     }
