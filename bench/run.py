@@ -7,7 +7,7 @@ finds each line end: the floor for a line-by-line reader) and, for the
 directory listing, sizefloor (the cheapest reader of its sizes, which checks
 nothing), again with the awk tally (mawk, and gawk when installed), and again
 with itself given each option that asks for more than the report (--top,
---json, --since, --calibrate), several rounds each, and prints the median wall times, their ratios (to wc -l
+--json, --since, --calibrate, --html), several rounds each, and prints the median wall times, their ratios (to wc -l
 for the line counters, to plomet for awk), and the peak resident memory of
 each command. A run with --rates-from=LOG is timed against the plain run and
 --calibrate LOG, which it replaces, on each listing (LOG: the schedule log).
@@ -40,19 +40,25 @@ BYTES_PER_LINE = {"dir": 64, "log": 114}  # what genlisting writes, on average
 
 
 def timed(argv):
-    """Runs argv with its output discarded; returns (seconds, peak KiB).
+    """Runs argv with its output discarded; returns (seconds, peak KiB, processor seconds).
 
     GNU time reports the peak: a child forked from this interpreter would
-    count the interpreter's own pages."""
+    count the interpreter's own pages. The processor time (user and system)
+    is the kernel's, to the microsecond, of GNU time and the command it waited
+    for; GNU time's own report of it has but hundredths."""
     report = os.path.join(os.environ.get("TMPDIR", "/tmp"), f"plomet-bench-{os.getpid()}")
     start = time.perf_counter()
-    subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report] + argv,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+    child = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", report] + argv,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(child.pid, 0)
     elapsed = time.perf_counter() - start
+    child.returncode = os.waitstatus_to_exitcode(status)
+    if child.returncode != 0:
+        raise subprocess.CalledProcessError(child.returncode, argv)
     with open(report) as f:
         peak = int(f.read().split()[-1])
     os.remove(report)
-    return elapsed, peak
+    return elapsed, peak, usage.ru_utime + usage.ru_stime
 
 
 def generate(kind, megabytes, path):
@@ -89,9 +95,10 @@ def command_sets(kind, path, baseline):
 # run in an alternation of its own; "{listing}" stands for the listing's name.
 OPTION_RUNS = {
     "dir": [["--top=10"], ["--json"], ["--top=10", "--json", "--window=8h"],
-            ["--since=2026-06-01"]],
+            ["--since=2026-06-01"], ["--top=10", "--html={page}"]],
     "log": [["--calibrate", "{listing}"], ["--top=10"], ["--json"],
-            ["--since=2026-12-07T12:00"]],
+            ["--since=2026-12-07T12:00"], ["--top=10", "--html={page}"],
+            ["--calibrate", "{listing}", "--html={page}"]],
 }
 
 
@@ -113,6 +120,7 @@ def option_sets(kind, path):
     plain = [PLOMET, option, path] + RATES
     cmds = {"plomet": plain}
     for words in OPTION_RUNS[kind]:
+        words = [w.replace("{page}", path + ".html") for w in words]
         if "{listing}" in words:
             argv = [PLOMET] + [path if w == "{listing}" else w for w in words]
         else:
@@ -120,7 +128,8 @@ def option_sets(kind, path):
         probe = subprocess.run(argv[:1] + words[:1] + ["--version"], stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL)
         if probe.returncode == 0:
-            cmds[" ".join(w for w in words if w != "{listing}")] = argv
+            cmds[" ".join(w if not w.startswith("--html=") else "--html" for w in words
+                          if w != "{listing}")] = argv
     return cmds
 
 
@@ -134,20 +143,25 @@ def rates_from_set(kind, path, log_path):
 
 
 def alternate(cmds, rounds):
-    """Runs the commands in turn, rounds times; returns median seconds and peak KiB."""
+    """Runs the commands in turn, rounds times; returns median seconds, peak KiB and
+    median processor seconds (user and system), which the machine's other load
+    disturbs less than the wall time."""
     for argv in cmds.values():  # warm the page cache
         timed(argv)
     times = {name: [] for name in cmds}
+    cpus = {name: [] for name in cmds}
     peaks = {name: 0 for name in cmds}
     names = list(cmds)
     for r in range(rounds):
         # Each round starts with the next command, so that whatever one run
         # leaves behind falls on all alike.
         for name in names[r % len(names):] + names[:r % len(names)]:
-            seconds, peak = timed(cmds[name])
+            seconds, peak, cpu = timed(cmds[name])
             times[name].append(seconds)
+            cpus[name].append(cpu)
             peaks[name] = max(peaks[name], peak)
-    return {name: statistics.median(times[name]) for name in cmds}, peaks
+    return ({name: statistics.median(times[name]) for name in cmds}, peaks,
+            {name: statistics.median(cpus[name]) for name in cmds})
 
 
 def main():
@@ -165,7 +179,8 @@ def main():
                     "bench_tools"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
     os.makedirs(opts.dir, exist_ok=True)
 
-    print(f"{'kind':5} {'command':34} {'median s':>9} {'ratio':>7} {'peak KiB':>9}")
+    print(f"{'kind':5} {'command':34} {'median s':>9} {'ratio':>7} {'peak KiB':>9} {'cpu s':>7} "
+          f"{'ratio':>6}")
     for kind in ("dir", "log"):
         path = os.path.join(opts.dir, f"{kind}-{opts.mb}mb.txt")
         generate(kind, opts.mb, path)
@@ -173,11 +188,13 @@ def main():
         counters, awks = command_sets(kind, path, opts.baseline)
         options = option_sets(kind, path)
         for cmds, base in ((counters, "wc -l"), (awks, "plomet"), (options, "plomet")):
-            medians, peaks = alternate(cmds, opts.rounds)
+            medians, peaks, cpus = alternate(cmds, opts.rounds)
             for name in cmds:
                 ratio = medians[name] / medians[base]
+                cpu_ratio = cpus[name] / cpus[base] if cpus[base] > 0 else 0
                 note = f"   x {base}" if name != base else f"   ({size_mb:.0f} MB)"
-                print(f"{kind:5} {name:34} {medians[name]:9.3f} {ratio:7.2f} {peaks[name]:9d}{note}")
+                print(f"{kind:5} {name:34} {medians[name]:9.3f} {ratio:7.2f} {peaks[name]:9d} "
+                      f"{cpus[name]:7.3f} {cpu_ratio:6.2f}{note}")
             print()
     # One run that learns the rates and estimates, against the two it replaces.
     log_path = os.path.join(opts.dir, f"log-{opts.mb}mb.txt")
@@ -195,14 +212,14 @@ def main():
     for megabytes in (20, opts.big_mb):
         path = os.path.join(opts.dir, f"dir-{megabytes}mb.txt")
         generate("dir", megabytes, path)
-        seconds, peak = timed([PLOMET, "-d", path] + RATES)
+        seconds, peak, _ = timed([PLOMET, "-d", path] + RATES)
         print(f"  {os.path.getsize(path) / 1e6:7.0f} MB listing: {peak / 1024:5.1f} MiB, {seconds:.2f} s")
     # --top keeps a tally per folder, never per file: 3 million files in
     # 20,000 folders at depth 1.
     path = os.path.join(opts.dir, "dir-20000-folders.txt")
     if not os.path.exists(path):
         write_many_folders(path, 20_000, 150)
-    seconds, peak = timed([PLOMET, "-d", path] + RATES + ["--top=10"])
+    seconds, peak, _ = timed([PLOMET, "-d", path] + RATES + ["--top=10"])
     print(f"  {os.path.getsize(path) / 1e6:7.0f} MB, 3 M files in 20,000 folders, --top=10: "
           f"{peak / 1024:5.1f} MiB, {seconds:.2f} s")
     # A line is kept only up to its first 4096 characters, however long it is.
@@ -210,7 +227,7 @@ def main():
     if not os.path.exists(path):
         with open(path, "wb") as out:
             out.write(b"12/07/2026 22:01:07 Sending file-->  4,096 " + b"x" * 100_000_000 + b"\n")
-    seconds, peak = timed([PLOMET, "-l", path] + RATES)
+    seconds, peak, _ = timed([PLOMET, "-l", path] + RATES)
     print(f"  {os.path.getsize(path) / 1e6:7.0f} MB in one line: {peak / 1024:5.1f} MiB, {seconds:.2f} s")
 
 

@@ -30,7 +30,8 @@ FILES = ["listing.txt", "schedule.log", "a=b.txt"]
 DIRS = ["logs"]
 SHORT = ["-d", "-dv", "-l", "-lv"]
 LONG = ["--help", "--version", "--strict", "--calibrate", "--json", "--gap=", "--top=",
-        "--depth=", "--window=", "--since=", "--date-order=", "--rates-from=", "--session-gap="]
+        "--depth=", "--window=", "--since=", "--date-order=", "--rates-from=", "--session-gap=",
+        "--html="]
 ENTRIES = FILES + DIRS
 
 # Command line up to the cursor -> the candidates the function must offer.
@@ -55,6 +56,9 @@ TABLE = [
     ("plomet -d listing.txt --rates-from=sch", ["schedule.log"]),
     ("plomet --rates-from=", ENTRIES),
     ("plomet --since=2026-", []),
+    # the page of --html: any file
+    ("plomet --html=", ENTRIES),
+    ("plomet -d listing.txt --html=sch", ["schedule.log"]),
     # the listing: any file; long options and their values take no place
     ("plomet -d ", ENTRIES),
     ("plomet /LV ", ENTRIES),

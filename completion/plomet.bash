@@ -1,13 +1,13 @@
 # Bash completion for plomet: the options, the values of --date-order, and
 # file names for the listing (or for the log after --calibrate or
-# --rates-from=).
+# --rates-from=) and the page of --html.
 #
 # It needs nothing but bash: source it from ~/.bashrc, or let the
 # bash-completion package load it on first use from its completions directory
 # (/usr/share/bash-completion/completions/plomet).
 
 _plomet_long_options='--help --version --strict --calibrate --json --gap= --top= --depth=
-  --window= --since= --date-order= --rates-from= --session-gap='
+  --window= --since= --date-order= --rates-from= --session-gap= --html='
 
 # Sets _plomet_words to the words up to the cursor as plomet reads them. Bash
 # splits COMP_WORDS at the characters in COMP_WORDBREAKS, so --date-order=dmy
@@ -60,6 +60,10 @@ _plomet() {
       --rates-from)
         compopt -o filenames 2>/dev/null
         mapfile -t candidates < <(compgen -P --rates-from= -f -- "${cur#*=}")
+        ;;
+      --html)
+        compopt -o filenames 2>/dev/null
+        mapfile -t candidates < <(compgen -P --html= -f -- "${cur#*=}")
         ;;
     esac
   elif ((!ended)) && [[ $cur == --* ]]; then

@@ -357,3 +357,7 @@ void writeJsonBool(JsonWriter& json, bool b) { putScalar(json, b ? "true" : "fal
 void writeJsonNull(JsonWriter& json) { putScalar(json, "null", 4); }
 
 bool jsonComplete(const JsonWriter& json) { return json.bDone && !json.bMisused; }
+
+std::size_t utf8SequenceLength(const unsigned char* p, std::size_t nLeft) {
+  return sequenceLength(p, nLeft);
+}

@@ -83,6 +83,11 @@ void writeJsonBool(JsonWriter& json, bool b);
 /// Writes null.
 void writeJsonNull(JsonWriter& json);
 
+/// Returns the length of the valid UTF-8 sequence of 2 to 4 bytes that starts
+/// at p, with nLeft (>= 1) bytes left, or 0 when none does: the rule by which
+/// writeJsonString keeps or replaces bytes, for other writers of text.
+std::size_t utf8SequenceLength(const unsigned char* p, std::size_t nLeft);
+
 /// Returns true when one whole top-level value has been written and no call
 /// was out of order, or false while a container is open or after a misuse.
 bool jsonComplete(const JsonWriter& json);

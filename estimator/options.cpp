@@ -65,6 +65,14 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
     options.bSessionGap = true;
     return parseDuration(szValue, options.nSessionGapSeconds) ||
            reject("error: --session-gap needs a duration such as 2h, 90m or 7200, not '%s'\n",
+                   szValue);
+  }
+  if (name == "--html") {
+    options.bHtml = true;
+    options.szHtml = szValue;
+    // Standard output holds the report: the page goes to a file of its own.
+    return (szValue[0] != '\0' && std::strcmp(szValue, "-") != 0) ||
+           reject("error: --html needs the name of a file to write the page to, not '%s'\n",
                   szValue);
   }
   options.bDateOrder = true;
@@ -83,6 +91,7 @@ const char* valueExample(const std::string& name) {
   if (name == "--date-order") return "dmy";
   if (name == "--rates-from") return "last.log";
   if (name == "--session-gap") return "2h";
+  if (name == "--html") return "report.html";
   return nullptr;
 }
 

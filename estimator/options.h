@@ -32,6 +32,8 @@ struct LongOptions {
   const char* szRatesFrom = nullptr;  // --rates-from: the schedule log to learn the rates from
   bool bSessionGap = false;           // --session-gap: a longer step starts a session
   std::uint64_t nSessionGapSeconds = 7200;
+  bool bHtml = false;       // --html: a page of charts written to szHtml
+  const char* szHtml = "";  // as given, in argv
 };
 
 /// The exit status of a run that printed warnings under --strict.

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
@@ -25,6 +26,8 @@
 #include "dates.h"
 #include "entry.h"
 #include "folders.h"
+#include "htmlreport.h"
+#include "htmltally.h"
 #include "int64.h"
 #include "jsonreport.h"
 #include "options.h"
@@ -96,7 +99,12 @@ CalibrationResult gModel;
 bool bModel = false;
 WindowVerdict gModelWindow;  // with --window: the estimate by cost and bandwidth's
 char aszLearntRates[kClasses][24];
-ReportFigures gFigures;     // with --json: the report's numbers
+ReportFigures gFigures;  // with --json or --html: the report's numbers
+// With --html: the files by size, and the log over time for each reading of
+// its dates, as the calibrations take them.
+PageTallies gPage;
+LogTimeline gTimeline;
+LogTimeline gTimelineDayFirst;
 
 const char* const kOneKbLabel = kClassLabels[0];
 const char* const kTenKbLabel = kClassLabels[1];
@@ -593,7 +601,8 @@ int displayResults() {
   displayTime("Estimated Time based on average file size", nAverageSecs);
   if (bModel) displayModel();
   displayExtras(nTotalSecs);
-  if (gOptions.bJson) gatherFigures(nTotalSecs, toUint64(i64AverageSize), nAverageSecs);
+  if (gOptions.bJson || gOptions.bHtml)
+    gatherFigures(nTotalSecs, toUint64(i64AverageSize), nAverageSecs);
 
   // The warnings follow the report they explain.
   outFlush();
@@ -769,6 +778,11 @@ void calibrateLogLine(LogCalibration& log, const Piece& piece, const char* szDat
   selection.bMonthFirst = selection.bDayFirst = true;
   if (pSince != nullptr) selection = judgeLine(*pSince, stamp, nSize);
   calibrateStampedLine(log, stamp, bTimed, selection, bObject, nSize);
+  if (!gOptions.bHtml) return;
+  if (selection.bMonthFirst) timelineLine(gTimeline, bTimed, stamp.nSecondOfDay, bObject, nSize);
+  if (selection.bDayFirst && pSince != nullptr && !pSince->bOrderGiven) {
+    timelineLine(gTimelineDayFirst, bTimed, stamp.nSecondOfDay, bObject, nSize);
+  }
 }
 
 // With --since: a file of nSize bytes is counted when both readings of its
@@ -799,6 +813,7 @@ int countSinceFile(const Piece& piece, uint64_t nSize) {
   } else {
     countFile(entry.nSize);
   }
+  if (gOptions.bHtml) countPageFile(gPage, entry.nSize, nGroup);
   if (gOptions.nTop == 0 || nGroup < 0) return;
   countFolderFile(folderTally(), entry.pFolder, entry.nFolder, sizeClass(entry.nSize), entry.nSize,
                   nGroup);
@@ -838,6 +853,7 @@ void takeLineExtras(const Piece& piece, const char* szData) {
   } else {
     countFile(nSize);
   }
+  if (gOptions.bHtml) countPageFile(gPage, nSize, nGroup);
   if (gOptions.nTop == 0 || nGroup < 0) return;
   if (nParseType == 1) {
     countListingFile(folderTally(), pSizeEnd, sizeClass(nSize), nSize, nGroup);
@@ -855,6 +871,37 @@ void countChosenAside() {
     addBytes(*api64ClassBytes[k], toInt64(aside.anBytes[k]), *apbClassPassedMax[k]);
     if (aside.abPassedMax[k]) *apbClassPassedMax[k] = true;
   }
+}
+
+// Writes the page of --html: the estimate's (bEstimate), the calibration's
+// (pCalibration), or both, as for rates learnt from a log and used at once.
+// Returns nStatus, or 1 when the page could not be written.
+int writePage(int nStatus, bool bEstimate, const CalibrationResult* pCalibration) {
+  PageInput input;
+  input.pFigures = &gFigures;
+  input.bEstimate = bEstimate;
+  SizeHistogram counted;
+  bool bDayFirst = gOptions.bSince && dayFirstChosen(gSince);
+  if (input.bEstimate) {
+    int nAside = !gOptions.bSince ? kFolderCounted
+                 : bDayFirst      ? kFolderDayFirstOnly
+                                  : kFolderMonthFirstOnly;
+    counted = countedFiles(gPage, nAside);
+    input.pCounted = &counted;
+    input.pTallies = &gPage;
+  }
+  if (pCalibration != nullptr) {
+    input.pCalibration = pCalibration;
+    // The log of --rates-from is read under the month-first reading alone.
+    input.pTimeline = bDayFirst && !bModel ? &gTimelineDayFirst : &gTimeline;
+  }
+  input.readAt = utcText(std::time(nullptr));
+  if (std::strcmp(szFilename, "-") != 0) input.modifiedAt = modifiedText(szFilename);
+  int nErrno = writeHtmlFile(gOptions.szHtml, htmlPage(input));
+  if (nErrno == 0) return nStatus;
+  std::fprintf(stderr, "error: cannot write the page to '%s': %s\n",
+               printable(gOptions.szHtml).c_str(), std::strerror(nErrno));
+  return kExitFailure;
 }
 
 // Prints what the schedule log taught. Returns the exit status.
@@ -878,6 +925,7 @@ int reportCalibration() {
     if (gOptions.bSince) warnSince(gSince);
     warnCalibration(result);
   }
+  if (gOptions.bHtml) return writePage(kExitOk, false, &result);
   return kExitOk;
 }
 
@@ -991,6 +1039,7 @@ int update(int argc, char** argv) {
     displayResults();
     warnListing(nLines);
     if (gOptions.bJson) writeJsonReport(gFigures);
+    if (gOptions.bHtml) nStatus = writePage(nStatus, true, bModel ? &gModel : nullptr);
   }
   return nStatus;
 }
@@ -1058,7 +1107,13 @@ int main(int argc, char** argv) {
     usage(szProgram);
     return finish(kExitOk);
   }
-  bExtras = gOptions.bCalibrate || gOptions.bSince || gOptions.nTop > 0;
+  bExtras = gOptions.bCalibrate || gOptions.bSince || gOptions.nTop > 0 || gOptions.bHtml;
+  if (gOptions.bHtml) {
+    gPage = PageTallies();
+    gPage.bAll = gOptions.bSince;
+    startTimeline(gTimeline, gOptions.nGapSeconds);
+    startTimeline(gTimelineDayFirst, gOptions.nGapSeconds);
+  }
   if (gOptions.nTop > 0) {
     startFolders(folderTally(),
                  gOptions.nDepth > INT_MAX ? INT_MAX : static_cast<int>(gOptions.nDepth));

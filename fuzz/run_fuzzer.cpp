@@ -1,7 +1,7 @@
 // Fuzzes a whole run of the program on arbitrary listing content: the
 // encoding detection, the text-mode rules, both parsers with and without the
 // verbose echo, the tallies and the report, and the options that ask for
-// more (JSON, folders, dates, the window, the calibration). The first byte
+// more (JSON, folders, dates, the window, the calibration, the page). The first byte
 // picks the options.
 #include <unistd.h>
 
@@ -15,11 +15,13 @@ int plometMain(int argc, char** argv);  // the program's main, renamed for the h
 namespace {
 
 std::string gPath;
+std::string gHtml;  // --html=, a page beside the listing
 
 void init() {
   // The report and the echo go nowhere; standard error keeps the fuzzer's own output.
   if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
   gPath = "/tmp/plomet-fuzz-" + std::to_string(getpid()) + ".txt";
+  gHtml = "--html=/tmp/plomet-fuzz-" + std::to_string(getpid()) + ".html";
 }
 
 }  // namespace
@@ -47,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     args.insert(args.end(), {"--calibrate", gPath.c_str(), "--gap=30"});
     if ((nPick & 0x10) != 0) args.push_back("--since=2024-03-01T12:00");
     if ((nPick & 0x40) != 0) args.push_back("--session-gap=5m");
+    if ((nPick & 0x20) != 0) args.push_back(gHtml.c_str());
   } else {
     args.insert(args.end(), {kOptions[nPick % 4], gPath.c_str(), "35", "0", "-457",
                              "9007199254740991.999"});
@@ -55,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((nPick & 0x10) != 0) args.push_back("--since=2024-03-01T12:00");
     if ((nPick & 0x20) != 0) args.push_back("--window=1h");
     if ((nPick & 0x40) != 0) args.push_back("--strict");
+    if ((nPick & 0x60) == 0x60) args.push_back(gHtml.c_str());
   }
   std::vector<char*> argv;
   for (const char* szArg : args) argv.push_back(const_cast<char*>(szArg));
