@@ -57,6 +57,17 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
                "'%s'\n",
                szValue);
   }
+  if (name == "--threads") {
+    options.bThreads = true;
+    return (parseWholeNumber(szValue, options.nThreads) && options.nThreads > 0 &&
+            options.nThreads <= 256) ||
+           reject("error: --threads needs a whole number from 1 to 256, not '%s'\n", szValue);
+  }
+  if (name == "--list") {
+    options.bList = true;
+    options.sList = szValue;
+    return !options.sList.empty() || reject("error: --list needs a file name%s\n", "");
+  }
   options.bDateOrder = true;
   return parseDateOrder(szValue, options.dateOrder) ||
          reject("error: --date-order needs mdy, dmy or ymd, not '%s'\n", szValue);
@@ -71,6 +82,8 @@ const char* valueExample(const std::string& name) {
   if (name == "--window") return "8h";
   if (name == "--since") return "2026-12-06";
   if (name == "--date-order") return "dmy";
+  if (name == "--threads") return "4";
+  if (name == "--list") return "listing.txt";
   return nullptr;
 }
 
@@ -93,6 +106,7 @@ bool takeLongOption(const char* szArg, LongOptions& options) {
                  : name == "--strict"    ? &options.bStrict
                  : name == "--calibrate" ? &options.bCalibrate
                  : name == "--json"      ? &options.bJson
+                 : name == "--one-file-system" ? &options.bOneFileSystem
                                          : nullptr;
   if (pbFlag == nullptr) return reject("error: unknown option '%s'\n", name);
   if (pEquals != nullptr) return reject("error: option '%s' takes no value\n", name);
@@ -107,6 +121,10 @@ bool checkCombinations(const LongOptions& options) {
   if (options.bDepth && options.nTop == 0) return reject("error: %s goes with --top\n", "--depth");
   if (options.bDateOrder && !options.bSince) {
     return reject("error: %s goes with --since\n", "--date-order");
+  }
+  if (options.bCalibrate && (options.bThreads || options.bOneFileSystem || options.bList)) {
+    return reject("error: %s does not go with --calibrate\n",
+                  options.bList ? "--list" : options.bThreads ? "--threads" : "--one-file-system");
   }
   if (options.bCalibrate && (options.nTop > 0 || options.bWindow)) {
     return reject("error: %s does not go with --calibrate\n",

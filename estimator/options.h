@@ -29,6 +29,11 @@ struct LongOptions {
   std::int64_t nSince = 0;
   bool bDateOrder = false;  // --date-order: the order of the listing's dates
   DateOrder dateOrder = DateOrder::kMonthFirst;
+  bool bThreads = false;  // --threads: the scan's threads
+  std::uint64_t nThreads = 0;
+  bool bOneFileSystem = false;  // the scan stays on the root's file system
+  bool bList = false;           // --list: the scan also writes a listing to sList
+  std::string sList;
 };
 
 /// The exit status of a run that printed warnings under --strict.

@@ -1,0 +1,164 @@
+#include "walk.h"
+
+#include <algorithm>
+#include <thread>
+#include <utility>
+
+#include "walk_internal.h"
+
+namespace {
+
+// A batch is handed over at this many objects, or names of this many bytes:
+// large enough that the lock is rare, small enough to stay in the cache.
+const std::size_t kBatchObjects = 1024;
+const std::size_t kBatchNameBytes = 64 * 1024;
+
+std::string gFailurePath;  // the test seam: set before a walk, read during it
+int gFailureError = 0;
+
+// Takes the top of the stack, waiting while other threads may still add to
+// it. Returns false when the walk is over.
+bool takeFolder(WalkState& state, PendingFolder& folder) {
+  std::unique_lock<std::mutex> lock(state.stackMutex);
+  state.wake.wait(lock, [&state] { return !state.stack.empty() || state.nBusy == 0; });
+  if (state.stack.empty()) return false;
+  folder = std::move(state.stack.back());
+  state.stack.pop_back();
+  state.nBusy++;
+  return true;
+}
+
+// Puts the subfolders found on the stack, the first found on top.
+void finishFolder(WalkState& state, std::vector<PendingFolder>& children) {
+  std::lock_guard<std::mutex> lock(state.stackMutex);
+  for (auto it = children.rbegin(); it != children.rend(); ++it) {
+    state.stack.push_back(std::move(*it));
+  }
+  state.nBusy--;
+  if (!children.empty() || state.nBusy == 0) state.wake.notify_all();
+  children.clear();
+}
+
+void runWorker(WalkState& state) {
+  WalkWorker worker;
+  worker.pState = &state;
+  worker.objects.reserve(kBatchObjects);
+  PendingFolder folder;
+  while (takeFolder(state, folder)) {
+    walkFolder(worker, folder);
+    flushObjects(worker);
+    finishFolder(state, worker.children);
+  }
+}
+
+}  // namespace
+
+void startFolder(WalkWorker& worker, const std::string& sFolder) {
+  flushObjects(worker);
+  worker.pFolder = &sFolder;
+}
+
+void addObject(WalkWorker& worker, const WalkObject& object, const char* pName, std::size_t nName) {
+  worker.objects.push_back(object);
+  if (worker.pState->options.bNames) {
+    worker.objects.back().nNameOffset = worker.sNames.size();
+    worker.sNames.append(pName, nName);
+    worker.sNames += '\0';
+  }
+  if (worker.objects.size() >= kBatchObjects || worker.sNames.size() >= kBatchNameBytes) {
+    flushObjects(worker);
+  }
+}
+
+void addChild(WalkWorker& worker, const char* pName, std::size_t nName, char cSeparator,
+              const std::shared_ptr<const WalkNode>& node) {
+  PendingFolder child;
+  const std::string& sFolder = *worker.pFolder;
+  child.sPath.reserve(sFolder.size() + 1 + nName);
+  child.sPath = sFolder;
+  if (child.sPath.empty() || child.sPath.back() != cSeparator) child.sPath += cSeparator;
+  child.sPath.append(pName, nName);
+  child.parent = node;
+  worker.children.push_back(std::move(child));
+}
+
+void flushObjects(WalkWorker& worker) {
+  if (worker.objects.empty()) return;
+  WalkBatch batch;
+  batch.pFolder = worker.pFolder->data();
+  batch.nFolder = worker.pFolder->size();
+  batch.pObjects = worker.objects.data();
+  batch.nObjects = worker.objects.size();
+  batch.pNames = worker.pState->options.bNames ? worker.sNames.data() : nullptr;
+  {
+    std::lock_guard<std::mutex> lock(worker.pState->sinkMutex);
+    worker.pState->sink(worker.pState->pContext, batch);
+  }
+  worker.objects.clear();
+  worker.sNames.clear();
+}
+
+void noteUnreadable(WalkState& state, const std::string& sPath, int nError) {
+  std::lock_guard<std::mutex> lock(state.stackMutex);
+  WalkReport& report = *state.pReport;
+  if (report.nUnreadable < WalkReport::kKept) {
+    report.aFirstUnreadable[report.nUnreadable].sPath = sPath;
+    report.aFirstUnreadable[report.nUnreadable].nError = nError;
+  }
+  report.nUnreadable++;
+}
+
+bool isAncestor(const WalkNode* pNode, const FolderId& id) {
+  for (; pNode != nullptr; pNode = pNode->parent.get()) {
+    if (pNode->id.nDevice == id.nDevice && pNode->id.nNumber == id.nNumber) return true;
+  }
+  return false;
+}
+
+int injectedFailure(const std::string& sPath) {
+  return !gFailurePath.empty() && sPath == gFailurePath ? gFailureError : 0;
+}
+
+void setWalkFailureForTest(const std::string& sPath, int nError) {
+  gFailurePath = sPath;
+  gFailureError = nError;
+}
+
+void runWalk(WalkState& state, PendingFolder root) {
+  state.stack.push_back(std::move(root));
+  int nThreads = std::max(1, state.options.nThreads);
+  std::vector<std::thread> threads;
+  for (int i = 1; i < nThreads; i++) threads.emplace_back(runWorker, std::ref(state));
+  runWorker(state);
+  for (std::thread& thread : threads) thread.join();
+}
+
+bool walkTree(const char* szPath, const WalkOptions& options, WalkSink sink, void* pContext,
+              WalkReport& report) {
+  report = WalkReport();
+  WalkState state;
+  state.options = options;
+  state.sink = sink;
+  state.pContext = pContext;
+  state.pReport = &report;
+  std::string sPath = absoluteWalkPath(szPath);
+  WalkWorker worker;
+  worker.pState = &state;
+  PendingFolder root;
+  bool bFolder = false;
+  report.nRootError = openWalkRoot(state, worker, sPath, root, bFolder);
+  if (report.nRootError != 0) return false;
+  flushObjects(worker);
+  if (bFolder) runWalk(state, std::move(root));
+  // The first folders that failed, in the order of their paths: the threads
+  // found them in an order of their own.
+  std::size_t nKept = std::min<std::uint64_t>(report.nUnreadable, WalkReport::kKept);
+  std::sort(report.aFirstUnreadable, report.aFirstUnreadable + nKept,
+            [](const WalkFailure& a, const WalkFailure& b) { return a.sPath < b.sPath; });
+  return true;
+}
+
+int walkDefaultThreads() {
+  unsigned n = std::thread::hardware_concurrency();
+  return n == 0 ? 1 : static_cast<int>(std::min(n, 64u));
+}

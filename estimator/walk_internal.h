@@ -1,0 +1,97 @@
+// The walk's machinery shared by its platform files: the stack of pending
+// folders, the threads, and the batch each thread fills.
+#ifndef PLOMET_ESTIMATOR_WALK_INTERNAL_H_
+#define PLOMET_ESTIMATOR_WALK_INTERNAL_H_
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "walk.h"
+
+/// What tells one folder from another: its device and its file number.
+struct FolderId {
+  std::uint64_t nDevice = 0;
+  std::uint64_t nNumber = 0;
+};
+
+/// A folder being walked, kept while any folder below it waits: its
+/// ancestors, so that a folder that is one of them is not walked again.
+struct WalkNode {
+  std::shared_ptr<const WalkNode> parent;
+  FolderId id;
+};
+
+/// A folder waiting to be walked. The root comes already open (nHandle).
+struct PendingFolder {
+  std::string sPath;
+  std::shared_ptr<const WalkNode> parent;
+  std::intptr_t nHandle = -1;
+};
+
+/// The state all threads of one walk share.
+struct WalkState {
+  WalkOptions options;
+  WalkSink sink = nullptr;
+  void* pContext = nullptr;
+  WalkReport* pReport = nullptr;
+  std::uint64_t nRootDevice = 0;
+  std::mutex stackMutex;  // guards the stack, nBusy and the report
+  std::condition_variable wake;
+  std::vector<PendingFolder> stack;
+  int nBusy = 0;  // threads walking a folder, which may add more
+  std::mutex sinkMutex;
+};
+
+/// One thread's batch of objects and the subfolders it found, reused from
+/// folder to folder so that nothing is allocated per object.
+struct WalkWorker {
+  WalkState* pState = nullptr;
+  const std::string* pFolder = nullptr;  // the folder being walked
+  std::vector<WalkObject> objects;
+  std::string sNames;
+  std::vector<PendingFolder> children;
+};
+
+/// Starts the batch of the folder at sFolder (kept alive by the caller).
+void startFolder(WalkWorker& worker, const std::string& sFolder);
+
+/// Adds one object, named by the nName bytes at pName, and hands the batch
+/// over when it is full.
+void addObject(WalkWorker& worker, const WalkObject& object, const char* pName, std::size_t nName);
+
+/// Adds a subfolder of the folder being walked, named by nName bytes at pName.
+void addChild(WalkWorker& worker, const char* pName, std::size_t nName, char cSeparator,
+              const std::shared_ptr<const WalkNode>& node);
+
+/// Hands over the objects gathered so far.
+void flushObjects(WalkWorker& worker);
+
+/// Notes a folder that could not be read.
+void noteUnreadable(WalkState& state, const std::string& sPath, int nError);
+
+/// True when id is the folder's own or one of its ancestors'.
+bool isAncestor(const WalkNode* pNode, const FolderId& id);
+
+/// The failure the test seam injects for sPath, or 0.
+int injectedFailure(const std::string& sPath);
+
+/// Walks every pending folder on options.nThreads threads, the root first.
+void runWalk(WalkState& state, PendingFolder root);
+
+// The platform's part.
+
+/// Opens the root. A folder becomes the root PendingFolder (bFolder true)
+/// and sets state.nRootDevice; anything else is handed over as one object.
+/// Returns 0, or the error number when the root cannot be opened.
+int openWalkRoot(WalkState& state, WalkWorker& worker, const std::string& sPath,
+                 PendingFolder& root, bool& bFolder);
+
+/// Reads one folder: its objects to addObject, its subfolders to addChild,
+/// a failure to noteUnreadable.
+void walkFolder(WalkWorker& worker, PendingFolder& folder);
+
+#endif  // PLOMET_ESTIMATOR_WALK_INTERNAL_H_
