@@ -71,7 +71,7 @@ void addObject(WalkWorker& worker, const WalkObject& object, const char* pName, 
 }
 
 void addChild(WalkWorker& worker, const char* pName, std::size_t nName, char cSeparator,
-              const std::shared_ptr<const WalkNode>& node) {
+              const std::shared_ptr<const WalkNode>& node, std::uint64_t nNumber) {
   PendingFolder child;
   const std::string& sFolder = *worker.pFolder;
   child.sPath.reserve(sFolder.size() + 1 + nName);
@@ -79,6 +79,7 @@ void addChild(WalkWorker& worker, const char* pName, std::size_t nName, char cSe
   if (child.sPath.empty() || child.sPath.back() != cSeparator) child.sPath += cSeparator;
   child.sPath.append(pName, nName);
   child.parent = node;
+  child.nListedNumber = nNumber;
   worker.children.push_back(std::move(child));
 }
 

@@ -64,7 +64,7 @@ struct WalkFailure {
 struct WalkReport {
   int nRootError = 0;                   // the root could not be opened: its error number
   std::uint64_t nUnreadable = 0;        // folders that could not be read
-  static const std::size_t kKept = 10;  // the first of them kept by name
+  static constexpr std::size_t kKept = 10;  // the first of them kept by name
   WalkFailure aFirstUnreadable[kKept];
 };
 

@@ -30,6 +30,7 @@ struct PendingFolder {
   std::string sPath;
   std::shared_ptr<const WalkNode> parent;
   std::intptr_t nHandle = -1;
+  std::uint64_t nListedNumber = 0;  // the file number its parent's entry gave, 0 if none
 };
 
 /// The state all threads of one walk share.
@@ -63,9 +64,10 @@ void startFolder(WalkWorker& worker, const std::string& sFolder);
 /// over when it is full.
 void addObject(WalkWorker& worker, const WalkObject& object, const char* pName, std::size_t nName);
 
-/// Adds a subfolder of the folder being walked, named by nName bytes at pName.
+/// Adds a subfolder of the folder being walked, named by nName bytes at pName,
+/// whose entry gave it the file number nNumber (0 when it gives none).
 void addChild(WalkWorker& worker, const char* pName, std::size_t nName, char cSeparator,
-              const std::shared_ptr<const WalkNode>& node);
+              const std::shared_ptr<const WalkNode>& node, std::uint64_t nNumber = 0);
 
 /// Hands over the objects gathered so far.
 void flushObjects(WalkWorker& worker);

@@ -13,6 +13,9 @@
 #include <climits>
 #include <cstring>
 #include <ctime>
+#ifdef __linux__
+#include <sys/syscall.h>
+#endif
 
 #include "walk.h"
 #include "walk_internal.h"
@@ -93,6 +96,118 @@ void splitPath(const std::string& sPath, std::string& sFolder, std::string& sNam
   sName.assign(sPath, nSlash + 1, std::string::npos);
 }
 
+// Reads a folder's entries. On Linux the entries come straight from the
+// system in a large buffer: no stream to set up, fewer calls per folder.
+struct FolderReader {
+  int fd = -1;
+#ifdef __linux__
+  alignas(8) char aBuffer[32 * 1024];
+  long nFilled = 0;
+  long nAt = 0;
+#else
+  DIR* pDir = nullptr;
+#endif
+  int nError = 0;
+};
+
+bool startReading(FolderReader& reader, int fd) {
+  reader.fd = fd;
+  reader.nError = 0;
+#ifdef __linux__
+  reader.nFilled = reader.nAt = 0;
+#else
+  reader.pDir = fdopendir(fd);
+  if (reader.pDir == nullptr) {
+    reader.nError = errno;
+    return false;
+  }
+#endif
+  return true;
+}
+
+#ifdef __linux__
+// Fills the buffer when it has been read to its end. Returns false at the
+// end of the folder or after an error (nError).
+bool fillEntries(FolderReader& reader) {
+  if (reader.nAt < reader.nFilled) return true;
+  reader.nFilled = syscall(SYS_getdents64, reader.fd, reader.aBuffer, sizeof reader.aBuffer);
+  reader.nAt = 0;
+  if (reader.nFilled < 0) reader.nError = errno;
+  return reader.nFilled > 0;
+}
+
+// struct linux_dirent64: file number (8 bytes), offset (8), record length
+// (2), type (1), name.
+std::uint64_t recordNumber(const char* pRecord) {
+  std::uint64_t nNumber;
+  std::memcpy(&nNumber, pRecord, sizeof nNumber);
+  return nNumber;
+}
+
+unsigned short recordLength(const char* pRecord) {
+  unsigned short nLength;
+  std::memcpy(&nLength, pRecord + 16, sizeof nLength);
+  return nLength;
+}
+#endif
+
+// Sets nNumber to the file number that the folder's own "." entry gives,
+// without taking any entry. Returns false when it is not at hand.
+bool ownNumber(FolderReader& reader, std::uint64_t& nNumber) {
+#ifdef __linux__
+  if (!fillEntries(reader)) return false;
+  for (long nAt = reader.nAt; nAt < reader.nFilled; nAt += recordLength(reader.aBuffer + nAt)) {
+    const char* pRecord = reader.aBuffer + nAt;
+    if (pRecord[19] == '.' && pRecord[20] == '\0') {
+      nNumber = recordNumber(pRecord);
+      return true;
+    }
+  }
+#else
+  static_cast<void>(reader);
+  static_cast<void>(nNumber);
+#endif
+  return false;
+}
+
+// Sets szName, nType (a DT_ value) and nNumber to the next entry's. Returns
+// false at the end, or after an error (nError).
+bool nextEntry(FolderReader& reader, const char*& szName, unsigned char& nType,
+               std::uint64_t& nNumber) {
+#ifdef __linux__
+  if (!fillEntries(reader)) return false;
+  const char* pRecord = reader.aBuffer + reader.nAt;
+  nNumber = recordNumber(pRecord);
+  nType = static_cast<unsigned char>(pRecord[18]);
+  szName = pRecord + 19;
+  reader.nAt += recordLength(pRecord);
+  return true;
+#else
+  errno = 0;
+  const dirent* pEntry = readdir(reader.pDir);
+  if (pEntry == nullptr) {
+    reader.nError = errno;
+    return false;
+  }
+  szName = pEntry->d_name;
+  nType = pEntry->d_type;
+  nNumber = pEntry->d_ino;
+  return true;
+#endif
+}
+
+void stopReading(FolderReader& reader) {
+#ifdef __linux__
+  close(reader.fd);
+#else
+  if (reader.pDir != nullptr) {
+    closedir(reader.pDir);
+  } else {
+    close(reader.fd);
+  }
+#endif
+}
+
 }  // namespace
 
 std::string absoluteWalkPath(const char* szPath) {
@@ -158,42 +273,49 @@ void walkFolder(WalkWorker& worker, PendingFolder& folder) {
       return;
     }
   }
-  struct stat st;
-  if (fstat(fd, &st) != 0) {
-    noteUnreadable(state, folder.sPath, errno);
-    close(fd);
+  static thread_local FolderReader reader;
+  if (!startReading(reader, fd)) {
+    noteUnreadable(state, folder.sPath, reader.nError);
+    stopReading(reader);
     return;
   }
+  // A folder whose own entry gives the number its parent listed it with is
+  // no mount point: it lies on its parent's device, and cannot be one of its
+  // ancestors. Only the others (a mount point, the root) are looked at.
   FolderId id;
-  id.nDevice = static_cast<std::uint64_t>(st.st_dev);
-  id.nNumber = static_cast<std::uint64_t>(st.st_ino);
-  if ((state.options.bOneFileSystem && id.nDevice != state.nRootDevice) ||
-      isAncestor(folder.parent.get(), id)) {
-    close(fd);
-    return;
-  }
-  DIR* pDir = fdopendir(fd);
-  if (pDir == nullptr) {
-    noteUnreadable(state, folder.sPath, errno);
-    close(fd);
-    return;
+  const WalkNode* pParent = folder.parent.get();
+  if (pParent != nullptr && folder.nListedNumber != 0 && ownNumber(reader, id.nNumber) &&
+      id.nNumber == folder.nListedNumber) {
+    id.nDevice = pParent->id.nDevice;
+  } else {
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+      noteUnreadable(state, folder.sPath, errno);
+      stopReading(reader);
+      return;
+    }
+    id.nDevice = static_cast<std::uint64_t>(st.st_dev);
+    id.nNumber = static_cast<std::uint64_t>(st.st_ino);
+    if ((state.options.bOneFileSystem && id.nDevice != state.nRootDevice) ||
+        isAncestor(pParent, id)) {
+      stopReading(reader);
+      return;
+    }
   }
   auto node = std::make_shared<const WalkNode>(WalkNode{std::move(folder.parent), id});
   startFolder(worker, folder.sPath);
   const bool bTimes = state.options.bTimes;
   int nStatError = 0;
-  for (;;) {
-    errno = 0;
-    const dirent* pEntry = readdir(pDir);
-    if (pEntry == nullptr) break;
-    const char* szName = pEntry->d_name;
+  const char* szName;
+  unsigned char nType;
+  std::uint64_t nNumber;
+  while (nextEntry(reader, szName, nType, nNumber)) {
     if (szName[0] == '.' && (szName[1] == '\0' || (szName[1] == '.' && szName[2] == '\0'))) {
       continue;
     }
     std::size_t nName = std::strlen(szName);
-    unsigned char nType = pEntry->d_type;
     if (nType == DT_DIR) {
-      addChild(worker, szName, nName, '/', node);
+      addChild(worker, szName, nName, '/', node, nNumber);
       continue;
     }
     WalkObject object;
@@ -204,7 +326,7 @@ void walkFolder(WalkWorker& worker, PendingFolder& folder) {
         continue;
       }
       if (S_ISDIR(entry.st_mode)) {
-        addChild(worker, szName, nName, '/', node);
+        addChild(worker, szName, nName, '/', node, nNumber);
         continue;
       }
       setFromStat(object, entry, bTimes);
@@ -213,9 +335,9 @@ void walkFolder(WalkWorker& worker, PendingFolder& folder) {
     }
     addObject(worker, object, szName, nName);
   }
-  int nReadError = errno;
+  int nReadError = reader.nError;
   flushObjects(worker);
-  closedir(pDir);
+  stopReading(reader);
   if (nReadError != 0 || nStatError != 0) {
     noteUnreadable(state, folder.sPath, nReadError != 0 ? nReadError : nStatError);
   }
