@@ -13,7 +13,7 @@ namespace {
 const std::size_t kBatchObjects = 1024;
 const std::size_t kBatchNameBytes = 64 * 1024;
 
-std::string gFailurePath;  // the test seam: set before a walk, read during it
+std::string gFailureName;  // the test seam: set before a walk, read during it
 int gFailureError = 0;
 
 // Takes the top of the stack, waiting while other threads may still add to
@@ -102,9 +102,20 @@ void flushObjects(WalkWorker& worker) {
 void noteUnreadable(WalkState& state, const std::string& sPath, int nError) {
   std::lock_guard<std::mutex> lock(state.stackMutex);
   WalkReport& report = *state.pReport;
+  // The threads meet failures in an order of their own: the first paths in
+  // byte order are kept, so that the same tree gives the same warnings.
+  WalkFailure* pSlot = nullptr;
   if (report.nUnreadable < WalkReport::kKept) {
-    report.aFirstUnreadable[report.nUnreadable].sPath = sPath;
-    report.aFirstUnreadable[report.nUnreadable].nError = nError;
+    pSlot = &report.aFirstUnreadable[report.nUnreadable];
+  } else {
+    WalkFailure* pLast = std::max_element(
+        report.aFirstUnreadable, report.aFirstUnreadable + WalkReport::kKept,
+        [](const WalkFailure& a, const WalkFailure& b) { return a.sPath < b.sPath; });
+    if (sPath < pLast->sPath) pSlot = pLast;
+  }
+  if (pSlot != nullptr) {
+    pSlot->sPath = sPath;
+    pSlot->nError = nError;
   }
   report.nUnreadable++;
 }
@@ -117,11 +128,13 @@ bool isAncestor(const WalkNode* pNode, const FolderId& id) {
 }
 
 int injectedFailure(const std::string& sPath) {
-  return !gFailurePath.empty() && sPath == gFailurePath ? gFailureError : 0;
+  if (gFailureName.empty()) return 0;
+  std::size_t nName = sPath.find_last_of("/\\") + 1;  // 0 when there is no separator
+  return sPath.compare(nName, std::string::npos, gFailureName) == 0 ? gFailureError : 0;
 }
 
-void setWalkFailureForTest(const std::string& sPath, int nError) {
-  gFailurePath = sPath;
+void setWalkFailureForTest(const std::string& sName, int nError) {
+  gFailureName = sName;
   gFailureError = nError;
 }
 
@@ -151,8 +164,6 @@ bool walkTree(const char* szPath, const WalkOptions& options, WalkSink sink, voi
   if (report.nRootError != 0) return false;
   flushObjects(worker);
   if (bFolder) runWalk(state, std::move(root));
-  // The first folders that failed, in the order of their paths: the threads
-  // found them in an order of their own.
   std::size_t nKept = std::min<std::uint64_t>(report.nUnreadable, WalkReport::kKept);
   std::sort(report.aFirstUnreadable, report.aFirstUnreadable + nKept,
             [](const WalkFailure& a, const WalkFailure& b) { return a.sPath < b.sPath; });

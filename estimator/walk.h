@@ -64,7 +64,7 @@ struct WalkFailure {
 struct WalkReport {
   int nRootError = 0;                   // the root could not be opened: its error number
   std::uint64_t nUnreadable = 0;        // folders that could not be read
-  static constexpr std::size_t kKept = 10;  // the first of them kept by name
+  static constexpr std::size_t kKept = 10;  // the first of them by path, kept in that order
   WalkFailure aFirstUnreadable[kKept];
 };
 
@@ -89,8 +89,8 @@ int walkDefaultThreads();
 /// Returns the system's text for an error number of WalkReport.
 std::string walkErrorText(int nError);
 
-/// For tests: the folder whose path is sPath fails to open with nError, as
-/// if the system had said so (an empty path turns the seam off).
-void setWalkFailureForTest(const std::string& sPath, int nError);
+/// For tests: every folder below the root named sName fails to open with
+/// nError, as if the system had said so (an empty name turns this off).
+void setWalkFailureForTest(const std::string& sName, int nError);
 
 #endif  // PLOMET_ESTIMATOR_WALK_H_

@@ -78,7 +78,7 @@ void noteUnreadable(WalkState& state, const std::string& sPath, int nError);
 /// True when id is the folder's own or one of its ancestors'.
 bool isAncestor(const WalkNode* pNode, const FolderId& id);
 
-/// The failure the test seam injects for sPath, or 0.
+/// The failure the test seam injects for the folder at sPath, or 0.
 int injectedFailure(const std::string& sPath);
 
 /// Walks every pending folder on options.nThreads threads, the root first.
