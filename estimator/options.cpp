@@ -106,8 +106,8 @@ bool takeLongOption(const char* szArg, LongOptions& options) {
                  : name == "--strict"    ? &options.bStrict
                  : name == "--calibrate" ? &options.bCalibrate
                  : name == "--json"      ? &options.bJson
-                 : name == "--one-file-system" ? &options.bOneFileSystem
                                          : nullptr;
+  if (name == "--one-file-system") pbFlag = &options.bOneFileSystem;
   if (pbFlag == nullptr) return reject("error: unknown option '%s'\n", name);
   if (pEquals != nullptr) return reject("error: option '%s' takes no value\n", name);
   *pbFlag = true;
@@ -123,8 +123,10 @@ bool checkCombinations(const LongOptions& options) {
     return reject("error: %s goes with --since\n", "--date-order");
   }
   if (options.bCalibrate && (options.bThreads || options.bOneFileSystem || options.bList)) {
-    return reject("error: %s does not go with --calibrate\n",
-                  options.bList ? "--list" : options.bThreads ? "--threads" : "--one-file-system");
+    const char* szScanOption = options.bList      ? "--list"
+                               : options.bThreads ? "--threads"
+                                                  : "--one-file-system";
+    return reject("error: %s does not go with --calibrate\n", szScanOption);
   }
   if (options.bCalibrate && (options.nTop > 0 || options.bWindow)) {
     return reject("error: %s does not go with --calibrate\n",

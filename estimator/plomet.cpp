@@ -906,11 +906,11 @@ int update(int argc, char** argv) {
 // are, and written as a listing's lines with --list and -sv.
 struct ScanRun {
   std::FILE* pList = nullptr;
-  int nListError = 0;      // the first failed write of the listing
-  std::string sFolder;     // the batch's folder as the tallies and the listing name it
-  std::string sText;       // the batch's lines
-  uint64_t nObjects = 0;   // for the listing's own totals
-  uint64_t nBytes = 0;     // staying at 2^64 - 1
+  int nListError = 0;     // the first failed write of the listing
+  std::string sFolder;    // the batch's folder as the tallies and the listing name it
+  std::string sText;      // the batch's lines
+  uint64_t nObjects = 0;  // for the listing's own totals
+  uint64_t nBytes = 0;    // staying at 2^64 - 1
 };
 
 #ifdef _WIN32
@@ -981,11 +981,7 @@ bool closeScanList(ScanRun& run) {
 
 // The folders that could not be read: the first by name, then their number.
 void warnUnreadable(const WalkReport& report) {
-  std::size_t nKept = report.nUnreadable < WalkReport::kKept
-                          ? static_cast<std::size_t>(report.nUnreadable)
-                          : WalkReport::kKept;
-  for (std::size_t i = 0; i < nKept; i++) {
-    const WalkFailure& failure = report.aFirstUnreadable[i];
+  for (const WalkFailure& failure : report.firstUnreadable) {
     warn("cannot read folder '%s': %s", printable(failure.sPath.c_str()).c_str(),
          walkErrorText(failure.nError).c_str());
   }

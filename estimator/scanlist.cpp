@@ -1,5 +1,6 @@
 #include "scanlist.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -25,9 +26,7 @@ void appendName(std::string& sOut, const char* szName) {
 
 void printableFolder(const char* pFolder, std::size_t nFolder, std::string& sOut) {
   sOut.assign(pFolder, nFolder);
-  for (char& c : sOut) {
-    if (isControl(c)) c = '?';
-  }
+  std::replace_if(sOut.begin(), sOut.end(), isControl, '?');
 }
 
 void appendListingHeader(std::string& sOut, const std::string& sFolder, char cSeparator) {
@@ -41,9 +40,9 @@ void appendListingHeader(std::string& sOut, const std::string& sFolder, char cSe
 void appendListingLine(std::string& sOut, const WalkObject& object, const char* szName) {
   char szLine[80];
   int nSecond = object.nSecondOfDay;
-  int n = std::snprintf(szLine, sizeof szLine, "%04d-%02d-%02d  %02d:%02d:%02d ", object.nYear,
-                        object.nMonth, object.nDay, nSecond / 3600, nSecond / 60 % 60,
-                        nSecond % 60);
+  int n =
+      std::snprintf(szLine, sizeof szLine, "%04d-%02d-%02d  %02d:%02d:%02d ", object.nYear,
+                    object.nMonth, object.nDay, nSecond / 3600, nSecond / 60 % 60, nSecond % 60);
   if (object.nType == kEntryLink) {
     n += std::snprintf(szLine + n, sizeof szLine - static_cast<std::size_t>(n), "%16s ",
                        "<SYMLINK>");

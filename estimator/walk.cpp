@@ -11,7 +11,7 @@ namespace {
 // A batch is handed over at this many objects, or names of this many bytes:
 // large enough that the lock is rare, small enough to stay in the cache.
 const std::size_t kBatchObjects = 1024;
-const std::size_t kBatchNameBytes = 64 * 1024;
+const std::size_t kBatchNameBytes = 65536;
 
 std::string gFailureName;  // the test seam: set before a walk, read during it
 int gFailureError = 0;
@@ -104,14 +104,16 @@ void noteUnreadable(WalkState& state, const std::string& sPath, int nError) {
   WalkReport& report = *state.pReport;
   // The threads meet failures in an order of their own: the first paths in
   // byte order are kept, so that the same tree gives the same warnings.
+  std::vector<WalkFailure>& kept = report.firstUnreadable;
   WalkFailure* pSlot = nullptr;
-  if (report.nUnreadable < WalkReport::kKept) {
-    pSlot = &report.aFirstUnreadable[report.nUnreadable];
+  if (kept.size() < WalkReport::kKept) {
+    kept.emplace_back();
+    pSlot = &kept.back();
   } else {
-    WalkFailure* pLast = std::max_element(
-        report.aFirstUnreadable, report.aFirstUnreadable + WalkReport::kKept,
+    auto last = std::max_element(
+        kept.begin(), kept.end(),
         [](const WalkFailure& a, const WalkFailure& b) { return a.sPath < b.sPath; });
-    if (sPath < pLast->sPath) pSlot = pLast;
+    if (sPath < last->sPath) pSlot = &*last;
   }
   if (pSlot != nullptr) {
     pSlot->sPath = sPath;
@@ -164,8 +166,7 @@ bool walkTree(const char* szPath, const WalkOptions& options, WalkSink sink, voi
   if (report.nRootError != 0) return false;
   flushObjects(worker);
   if (bFolder) runWalk(state, std::move(root));
-  std::size_t nKept = std::min<std::uint64_t>(report.nUnreadable, WalkReport::kKept);
-  std::sort(report.aFirstUnreadable, report.aFirstUnreadable + nKept,
+  std::sort(report.firstUnreadable.begin(), report.firstUnreadable.end(),
             [](const WalkFailure& a, const WalkFailure& b) { return a.sPath < b.sPath; });
   return true;
 }

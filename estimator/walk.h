@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "entry.h"
 
@@ -48,10 +49,10 @@ struct WalkBatch {
 using WalkSink = void (*)(void* pContext, const WalkBatch& batch);
 
 struct WalkOptions {
-  int nThreads = 1;            // 1 or more; 1 walks on the caller's thread
-  bool bOneFileSystem = false; // do not cross into other file systems
-  bool bTimes = false;         // fill in the modification times
-  bool bNames = false;         // hand over the names
+  int nThreads = 1;             // 1 or more; 1 walks on the caller's thread
+  bool bOneFileSystem = false;  // do not cross into other file systems
+  bool bTimes = false;          // fill in the modification times
+  bool bNames = false;          // hand over the names
 };
 
 /// A folder the walk could not read.
@@ -62,10 +63,10 @@ struct WalkFailure {
 
 /// What the walk met besides the objects.
 struct WalkReport {
-  int nRootError = 0;                   // the root could not be opened: its error number
-  std::uint64_t nUnreadable = 0;        // folders that could not be read
-  static constexpr std::size_t kKept = 10;  // the first of them by path, kept in that order
-  WalkFailure aFirstUnreadable[kKept];
+  int nRootError = 0;             // the root could not be opened: its error number
+  std::uint64_t nUnreadable = 0;  // folders that could not be read
+  static constexpr std::size_t kKept = 10;
+  std::vector<WalkFailure> firstUnreadable;  // the first kKept of them by path, in that order
 };
 
 /// Returns the path made absolute (from the working folder) with its final

@@ -59,7 +59,9 @@ class WalkTest : public ::testing::Test {
     ASSERT_EQ(ftruncate(fd, static_cast<off_t>(nSize)), 0);  // sparse: no disk spent
     close(fd);
   }
-  void folder(const std::string& sPath) { ASSERT_EQ(mkdir((sRoot + "/" + sPath).c_str(), 0755), 0); }
+  void folder(const std::string& sPath) {
+    ASSERT_EQ(mkdir((sRoot + "/" + sPath).c_str(), 0755), 0);
+  }
   Collected walk(int nThreads, WalkReport& report) {
     Collected c;
     WalkOptions options;
@@ -160,9 +162,9 @@ TEST_F(WalkTest, CountsFoldersThatCannotBeRead) {
     EXPECT_EQ(c.objects.size(), 12u);  // the "seen" files only
     EXPECT_EQ(c.objects.count(sRoot + "/d111|seen"), 1u);
     EXPECT_EQ(report.nUnreadable, 12u);
-    EXPECT_EQ(report.aFirstUnreadable[0].sPath, sRoot + "/d100/locked");
-    EXPECT_EQ(report.aFirstUnreadable[9].sPath, sRoot + "/d109/locked");
-    EXPECT_EQ(report.aFirstUnreadable[0].nError, EACCES);
+    EXPECT_EQ(report.firstUnreadable[0].sPath, sRoot + "/d100/locked");
+    EXPECT_EQ(report.firstUnreadable[9].sPath, sRoot + "/d109/locked");
+    EXPECT_EQ(report.firstUnreadable[0].nError, EACCES);
   }
 }
 

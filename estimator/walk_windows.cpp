@@ -16,8 +16,8 @@ namespace {
 
 std::wstring wideText(const std::string& sText) {
   if (sText.empty()) return std::wstring();
-  int nWide = MultiByteToWideChar(CP_UTF8, 0, sText.data(), static_cast<int>(sText.size()),
-                                  nullptr, 0);
+  int nWide =
+      MultiByteToWideChar(CP_UTF8, 0, sText.data(), static_cast<int>(sText.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(nWide), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, sText.data(), static_cast<int>(sText.size()), &wide[0], nWide);
   return wide;
@@ -118,6 +118,8 @@ std::string absoluteWalkPath(const char* szPath) {
 
 std::string walkErrorText(int nError) { return std::strerror(nError); }
 
+// The POSIX walk changes the state and the folder; this one need not.
+// cppcheck-suppress constParameter
 int openWalkRoot(WalkState& state, WalkWorker& worker, const std::string& sPath,
                  PendingFolder& root, bool& bFolder) {
   WIN32_FILE_ATTRIBUTE_DATA data;
@@ -131,7 +133,8 @@ int openWalkRoot(WalkState& state, WalkWorker& worker, const std::string& sPath,
     return 0;
   }
   std::size_t nSeparator = sPath.find_last_of("\\/");
-  std::string sFolder = nSeparator == std::string::npos ? std::string() : sPath.substr(0, nSeparator);
+  std::string sFolder =
+      nSeparator == std::string::npos ? std::string() : sPath.substr(0, nSeparator);
   if (!sFolder.empty() && sFolder.back() == ':') sFolder += '\\';
   std::string sName = nSeparator == std::string::npos ? sPath : sPath.substr(nSeparator + 1);
   WalkObject object;
@@ -143,6 +146,7 @@ int openWalkRoot(WalkState& state, WalkWorker& worker, const std::string& sPath,
   return 0;
 }
 
+// cppcheck-suppress constParameter
 void walkFolder(WalkWorker& worker, PendingFolder& folder) {
   WalkState& state = *worker.pState;
   int nInjected = injectedFailure(folder.sPath);
