@@ -1,6 +1,7 @@
 #include "walk.h"
 
 #include <algorithm>
+#include <cstring>
 #include <thread>
 #include <utility>
 
@@ -16,27 +17,43 @@ const std::size_t kBatchNameBytes = 65536;
 std::string gFailureName;  // the test seam: set before a walk, read during it
 int gFailureError = 0;
 
-// Takes the top of the stack, waiting while other threads may still add to
-// it. Returns false when the walk is over.
+// Takes the next folder of the group on top of the stack, waiting while
+// other threads may still add to it. Returns false when the walk is over.
 bool takeFolder(WalkState& state, PendingFolder& folder) {
   std::unique_lock<std::mutex> lock(state.stackMutex);
   state.wake.wait(lock, [&state] { return !state.stack.empty() || state.nBusy == 0; });
   if (state.stack.empty()) return false;
-  folder = std::move(state.stack.back());
-  state.stack.pop_back();
+  PendingGroup& group = state.stack.back();
+  const char* pChild = group.sChildren.data() + group.nNext;
+  std::memcpy(&folder.nListedNumber, pChild, sizeof folder.nListedNumber);
+  const char* szName = pChild + sizeof folder.nListedNumber;
+  std::size_t nName = std::strlen(szName);
+  folder.parent = group.parent;
+  folder.nHandle = -1;
+  folder.sPath = group.parent->sPath;
+  if (folder.sPath.empty() || folder.sPath.back() != state.cSeparator) {
+    folder.sPath += state.cSeparator;
+  }
+  folder.sPath.append(szName, nName);
+  group.nNext += sizeof folder.nListedNumber + nName + 1;
+  if (group.nNext >= group.sChildren.size()) state.stack.pop_back();
   state.nBusy++;
   return true;
 }
 
-// Puts the subfolders found on the stack, the first found on top.
-void finishFolder(WalkState& state, std::vector<PendingFolder>& children) {
+// Puts the subfolders found on the stack, to be walked before those found
+// earlier: the walk goes deep first.
+void finishFolder(WalkState& state, WalkWorker& worker) {
   std::lock_guard<std::mutex> lock(state.stackMutex);
-  for (auto it = children.rbegin(); it != children.rend(); ++it) {
-    state.stack.push_back(std::move(*it));
+  bool bFound = !worker.sChildren.empty();
+  if (bFound) {
+    state.stack.emplace_back();
+    state.stack.back().parent = std::move(worker.childParent);
+    state.stack.back().sChildren.swap(worker.sChildren);
   }
+  worker.childParent.reset();
   state.nBusy--;
-  if (!children.empty() || state.nBusy == 0) state.wake.notify_all();
-  children.clear();
+  if (bFound || state.nBusy == 0) state.wake.notify_all();
 }
 
 void runWorker(WalkState& state) {
@@ -47,7 +64,7 @@ void runWorker(WalkState& state) {
   while (takeFolder(state, folder)) {
     walkFolder(worker, folder);
     flushObjects(worker);
-    finishFolder(state, worker.children);
+    finishFolder(state, worker);
   }
 }
 
@@ -70,17 +87,14 @@ void addObject(WalkWorker& worker, const WalkObject& object, const char* pName, 
   }
 }
 
-void addChild(WalkWorker& worker, const char* pName, std::size_t nName, char cSeparator,
+void addChild(WalkWorker& worker, const char* pName, std::size_t nName,
               const std::shared_ptr<const WalkNode>& node, std::uint64_t nNumber) {
-  PendingFolder child;
-  const std::string& sFolder = *worker.pFolder;
-  child.sPath.reserve(sFolder.size() + 1 + nName);
-  child.sPath = sFolder;
-  if (child.sPath.empty() || child.sPath.back() != cSeparator) child.sPath += cSeparator;
-  child.sPath.append(pName, nName);
-  child.parent = node;
-  child.nListedNumber = nNumber;
-  worker.children.push_back(std::move(child));
+  if (worker.childParent != node) worker.childParent = node;
+  char aNumber[sizeof nNumber];
+  std::memcpy(aNumber, &nNumber, sizeof nNumber);
+  worker.sChildren.append(aNumber, sizeof aNumber);
+  worker.sChildren.append(pName, nName);
+  worker.sChildren += '\0';
 }
 
 void flushObjects(WalkWorker& worker) {
@@ -141,7 +155,13 @@ void setWalkFailureForTest(const std::string& sName, int nError) {
 }
 
 void runWalk(WalkState& state, PendingFolder root) {
-  state.stack.push_back(std::move(root));
+  // The root on this thread; then its subfolders, on every thread.
+  WalkWorker worker;
+  worker.pState = &state;
+  state.nBusy = 1;
+  walkFolder(worker, root);
+  flushObjects(worker);
+  finishFolder(state, worker);
   int nThreads = std::max(1, state.options.nThreads);
   std::vector<std::thread> threads;
   for (int i = 1; i < nThreads; i++) threads.emplace_back(runWorker, std::ref(state));
@@ -157,6 +177,9 @@ bool walkTree(const char* szPath, const WalkOptions& options, WalkSink sink, voi
   state.sink = sink;
   state.pContext = pContext;
   state.pReport = &report;
+#ifdef _WIN32
+  state.cSeparator = '\\';
+#endif
   std::string sPath = absoluteWalkPath(szPath);
   WalkWorker worker;
   worker.pState = &state;

@@ -18,14 +18,25 @@ struct FolderId {
   std::uint64_t nNumber = 0;
 };
 
-/// A folder being walked, kept while any folder below it waits: its
-/// ancestors, so that a folder that is one of them is not walked again.
+/// A folder walked, kept while any folder below it waits: its path, which
+/// theirs begin with, and its ancestors, so that a folder that is one of
+/// them is not walked again.
 struct WalkNode {
   std::shared_ptr<const WalkNode> parent;
   FolderId id;
+  std::string sPath;
 };
 
-/// A folder waiting to be walked. The root comes already open (nHandle).
+/// The subfolders of one folder that wait to be walked, packed: for each,
+/// the file number its entry gave (8 bytes), its name and a NUL. A waiting
+/// folder costs little more than its name, however wide the tree.
+struct PendingGroup {
+  std::shared_ptr<const WalkNode> parent;
+  std::string sChildren;
+  std::size_t nNext = 0;  // where the next one to walk starts
+};
+
+/// A folder taken to be walked. The root comes already open (nHandle).
 struct PendingFolder {
   std::string sPath;
   std::shared_ptr<const WalkNode> parent;
@@ -40,10 +51,11 @@ struct WalkState {
   void* pContext = nullptr;
   WalkReport* pReport = nullptr;
   std::uint64_t nRootDevice = 0;
+  char cSeparator = '/';
   std::mutex stackMutex;  // guards the stack, nBusy and the report
   std::condition_variable wake;
-  std::vector<PendingFolder> stack;
-  int nBusy = 0;  // threads walking a folder, which may add more
+  std::vector<PendingGroup> stack;  // never holds a group with no folder left
+  int nBusy = 0;                    // threads walking a folder, which may add more
   std::mutex sinkMutex;
 };
 
@@ -54,7 +66,8 @@ struct WalkWorker {
   const std::string* pFolder = nullptr;  // the folder being walked
   std::vector<WalkObject> objects;
   std::string sNames;
-  std::vector<PendingFolder> children;
+  std::shared_ptr<const WalkNode> childParent;  // the folder whose subfolders these are
+  std::string sChildren;                        // packed as in PendingGroup
 };
 
 /// Starts the batch of the folder at sFolder (kept alive by the caller).
@@ -64,9 +77,9 @@ void startFolder(WalkWorker& worker, const std::string& sFolder);
 /// over when it is full.
 void addObject(WalkWorker& worker, const WalkObject& object, const char* pName, std::size_t nName);
 
-/// Adds a subfolder of the folder being walked, named by nName bytes at pName,
-/// whose entry gave it the file number nNumber (0 when it gives none).
-void addChild(WalkWorker& worker, const char* pName, std::size_t nName, char cSeparator,
+/// Adds a subfolder of the folder node, named by nName bytes at pName, whose
+/// entry gave it the file number nNumber (0 when it gives none).
+void addChild(WalkWorker& worker, const char* pName, std::size_t nName,
               const std::shared_ptr<const WalkNode>& node, std::uint64_t nNumber = 0);
 
 /// Hands over the objects gathered so far.

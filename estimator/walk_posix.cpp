@@ -302,8 +302,9 @@ void walkFolder(WalkWorker& worker, PendingFolder& folder) {
       return;
     }
   }
-  auto node = std::make_shared<const WalkNode>(WalkNode{std::move(folder.parent), id});
-  startFolder(worker, folder.sPath);
+  auto node = std::make_shared<const WalkNode>(
+      WalkNode{std::move(folder.parent), id, std::move(folder.sPath)});
+  startFolder(worker, node->sPath);
   const bool bTimes = state.options.bTimes;
   int nStatError = 0;
   const char* szName;
@@ -315,7 +316,7 @@ void walkFolder(WalkWorker& worker, PendingFolder& folder) {
     }
     std::size_t nName = std::strlen(szName);
     if (nType == DT_DIR) {
-      addChild(worker, szName, nName, '/', node, nNumber);
+      addChild(worker, szName, nName, node, nNumber);
       continue;
     }
     WalkObject object;
@@ -326,7 +327,7 @@ void walkFolder(WalkWorker& worker, PendingFolder& folder) {
         continue;
       }
       if (S_ISDIR(entry.st_mode)) {
-        addChild(worker, szName, nName, '/', node, nNumber);
+        addChild(worker, szName, nName, node, nNumber);
         continue;
       }
       setFromStat(object, entry, bTimes);
@@ -339,7 +340,7 @@ void walkFolder(WalkWorker& worker, PendingFolder& folder) {
   flushObjects(worker);
   stopReading(reader);
   if (nReadError != 0 || nStatError != 0) {
-    noteUnreadable(state, folder.sPath, nReadError != 0 ? nReadError : nStatError);
+    noteUnreadable(state, node->sPath, nReadError != 0 ? nReadError : nStatError);
   }
 }
 

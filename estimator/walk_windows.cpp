@@ -168,8 +168,9 @@ void walkFolder(WalkWorker& worker, PendingFolder& folder) {
   }
   // Reparse points are not followed, so no folder is reached twice: the
   // ancestors need no identity here.
-  std::shared_ptr<const WalkNode> node;
-  startFolder(worker, folder.sPath);
+  auto node = std::make_shared<const WalkNode>(
+      WalkNode{std::move(folder.parent), FolderId(), std::move(folder.sPath)});
+  startFolder(worker, node->sPath);
   const bool bTimes = state.options.bTimes;
   std::string sName;
   do {
@@ -179,7 +180,7 @@ void walkFolder(WalkWorker& worker, PendingFolder& folder) {
     }
     narrowText(szName, sName);
     if (isFolder(data.dwFileAttributes)) {
-      addChild(worker, sName.data(), sName.size(), '\\', node);
+      addChild(worker, sName.data(), sName.size(), node);
       continue;
     }
     WalkObject object;
@@ -190,7 +191,7 @@ void walkFolder(WalkWorker& worker, PendingFolder& folder) {
   DWORD nError = GetLastError();
   flushObjects(worker);
   FindClose(find);
-  if (nError != ERROR_NO_MORE_FILES) noteUnreadable(state, folder.sPath, errorNumber(nError));
+  if (nError != ERROR_NO_MORE_FILES) noteUnreadable(state, node->sPath, errorNumber(nError));
 }
 
 #endif  // _WIN32
