@@ -14,7 +14,11 @@ each command. A run with --rates-from=LOG is timed against the plain run and
 Then it measures plomet's peak memory on a small and a large listing.
 
     bench/run.py [--mb 200] [--rounds 5] [--big-mb 2000] [--dir build/bench]
-                 [--baseline OTHER-PLOMET]
+                 [--baseline OTHER-PLOMET] [--scan-only]
+
+The scan (-s) is timed on a tree of 150,000 files in 15,000 folders, made
+once with sparse files, beside du -sb and find -printf (and gdu, where
+installed), all on a warm cache.
 
 With --baseline, another build of plomet (say, of the last release) is timed
 in the same alternation, so that a change's cost shows as a ratio.
@@ -164,6 +168,45 @@ def alternate(cmds, rounds):
             {name: statistics.median(cpus[name]) for name in cmds})
 
 
+def make_scan_tree(root, nTop=150, nSub=99, nFiles=10):
+    """nTop folders of nSub folders each (15,000 folders with the top ones),
+    nFiles sparse files in each: no disk is spent on their bytes."""
+    done = os.path.join(root, ".complete")
+    if os.path.exists(done):
+        return
+    shutil.rmtree(root, ignore_errors=True)
+    for t in range(nTop):
+        top = os.path.join(root, f"top{t:03d}")
+        for d in [top] + [os.path.join(top, f"sub{s:02d}") for s in range(nSub)]:
+            os.makedirs(d, exist_ok=True)
+            for f in range(nFiles):
+                with open(os.path.join(d, f"file{f}.dat"), "wb") as out:
+                    out.truncate((t * 7919 + f * 104729 + len(d) * 31) % 3_000_000)
+    open(done, "w").close()
+
+
+def scan_bench(opts):
+    """The scan beside the walkers a user would otherwise run."""
+    root = os.path.join(opts.dir, "scan-tree")
+    make_scan_tree(root)
+    cmds = {"plomet -s": [PLOMET, "-s", root] + RATES,
+            "plomet -s --threads=1": [PLOMET, "-s", root] + RATES + ["--threads=1"],
+            "du -sb": ["du", "-sb", root],
+            "find -printf %s": ["find", root, "!", "-type", "d", "-printf", "%s\n"]}
+    for gdu in ("gdu", "gdu-go"):
+        if shutil.which(gdu):
+            cmds[gdu + " -n -p -s"] = [gdu, "-n", "-p", "-s", root]
+    medians, peaks = alternate(cmds, opts.rounds)
+    print("scan of 150,000 files in 15,000 folders (warm)")
+    for name in cmds:
+        ratios = "  ".join(f"{medians[name] / medians[base]:5.2f} x {base}"
+                           for base in ("du -sb", "find -printf %s"))
+        print(f"  {name:24} {medians[name]:7.3f} s {peaks[name]:7d} KiB   {ratios}")
+    for extra in (["--top=10"], ["--since=2026-01-01"], ["--list=" + os.devnull]):
+        seconds, peak = timed(cmds["plomet -s"] + extra)
+        print(f"  plomet -s {' '.join(extra):24} {seconds:7.3f} s {peak:7d} KiB")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--mb", type=int, default=200)
@@ -171,6 +214,7 @@ def main():
     parser.add_argument("--big-mb", type=int, default=2000)
     parser.add_argument("--dir", default=os.path.join(ROOT, "build", "bench"))
     parser.add_argument("--baseline", help="another plomet binary to time beside this one")
+    parser.add_argument("--scan-only", action="store_true", help="time the scan alone")
     opts = parser.parse_args()
 
     subprocess.run(["cmake", "--workflow", "--preset", "release"], cwd=ROOT, check=True,
@@ -178,6 +222,10 @@ def main():
     subprocess.run(["cmake", "--build", os.path.join(ROOT, "build", "release"), "--target",
                     "bench_tools"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
     os.makedirs(opts.dir, exist_ok=True)
+    scan_bench(opts)
+    if opts.scan_only:
+        return
+    print()
 
     print(f"{'kind':5} {'command':34} {'median s':>9} {'ratio':>7} {'peak KiB':>9} {'cpu s':>7} "
           f"{'ratio':>6}")

@@ -75,6 +75,17 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
            reject("error: --html needs the name of a file to write the page to, not '%s'\n",
                   szValue);
   }
+  if (name == "--threads") {
+    options.bThreads = true;
+    return (parseWholeNumber(szValue, options.nThreads) && options.nThreads > 0 &&
+            options.nThreads <= 256) ||
+           reject("error: --threads needs a whole number from 1 to 256, not '%s'\n", szValue);
+  }
+  if (name == "--list") {
+    options.bList = true;
+    options.sList = szValue;
+    return !options.sList.empty() || reject("error: --list needs a file name%s\n", "");
+  }
   options.bDateOrder = true;
   return parseDateOrder(szValue, options.dateOrder) ||
          reject("error: --date-order needs mdy, dmy or ymd, not '%s'\n", szValue);
@@ -92,6 +103,8 @@ const char* valueExample(const std::string& name) {
   if (name == "--rates-from") return "last.log";
   if (name == "--session-gap") return "2h";
   if (name == "--html") return "report.html";
+  if (name == "--threads") return "4";
+  if (name == "--list") return "listing.txt";
   return nullptr;
 }
 
@@ -115,6 +128,7 @@ bool takeLongOption(const char* szArg, LongOptions& options) {
                  : name == "--calibrate" ? &options.bCalibrate
                  : name == "--json"      ? &options.bJson
                                          : nullptr;
+  if (name == "--one-file-system") pbFlag = &options.bOneFileSystem;
   if (pbFlag == nullptr) return reject("error: unknown option '%s'\n", name);
   if (pEquals != nullptr) return reject("error: option '%s' takes no value\n", name);
   *pbFlag = true;
@@ -134,6 +148,12 @@ bool checkCombinations(const LongOptions& options) {
   if (options.bDepth && options.nTop == 0) return reject("error: %s goes with --top\n", "--depth");
   if (options.bDateOrder && !options.bSince) {
     return reject("error: %s goes with --since\n", "--date-order");
+  }
+  if (options.bCalibrate && (options.bThreads || options.bOneFileSystem || options.bList)) {
+    const char* szScanOption = options.bList      ? "--list"
+                               : options.bThreads ? "--threads"
+                                                  : "--one-file-system";
+    return reject("error: %s does not go with --calibrate\n", szScanOption);
   }
   if (options.bCalibrate && (options.nTop > 0 || options.bWindow)) {
     return reject("error: %s does not go with --calibrate\n",

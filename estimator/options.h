@@ -34,6 +34,11 @@ struct LongOptions {
   std::uint64_t nSessionGapSeconds = 7200;
   bool bHtml = false;       // --html: a page of charts written to szHtml
   const char* szHtml = "";  // as given, in argv
+  bool bThreads = false;  // --threads: the scan's threads
+  std::uint64_t nThreads = 0;
+  bool bOneFileSystem = false;  // the scan stays on the root's file system
+  bool bList = false;           // --list: the scan also writes a listing to sList
+  std::string sList;
 };
 
 /// The exit status of a run that printed warnings under --strict.

@@ -35,8 +35,10 @@
 #include "owntotals.h"
 #include "progress.h"
 #include "reader.h"
+#include "scanlist.h"
 #include "since.h"
 #include "text.h"
+#include "walk.h"
 #include "warnings.h"
 #include "window.h"
 
@@ -45,6 +47,7 @@ namespace {
 const int kExitOk = 0;
 const int kExitFailure = 1;
 const int kExitUsage = 2;
+const int kParseScan = 2;  // nParseType of the scan (option s)
 
 // Run options and rates, set from the command line.
 int nParseType = 0;  // 0: schedule log (option l), 1: directory listing (option d)
@@ -207,7 +210,7 @@ bool isHelpRequest(const char* szArg) {
 }
 
 /// Sets nParseType and bVerbose from an option such as -d or /LV.
-/// Returns false when the option is not one of d, dv, l and lv.
+/// Returns false when the option is not one of d, dv, l, lv, s and sv.
 bool parseOption(const char* szOption) {
   if (szOption[0] != '-' && szOption[0] != '/') return false;
   const char* szName = szOption + 1;
@@ -221,6 +224,9 @@ bool parseOption(const char* szOption) {
   } else if (equalsIgnoringCase(szName, "lv")) {
     nParseType = 0;
     bVerbose = 1;
+  } else if (equalsIgnoringCase(szName, "s") || equalsIgnoringCase(szName, "sv")) {
+    nParseType = kParseScan;
+    bVerbose = szName[1] != '\0';
   } else {
     return false;
   }
@@ -1044,6 +1050,144 @@ int update(int argc, char** argv) {
   return nStatus;
 }
 
+// The scan (option s): the walk's objects are counted as a listing's files
+// are, and written as a listing's lines with --list and -sv.
+struct ScanRun {
+  std::FILE* pList = nullptr;
+  int nListError = 0;     // the first failed write of the listing
+  std::string sFolder;    // the batch's folder as the tallies and the listing name it
+  std::string sText;      // the batch's lines
+  uint64_t nObjects = 0;  // for the listing's own totals
+  uint64_t nBytes = 0;    // staying at 2^64 - 1
+};
+
+#ifdef _WIN32
+const char kScanSeparator = '\\';
+#else
+const char kScanSeparator = '/';
+#endif
+
+void writeScanText(ScanRun& run) {
+  if (bVerbose) outWrite(run.sText.data(), run.sText.size());
+  if (run.pList != nullptr && run.nListError == 0 &&
+      std::fwrite(run.sText.data(), 1, run.sText.size(), run.pList) != run.sText.size()) {
+    run.nListError = errno != 0 ? errno : EIO;
+  }
+  run.sText.clear();
+}
+
+void countScanBatch(void* pContext, const WalkBatch& batch) {
+  ScanRun& run = *static_cast<ScanRun*>(pContext);
+  printableFolder(batch.pFolder, batch.nFolder, run.sFolder);
+  bool bText = batch.pNames != nullptr;
+  if (bText) appendListingHeader(run.sText, run.sFolder, kScanSeparator);
+  Entry entry;
+  entry.pFolder = run.sFolder.data();
+  entry.nFolder = run.sFolder.size();
+  entry.stamp.bYearFirst = entry.stamp.bHasDate = entry.stamp.bHasTime = true;
+  for (std::size_t i = 0; i < batch.nObjects; i++) {
+    const WalkObject& object = batch.pObjects[i];
+    entry.nSize = object.nSize;
+    entry.nType = object.nType;
+    entry.stamp.nField1 = object.nYear;
+    entry.stamp.nField2 = object.nMonth;
+    entry.stamp.nField3 = object.nDay;
+    entry.stamp.nSecondOfDay = object.nSecondOfDay;
+    countEntry(entry);
+    if (!bText) continue;
+    appendListingLine(run.sText, object, batch.pNames + object.nNameOffset);
+    run.nObjects++;
+    run.nBytes = run.nBytes + object.nSize < run.nBytes ? UINT64_MAX : run.nBytes + object.nSize;
+  }
+  if (bText) writeScanText(run);
+}
+
+// Opens the listing to write; a missing name is no listing. Returns false
+// after saying why it cannot be written.
+bool openScanList(ScanRun& run) {
+  if (!gOptions.bList) return true;
+  run.pList = std::fopen(gOptions.sList.c_str(), "wb");
+  if (run.pList != nullptr) return true;
+  std::fprintf(stderr, "error: cannot write '%s': %s\n", printable(gOptions.sList.c_str()).c_str(),
+               std::strerror(errno));
+  return false;
+}
+
+// Ends the listing with its own totals. Returns false after saying why it
+// could not be written whole.
+bool closeScanList(ScanRun& run) {
+  if (run.pList == nullptr && !bVerbose) return true;
+  appendListingTotals(run.sText, run.nObjects, run.nBytes);
+  writeScanText(run);
+  if (run.pList == nullptr) return true;
+  if (std::fclose(run.pList) != 0 && run.nListError == 0) run.nListError = errno;
+  if (run.nListError == 0) return true;
+  std::fprintf(stderr, "error: cannot write '%s': %s\n", printable(gOptions.sList.c_str()).c_str(),
+               std::strerror(run.nListError));
+  return false;
+}
+
+// The folders that could not be read: the first by name, then their number.
+void warnUnreadable(const WalkReport& report) {
+  for (const WalkFailure& failure : report.firstUnreadable) {
+    warn("cannot read folder '%s': %s", printable(failure.sPath.c_str()).c_str(),
+         walkErrorText(failure.nError).c_str());
+  }
+  if (report.nUnreadable > 0) {
+    warn("%" PRIu64 " folder%s could not be read; the files in %s were not counted",
+         report.nUnreadable, report.nUnreadable == 1 ? "" : "s",
+         report.nUnreadable == 1 ? "it" : "them");
+  }
+}
+
+/// Walks the folder tree given in the listing's place, counts what a backup
+/// of it sends, and prints the report. Returns the exit status.
+int scan(int argc, char** argv) {
+  int nStatus = takeArguments(argc, argv);
+  if (nStatus >= 0) return nStatus;
+  if (gOptions.szRatesFrom != nullptr) {
+    nStatus = learnRatesFrom();
+    if (nStatus >= 0) return nStatus;
+  }
+  ScanRun run;
+  WalkOptions options;
+  options.nThreads = gOptions.bThreads ? static_cast<int>(gOptions.nThreads) : walkDefaultThreads();
+  options.bOneFileSystem = gOptions.bOneFileSystem;
+  options.bNames = gOptions.bList || bVerbose;
+  options.bTimes = options.bNames || gOptions.bSince;
+  WalkReport report;
+  std::string root = absoluteWalkPath(szFilename);
+  if (!openScanList(run)) return kExitFailure;
+  if (!walkTree(root.c_str(), options, countScanBatch, &run, report)) {
+    if (run.pList != nullptr) {  // a wrong path leaves no listing behind
+      std::fclose(run.pList);
+      std::remove(gOptions.sList.c_str());
+    }
+    outFlush();
+    std::fprintf(stderr, "error: cannot open '%s': %s\n", printable(szFilename).c_str(),
+                 walkErrorText(report.nRootError).c_str());
+    return kExitFailure;
+  }
+  nStatus = closeScanList(run) ? kExitOk : kExitFailure;
+  outFlush();
+  gFigures.szKind = "scan";
+  gFigures.listing = szFilename;
+#ifdef _WIN32
+  gFigures.szEncoding = "utf-8";
+#else
+  gFigures.szEncoding = "plain";
+#endif
+  if (gOptions.bSince) countChosenAside();
+  displayResults();
+  warnUnreadable(report);
+  for (int k = 0; k < kClasses; k++) warnPassedMax(kClassLabels[k], *apbClassPassedMax[k]);
+  warnPassedMax("all classes", bTotalPassedMax);
+  if (gOptions.bSince) warnSince(gSince);
+  if (gOptions.bJson) writeJsonReport(gFigures);
+  if (gOptions.bHtml) nStatus = writePage(nStatus, true, bModel ? &gModel : nullptr);
+  return nStatus;
+}
+
 // Flushes the output and turns a failed write into a message and status 1,
 // and a warning under --strict into status 3.
 int finish(int nStatus) {
@@ -1131,9 +1275,16 @@ int main(int argc, char** argv) {
                                  "-lv, not '%s'\n";
     return finish(rejectCommandLine(szFormat, argv[1]));
   }
+  bool bScanOptions = gOptions.bThreads || gOptions.bOneFileSystem || gOptions.bList;
+  if (bScanOptions && nParseType != kParseScan) {
+    return finish(rejectCommandLine("error: %s goes with the scan, -s\n",
+                                    gOptions.bList      ? "--list"
+                                    : gOptions.bThreads ? "--threads"
+                                                        : "--one-file-system"));
+  }
   if (bVerbose && gOptions.bJson) {  // the echo would break the JSON on standard output
     return finish(
         rejectCommandLine("error: --json does not go with the verbose option '%s'\n", argv[1]));
   }
-  return finish(update(argc, argv));
+  return finish(nParseType == kParseScan ? scan(argc, argv) : update(argc, argv));
 }

@@ -286,7 +286,7 @@ def check_folders(doc, text, top_arg):
 
 def check_report(doc, text, args, warnings):
     words = positional(args)
-    kind = "directory listing" if words[0][1:].lower() == "d" else "schedule log"
+    kind = {"d": "directory listing", "s": "scan"}.get(words[0][1:].lower(), "schedule log")
     expect_equal(doc["input"]["kind"], kind, "kind")
     expect_equal(doc["input"]["listing"], words[1], "listing")
     rates_from = long_value(args, "--rates-from")
@@ -409,7 +409,7 @@ def read_case(case_dir):
         return None
     with open(os.path.join(case_dir, "cmd"), encoding="utf-8", errors="surrogateescape") as f:
         args, stdin_name, stdout_target = parse_cmd(f.read())
-    verbose = any(re.fullmatch(r"[-/][dl]v", a, re.I) for a in args)
+    verbose = any(re.fullmatch(r"[-/][dls]v", a, re.I) for a in args)
     if stdout_target or verbose or "--json" in args:
         return None
     text = read_text(os.path.join(case_dir, "stdout"))
