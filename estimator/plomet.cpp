@@ -35,7 +35,7 @@
 #include "owntotals.h"
 #include "progress.h"
 #include "reader.h"
-#include "scanlist.h"
+#include "scanrun.h"
 #include "since.h"
 #include "text.h"
 #include "walk.h"
@@ -812,7 +812,7 @@ int countSinceFile(const Piece& piece, uint64_t nSize) {
 
 /// Counts one object that a source found: in its size class, by its time
 /// with --since, and in its folder with --top.
-[[maybe_unused]] void countEntry(const Entry& entry) {
+void countEntry(const Entry& entry) {
   int nGroup = kFolderCounted;
   if (gOptions.bSince) {
     nGroup = countSelected(judgeLine(gSince, entry.stamp, entry.nSize), entry.nSize);
@@ -1050,96 +1050,6 @@ int update(int argc, char** argv) {
   return nStatus;
 }
 
-// The scan (option s): the walk's objects are counted as a listing's files
-// are, and written as a listing's lines with --list and -sv.
-struct ScanRun {
-  std::FILE* pList = nullptr;
-  int nListError = 0;     // the first failed write of the listing
-  std::string sFolder;    // the batch's folder as the tallies and the listing name it
-  std::string sText;      // the batch's lines
-  uint64_t nObjects = 0;  // for the listing's own totals
-  uint64_t nBytes = 0;    // staying at 2^64 - 1
-};
-
-#ifdef _WIN32
-const char kScanSeparator = '\\';
-#else
-const char kScanSeparator = '/';
-#endif
-
-void writeScanText(ScanRun& run) {
-  if (bVerbose) outWrite(run.sText.data(), run.sText.size());
-  if (run.pList != nullptr && run.nListError == 0 &&
-      std::fwrite(run.sText.data(), 1, run.sText.size(), run.pList) != run.sText.size()) {
-    run.nListError = errno != 0 ? errno : EIO;
-  }
-  run.sText.clear();
-}
-
-void countScanBatch(void* pContext, const WalkBatch& batch) {
-  ScanRun& run = *static_cast<ScanRun*>(pContext);
-  printableFolder(batch.pFolder, batch.nFolder, run.sFolder);
-  bool bText = batch.pNames != nullptr;
-  if (bText) appendListingHeader(run.sText, run.sFolder, kScanSeparator);
-  Entry entry;
-  entry.pFolder = run.sFolder.data();
-  entry.nFolder = run.sFolder.size();
-  entry.stamp.bYearFirst = entry.stamp.bHasDate = entry.stamp.bHasTime = true;
-  for (std::size_t i = 0; i < batch.nObjects; i++) {
-    const WalkObject& object = batch.pObjects[i];
-    entry.nSize = object.nSize;
-    entry.nType = object.nType;
-    entry.stamp.nField1 = object.nYear;
-    entry.stamp.nField2 = object.nMonth;
-    entry.stamp.nField3 = object.nDay;
-    entry.stamp.nSecondOfDay = object.nSecondOfDay;
-    countEntry(entry);
-    if (!bText) continue;
-    appendListingLine(run.sText, object, batch.pNames + object.nNameOffset);
-    run.nObjects++;
-    run.nBytes = run.nBytes + object.nSize < run.nBytes ? UINT64_MAX : run.nBytes + object.nSize;
-  }
-  if (bText) writeScanText(run);
-}
-
-// Opens the listing to write; a missing name is no listing. Returns false
-// after saying why it cannot be written.
-bool openScanList(ScanRun& run) {
-  if (!gOptions.bList) return true;
-  run.pList = std::fopen(gOptions.sList.c_str(), "wb");
-  if (run.pList != nullptr) return true;
-  std::fprintf(stderr, "error: cannot write '%s': %s\n", printable(gOptions.sList.c_str()).c_str(),
-               std::strerror(errno));
-  return false;
-}
-
-// Ends the listing with its own totals. Returns false after saying why it
-// could not be written whole.
-bool closeScanList(ScanRun& run) {
-  if (run.pList == nullptr && !bVerbose) return true;
-  appendListingTotals(run.sText, run.nObjects, run.nBytes);
-  writeScanText(run);
-  if (run.pList == nullptr) return true;
-  if (std::fclose(run.pList) != 0 && run.nListError == 0) run.nListError = errno;
-  if (run.nListError == 0) return true;
-  std::fprintf(stderr, "error: cannot write '%s': %s\n", printable(gOptions.sList.c_str()).c_str(),
-               std::strerror(run.nListError));
-  return false;
-}
-
-// The folders that could not be read: the first by name, then their number.
-void warnUnreadable(const WalkReport& report) {
-  for (const WalkFailure& failure : report.firstUnreadable) {
-    warn("cannot read folder '%s': %s", printable(failure.sPath.c_str()).c_str(),
-         walkErrorText(failure.nError).c_str());
-  }
-  if (report.nUnreadable > 0) {
-    warn("%" PRIu64 " folder%s could not be read; the files in %s were not counted",
-         report.nUnreadable, report.nUnreadable == 1 ? "" : "s",
-         report.nUnreadable == 1 ? "it" : "them");
-  }
-}
-
 /// Walks the folder tree given in the listing's place, counts what a backup
 /// of it sends, and prints the report. Returns the exit status.
 int scan(int argc, char** argv) {
@@ -1150,6 +1060,9 @@ int scan(int argc, char** argv) {
     if (nStatus >= 0) return nStatus;
   }
   ScanRun run;
+  run.pCount = countEntry;
+  run.bEcho = bVerbose != 0;
+  if (gOptions.bList) run.sList = gOptions.sList;
   WalkOptions options;
   options.nThreads = gOptions.bThreads ? static_cast<int>(gOptions.nThreads) : walkDefaultThreads();
   options.bOneFileSystem = gOptions.bOneFileSystem;
