@@ -27,6 +27,7 @@
 #include "folders.h"
 #include "int64.h"
 #include "jsonreport.h"
+#include "listingkind.h"
 #include "options.h"
 #include "output.h"
 #include "owntotals.h"
@@ -82,6 +83,7 @@ Calibration gCalibration;
 Calibration gCalibrationDayFirst;  // with --since: the lines the day-first dates select
 SinceFilter gSince;                // with --since
 FolderRanking gRanking;
+KindReader gKinds;  // -d listings of a kind other than the directory listing
 
 // The folder tallies, with --top. Made on first use rather than at start:
 // its containers may allocate.
@@ -624,6 +626,7 @@ void warnListing(uint64_t nLines) {
         "listing");
   }
   if (nParseType == 1) warnOwnTotals();
+  if (nParseType == 1) warnKind(gKinds);
   if (gOptions.bSince) warnSince(gSince);
 }
 
@@ -748,7 +751,7 @@ int countSinceFile(const Piece& piece, uint64_t nSize) {
 
 /// Counts one object that a source found: in its size class, by its time
 /// with --since, and in its folder with --top.
-[[maybe_unused]] void countEntry(const Entry& entry) {
+void countEntry(const Entry& entry) {
   int nGroup = kFolderCounted;
   if (gOptions.bSince) {
     nGroup = countSelected(judgeLine(gSince, entry.stamp, entry.nSize), entry.nSize);
@@ -758,6 +761,21 @@ int countSinceFile(const Piece& piece, uint64_t nSize) {
   if (gOptions.nTop == 0 || nGroup < 0) return;
   countFolderFile(folderTally(), entry.pFolder, entry.nFolder, sizeClass(entry.nSize), entry.nSize,
                   nGroup);
+}
+
+// A line of a listing of another kind than the directory listing.
+void takeKindLine(const Piece& piece) {
+  if (gKinds.nKind != listingKind()) startKindReader(gKinds, listingKind(), todayLocal());
+  Entry entry;
+  bool bObject = readKindLine(gKinds, piece, entry);
+  if (bVerbose) {
+    char szSize[24] = "";
+    if (bObject) std::snprintf(szSize, sizeof szSize, "%" PRIu64, entry.nSize);
+    outFormat("%s( line: ", kindName(gKinds.nKind));
+    outWrite(piece.szText, std::strlen(piece.szText));
+    outFormat(", data: %s )\n", szSize);
+  }
+  if (bObject) countEntry(entry);
 }
 
 // A dated line that is no file, such as a directory's, may still show the
@@ -855,10 +873,15 @@ int update(int argc, char** argv) {
   static char szData[kMaxLine + 1];
   uint64_t nLines = 0;
   Piece piece;
-  while (readPiece(piece)) {
+  if (nParseType == 1) startKindDecision();
+  while (nParseType == 1 ? readListingPiece(piece) : readPiece(piece)) {
     const char* szLine = piece.szText;
     if (++nLines % 16384 == 0) {
       showProgress(bytesRead(), nLines, filesCounted());
+    }
+    if (nParseType == 1 && listingKind() != kKindDir) {
+      takeKindLine(piece);
+      continue;
     }
     if (nParseType == 0) {
       parseLineLog(szLine, szData);
@@ -881,7 +904,13 @@ int update(int argc, char** argv) {
     nStatus = kExitFailure;
   }
   gFigures.nReadError = readError();
-  gFigures.szKind = nParseType == 1 ? "directory listing" : "schedule log";
+  gFigures.szKind = nParseType == 1 ? kindName(listingKind()) : "schedule log";
+  if (nParseType == 1 && kindError(gKinds) != nullptr) {
+    outFlush();
+    std::fprintf(stderr, "error: %s\n", kindError(gKinds));
+    if (!bStandardInput) std::fclose(stream);
+    return kExitFailure;
+  }
   gFigures.listing = szFilename;
   gFigures.szEncoding = readEncoding();
   if (gOptions.bCalibrate) {
@@ -928,6 +957,7 @@ int main(int argc, char** argv) {
   bOneKbPassedMax = bTenKbPassedMax = bHundredKbPassedMax = bTenMbPassedMax = false;
   bTotalPassedMax = false;
   gOwnTotals = OwnTotals();
+  gKinds.nKind = kKindUnknown;
   gFigures = ReportFigures();
   gWindow = WindowVerdict();
   gOptions = LongOptions();
