@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "listingkind.h"
+#include "text.h"
 #include "warnings.h"
 
 namespace {
