@@ -174,8 +174,8 @@ bool readCsvLine(CsvListing& csv, const char* szLine, std::size_t nLength, Entry
   entry.nType = bLink ? kEntryLink : kEntryFile;
   if (bLink) entry.nSize = 0;
   int nTime = csv.anColumn[kCsvLastWriteTime];
-  if (nTime >= 0 && nTime < nFields) setStamp(aFields[nTime], entry.stamp);
-  setFolder(csv, aFields, nFields, entry);
+  if (csv.bDates && nTime >= 0 && nTime < nFields) setStamp(aFields[nTime], entry.stamp);
+  if (csv.bFolders) setFolder(csv, aFields, nFields, entry);
   return true;
 }
 

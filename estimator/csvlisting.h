@@ -34,6 +34,8 @@ struct CsvListing {
   int anColumn[kCsvColumns] = {};    // each column's index in a row, or -1
   int nColumnsUsed = 0;              // one more than the largest index used
   std::uint64_t nUnread = 0;         // rows without a readable Length
+  bool bDates = true;                // read each row's LastWriteTime
+  bool bFolders = true;              // and its folder
   char szFolder[kCsvFolderRoom] = {};
 };
 

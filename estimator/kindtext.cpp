@@ -5,6 +5,15 @@
 bool readGroupedNumber(const char* pC, const char* pEnd, std::uint64_t& nValue) {
   nValue = 0;
   if (pC == pEnd || !isDigit(*pC)) return false;
+  if (pEnd - pC <= 18) {  // up to 18 digits always fit
+    const char* pDigit = pC;
+    std::uint64_t n = 0;
+    for (; pDigit < pEnd && isDigit(*pDigit); pDigit++) n = n * 10 + static_cast<unsigned>(*pDigit - '0');
+    if (pDigit == pEnd) {
+      nValue = n;
+      return true;
+    }
+  }
   for (; pC < pEnd; pC++) {
     if (isDigit(*pC)) {
       if (!appendDigit(nValue, static_cast<unsigned>(*pC - '0'))) return false;
@@ -15,10 +24,28 @@ bool readGroupedNumber(const char* pC, const char* pEnd, std::uint64_t& nValue) 
   return true;
 }
 
+namespace {
+
+// The letters of a mode: its type first (1), its permissions after (2).
+struct ModeTable {
+  unsigned char anIs[256] = {};
+  constexpr ModeTable() : anIs() {
+    for (const char* pC = "-dlcbpsDn?"; *pC != '\0'; pC++) anIs[static_cast<unsigned char>(*pC)] |= 1;
+    for (const char* pC = "rwxsStTl-"; *pC != '\0'; pC++) anIs[static_cast<unsigned char>(*pC)] |= 2;
+  }
+};
+constexpr ModeTable kMode;
+
+bool isModeLetter(char c, int nKind) {
+  return (kMode.anIs[static_cast<unsigned char>(c)] & nKind) != 0;
+}
+
+}  // namespace
+
 int modeLength(const char* pC) {
-  if (std::strchr("-dlcbpsDn?", pC[0]) == nullptr || pC[0] == '\0') return 0;
+  if (!isModeLetter(pC[0], 1)) return 0;
   for (int i = 1; i < 10; i++) {
-    if (std::strchr("rwxsStTl-", pC[i]) == nullptr || pC[i] == '\0') return 0;
+    if (!isModeLetter(pC[i], 2)) return 0;
   }
   int n = 10;
   if (pC[n] == '@' || pC[n] == '+' || pC[n] == '.') n++;

@@ -6,14 +6,43 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "dates.h"
 #include "text.h"
 
+/// Whitespace and NUL: the bytes that end a field.
+struct FieldEndTable {
+  bool abIs[256] = {};
+  constexpr FieldEndTable() : abIs() {
+    for (int c = 0; c < 256; c++) abIs[c] = c == 0 || kWhitespace.abIs[c];
+  }
+};
+inline constexpr FieldEndTable kFieldEnd;
+
 /// Returns the end of the field at pC: the first whitespace or NUL.
 inline const char* fieldEndAt(const char* pC) {
-  while (*pC != '\0' && !isWhitespace(*pC)) pC++;
+  while (!kFieldEnd.abIs[static_cast<unsigned char>(*pC)]) pC++;
   return pC;
+}
+
+/// skipWhitespace for text followed by kPieceSlack readable bytes after its
+/// NUL, as the reader's lines are: runs of blanks, such as a padded size
+/// column's, are passed a word at a time.
+inline const char* skipPadding(const char* pC) {
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  for (;;) {
+    std::uint64_t nWord;
+    std::memcpy(&nWord, pC, sizeof nWord);
+    std::uint64_t nDiff = nWord ^ 0x2020202020202020ull;
+    if (nDiff != 0) {
+      pC += __builtin_ctzll(nDiff) / 8;
+      break;
+    }
+    pC += 8;
+  }
+#endif
+  return skipWhitespace(pC);
 }
 
 /// Reads a number at pC whose digits may be grouped by commas (1,234,567),

@@ -129,12 +129,16 @@ bool readListingPiece(Piece& piece) {
 
 int listingKind() { return gAhead.nKind; }
 
-void startKindReader(KindReader& reader, int nKind, const CivilDate& today) {
+void startKindReader(KindReader& reader, int nKind, const CivilDate& today, bool bDates,
+                     bool bFolders) {
   reader.nKind = nKind;
   startLs(reader.ls, today);
   startRobocopy(reader.robocopy);
   startCsv(reader.csv);
+  reader.csv.bDates = bDates;
+  reader.csv.bFolders = bFolders;
   startRsync(reader.rsync);
+  reader.rsync.bFolders = bFolders;
 }
 
 bool readKindLine(KindReader& reader, const Piece& piece, Entry& entry) {

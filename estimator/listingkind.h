@@ -58,8 +58,10 @@ struct KindReader {
 };
 
 /// Starts reading a listing of nKind, with the day that gives ls dates
-/// written without a year their year.
-void startKindReader(KindReader& reader, int nKind, const CivilDate& today);
+/// written without a year their year. Without bDates and bFolders, the
+/// sources that can leave the objects' dates and folders unread do.
+void startKindReader(KindReader& reader, int nKind, const CivilDate& today, bool bDates = true,
+                     bool bFolders = true);
 
 /// Reads one line by the rules of the reader's kind. Returns true with the
 /// entry when the line is an object that counts.

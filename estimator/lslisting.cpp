@@ -1,6 +1,5 @@
 #include "lslisting.h"
 
-#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 #include <ctime>
@@ -51,20 +50,33 @@ bool packWord(const char* pC, std::size_t n, std::uint64_t& nKey) {
   return true;
 }
 
-using MonthKeys = std::vector<std::pair<std::uint64_t, int>>;
+// The month names by their packed words, in a hash table of open addressing
+// that is at most half full.
+const int kMonthSlotBits = 7;
+struct MonthSlot {
+  std::uint64_t nKey = 0;  // 0: empty
+  int nMonth = 0;
+};
+using MonthTable = std::vector<MonthSlot>;
 
-const MonthKeys& monthKeys() {
-  static const MonthKeys keys = [] {
-    MonthKeys k;
+std::size_t monthSlot(std::uint64_t nKey) {
+  return static_cast<std::size_t>((nKey * 0x9E3779B97F4A7C15ull) >> (64 - kMonthSlotBits));
+}
+
+const MonthTable& monthTable() {
+  static const MonthTable table = [] {
+    MonthTable t(std::size_t{1} << kMonthSlotBits);
     for (const auto& name : kMonthNames) {
       std::uint64_t nKey = 0;
       packWord(name.first, std::strlen(name.first), nKey);
-      k.emplace_back(nKey, name.second);
+      std::size_t i = monthSlot(nKey);
+      while (t[i].nKey != 0) i = (i + 1) % t.size();
+      t[i].nKey = nKey;
+      t[i].nMonth = name.second;
     }
-    std::sort(k.begin(), k.end());
-    return k;
+    return t;
   }();
-  return keys;
+  return table;
 }
 
 // The three-byte UTF-8 markers of the East Asian dates.
@@ -179,6 +191,21 @@ void takeHeader(LsListing& ls, const char* szLine, std::size_t nLength) {
 
 }  // namespace
 
+// The line read where the last line's date began: a date there, after a
+// field of digits alone. Returns false when the line is not so aligned.
+static bool readAlignedLine(LsListing& ls, const char* szLine, std::size_t nLength, Entry& entry) {
+  std::size_t nColumn = ls.nDateColumn;
+  if (nColumn < 3 || nColumn >= nLength) return false;
+  const char* pDate = szLine + nColumn;
+  if (pDate[-1] != ' ' || !isDigit(pDate[-2])) return false;
+  const char* pSize = pDate - 2;
+  while (isDigit(pSize[-1])) pSize--;
+  if (pSize[-1] != ' ' || pSize - szLine <= 10) return false;
+  if (readLsDate(pDate, ls.today, entry.stamp) == nullptr) return false;
+  entry.nSize = 0;
+  return szLine[0] != '-' || readGroupedNumber(pSize, pDate - 1, entry.nSize);
+}
+
 CivilDate todayLocal() {
   std::time_t now = std::time(nullptr);
   CivilDate today;
@@ -203,9 +230,11 @@ int monthOfName(const char* pC, std::size_t nLength) {
   if (nLength > 0 && pC[nLength - 1] == '.') nLength--;
   std::uint64_t nKey = 0;
   if (!packWord(pC, nLength, nKey)) return 0;
-  const MonthKeys& keys = monthKeys();
-  auto it = std::lower_bound(keys.begin(), keys.end(), std::make_pair(nKey, 0));
-  return it != keys.end() && it->first == nKey ? it->second : 0;
+  const MonthTable& table = monthTable();
+  for (std::size_t i = monthSlot(nKey); table[i].nKey != 0; i = (i + 1) % table.size()) {
+    if (table[i].nKey == nKey) return table[i].nMonth;
+  }
+  return 0;
 }
 
 const char* readLsDate(const char* pC, const CivilDate& today, LineStamp& stamp) {
@@ -217,18 +246,19 @@ const char* readLsDate(const char* pC, const CivilDate& today, LineStamp& stamp)
     if (!takeDateField(pC, pEnd, d, nField == 0)) return nullptr;
     if (nField == 1 && d.nMonth == 0 && d.nYear == 0) return nullptr;  // a number, not a day
     if (d.complete()) break;
-    pC = skipWhitespace(pEnd);
+    pC = skipPadding(pEnd);
   }
   if (!d.complete()) return nullptr;
   // The ISO styles: a time of day, and a zone, may follow a whole date.
-  const char* pNext = skipWhitespace(pEnd);
-  const char* pNextEnd = fieldEndAt(pNext);
-  if (d.nSecond < 0 && pNext != pNextEnd && readClock(pNext, pNextEnd, d.nSecond)) {
-    pEnd = pNextEnd;
-    pNext = skipWhitespace(pEnd);
-    pNextEnd = fieldEndAt(pNext);
+  if (d.nSecond < 0 && d.nYear != 0) {
+    const char* pNext = skipWhitespace(pEnd);
+    const char* pNextEnd = isDigit(*pNext) ? fieldEndAt(pNext) : pNext;
+    if (pNext != pNextEnd && readClock(pNext, pNextEnd, d.nSecond)) pEnd = pNextEnd;
   }
-  if (isZone(pNext, pNextEnd)) pEnd = pNextEnd;
+  if (d.nSecond >= 0 && pEnd[0] == ' ' && (pEnd[1] == '+' || pEnd[1] == '-')) {
+    const char* pZoneEnd = fieldEndAt(pEnd + 1);
+    if (isZone(pEnd + 1, pZoneEnd)) pEnd = pZoneEnd;
+  }
   if (d.nDay > kDaysInMonth[d.nMonth]) return nullptr;
   if (d.nYear == 0) d.nYear = yearOf(d.nMonth, d.nDay, today);
   setYearFirstStamp(stamp, d.nYear, d.nMonth, d.nDay, d.nSecond < 0 ? 0 : d.nSecond);
@@ -243,30 +273,33 @@ bool readLsLine(LsListing& ls, const char* szLine, std::size_t nLength, Entry& e
       ls.nErrors++;
     } else if (szLine[nLength - 1] == ':' && std::strlen(szLine) == nLength) {
       takeHeader(ls, szLine, nLength);
+      ls.nDateColumn = 0;
     }
     return false;
   }
   char cType = szLine[0];
   if (cType == 'd') return false;
+  entry.nType = cType == '-' ? kEntryFile : cType == 'l' ? kEntryLink : kEntrySpecial;
+  entry.pFolder = ls.sFolder.data();
+  entry.nFolder = ls.sFolder.size();
+  if (readAlignedLine(ls, szLine, nLength, entry)) return true;
   // The links, then owner and group (either may be left out), the size and
   // the date: the date is the first field after a number that reads as one.
-  const char* pC = skipWhitespace(fieldEndAt(skipWhitespace(szLine + nMode)));
+  const char* pC = skipPadding(fieldEndAt(skipPadding(szLine + nMode)));
   const char* pPrev = nullptr;
   const char* pPrevEnd = nullptr;
   for (int nField = 1; nField < 8 && *pC != '\0'; nField++) {
     const char* pEnd = fieldEndAt(pC);
     if (pPrev != nullptr && isDigit(*pPrev) && isDigit(pPrevEnd[-1]) &&
         readLsDate(pC, ls.today, entry.stamp) != nullptr) {
-      entry.nType = cType == '-' ? kEntryFile : cType == 'l' ? kEntryLink : kEntrySpecial;
       entry.nSize = 0;
       if (cType == '-' && !readGroupedNumber(pPrev, pPrevEnd, entry.nSize)) break;
-      entry.pFolder = ls.sFolder.data();
-      entry.nFolder = ls.sFolder.size();
+      ls.nDateColumn = static_cast<std::size_t>(pC - szLine);
       return true;
     }
     pPrev = pC;
     pPrevEnd = pEnd;
-    pC = skipWhitespace(pEnd);
+    pC = skipPadding(pEnd);
   }
   ls.nUnread++;
   return false;

@@ -39,6 +39,9 @@ struct LsListing {
   std::string sFolder = ".";  // the last header's folder; a listing without one is "."
   std::uint64_t nErrors = 0;  // lines that ls wrote about what it could not read
   std::uint64_t nUnread = 0;  // object lines whose date or size was not found
+  // ls aligns the columns of a folder's lines: where the last line's date
+  // began, tried first on the next; 0 when not known.
+  std::size_t nDateColumn = 0;
 };
 
 /// Starts a listing read on the given day.

@@ -765,7 +765,9 @@ void countEntry(const Entry& entry) {
 
 // A line of a listing of another kind than the directory listing.
 void takeKindLine(const Piece& piece) {
-  if (gKinds.nKind != listingKind()) startKindReader(gKinds, listingKind(), todayLocal());
+  if (gKinds.nKind != listingKind()) {
+    startKindReader(gKinds, listingKind(), todayLocal(), gOptions.bSince, gOptions.nTop > 0);
+  }
   Entry entry;
   bool bObject = readKindLine(gKinds, piece, entry);
   if (bVerbose) {

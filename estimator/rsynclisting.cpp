@@ -59,17 +59,16 @@ bool readRsyncLine(RsyncListing& rsync, const char* szLine, std::size_t nLength,
     return false;
   }
   if (cType == 'd') return false;
-  const char* pPath = skipWhitespace(pDate + 19);
-  const char* pPathEnd = szLine + std::strlen(szLine);
-  if (cType == 'l') {
-    rsync.nBytes += nSize;  // rsync's total counts the link's text
-    const char* pArrow = std::strstr(pPath, " -> ");
-    if (pArrow != nullptr) pPathEnd = pArrow;
-  }
+  if (cType == 'l') rsync.nBytes += nSize;  // rsync's total counts the link's text
   entry.nType = cType == '-' ? kEntryFile : cType == 'l' ? kEntryLink : kEntrySpecial;
   entry.nSize = cType == '-' ? nSize : 0;
   if (cType == '-') rsync.nBytes += nSize;
   setYearFirstStamp(entry.stamp, nYear, nMonth, nDay, nSecond);
+  if (!rsync.bFolders) return true;
+  const char* pPath = skipWhitespace(pDate + 19);
+  const char* pPathEnd = szLine + std::strlen(szLine);
+  const char* pArrow = cType == 'l' ? std::strstr(pPath, " -> ") : nullptr;
+  if (pArrow != nullptr) pPathEnd = pArrow;
   entry.pFolder = rsync.szFolder;
   entry.nFolder = folderOf(rsync, pPath, pPathEnd);
   return true;

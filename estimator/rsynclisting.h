@@ -24,6 +24,7 @@ struct RsyncListing {
   std::uint64_t nStated = 0;     // its number, added up over several runs
   std::uint64_t nErrors = 0;     // lines rsync wrote about what it could not read
   std::uint64_t nUnread = 0;     // object lines whose size or date was not found
+  bool bFolders = true;          // give each entry its folder
   char szFolder[kRsyncFolderRoom] = {};  // the last entry's folder
 };
 
