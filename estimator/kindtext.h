@@ -35,14 +35,17 @@ inline const char* skipPadding(const char* pC) {
     std::uint64_t nWord;
     std::memcpy(&nWord, pC, sizeof nWord);
     std::uint64_t nDiff = nWord ^ 0x2020202020202020ull;
-    if (nDiff != 0) {
-      pC += __builtin_ctzll(nDiff) / 8;
-      break;
+    if (nDiff == 0) {
+      pC += 8;
+      continue;
     }
-    pC += 8;
+    pC += __builtin_ctzll(nDiff) / 8;
+    if (!isWhitespace(*pC)) return pC;
+    pC++;  // a tab among the blanks
   }
-#endif
+#else
   return skipWhitespace(pC);
+#endif
 }
 
 /// Reads a number at pC whose digits may be grouped by commas (1,234,567),

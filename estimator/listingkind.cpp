@@ -134,6 +134,7 @@ void startKindReader(KindReader& reader, int nKind, const CivilDate& today, bool
   reader.nKind = nKind;
   startLs(reader.ls, today);
   startRobocopy(reader.robocopy);
+  reader.robocopy.bFolders = bFolders;
   startCsv(reader.csv);
   reader.csv.bDates = bDates;
   reader.csv.bFolders = bFolders;

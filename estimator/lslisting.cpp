@@ -237,7 +237,47 @@ int monthOfName(const char* pC, std::size_t nLength) {
   return 0;
 }
 
+// The shapes nearly every line of the two most common styles has, read
+// without trying the others: "Mar 14 15:02", "Mar  4  2020" and
+// "2020-03-14 15:02". Returns nullptr for anything else.
+const char* readCommonLsDate(const char* pC, const CivilDate& today, LineStamp& stamp) {
+  int nSecond = 0;
+  if (isDigit(pC[0])) {
+    int nYear = 0;
+    int nMonth = 0;
+    int nDay = 0;
+    if (!readYearFirstDate(pC, '-', nYear, nMonth, nDay) || pC[10] != ' ' ||
+        !kFieldEnd.abIs[static_cast<unsigned char>(pC[16])] || !readClock(pC + 11, pC + 16, nSecond)) {
+      return nullptr;
+    }
+    setYearFirstStamp(stamp, nYear, nMonth, nDay, nSecond);
+    return pC + 16;
+  }
+  // Each byte is looked at only after those before it were no NUL.
+  if (pC[3] != ' ') return nullptr;
+  int nMonth = monthOfName(pC, 3);
+  char cTens = pC[4] == ' ' ? '0' : pC[4];
+  if (nMonth == 0 || !isDigit(cTens) || !isDigit(pC[5]) || pC[6] != ' ') return nullptr;
+  int nDay = (cTens - '0') * 10 + (pC[5] - '0');
+  int nYear = 0;
+  if (pC[7] == ' ') {
+    if (!isDigit(pC[8]) || !isDigit(pC[9]) || !isDigit(pC[10]) || !isDigit(pC[11])) return nullptr;
+    nYear = (pC[8] - '0') * 1000 + (pC[9] - '0') * 100 + (pC[10] - '0') * 10 + (pC[11] - '0');
+  } else if (!readClock(pC + 7, pC + 12, nSecond)) {
+    return nullptr;
+  }
+  if (!kFieldEnd.abIs[static_cast<unsigned char>(pC[12])] || nDay < 1 ||
+      nDay > kDaysInMonth[nMonth] || (nYear == 0 && pC[7] == ' ')) {
+    return nullptr;
+  }
+  if (nYear == 0) nYear = yearOf(nMonth, nDay, today);
+  setYearFirstStamp(stamp, nYear, nMonth, nDay, nSecond);
+  return pC + 12;
+}
+
 const char* readLsDate(const char* pC, const CivilDate& today, LineStamp& stamp) {
+  const char* pCommon = readCommonLsDate(pC, today, stamp);
+  if (pCommon != nullptr) return pCommon;
   DateParts d;
   const char* pEnd = pC;
   for (int nField = 0; nField < 4; nField++) {

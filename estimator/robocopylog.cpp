@@ -10,7 +10,7 @@ namespace {
 
 // A line of at least twenty dashes and nothing else.
 bool isDashes(const char* szLine, std::size_t nLength) {
-  if (nLength < 20) return false;
+  if (nLength < 20 || szLine[0] != '-') return false;
   for (std::size_t i = 0; i < nLength; i++) {
     if (szLine[i] != '-' && !isWhitespace(szLine[i])) return false;
   }
@@ -41,12 +41,21 @@ const char* trimEnd(const char* pStart, const char* pEnd) {
   return pEnd;
 }
 
+// A hash of the name and the size, a word at a time.
 std::uint64_t hashOf(const char* pC, std::size_t n, std::uint64_t nSeed) {
-  std::uint64_t nHash = 14695981039346656037ull ^ nSeed;
-  for (std::size_t i = 0; i < n; i++) {
-    nHash = (nHash ^ static_cast<unsigned char>(pC[i])) * 1099511628211ull;
+  const std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  std::uint64_t nHash = (nSeed ^ n) * kMultiplier;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t nWord;
+    std::memcpy(&nWord, pC + i, sizeof nWord);
+    nHash = (nHash ^ nWord) * kMultiplier;
+    nHash ^= nHash >> 29;
   }
-  return nHash;
+  std::uint64_t nTail = 0;
+  std::memcpy(&nTail, pC + i, n - i);
+  nHash = (nHash ^ nTail) * kMultiplier;
+  return nHash ^ (nHash >> 29);
 }
 
 std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) {
@@ -164,21 +173,21 @@ bool readRobocopyLine(RobocopyLog& log, const char* szLine, std::size_t nLength,
   // Body lines begin with whitespace; error messages and their dates do not.
   if (log.nSection != 3 || !isWhitespace(szLine[0])) return false;
   const char* pEnd = szLine + std::strlen(szLine);
-  const char* pClass = skipWhitespace(szLine);
+  const char* pClass = skipPadding(szLine);
   if (log.bNoSizes) return readUnsizedLine(log, pClass, pEnd, entry);
   // The class is every word before the first number.
   const char* pC = pClass;
   const char* pClassEnd = pClass;
   while (*pC != '\0' && !isDigit(*pC) && !(*pC == '-' && isDigit(pC[1]))) {
     pClassEnd = fieldEndAt(pC);
-    pC = skipWhitespace(pClassEnd);
+    pC = skipPadding(pClassEnd);
   }
   if (*pC == '-') pC++;  // a destination folder's count of -1
   std::uint64_t nSize = 0;
   std::uint64_t nSlack = 0;
   const char* pSizeEnd = readRobocopySize(pC, nSize, nSlack);
   if (pSizeEnd == nullptr) return false;
-  const char* pName = skipWhitespace(pSizeEnd);
+  const char* pName = skipPadding(pSizeEnd);
   int nYear = 0;
   int nMonth = 0;
   int nDay = 0;
@@ -204,6 +213,11 @@ bool readRobocopyLine(RobocopyLog& log, const char* szLine, std::size_t nLength,
   entry.nType = kEntryFile;
   entry.nSize = nSize;
   if (bStamped) setYearFirstStamp(entry.stamp, nYear, nMonth, nDay, nSecond);
+  log.nFiles++;
+  log.nBytes = saturatingAdd(log.nBytes, nSize);
+  log.nSlack += nSlack;
+  if (nSlack > 0) log.bRounded = true;
+  if (!log.bFolders) return true;
   // A full path (/FP) names its own folder.
   const char* pLast = pNameEnd;
   while (pLast > pName && !isSeparatorChar(pLast[-1])) pLast--;
@@ -214,10 +228,6 @@ bool readRobocopyLine(RobocopyLog& log, const char* szLine, std::size_t nLength,
     entry.pFolder = log.sFolder.data();
     entry.nFolder = log.sFolder.size();
   }
-  log.nFiles++;
-  log.nBytes = saturatingAdd(log.nBytes, nSize);
-  log.nSlack += nSlack;
-  if (nSlack > 0) log.bRounded = true;
   return true;
 }
 

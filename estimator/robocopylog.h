@@ -27,6 +27,7 @@
 struct RobocopyLog {
   int nSection = 0;  // 0 before the first line, 1 banner, 2 header, 3 body, 4 summary
   bool bNoSizes = false;  // the job's options hold /NS
+  bool bFolders = true;   // give each entry its folder
   std::string sFolder;    // the last folder line's path
   // What was counted, to check against the summaries.
   std::uint64_t nFiles = 0;
