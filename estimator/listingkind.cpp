@@ -44,39 +44,18 @@ bool isRsyncLine(const char* szLine, int nMode) {
   return readYearFirstDate(pDate, '/', nYear, nMonth, nDay);
 }
 
-struct Lookahead {
-  bool bDecided = false;
-  bool bEnded = false;  // the listing ended while reading ahead
-  int nKind = kKindDir;
+struct HeldLines {
   int nCount = 0;
   int nNext = 0;
   Piece aPieces[kKindLookahead];
   char aaText[kKindLookahead][kMaxLine + 1 + kPieceSlack];
 };
 
-Lookahead gAhead;
-
-void lookAhead() {
-  gAhead.bDecided = true;
-  Piece piece;
-  while (gAhead.nCount < kKindLookahead) {
-    if (!readPiece(piece)) {
-      gAhead.bEnded = true;
-      return;
-    }
-    char* szCopy = gAhead.aaText[gAhead.nCount];
-    std::memcpy(szCopy, piece.szText, piece.nLength + 1 + kPieceSlack);
-    piece.szText = szCopy;
-    gAhead.aPieces[gAhead.nCount++] = piece;
-    int nKind = kindOfLine(piece.szText, piece.nLength);
-    if (nKind != kKindUnknown) {
-      gAhead.nKind = nKind;
-      return;
-    }
-  }
-}
+HeldLines gHeld;
 
 }  // namespace
+
+KindDecision gKindDecision;
 
 int kindOfLine(const char* szLine, std::size_t nLength) {
   const char* pC = skipWhitespace(szLine);
@@ -112,22 +91,37 @@ const char* kindName(int nKind) {
   }
 }
 
-void startKindDecision() {
-  gAhead.bDecided = gAhead.bEnded = false;
-  gAhead.nKind = kKindDir;
-  gAhead.nCount = gAhead.nNext = 0;
+void startKindDecision(bool bDecide) {
+  gHeld.nCount = gHeld.nNext = 0;
+  gKindDecision = KindDecision();
+  gKindDecision.bDecided = !bDecide;
 }
 
-bool readListingPiece(Piece& piece) {
-  if (!gAhead.bDecided) lookAhead();
-  if (gAhead.nNext < gAhead.nCount) {
-    piece = gAhead.aPieces[gAhead.nNext++];
+bool holdPiece(const Piece& piece) {
+  char* szCopy = gHeld.aaText[gHeld.nCount];
+  std::memcpy(szCopy, piece.szText, piece.nLength + 1 + kPieceSlack);
+  Piece& held = gHeld.aPieces[gHeld.nCount++];
+  held = piece;
+  held.szText = szCopy;
+  int nKind = kindOfLine(piece.szText, piece.nLength);
+  if (nKind != kKindUnknown || gHeld.nCount == kKindLookahead) {
+    gKindDecision.nKind = nKind == kKindUnknown ? kKindDir : nKind;
+    gKindDecision.bDecided = true;
+    gKindDecision.bReplaying = true;
+  }
+  return true;
+}
+
+bool replayPiece(Piece& piece) {
+  gKindDecision.bDecided = true;  // at the listing's end: a directory listing
+  if (gHeld.nNext < gHeld.nCount) {
+    piece = gHeld.aPieces[gHeld.nNext++];
+    gKindDecision.bReplaying = gHeld.nNext < gHeld.nCount;
     return true;
   }
-  return !gAhead.bEnded && readPiece(piece);
+  gKindDecision.bReplaying = false;
+  return false;
 }
-
-int listingKind() { return gAhead.nKind; }
 
 void startKindReader(KindReader& reader, int nKind, const CivilDate& today, bool bDates,
                      bool bFolders) {

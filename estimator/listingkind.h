@@ -1,13 +1,13 @@
 // Which kind of listing -d reads, decided from the listing itself.
 //
-// The first lines are read ahead, up to the first that only one kind writes
+// The first lines are held, up to the first that only one kind writes
 // (a line that begins with a date is the directory listing's; "total 12" or
 // a mode and a count of links, ls's; a mode, a size and YYYY/MM/DD, rsync's;
 // the banner or a tab-separated body line, robocopy's; a header of quoted
 // column names, a CSV export's), at most kKindLookahead lines. A listing
-// that shows no kind by then is a directory listing. The lines read ahead
-// are then handed out in order, so that every line of a listing is read by
-// its kind's rules alone, also from a pipe.
+// that shows no kind by then is a directory listing. The lines held are
+// then handed out again in order, so that every line of a listing is read
+// by its kind's rules alone, also from a pipe.
 #ifndef PLOMET_ESTIMATOR_LISTINGKIND_H_
 #define PLOMET_ESTIMATOR_LISTINGKIND_H_
 
@@ -27,7 +27,7 @@ const int kKindRobocopy = 2;
 const int kKindCsv = 3;
 const int kKindRsync = 4;
 
-/// Lines read ahead at most to decide the kind.
+/// Lines held at most to decide the kind.
 const int kKindLookahead = 64;
 
 /// Returns the kind that a line of nLength bytes (followed by a NUL) shows,
@@ -38,15 +38,38 @@ int kindOfLine(const char* szLine, std::size_t nLength);
 /// listing", "robocopy log", "CSV export" or "rsync listing".
 const char* kindName(int nKind);
 
-/// Starts deciding the kind of the listing that startReading began.
-void startKindDecision();
+/// The decision's state, program-wide like the reader's.
+struct KindDecision {
+  bool bDecided = false;    // lines are no longer held
+  bool bReplaying = false;  // the lines held are being handed out again
+  int nKind = kKindDir;
+};
+extern KindDecision gKindDecision;
 
-/// readPiece for a listing whose kind is to be decided: the first call reads
-/// ahead and decides; then the lines are handed out in order.
-bool readListingPiece(Piece& piece);
+/// Starts deciding the kind of the listing that startReading began, or,
+/// without bDecide, reads it as a listing of no other kind.
+void startKindDecision(bool bDecide = true);
 
-/// Returns the kind decided by the first readListingPiece (kKindDir before).
-int listingKind();
+/// Until the kind is decided, every line read is offered here: it is held
+/// (copied), and when it shows the kind, or is the last that may be held,
+/// the kind is decided and the lines held are handed out again by
+/// readListingPiece. Returns true when the line was held: it is not to be
+/// read now.
+bool holdPiece(const Piece& piece);
+
+/// Hands out the next line held, or at the listing's end, decides the kind
+/// of a listing all of whose lines were held. Returns false when none is left.
+bool replayPiece(Piece& piece);
+
+/// readPiece for a listing whose kind is decided by holdPiece: the lines
+/// held come again, in order, once the kind is known.
+inline bool readListingPiece(Piece& piece) {
+  if (gKindDecision.bReplaying) return replayPiece(piece);
+  return readPiece(piece) || (!gKindDecision.bDecided && replayPiece(piece));
+}
+
+/// Returns the kind decided (kKindDir before).
+inline int listingKind() { return gKindDecision.nKind; }
 
 /// The state of the source of each kind but the directory listing's.
 struct KindReader {

@@ -875,13 +875,14 @@ int update(int argc, char** argv) {
   static char szData[kMaxLine + 1];
   uint64_t nLines = 0;
   Piece piece;
-  if (nParseType == 1) startKindDecision();
-  while (nParseType == 1 ? readListingPiece(piece) : readPiece(piece)) {
+  startKindDecision(nParseType == 1);
+  while (readListingPiece(piece)) {
+    if (!gKindDecision.bDecided && holdPiece(piece)) continue;
     const char* szLine = piece.szText;
     if (++nLines % 16384 == 0) {
       showProgress(bytesRead(), nLines, filesCounted());
     }
-    if (nParseType == 1 && listingKind() != kKindDir) {
+    if (listingKind() != kKindDir) {  // never with -l
       takeKindLine(piece);
       continue;
     }
