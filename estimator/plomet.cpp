@@ -882,7 +882,7 @@ int update(int argc, char** argv) {
     if (++nLines % 16384 == 0) {
       showProgress(bytesRead(), nLines, filesCounted());
     }
-    if (listingKind() != kKindDir) {  // never with -l
+    if (nParseType == 1 && listingKind() != kKindDir) {
       takeKindLine(piece);
       continue;
     }
