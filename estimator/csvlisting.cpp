@@ -1,6 +1,8 @@
 #include "csvlisting.h"
 
+#include <algorithm>
 #include <cinttypes>
+#include <iterator>
 #include <cstring>
 
 #include "kindtext.h"
@@ -73,7 +75,7 @@ bool holds(const Field& f, const char* szWord) {
 
 void readHeader(CsvListing& csv, const char* szLine) {
   csv.bHeader = true;
-  for (int& n : csv.anColumn) n = -1;
+  std::fill(std::begin(csv.anColumn), std::end(csv.anColumn), -1);
   Field f{};
   const char* pC = szLine;
   for (int i = 0; pC != nullptr && i < kMaxFields; i++) {
@@ -132,7 +134,7 @@ void setStamp(const Field& f, LineStamp& stamp) {
 
 void startCsv(CsvListing& csv) {
   csv.bHeader = false;
-  for (int& n : csv.anColumn) n = -1;
+  std::fill(std::begin(csv.anColumn), std::end(csv.anColumn), -1);
   csv.nColumnsUsed = 0;
   csv.nUnread = 0;
 }

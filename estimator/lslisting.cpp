@@ -14,7 +14,11 @@ namespace {
 // The months' abbreviations that ls writes in the languages of the
 // directory listings and a few more, lowercase for A to Z, without a final
 // full stop.
-const std::pair<const char*, int> kMonthNames[] = {
+struct MonthName {
+  const char* first;
+  int second;
+};
+const MonthName kMonthNames[] = {
     // English, and what other languages share with it
     {"jan", 1}, {"feb", 2}, {"mar", 3}, {"apr", 4}, {"may", 5}, {"jun", 6}, {"jul", 7},
     {"aug", 8}, {"sep", 9}, {"oct", 10}, {"nov", 11}, {"dec", 12},
@@ -193,7 +197,7 @@ void takeHeader(LsListing& ls, const char* szLine, std::size_t nLength) {
 
 // The line read where the last line's date began: a date there, after a
 // field of digits alone. Returns false when the line is not so aligned.
-static bool readAlignedLine(LsListing& ls, const char* szLine, std::size_t nLength, Entry& entry) {
+static bool readAlignedLine(const LsListing& ls, const char* szLine, std::size_t nLength, Entry& entry) {
   std::size_t nColumn = ls.nDateColumn;
   if (nColumn < 3 || nColumn >= nLength) return false;
   const char* pDate = szLine + nColumn;

@@ -83,7 +83,14 @@ Calibration gCalibration;
 Calibration gCalibrationDayFirst;  // with --since: the lines the day-first dates select
 SinceFilter gSince;                // with --since
 FolderRanking gRanking;
-KindReader gKinds;  // -d listings of a kind other than the directory listing
+
+// The sources of -d listings of another kind than the directory listing.
+// A function's own: their strings are made when it is first called, not
+// before main.
+KindReader& kindReader() {
+  static KindReader reader;
+  return reader;
+}
 
 // The folder tallies, with --top. Made on first use rather than at start:
 // its containers may allocate.
@@ -626,7 +633,7 @@ void warnListing(uint64_t nLines) {
         "listing");
   }
   if (nParseType == 1) warnOwnTotals();
-  if (nParseType == 1) warnKind(gKinds);
+  if (nParseType == 1) warnKind(kindReader());
   if (gOptions.bSince) warnSince(gSince);
 }
 
@@ -765,15 +772,16 @@ void countEntry(const Entry& entry) {
 
 // A line of a listing of another kind than the directory listing.
 void takeKindLine(const Piece& piece) {
-  if (gKinds.nKind != listingKind()) {
-    startKindReader(gKinds, listingKind(), todayLocal(), gOptions.bSince, gOptions.nTop > 0);
+  KindReader& reader = kindReader();
+  if (reader.nKind != listingKind()) {
+    startKindReader(reader, listingKind(), todayLocal(), gOptions.bSince, gOptions.nTop > 0);
   }
   Entry entry;
-  bool bObject = readKindLine(gKinds, piece, entry);
+  bool bObject = readKindLine(reader, piece, entry);
   if (bVerbose) {
     char szSize[24] = "";
     if (bObject) std::snprintf(szSize, sizeof szSize, "%" PRIu64, entry.nSize);
-    outFormat("%s( line: ", kindName(gKinds.nKind));
+    outFormat("%s( line: ", kindName(reader.nKind));
     outWrite(piece.szText, std::strlen(piece.szText));
     outFormat(", data: %s )\n", szSize);
   }
@@ -908,9 +916,9 @@ int update(int argc, char** argv) {
   }
   gFigures.nReadError = readError();
   gFigures.szKind = nParseType == 1 ? kindName(listingKind()) : "schedule log";
-  if (nParseType == 1 && kindError(gKinds) != nullptr) {
+  if (nParseType == 1 && kindError(kindReader()) != nullptr) {
     outFlush();
-    std::fprintf(stderr, "error: %s\n", kindError(gKinds));
+    std::fprintf(stderr, "error: %s\n", kindError(kindReader()));
     if (!bStandardInput) std::fclose(stream);
     return kExitFailure;
   }
@@ -960,7 +968,7 @@ int main(int argc, char** argv) {
   bOneKbPassedMax = bTenKbPassedMax = bHundredKbPassedMax = bTenMbPassedMax = false;
   bTotalPassedMax = false;
   gOwnTotals = OwnTotals();
-  gKinds.nKind = kKindUnknown;
+  kindReader().nKind = kKindUnknown;
   gFigures = ReportFigures();
   gWindow = WindowVerdict();
   gOptions = LongOptions();

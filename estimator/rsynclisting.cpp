@@ -1,5 +1,6 @@
 #include "rsynclisting.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 
@@ -20,10 +21,11 @@ void takeTotalLine(RsyncListing& rsync, const char* szLine) {
 
 // The folder of the path [pPath, pEnd): "." and its directory, if any.
 std::size_t folderOf(RsyncListing& rsync, const char* pPath, const char* pEnd) {
-  const char* pLast = pEnd;
-  while (pLast > pPath && pLast[-1] != '/') pLast--;
-  std::size_t nDir = static_cast<std::size_t>(pLast - pPath);
-  if (nDir > kRsyncFolderRoom - 3) nDir = kRsyncFolderRoom - 3;
+  std::size_t nDir = 0;
+  for (const char* pC = pPath; pC < pEnd; pC++) {
+    if (*pC == '/') nDir = static_cast<std::size_t>(pC + 1 - pPath);
+  }
+  nDir = std::min(nDir, kRsyncFolderRoom - 3);
   rsync.szFolder[0] = '.';
   rsync.szFolder[1] = '/';
   std::memcpy(rsync.szFolder + 2, pPath, nDir);
