@@ -106,16 +106,20 @@ void takeSeparatorLine(RobocopyLog& log) {
   if (log.nSection == 4) log.nSummaryRow = 0;
 }
 
-// A line of a log written with /NS: a class and a name, separated by tabs.
-bool readUnsizedLine(RobocopyLog& log, const char* pC, const char* pEnd, Entry& entry) {
-  const char* pClassEnd = std::strchr(pC, '\t');
-  if (pClassEnd == nullptr) return false;
-  const char* pName = std::strrchr(pC, '\t') + 1;
-  if (isSeparatorChar(trimEnd(pName, pEnd)[-1]) || pName == pEnd) {
-    log.sFolder.assign(pName, static_cast<std::size_t>(trimEnd(pName, pEnd) - pName));
+// A line of a log written with /NS: a class and a name, the name after the
+// last tab.
+bool readUnsizedLine(RobocopyLog& log, const char* szLine, const char* pEnd, Entry& entry) {
+  const char* pTab = std::strrchr(szLine, '\t');
+  const char* pName = pTab == nullptr ? skipWhitespace(szLine) : pTab + 1;
+  const char* pNameEnd = trimEnd(pName, pEnd);
+  if (pNameEnd == pName) return false;
+  if (isSeparatorChar(pNameEnd[-1])) {
+    log.sFolder.assign(pName, static_cast<std::size_t>(pNameEnd - pName));
     return false;
   }
-  if (!isCountedClass(pC, static_cast<std::size_t>(trimEnd(pC, pClassEnd) - pC))) return false;
+  const char* pClass = skipWhitespace(szLine);
+  const char* pClassEnd = pClass < pName ? trimEnd(pClass, pName) : pClass;
+  if (!isCountedClass(pClass, static_cast<std::size_t>(pClassEnd - pClass))) return false;
   log.nNoSize++;
   log.nFiles++;
   entry.nSize = 0;
@@ -174,7 +178,7 @@ bool readRobocopyLine(RobocopyLog& log, const char* szLine, std::size_t nLength,
   if (log.nSection != 3 || !isWhitespace(szLine[0])) return false;
   const char* pEnd = szLine + std::strlen(szLine);
   const char* pClass = skipPadding(szLine);
-  if (log.bNoSizes) return readUnsizedLine(log, pClass, pEnd, entry);
+  if (log.bNoSizes) return readUnsizedLine(log, szLine, pEnd, entry);
   // The class is every word before the first number.
   const char* pC = pClass;
   const char* pClassEnd = pClass;
