@@ -42,7 +42,8 @@ struct CsvListing {
 /// Starts reading a listing.
 void startCsv(CsvListing& csv);
 
-/// Reads one line of nLength bytes, followed by a NUL. Returns true with the
+/// Reads one line of nLength bytes, followed by a NUL and kPieceSlack
+/// readable bytes, as the reader hands lines out. Returns true with the
 /// entry for a row that is an object that counts (anything but a folder);
 /// its folder is a span into the line or csv's state.
 bool readCsvLine(CsvListing& csv, const char* szLine, std::size_t nLength, Entry& entry);

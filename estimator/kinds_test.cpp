@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,9 @@
 namespace {
 
 const CivilDate kToday = {2026, 1, 10};
+
+// A line as the reader hands it out: kPieceSlack readable bytes after its NUL.
+std::string padded(const std::string& line) { return line + std::string(kPieceSlack, '\0'); }
 
 std::string stampText(const LineStamp& s) {
   char sz[40];
@@ -52,7 +56,8 @@ TEST(LsDateTest, ReadsEveryStyleAndLanguage) {
   };
   for (const Case& c : aCases) {
     LineStamp stamp;
-    const char* pEnd = readLsDate(c.szText, kToday, stamp);
+    std::string text = padded(c.szText);
+    const char* pEnd = readLsDate(text.c_str(), kToday, stamp);
     EXPECT_EQ(pEnd == nullptr ? "" : stampText(stamp), std::string(c.szStamp)) << c.szText;
     if (pEnd != nullptr) {
       EXPECT_STREQ(skipWhitespace(pEnd), "a") << c.szText;  // the date ends before the name
@@ -85,10 +90,10 @@ TEST(LsLineTest, FindsTheSizeBeforeTheDate) {
     LsListing ls;
     startLs(ls, kToday);
     Entry header;
-    EXPECT_FALSE(readLsLine(ls, "./x:", 4, header));
+    EXPECT_FALSE(readLsLine(ls, padded("./x:").c_str(), 4, header));
     Entry entry;
-    std::string line = c.szLine;
-    ASSERT_EQ(readLsLine(ls, line.c_str(), line.size(), entry), c.bObject) << c.szLine;
+    std::string line = padded(c.szLine);
+    ASSERT_EQ(readLsLine(ls, line.c_str(), std::strlen(c.szLine), entry), c.bObject) << c.szLine;
     if (!c.bObject) continue;
     EXPECT_EQ(entry.nType, c.nType) << c.szLine;
     EXPECT_EQ(entry.nSize, c.nSize) << c.szLine;
@@ -194,7 +199,8 @@ TEST(RobocopyTest, ReadsSizesInBytesAndUnits) {
   for (const Case& c : aCases) {
     std::uint64_t nBytes = 0;
     std::uint64_t nSlack = 0;
-    const char* pEnd = readRobocopySize(c.szText, nBytes, nSlack);
+    std::string text = padded(c.szText);
+    const char* pEnd = readRobocopySize(text.c_str(), nBytes, nSlack);
     if (c.szRest == nullptr) {
       EXPECT_EQ(pEnd, nullptr) << c.szText;
       continue;
@@ -213,7 +219,8 @@ std::vector<std::uint64_t> feed(Source& source, Read read, const std::vector<std
   std::vector<std::uint64_t> sizes;
   for (const std::string& line : lines) {
     Entry entry;
-    if (!read(source, line.c_str(), line.size(), entry)) continue;
+    std::string text = padded(line);
+    if (!read(source, text.c_str(), line.size(), entry)) continue;
     sizes.push_back(entry.nSize);
     if (pFolders != nullptr) pFolders->emplace_back(entry.pFolder, entry.nFolder);
   }

@@ -47,12 +47,14 @@ struct LsListing {
 /// Starts a listing read on the given day.
 void startLs(LsListing& ls, const CivilDate& today);
 
-/// Reads one line of nLength bytes, followed by a NUL. Returns true with the
+/// Reads one line of nLength bytes, followed by a NUL and kPieceSlack
+/// readable bytes, as the reader hands lines out. Returns true with the
 /// entry when the line is an object that counts (anything but a folder);
 /// the entry's folder is a span into ls's state, valid until the next line.
 bool readLsLine(LsListing& ls, const char* szLine, std::size_t nLength, Entry& entry);
 
-/// Reads the date that starts at pC (at a field's start). Returns the end of
+/// Reads the date that starts at pC (at a field's start in such a line:
+/// bytes up to kPieceSlack after its NUL may be read). Returns the end of
 /// its last field, with the stamp, or nullptr when no date starts there.
 const char* readLsDate(const char* pC, const CivilDate& today, LineStamp& stamp);
 

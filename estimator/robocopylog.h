@@ -48,7 +48,8 @@ struct RobocopyLog {
 /// Starts reading a log.
 void startRobocopy(RobocopyLog& log);
 
-/// Reads one line of nLength bytes, followed by a NUL. Returns true with the
+/// Reads one line of nLength bytes, followed by a NUL and kPieceSlack
+/// readable bytes, as the reader hands lines out. Returns true with the
 /// entry for a file that counts; its folder is a span into the line or the
 /// log's state, valid until the next line.
 bool readRobocopyLine(RobocopyLog& log, const char* szLine, std::size_t nLength, Entry& entry);

@@ -31,7 +31,8 @@ struct RsyncListing {
 /// Starts reading a listing.
 void startRsync(RsyncListing& rsync);
 
-/// Reads one line of nLength bytes, followed by a NUL. Returns true with
+/// Reads one line of nLength bytes, followed by a NUL and kPieceSlack
+/// readable bytes, as the reader hands lines out. Returns true with
 /// the entry for an object that counts (anything but a folder); its folder
 /// ("." and the path's directory) is a span into rsync's state.
 bool readRsyncLine(RsyncListing& rsync, const char* szLine, std::size_t nLength, Entry& entry);
