@@ -30,6 +30,7 @@
 #include "htmltally.h"
 #include "int64.h"
 #include "jsonreport.h"
+#include "listingkind.h"
 #include "options.h"
 #include "output.h"
 #include "owntotals.h"
@@ -88,6 +89,14 @@ bool bLearning = false;          // with --rates-from: the log is being read
 LogCalibration gLogCalibration;  // with --calibrate, under each reading of the dates
 SinceFilter gSince;              // with --since
 FolderRanking gRanking;
+
+// The sources of -d listings of another kind than the directory listing.
+// A function's own: their strings are made when it is first called, not
+// before main.
+KindReader& kindReader() {
+  static KindReader reader;
+  return reader;
+}
 
 // The folder tallies, with --top. Made on first use rather than at start:
 // its containers may allocate.
@@ -671,6 +680,7 @@ void warnListing(uint64_t nLines) {
         "listing");
   }
   if (nParseType == 1) warnOwnTotals();
+  if (nParseType == 1) warnKind(kindReader());
   if (gOptions.bSince) warnSince(gSince);
   if (bModel) warnCalibration(gModel);
 }
@@ -825,6 +835,24 @@ void countEntry(const Entry& entry) {
                   nGroup);
 }
 
+// A line of a listing of another kind than the directory listing.
+void takeKindLine(const Piece& piece) {
+  KindReader& reader = kindReader();
+  if (reader.nKind != listingKind()) {
+    startKindReader(reader, listingKind(), todayLocal(), gOptions.bSince, gOptions.nTop > 0);
+  }
+  Entry entry;
+  bool bObject = readKindLine(reader, piece, entry);
+  if (bVerbose) {
+    char szSize[24] = "";
+    if (bObject) std::snprintf(szSize, sizeof szSize, "%" PRIu64, entry.nSize);
+    outFormat("%s( line: ", kindName(reader.nKind));
+    outWrite(piece.szText, std::strlen(piece.szText));
+    outFormat(", data: %s )\n", szSize);
+  }
+  if (bObject) countEntry(entry);
+}
+
 // A dated line that is no file, such as a directory's, may still show the
 // order of the listing's dates.
 void weighDate(const Piece& piece) {
@@ -958,10 +986,16 @@ int readInput(const char* szName, uint64_t& nLinesRead) {
   static char szData[kMaxLine + 1];
   uint64_t nLines = 0;
   Piece piece;
-  while (readPiece(piece)) {
+  startKindDecision(nParseType == 1);
+  while (readListingPiece(piece)) {
+    if (!gKindDecision.bDecided && holdPiece(piece)) continue;
     const char* szLine = piece.szText;
     if (++nLines % 16384 == 0) {
       showProgress(bytesRead(), nLines, filesCounted());
+    }
+    if (nParseType == 1 && listingKind() != kKindDir) {
+      takeKindLine(piece);
+      continue;
     }
     if (nParseType == 0) {
       parseLineLog(szLine, szData);
@@ -1035,7 +1069,12 @@ int update(int argc, char** argv) {
   nStatus = readInput(szFilename, nLines);
   if (nStatus < 0) return kExitFailure;
   gFigures.nReadError = readError();
-  gFigures.szKind = nParseType == 1 ? "directory listing" : "schedule log";
+  gFigures.szKind = nParseType == 1 ? kindName(listingKind()) : "schedule log";
+  if (nParseType == 1 && kindError(kindReader()) != nullptr) {
+    outFlush();
+    std::fprintf(stderr, "error: %s\n", kindError(kindReader()));
+    return kExitFailure;
+  }
   gFigures.listing = szFilename;
   gFigures.szEncoding = readEncoding();
   if (gOptions.bCalibrate) {
@@ -1133,6 +1172,7 @@ int main(int argc, char** argv) {
   bOneKbPassedMax = bTenKbPassedMax = bHundredKbPassedMax = bTenMbPassedMax = false;
   bTotalPassedMax = false;
   gOwnTotals = OwnTotals();
+  kindReader().nKind = kKindUnknown;
   gFigures = ReportFigures();
   gWindow = WindowVerdict();
   gModelWindow = WindowVerdict();

@@ -284,9 +284,15 @@ def check_folders(doc, text, top_arg):
         expect_equal(folders["all"][key], doc["total"][key], f"folders' {key} and total")
 
 
+LISTING_KINDS = ("directory listing", "ls listing", "robocopy log", "CSV export", "rsync listing")
+
+
 def check_report(doc, text, args, warnings):
     words = positional(args)
     kind = {"d": "directory listing", "s": "scan"}.get(words[0][1:].lower(), "schedule log")
+    # -d decides the listing's kind from its lines: any of these.
+    if kind == "directory listing" and doc["input"]["kind"] in LISTING_KINDS:
+        kind = doc["input"]["kind"]
     expect_equal(doc["input"]["kind"], kind, "kind")
     expect_equal(doc["input"]["listing"], words[1], "listing")
     rates_from = long_value(args, "--rates-from")
