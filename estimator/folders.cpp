@@ -415,7 +415,7 @@ double secondsFor(const FolderTotals& totals, const std::int64_t anRate[4]) {
       dSeconds += static_cast<double>(totals.anBytes[c]) / static_cast<double>(anRate[c]);
     }
   }
-  return dSeconds;
+  return std::min(dSeconds, kFolderMaxSeconds);
 }
 
 FolderRow makeRow(std::string sName, const FolderTotals& totals, const std::int64_t anRate[4]) {
@@ -450,7 +450,11 @@ TableLine tableLine(const FolderRow& row, std::string sName) {
   char szBuf[4][48];
   std::snprintf(szBuf[0], sizeof szBuf[0], "%" PRIu64, row.nFiles);
   std::snprintf(szBuf[1], sizeof szBuf[1], "%" PRIu64, row.nBytes);
-  std::snprintf(szBuf[2], sizeof szBuf[2], "%.1f", row.dSeconds);
+  if (row.dSeconds >= kFolderMaxSeconds) {
+    std::snprintf(szBuf[2], sizeof szBuf[2], "%" PRIu64 ".0", UINT64_MAX);  // not 2^64
+  } else {
+    std::snprintf(szBuf[2], sizeof szBuf[2], "%.1f", row.dSeconds);
+  }
   std::snprintf(szBuf[3], sizeof szBuf[3], "%.1f", row.dShare);
   return TableLine{{szBuf[0], szBuf[1], szBuf[2], szBuf[3]}, std::move(sName)};
 }

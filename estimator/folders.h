@@ -124,6 +124,10 @@ void countLogObject(FolderTally& ft, const Piece& piece, const char* pPath, int 
 void countFolderFile(FolderTally& ft, const char* pDir, std::size_t nDir, int nClass,
                      std::uint64_t nSize, int nGroup = kFolderCounted);
 
+/// A folder's seconds stay at 2^64 - 1, as near as a double comes, as the
+/// report's estimate does; a row that reached it shows 2^64 - 1 exactly.
+const double kFolderMaxSeconds = 18446744073709551615.0;
+
 /// One row of the ranking.
 struct FolderRow {
   std::string sName;  // the path below the root, without a final separator

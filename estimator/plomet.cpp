@@ -72,6 +72,7 @@ bool bTenKbPassedMax = false;
 bool bHundredKbPassedMax = false;
 bool bTenMbPassedMax = false;
 bool bTotalPassedMax = false;
+bool bTimePassedMax = false;  // a sum of seconds stayed at 2^64 - 1
 uint64_t nTooLarge = 0;    // size fields beyond the largest file size
 uint64_t nArrowFiles = 0;  // directory-listing sizes that follow a word ending in "-->"
 OwnTotals gOwnTotals;      // what a directory listing says of itself
@@ -435,6 +436,12 @@ uint64_t displayClass(const char* szLabel, uint64_t nFiles, int64 i64Bytes, int6
   return nSecs;
 }
 
+// Adds to a sum of seconds that stays at 2^64 - 1 rather than wrap, and notes it.
+void addSeconds(uint64_t& nSum, uint64_t nSecs) {
+  if (nSecs > UINT64_MAX - nSum) bTimePassedMax = true;
+  nSum = addSaturating(nSum, nSecs);
+}
+
 void displayTime(const char* szWhat, uint64_t nTotalSecs) {
   if (gOptions.bJson) return;
   char szTime[kDurationTextSize];
@@ -474,7 +481,7 @@ void warnRate(const char* szLabel, int64_t nRate, int64 i64Bytes, const char* sz
 // folders that take the longest.
 void displayExtras(uint64_t nTotalSecs) {
   if (gOptions.bWindow) {
-    gWindow = judgeWindow(gOptions.nWindowSeconds, nTotalSecs);
+    gWindow = judgeWindow(gOptions.nWindowSeconds, nTotalSecs, bTimePassedMax);
     if (!gOptions.bJson) printWindowVerdict(gWindow);
   }
   if (gOptions.nTop > 0) {
@@ -532,9 +539,9 @@ int displayResults() {
   }
 
   uint64_t nTotalSecs = displayClass(kOneKbLabel, nOneKB, i64OneKB, nOneKbSec);
-  nTotalSecs += displayClass(kTenKbLabel, nTenKB, i64TenKB, nTenKbSec);
-  nTotalSecs += displayClass(kHundredKbLabel, nHundredKB, i64HundredKB, nHundredKbSec);
-  nTotalSecs += displayClass(kTenMbLabel, nTenMB, i64TenMB, nTenMbSec);
+  addSeconds(nTotalSecs, displayClass(kTenKbLabel, nTenKB, i64TenKB, nTenKbSec));
+  addSeconds(nTotalSecs, displayClass(kHundredKbLabel, nHundredKB, i64HundredKB, nHundredKbSec));
+  addSeconds(nTotalSecs, displayClass(kTenMbLabel, nTenMB, i64TenMB, nTenMbSec));
 
   i64Total = i64OneKB;
   addBytes(i64Total, i64TenKB, bTotalPassedMax);
@@ -608,6 +615,9 @@ void warnListing(uint64_t nLines) {
   warnPassedMax(kHundredKbLabel, bHundredKbPassedMax);
   warnPassedMax(kTenMbLabel, bTenMbPassedMax);
   warnPassedMax("all classes", bTotalPassedMax);
+  if (bTimePassedMax) {
+    warn("the estimated time passed 18446744073709551615 seconds and is not exact");
+  }
   ReadFacts facts = readFacts();
   if (facts.bEmpty && readError() == 0) warn("the listing is empty");
   if (facts.bStoppedEarly) {
@@ -926,7 +936,7 @@ int main(int argc, char** argv) {
   i64Total = Make64(0);
   nTooLarge = nArrowFiles = 0;
   bOneKbPassedMax = bTenKbPassedMax = bHundredKbPassedMax = bTenMbPassedMax = false;
-  bTotalPassedMax = false;
+  bTotalPassedMax = bTimePassedMax = false;
   gOwnTotals = OwnTotals();
   gFigures = ReportFigures();
   gWindow = WindowVerdict();

@@ -89,11 +89,12 @@ bool parseDuration(const char* szText, std::uint64_t& nSeconds) {
   return true;
 }
 
-WindowVerdict judgeWindow(std::uint64_t nWindowSeconds, std::uint64_t nEstimateSeconds) {
+WindowVerdict judgeWindow(std::uint64_t nWindowSeconds, std::uint64_t nEstimateSeconds,
+                          bool bPassedMax) {
   WindowVerdict verdict;
   verdict.nWindowSeconds = nWindowSeconds;
   verdict.nEstimateSeconds = nEstimateSeconds;
-  verdict.bFits = nEstimateSeconds <= nWindowSeconds;
+  verdict.bFits = nEstimateSeconds <= nWindowSeconds && !bPassedMax;
   if (verdict.bFits) {
     verdict.nSpareSeconds = nWindowSeconds - nEstimateSeconds;
   } else {

@@ -31,8 +31,10 @@ struct WindowVerdict {
 
 /// Returns how an estimate of nEstimateSeconds compares with a window of
 /// nWindowSeconds. The factor is exact for any two numbers (a window of 0 gives
-/// the factor of a window of 1 second).
-WindowVerdict judgeWindow(std::uint64_t nWindowSeconds, std::uint64_t nEstimateSeconds);
+/// the factor of a window of 1 second). An estimate that passed 2^64 - 1 and
+/// stayed there (bPassedMax) fits no window.
+WindowVerdict judgeWindow(std::uint64_t nWindowSeconds, std::uint64_t nEstimateSeconds,
+                          bool bPassedMax = false);
 
 /// Prints the verdict as one line on standard output, such as
 /// "Backup window 8 hours 0 mins 0 sec: fits, 2 hours 14 mins 9 sec to spare" or
