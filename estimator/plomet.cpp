@@ -75,6 +75,7 @@ bool bTotalPassedMax = false;
 bool bTimePassedMax = false;  // a sum of seconds stayed at 2^64 - 1
 uint64_t nTooLarge = 0;    // size fields beyond the largest file size
 uint64_t nArrowFiles = 0;  // directory-listing sizes that follow a word ending in "-->"
+uint64_t nNoSizeObjects = 0;  // schedule-log objects with no digits after the arrow
 OwnTotals gOwnTotals;      // what a directory listing says of itself
 
 // The options that ask for more than the report take every line too.
@@ -286,11 +287,10 @@ bool isDirectoryMode(const char* szLine) {
 }
 
 // <DIR>, <JUNCTION>, <SYMLINKD> and their translations are not files; a
-// <SYMLINK> is a link to a file and counts as one, of 0 bytes.
-bool isDirectoryEntry(const char* szField) {
-  if (szField[0] != '<') return false;
-  std::size_t n = std::strlen(szField);
-  return n >= 2 && szField[n - 1] == '>' && std::strcmp(szField, "<SYMLINK>") != 0;
+// <SYMLINK> is a link to a file and counts as one, of 0 bytes. A field that
+// only begins with '<' (<abc, a lone <) is no entry, and no file either.
+bool isNoFileEntry(const char* szField) {
+  return szField[0] == '<' && std::strcmp(szField, "<SYMLINK>") != 0;
 }
 
 // True when the text of the line holds szWord at or after pFound less
@@ -305,6 +305,13 @@ bool holdsWordFrom(const char* szLine, const void* pFound, std::size_t nBefore,
   return std::strstr(pFrom, szWord) != nullptr;
 }
 
+// True when the size text has no digits where parseSize reads them: it makes
+// an object of 0 bytes that no size was given for.
+bool lacksDigits(const char* szData) {
+  if (*szData == '+' || *szData == '-') szData++;
+  return !isDigit(*szData);
+}
+
 /// Schedule log: the size is the field after the first "-->".
 int parseLineLog(const char* szLine, char* szData) {
   szData[0] = '\0';
@@ -312,6 +319,7 @@ int parseLineLog(const char* szLine, char* szData) {
   for (const char* pC = std::strchr(szLine, '>'); pC != nullptr; pC = std::strchr(pC + 1, '>')) {
     if (pC - szLine >= 2 && pC[-1] == '-' && pC[-2] == '-') {
       extractField(skipLineWhitespace(pC + 1), szData);
+      if (szData[0] != '\0' && !isDigit(szData[0]) && lacksDigits(szData)) nNoSizeObjects++;
       break;
     }
   }
@@ -343,7 +351,7 @@ int parseLineDirListing(const char* szLine, std::size_t nLength, char* szData) {
   if (pField == pC) pField = skipLineWhitespace(pC);
   if (!startsSize(pField)) return 0;  // a word or a sign: the line is no file's
   extractField(pField, szData);
-  if (isDirectoryEntry(szData)) szData[0] = '\0';
+  if (isNoFileEntry(szData)) szData[0] = '\0';
   return 0;
 }
 
@@ -609,6 +617,10 @@ void warnListing(uint64_t nLines) {
   }
   if (nTooLarge > 0) {
     warn("%" PRIu64 " sizes too large to be file sizes were left out", nTooLarge);
+  }
+  if (nNoSizeObjects > 0) {
+    warn("%" PRIu64 " object lines had no size after the arrow and were counted as 0 bytes",
+         nNoSizeObjects);
   }
   warnPassedMax(kOneKbLabel, bOneKbPassedMax);
   warnPassedMax(kTenKbLabel, bTenKbPassedMax);
@@ -934,7 +946,7 @@ int main(int argc, char** argv) {
   i64HundredKB = Make64(0);
   i64TenMB = Make64(0);
   i64Total = Make64(0);
-  nTooLarge = nArrowFiles = 0;
+  nTooLarge = nArrowFiles = nNoSizeObjects = 0;
   bOneKbPassedMax = bTenKbPassedMax = bHundredKbPassedMax = bTenMbPassedMax = false;
   bTotalPassedMax = bTimePassedMax = false;
   gOwnTotals = OwnTotals();
