@@ -10,7 +10,9 @@
 #include <utility>
 
 #include "classes.h"
+#include "options.h"
 #include "output.h"
+#include "text.h"
 
 namespace {
 
@@ -507,11 +509,16 @@ void startFolders(FolderTally& ft, int nDepth) {
   growSlots(ft);
 }
 
+bool namesDirectory(const char* szLine) {
+  // A line that begins with a digit begins with a date: a file's or a
+  // directory's, whose name cannot be taken for a header's path.
+  return !isDigit(szLine[0]) && szLine[0] != '\0' && findHeaderPath(szLine) != nullptr;
+}
+
 bool noteDirectoryLine(FolderTally& ft, const Piece& piece) {
   const char* szLine = piece.szText;
-  if (!isLineSpace(szLine[0])) return false;
+  if (!namesDirectory(szLine)) return false;
   const char* pStart = findHeaderPath(szLine);
-  if (pStart == nullptr) return false;
   const char* pEnd = trimEnd(pStart, pStart + std::strlen(pStart));
   if (piece.bCut) {
     // The rest of the line was passed over: keep the parts that are whole.
@@ -643,7 +650,9 @@ void printFolders(const FolderRanking& ranking) {
   lines.reserve(ranking.rows.size() + 3);
   std::transform(ranking.rows.begin(), ranking.rows.end(), std::back_inserter(lines),
                  [](const FolderRow& row) {
-                   return tableLine(row, row.sName.empty() ? "(files in the root)" : row.sName);
+                   // Names come from the listing: none may drive the terminal.
+                   return tableLine(row, row.sName.empty() ? "(files in the root)"
+                                                           : printable(row.sName.c_str()));
                  });
   if (ranking.nRestFolders > 0) {
     lines.push_back(
@@ -654,8 +663,8 @@ void printFolders(const FolderRanking& ranking) {
   int anWidth[kNumberColumns];
   columnWidths(lines, total, anWidth);
 
-  outFormat("\nRoot: %s\n",
-            ranking.sRoot.empty() ? "(none: the files share no directory)" : ranking.sRoot.c_str());
+  outFormat("\nRoot: %s\n", ranking.sRoot.empty() ? "(none: the files share no directory)"
+                                                  : printable(ranking.sRoot.c_str()).c_str());
   std::string sLevels = countedText(static_cast<std::size_t>(ranking.nDepth), "level");
   std::uint64_t nFolders = ranking.nFolders;
   if (ranking.nRestFolders > 0) {

@@ -86,10 +86,15 @@ struct FolderTally {
 /// (nDepth >= 1; smaller values count as 1). Forgets any earlier run.
 void startFolders(FolderTally& ft, int nDepth);
 
-/// Directory listing: every piece whose first character is whitespace is
-/// offered here. Returns true when it is a header that names a directory (a
-/// blank, then a drive letter, a colon and a backslash, or an absolute path:
-/// '/' or "\\"); the files that follow belong to that directory. The first
+/// Returns true when the line is a directory listing's header that names a
+/// directory: words, a blank, then a drive letter, a colon and a backslash,
+/// or an absolute path ('/' or "\\"), with or without blanks before the
+/// words. A line that begins with a digit (a date) is never a header.
+bool namesDirectory(const char* szLine);
+
+/// Directory listing: every piece that holds no file is offered here.
+/// Returns true when namesDirectory says it is a header; the files that
+/// follow belong to its directory. The first
 /// header decides whether words follow the path (" C:\x 的目录"); later
 /// headers lose the same words. A header cut at the end of a piece (a line
 /// longer than kMaxLine) names the directory up to its last whole part.

@@ -792,16 +792,27 @@ void weighDate(const Piece& piece) {
   if (bRead) weighStamp(gSince.evidence, stamp);
 }
 
+// With --top, a line of a directory listing that holds no file may name the
+// directory of the files that follow; such a header is read whole, however
+// long its path.
+void noteHeader(const Piece& piece) {
+  if (!piece.bCut || !namesDirectory(piece.szText)) {
+    noteDirectoryLine(folderTally(), piece);
+    return;
+  }
+  static std::string sWhole;  // grows to the longest header's path, and stays
+  sWhole.assign(piece.szText, piece.nLength);
+  readRestOfLine(sWhole);
+  noteDirectoryLine(folderTally(), Piece{sWhole.c_str(), sWhole.size(), true, false});
+}
+
 // The per-line work of the options that ask for more than the report.
 void takeLineExtras(const Piece& piece, const char* szData) {
-  const char* szLine = piece.szText;
   if (gOptions.bCalibrate) {
     calibrateLogLine(piece, szData);
     return;
   }
-  if (gOptions.nTop > 0 && nParseType == 1 && mayBeSummary(szLine)) {
-    noteDirectoryLine(folderTally(), piece);
-  }
+  if (gOptions.nTop > 0 && nParseType == 1 && szData[0] == '\0') noteHeader(piece);
   uint64_t nSize;
   if (szData[0] == '\0' || !parseSize(szData, nSize)) {
     processResults(szData);  // no file, or one too large to be one
