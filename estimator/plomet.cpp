@@ -169,24 +169,51 @@ int64 toInt64(uint64_t n) {
 
 uint64_t toUint64(int64 x) { return (static_cast<uint64_t>(x.hi) << 32) | x.lo; }
 
+// Under --json standard output holds one JSON object or nothing: the usage
+// text then goes to standard error.
+bool bUsageToStderr = false;
+
+const char* const kUsageText =
+    "\n"
+    "Usage: %s -d|l{v} file.ext 1kb/sec 10kb/sec 100kb/sec 10mb/sec\n"
+    "       where -d (dir listing) or -l (log file) must be specified.\n"
+    "       -dv or -lv is a verbose version of -d or -l\n"
+    "       file.ext is the name of a dir listing (-d) generated using dir/s > file.txt\n"
+    "       or is the name of an ULVO client schedlog file (-l)\n"
+    "       1kb/sec is the performance est of 1kb files in kb/sec\n"
+    "       10kb/sec is the performance est of 10kb files in kb/sec\n"
+    "       100kb/sec is the performance est of 100kb files in kb/sec\n"
+    "       1mb/sec is the performance est of 1mb files in kb/sec\n"
+    "\n";
+const char* const kUsageExamples =
+    "Examples: %s -d cdrive.txt 35 233 457 449\n"
+    "          %s -l ulvsched.log 35 233 457 449\n";
+
 void usage(const char* szProgram) {
-  outFormat(
-      "\n"
-      "Usage: %s -d|l{v} file.ext 1kb/sec 10kb/sec 100kb/sec 10mb/sec\n"
-      "       where -d (dir listing) or -l (log file) must be specified.\n"
-      "       -dv or -lv is a verbose version of -d or -l\n"
-      "       file.ext is the name of a dir listing (-d) generated using dir/s > file.txt\n"
-      "       or is the name of an ULVO client schedlog file (-l)\n"
-      "       1kb/sec is the performance est of 1kb files in kb/sec\n"
-      "       10kb/sec is the performance est of 10kb files in kb/sec\n"
-      "       100kb/sec is the performance est of 100kb files in kb/sec\n"
-      "       1mb/sec is the performance est of 1mb files in kb/sec\n"
-      "\n",
-      szProgram);
-  outFormat(
-      "Examples: %s -d cdrive.txt 35 233 457 449\n"
-      "          %s -l ulvsched.log 35 233 457 449\n",
-      szProgram, szProgram);
+  if (bUsageToStderr) {
+    outFlush();
+    std::fprintf(stderr, kUsageText, szProgram);
+    std::fprintf(stderr, kUsageExamples, szProgram, szProgram);
+  } else {
+    outFormat(kUsageText, szProgram);
+    outFormat(kUsageExamples, szProgram, szProgram);
+  }
+}
+
+// The usage text, then the long options.
+void help(const char* szProgram) {
+  bUsageToStderr = false;  // asked for, not a rejection: on standard output
+  usage(szProgram);
+  outText("\n");
+  printLongOptions();
+}
+
+// True when --json stands among the long options, before any lone "--".
+bool asksForJson(int argc, char** argv) {
+  for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; i++) {
+    if (std::strcmp(argv[i], "--json") == 0) return true;
+  }
+  return false;
 }
 
 // -h or -? in the option's place; --help is a long option.
@@ -477,10 +504,20 @@ int64_t rateForSize(uint64_t nSize, const char*& szLabel) {
 
 bool isZero(int64 x) { return x.lo == 0 && x.hi == 0; }
 
+// True when a rate's text, as parseRateText accepted it, is above 0: no minus
+// sign, and a digit other than 0.
+bool isPositiveRate(const char* szText) {
+  return std::strchr(szText, '-') == nullptr && std::strpbrk(szText, "123456789") != nullptr;
+}
+
 // A rate that is not positive turns a class's time into a silent 0: say so,
 // for a class that holds bytes or whose rate the second estimate uses.
-void warnRate(const char* szLabel, int64_t nRate, int64 i64Bytes, const char* szAverageLabel) {
-  if (nRate <= 0 && (!isZero(i64Bytes) || szLabel == szAverageLabel)) {
+void warnRate(const char* szLabel, int64_t nRate, int64 i64Bytes, const char* szAverageLabel,
+              const char* szRateText) {
+  if (nRate > 0 || (isZero(i64Bytes) && szLabel != szAverageLabel)) return;
+  if (isPositiveRate(szRateText)) {
+    warn("rate for %s is less than one byte per second; its time counts as 0", szLabel);
+  } else {
     warn("rate for %s is not a positive number; its time counts as 0", szLabel);
   }
 }
@@ -581,10 +618,11 @@ int displayResults() {
   // The warnings follow the report they explain.
   outFlush();
   const char* szUsedAverageLabel = isZero(i64Total) ? nullptr : szAverageLabel;
-  warnRate(kOneKbLabel, nOneKbSec, i64OneKB, szUsedAverageLabel);
-  warnRate(kTenKbLabel, nTenKbSec, i64TenKB, szUsedAverageLabel);
-  warnRate(kHundredKbLabel, nHundredKbSec, i64HundredKB, szUsedAverageLabel);
-  warnRate(kTenMbLabel, nTenMbSec, i64TenMB, szUsedAverageLabel);
+  warnRate(kOneKbLabel, nOneKbSec, i64OneKB, szUsedAverageLabel, gFigures.aClasses[0].szRate);
+  warnRate(kTenKbLabel, nTenKbSec, i64TenKB, szUsedAverageLabel, gFigures.aClasses[1].szRate);
+  warnRate(kHundredKbLabel, nHundredKbSec, i64HundredKB, szUsedAverageLabel,
+           gFigures.aClasses[2].szRate);
+  warnRate(kTenMbLabel, nTenMbSec, i64TenMB, szUsedAverageLabel, gFigures.aClasses[3].szRate);
   return 0;
 }
 
@@ -667,6 +705,17 @@ std::FILE* openStandardInput() {
   _setmode(_fileno(stdin), _O_BINARY);
 #endif
   return stdin;
+}
+
+// Opens the listing file, or returns nullptr with errno set. A directory is
+// no listing, though some systems open it for reading.
+std::FILE* openListing(const char* szName) {
+  std::error_code error;
+  if (std::filesystem::is_directory(szName, error)) {
+    errno = EISDIR;
+    return nullptr;
+  }
+  return std::fopen(szName, "rb");
 }
 
 // Rejects the command line: says why on standard error, then prints the
@@ -873,7 +922,7 @@ int update(int argc, char** argv) {
   // "-" is standard input, so that a listing can be piped in; a file named
   // "-" is reached as "./-".
   bool bStandardInput = std::strcmp(szFilename, "-") == 0;
-  std::FILE* stream = bStandardInput ? openStandardInput() : std::fopen(szFilename, "rb");
+  std::FILE* stream = bStandardInput ? openStandardInput() : openListing(szFilename);
   if (stream == nullptr) {
     int nErrno = errno;
     std::string name = printable(szFilename);
@@ -970,24 +1019,25 @@ int main(int argc, char** argv) {
   program = printable(argc > 0 && argv[0] != nullptr ? argv[0] : "plomet");
   szProgramName = program.c_str();
   const char* szProgram = szProgramName;
+  bUsageToStderr = asksForJson(argc, argv);
   if (!takeLongOptions(argc, argv, gOptions, argc)) {
     usage(szProgram);
     return finish(kExitUsage);
   }
   if (gOptions.bHelp) {
-    usage(szProgram);
+    help(szProgram);
     return finish(kExitOk);
   }
   if (gOptions.bVersion) {
     outText("plomet " PLOMET_VERSION "\n");
     return finish(kExitOk);
   }
-  if (argc < 2) {
+  if (argc < 2 && !gOptions.bCalibrate) {  // which says what it lacks
     usage(szProgram);
     return finish(kExitUsage);
   }
-  if (isHelpRequest(argv[1])) {
-    usage(szProgram);
+  if (argc >= 2 && isHelpRequest(argv[1])) {
+    help(szProgram);
     return finish(kExitOk);
   }
   bExtras = gOptions.bCalibrate || gOptions.bSince || gOptions.nTop > 0;
