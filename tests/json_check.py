@@ -238,6 +238,11 @@ def check_selection(doc, text, since_arg):
     expect_equal(selection["selected"], doc["total"]["files"], "files selected and total")
 
 
+def shown(name):
+    """A folder's name as the table shows it: control bytes as '?'."""
+    return re.sub(r"[\x00-\x1f\x7f]", "?", name)
+
+
 def check_folder_row(entry, row, what):
     files, nbytes, seconds, share = row
     expect_equal([entry["files"], entry["bytes"]], [files, nbytes], f"{what}: files and bytes")
@@ -258,7 +263,7 @@ def check_folders(doc, text, top_arg):
         return
     expect_equal(folders["found"], True, "folders found")
     root = find(r"^Root: (.*)$", text, "root line")[1]
-    expect_equal(folders["root"] or "(none: the files share no directory)", root, "root")
+    expect_equal(shown(folders["root"]) or "(none: the files share no directory)", root, "root")
     m = find(r"^Folders (\d+) levels? below the root: (?:all (\d+)|the (\d+) of (\d+) that)",
              text, "folders line")
     expect_equal(folders["depth"], int(m[1]), "folders depth")
@@ -267,7 +272,7 @@ def check_folders(doc, text, top_arg):
     rows = re.findall(r"^(\d+) +(\d+) +(\d+\.\d) +(\d+\.\d) +(.*)$", table, re.M)
     named = {name: (int(f), int(b), sec, share) for f, b, sec, share, name in rows}
     top = folders["top"]
-    expect_equal([e["folder"] or "(files in the root)" for e in top],
+    expect_equal([shown(e["folder"]) or "(files in the root)" for e in top],
                  [name for *_, name in rows[:len(top)]], "folders ranked")
     for k, entry in enumerate(top):
         check_folder_row(entry, named[rows[k][4]], f"folder {k}")
