@@ -42,7 +42,8 @@ const std::uint64_t kMaxCount = 2147483647;
 // saying why.
 bool takeCount(const std::string& name, const char* szValue, std::uint64_t& nValue) {
   NumberStatus status = parseWholeNumber(szValue, kMaxCount, nValue);
-  if (status == kNumberOutOfRange) return reject("error: %s is out of range\n", name + "=" + szValue);
+  if (status == kNumberOutOfRange)
+    return reject("error: %s is out of range\n", name + "=" + szValue);
   if (status == kNumberOk && nValue > 0) return true;
   std::fprintf(stderr, "error: %s needs a whole number of 1 or more, not '%s'\n", name.c_str(),
                printable(szValue).c_str());
@@ -54,7 +55,8 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
   if (name == "--gap") {
     options.bGap = true;
     NumberStatus status = parseWholeNumber(szValue, UINT64_MAX, options.nGapSeconds);
-    if (status == kNumberOutOfRange) return reject("error: %s is out of range\n", name + "=" + szValue);
+    if (status == kNumberOutOfRange)
+      return reject("error: %s is out of range\n", name + "=" + szValue);
     return status == kNumberOk ||
            reject("error: --gap needs a whole number of seconds, not '%s'\n", szValue);
   }

@@ -154,9 +154,9 @@ void passRestOfLine(std::string* pKeep) {
     }
     const char* pFrom = reinterpret_cast<const char*>(gBlock + gPos);
     const void* pFound = std::memchr(pFrom, '\n', gEnd - gPos);
-    std::size_t nTaken = pFound != nullptr ? static_cast<std::size_t>(
-                                                 static_cast<const char*>(pFound) - pFrom)
-                                           : gEnd - gPos;
+    std::size_t nTaken = pFound != nullptr
+                             ? static_cast<std::size_t>(static_cast<const char*>(pFound) - pFrom)
+                             : gEnd - gPos;
     if (pKeep != nullptr) pKeep->append(pFrom, nTaken);
     if (pFound != nullptr) {
       gPos += nTaken + 1;

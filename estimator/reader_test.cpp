@@ -351,8 +351,8 @@ TEST(ReaderTest, GivesTheRestOfACutLineWhenAskedAtOnce) {
   };
   std::string sLong = x(kMax) + "\r" + x(3 * kMiB) + "y";  // spans blocks, holds a CR
   const Line kLines[] = {
-      {"a" + x(kMax), "\r\n", true},   {x(kMax + 1), "\n", false}, {sLong, "\r\n", true},
-      {x(kMax) + "\r", "\n", true},    {"short", "\n", true},      {x(kMax + 7), "\n", false},
+      {"a" + x(kMax), "\r\n", true}, {x(kMax + 1), "\n", false}, {sLong, "\r\n", true},
+      {x(kMax) + "\r", "\n", true},  {"short", "\n", true},      {x(kMax + 7), "\n", false},
       {"z" + x(kMax + 1), "", true},
   };
   std::string sInput;
