@@ -841,6 +841,17 @@ void weighDate(const Piece& piece) {
   if (bRead) weighStamp(gSince.evidence, stamp);
 }
 
+// With --top, the whole of a line that was cut, for the path in it: the
+// piece's text and the rest of the line, with the slack a piece has.
+Piece wholeLine(const Piece& piece) {
+  static std::string sWhole;  // grows to the longest such line, and stays
+  sWhole.assign(piece.szText, piece.nLength);
+  readRestOfLine(sWhole);
+  std::size_t nLength = sWhole.size();
+  sWhole.append(kPieceSlack, '\0');
+  return Piece{sWhole.c_str(), nLength, true, false};
+}
+
 // With --top, a line of a directory listing that holds no file may name the
 // directory of the files that follow; such a header is read whole, however
 // long its path.
@@ -849,10 +860,7 @@ void noteHeader(const Piece& piece) {
     noteDirectoryLine(folderTally(), piece);
     return;
   }
-  static std::string sWhole;  // grows to the longest header's path, and stays
-  sWhole.assign(piece.szText, piece.nLength);
-  readRestOfLine(sWhole);
-  noteDirectoryLine(folderTally(), Piece{sWhole.c_str(), sWhole.size(), true, false});
+  noteDirectoryLine(folderTally(), wholeLine(piece));
 }
 
 // The per-line work of the options that ask for more than the report.
@@ -875,10 +883,16 @@ void takeLineExtras(const Piece& piece, const char* szData) {
     countFile(nSize);
   }
   if (gOptions.nTop == 0 || nGroup < 0) return;
+  Piece line = piece;
+  const char* pPath = pSizeEnd;
+  if (piece.bCut) {  // a file's path may run past the piece
+    line = wholeLine(piece);
+    pPath = line.szText + (pSizeEnd - piece.szText);
+  }
   if (nParseType == 1) {
-    countListingFile(folderTally(), pSizeEnd, sizeClass(nSize), nSize, nGroup);
+    countListingFile(folderTally(), pPath, sizeClass(nSize), nSize, nGroup);
   } else {
-    countLogObject(folderTally(), piece, pSizeEnd, sizeClass(nSize), nSize, nGroup);
+    countLogObject(folderTally(), line, pPath, sizeClass(nSize), nSize, nGroup);
   }
 }
 
