@@ -75,7 +75,9 @@ bool bTotalPassedMax = false;
 bool bTimePassedMax = false;  // a sum of seconds stayed at 2^64 - 1
 uint64_t nTooLarge = 0;    // size fields beyond the largest file size
 uint64_t nArrowFiles = 0;  // directory-listing sizes that follow a word ending in "-->"
-uint64_t nNoSizeObjects = 0;  // schedule-log objects with no digits after the arrow
+// Size texts without digits, as parseSize found them: with -l, objects
+// whose line had no size after the arrow.
+uint64_t nNoDigitSizes = 0;
 OwnTotals gOwnTotals;      // what a directory listing says of itself
 
 // The options that ask for more than the report take every line too.
@@ -145,8 +147,9 @@ bool readLargeNumber(const char* pC, uint64_t& nValue) {
 }
 
 /// Reads the digits after whitespace and an optional sign as the size of a
-/// file in nSize: 0 when there are no digits or a minus sign stands before
-/// them. Returns false when the digits' value passes the largest file size.
+/// file in nSize: 0 when there are no digits (counted in nNoDigitSizes) or a
+/// minus sign stands before them. Returns false when the digits' value passes
+/// the largest file size.
 bool parseSize(const char* pC, uint64_t& nSize) {
   pC = skipWhitespace(pC);
   bool bNegative = *pC == '-';
@@ -154,8 +157,15 @@ bool parseSize(const char* pC, uint64_t& nSize) {
   const char* pDigits = pC;
   uint64_t nValue = 0;
   for (; isDigit(*pC); pC++) nValue = nValue * 10 + static_cast<uint64_t>(*pC - '0');
-  // Up to 18 digits always fit; more are read again, with care.
-  if (pC - pDigits > 18 && !readLargeNumber(pDigits, nValue)) return false;
+  // Up to 18 digits always fit; more are read again, with care. One test
+  // finds both rare cases: no digits, or more than 18.
+  if (static_cast<std::size_t>(pC - pDigits) - 1 >= 18) {
+    if (pC == pDigits) {
+      nNoDigitSizes++;
+    } else if (!readLargeNumber(pDigits, nValue)) {
+      return false;
+    }
+  }
   nSize = bNegative ? 0 : nValue;
   return true;
 }
@@ -332,13 +342,6 @@ bool holdsWordFrom(const char* szLine, const void* pFound, std::size_t nBefore,
   return std::strstr(pFrom, szWord) != nullptr;
 }
 
-// True when the size text has no digits where parseSize reads them: it makes
-// an object of 0 bytes that no size was given for.
-bool lacksDigits(const char* szData) {
-  if (*szData == '+' || *szData == '-') szData++;
-  return !isDigit(*szData);
-}
-
 /// Schedule log: the size is the field after the first "-->".
 int parseLineLog(const char* szLine, char* szData) {
   szData[0] = '\0';
@@ -346,7 +349,6 @@ int parseLineLog(const char* szLine, char* szData) {
   for (const char* pC = std::strchr(szLine, '>'); pC != nullptr; pC = std::strchr(pC + 1, '>')) {
     if (pC - szLine >= 2 && pC[-1] == '-' && pC[-2] == '-') {
       extractField(skipLineWhitespace(pC + 1), szData);
-      if (szData[0] != '\0' && !isDigit(szData[0]) && lacksDigits(szData)) nNoSizeObjects++;
       break;
     }
   }
@@ -656,9 +658,9 @@ void warnListing(uint64_t nLines) {
   if (nTooLarge > 0) {
     warn("%" PRIu64 " sizes too large to be file sizes were left out", nTooLarge);
   }
-  if (nNoSizeObjects > 0) {
+  if (nParseType == 0 && nNoDigitSizes > 0) {
     warn("%" PRIu64 " object lines had no size after the arrow and were counted as 0 bytes",
-         nNoSizeObjects);
+         nNoDigitSizes);
   }
   warnPassedMax(kOneKbLabel, bOneKbPassedMax);
   warnPassedMax(kTenKbLabel, bTenKbPassedMax);
@@ -1020,7 +1022,7 @@ int main(int argc, char** argv) {
   i64HundredKB = Make64(0);
   i64TenMB = Make64(0);
   i64Total = Make64(0);
-  nTooLarge = nArrowFiles = nNoSizeObjects = 0;
+  nTooLarge = nArrowFiles = nNoDigitSizes = 0;
   bOneKbPassedMax = bTenKbPassedMax = bHundredKbPassedMax = bTenMbPassedMax = false;
   bTotalPassedMax = bTimePassedMax = false;
   gOwnTotals = OwnTotals();

@@ -116,9 +116,19 @@ void noteText(const unsigned char* p, std::size_t n) {
   }
 }
 
+// The last piece was cut and the rest of its line is still to be passed
+// over. Meanwhile gEnd is held at gPos, so that the next read, finding nothing
+// ahead, comes to refill, which passes it over first: the lines that are not
+// cut pay nothing for this. The true end of the text is kept in gRestEnd.
+bool gbRestPending = false;
+std::size_t gRestEnd = 0;
+
+void passRestOfLine(std::string* pKeep);
+
 // Reads more text after what is left, so that at least kLookahead characters
 // lie ahead of gPos unless the input ends first.
 void refill() {
+  if (gbRestPending) passRestOfLine(nullptr);
   std::size_t nLeft = gEnd - gPos;
   std::memmove(gBlock, gBlock + gPos, nLeft);
   gPos = 0;
@@ -139,13 +149,11 @@ void refill() {
   }
 }
 
-// The last piece was cut and the rest of its line is still to be passed over.
-bool gbRestPending = false;
-
 // Passes over the rest of a line that was cut, up to and with its line feed,
 // and appends its characters to *pKeep unless that is null.
 void passRestOfLine(std::string* pKeep) {
   gbRestPending = false;
+  gEnd = gRestEnd;
   std::size_t nKept = pKeep != nullptr ? pKeep->size() : 0;
   for (;;) {
     if (gPos == gEnd) {
@@ -205,13 +213,14 @@ void readUnusualLine(char* pStart, std::size_t nAhead, Piece& piece) {
   szCut[kMaxLine] = '\0';
   gPos += kMaxLine;
   gbRestPending = true;  // passed over at the next read, unless kept before it
+  gRestEnd = gEnd;
+  gEnd = gPos;
   piece.szText = szCut;
   piece.nLength = kMaxLine;
   piece.bCut = true;
 }
 
 bool readPiece(Piece& piece) {
-  if (gbRestPending) passRestOfLine(nullptr);
   if (gEnd - gPos < kLookahead) refill();
   std::size_t nAhead = gEnd - gPos;
   if (nAhead == 0) return false;
