@@ -371,6 +371,9 @@ int parseLineDirListing(const char* szLine, std::size_t nLength, char* szData) {
   if (isDirectoryMode(szLine)) return 0;
   const char* pC = std::strchr(szLine, ':');
   if (pC != nullptr) {
+    // A time's colon comes before a digit; the drive's colon of a header
+    // written from the first column (Výpis adresáře C:\Data 2024) does not.
+    if (!isDigit(pC[1])) return 0;
     pC = fieldEnd(pC + 1);  // the rest of the time of day, such as the 02p of 11:02p
   } else {
     pC = listingTimeEnd(szLine);  // a time written with a full stop, such as 20.59
