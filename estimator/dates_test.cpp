@@ -377,6 +377,9 @@ TEST(Moment, TwoDigitYearsAcrossTheCentury) {
     EXPECT_EQ(lineMoment(c.szLine, DateOrder::kMonthFirst), c.szExpected) << c.szLine;
   }
   EXPECT_EQ(lineMoment("29-02-00  15:02  1 a", DateOrder::kDayFirst), "2000-02-29 15:02:00");
+  // Year first: the same boundary, at the line's start.
+  EXPECT_EQ(lineMoment("80-03-14  15:02  1 a", DateOrder::kYearFirst), "1980-03-14 15:02:00");
+  EXPECT_EQ(lineMoment("79-03-14  15:02  1 a", DateOrder::kYearFirst), "2079-03-14 15:02:00");
 }
 
 std::string sinceText(const char* szValue) {

@@ -10,7 +10,9 @@
 #include <utility>
 
 #include "classes.h"
+#include "options.h"
 #include "output.h"
+#include "text.h"
 
 namespace {
 
@@ -415,7 +417,7 @@ double secondsFor(const FolderTotals& totals, const std::int64_t anRate[4]) {
       dSeconds += static_cast<double>(totals.anBytes[c]) / static_cast<double>(anRate[c]);
     }
   }
-  return dSeconds;
+  return std::min(dSeconds, kFolderMaxSeconds);
 }
 
 FolderRow makeRow(std::string sName, const FolderTotals& totals, const std::int64_t anRate[4]) {
@@ -450,7 +452,11 @@ TableLine tableLine(const FolderRow& row, std::string sName) {
   char szBuf[4][48];
   std::snprintf(szBuf[0], sizeof szBuf[0], "%" PRIu64, row.nFiles);
   std::snprintf(szBuf[1], sizeof szBuf[1], "%" PRIu64, row.nBytes);
-  std::snprintf(szBuf[2], sizeof szBuf[2], "%.1f", row.dSeconds);
+  if (row.dSeconds >= kFolderMaxSeconds) {
+    std::snprintf(szBuf[2], sizeof szBuf[2], "%" PRIu64 ".0", UINT64_MAX);  // not 2^64
+  } else {
+    std::snprintf(szBuf[2], sizeof szBuf[2], "%.1f", row.dSeconds);
+  }
   std::snprintf(szBuf[3], sizeof szBuf[3], "%.1f", row.dShare);
   return TableLine{{szBuf[0], szBuf[1], szBuf[2], szBuf[3]}, std::move(sName)};
 }
@@ -503,11 +509,16 @@ void startFolders(FolderTally& ft, int nDepth) {
   growSlots(ft);
 }
 
+bool namesDirectory(const char* szLine) {
+  // A line that begins with a digit begins with a date: a file's or a
+  // directory's, whose name cannot be taken for a header's path.
+  return !isDigit(szLine[0]) && szLine[0] != '\0' && findHeaderPath(szLine) != nullptr;
+}
+
 bool noteDirectoryLine(FolderTally& ft, const Piece& piece) {
   const char* szLine = piece.szText;
-  if (!isLineSpace(szLine[0])) return false;
+  if (!namesDirectory(szLine)) return false;
   const char* pStart = findHeaderPath(szLine);
-  if (pStart == nullptr) return false;
   const char* pEnd = trimEnd(pStart, pStart + std::strlen(pStart));
   if (piece.bCut) {
     // The rest of the line was passed over: keep the parts that are whole.
@@ -639,7 +650,9 @@ void printFolders(const FolderRanking& ranking) {
   lines.reserve(ranking.rows.size() + 3);
   std::transform(ranking.rows.begin(), ranking.rows.end(), std::back_inserter(lines),
                  [](const FolderRow& row) {
-                   return tableLine(row, row.sName.empty() ? "(files in the root)" : row.sName);
+                   // Names come from the listing: none may drive the terminal.
+                   return tableLine(row, row.sName.empty() ? "(files in the root)"
+                                                           : printable(row.sName.c_str()));
                  });
   if (ranking.nRestFolders > 0) {
     lines.push_back(
@@ -650,8 +663,8 @@ void printFolders(const FolderRanking& ranking) {
   int anWidth[kNumberColumns];
   columnWidths(lines, total, anWidth);
 
-  outFormat("\nRoot: %s\n",
-            ranking.sRoot.empty() ? "(none: the files share no directory)" : ranking.sRoot.c_str());
+  outFormat("\nRoot: %s\n", ranking.sRoot.empty() ? "(none: the files share no directory)"
+                                                  : printable(ranking.sRoot.c_str()).c_str());
   std::string sLevels = countedText(static_cast<std::size_t>(ranking.nDepth), "level");
   std::uint64_t nFolders = ranking.nFolders;
   if (ranking.nRestFolders > 0) {

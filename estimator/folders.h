@@ -86,10 +86,15 @@ struct FolderTally {
 /// (nDepth >= 1; smaller values count as 1). Forgets any earlier run.
 void startFolders(FolderTally& ft, int nDepth);
 
-/// Directory listing: every piece whose first character is whitespace is
-/// offered here. Returns true when it is a header that names a directory (a
-/// blank, then a drive letter, a colon and a backslash, or an absolute path:
-/// '/' or "\\"); the files that follow belong to that directory. The first
+/// Returns true when the line is a directory listing's header that names a
+/// directory: words, a blank, then a drive letter, a colon and a backslash,
+/// or an absolute path ('/' or "\\"), with or without blanks before the
+/// words. A line that begins with a digit (a date) is never a header.
+bool namesDirectory(const char* szLine);
+
+/// Directory listing: every piece that holds no file is offered here.
+/// Returns true when namesDirectory says it is a header; the files that
+/// follow belong to its directory. The first
 /// header decides whether words follow the path (" C:\x 的目录"); later
 /// headers lose the same words. A header cut at the end of a piece (a line
 /// longer than kMaxLine) names the directory up to its last whole part.
@@ -123,6 +128,10 @@ void countLogObject(FolderTally& ft, const Piece& piece, const char* pPath, int 
 /// listings that give whole paths). An empty path is no folder.
 void countFolderFile(FolderTally& ft, const char* pDir, std::size_t nDir, int nClass,
                      std::uint64_t nSize, int nGroup = kFolderCounted);
+
+/// A folder's seconds stay at 2^64 - 1, as near as a double comes, as the
+/// report's estimate does; a row that reached it shows 2^64 - 1 exactly.
+const double kFolderMaxSeconds = 18446744073709551615.0;
 
 /// One row of the ranking.
 struct FolderRow {

@@ -72,8 +72,12 @@ TEST(FoldersTest, RecognisesHeadersByShape) {
       {" Directory of:\\x", nullptr},
       {"", nullptr},
       {"   ", nullptr},
-      {"Directory of C:\\x", nullptr},  // a header begins with a blank
+      // From the first column, as some languages write it; never a dated line.
+      {"Directory of C:\\x", "C:\\x\\"},
+      {"V\xC3\xBDpis adres\xC3\xA1\xC5\x99\x65 C:\\Users\\jan", "C:\\Users\\jan\\"},
       {"03/14/2024  03:15 PM  48,213 C:\\x", nullptr},
+      {"2024-03-14  15:15    <DIR>  /srv/x", nullptr},
+      {" Directory of \\Work\\b", nullptr},  // one backslash: no absolute path
   };
   for (const Case& c : kCases) {
     FolderTally ft;

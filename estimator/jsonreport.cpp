@@ -144,7 +144,11 @@ void writeFolderRow(JsonWriter& json, const FolderRow& row) {
   writeUintMember(json, "files", row.nFiles);
   writeUintMember(json, "bytes", row.nBytes);
   writeJsonKey(json, "seconds");
-  writeJsonDouble(json, row.dSeconds);
+  if (row.dSeconds >= kFolderMaxSeconds) {
+    writeJsonNumberText(json, "18446744073709551615.0");  // not the double's 2^64
+  } else {
+    writeJsonDouble(json, row.dSeconds);
+  }
   writeJsonKey(json, "share_percent");
   writeJsonDouble(json, row.dShare);
 }

@@ -1,6 +1,8 @@
 #include "listingkind.h"
 
 #include <cstring>
+#include <functional>
+#include <string>
 
 #include "kindtext.h"
 
@@ -49,6 +51,10 @@ struct HeldLines {
   int nNext = 0;
   Piece aPieces[kKindLookahead];
   char aaText[kKindLookahead][kMaxLine + 1 + kPieceSlack];
+  // The rest of each cut line held, kept when asked for: the reader passes
+  // it over once the next line is read.
+  bool bKeepRests = false;
+  std::string asRest[kKindLookahead];
 };
 
 HeldLines gHeld;
@@ -91,8 +97,9 @@ const char* kindName(int nKind) {
   }
 }
 
-void startKindDecision(bool bDecide) {
+void startKindDecision(bool bDecide, bool bKeepRests) {
   gHeld.nCount = gHeld.nNext = 0;
+  gHeld.bKeepRests = bKeepRests;
   gKindDecision = KindDecision();
   gKindDecision.bDecided = !bDecide;
 }
@@ -103,6 +110,9 @@ bool holdPiece(const Piece& piece) {
   Piece& held = gHeld.aPieces[gHeld.nCount++];
   held = piece;
   held.szText = szCopy;
+  std::string& sRest = gHeld.asRest[gHeld.nCount - 1];
+  sRest.clear();
+  if (piece.bCut && gHeld.bKeepRests) readRestOfLine(sRest);
   int nKind = kindOfLine(piece.szText, piece.nLength);
   if (nKind != kKindUnknown || gHeld.nCount == kKindLookahead) {
     gKindDecision.nKind = nKind == kKindUnknown ? kKindDir : nKind;
@@ -110,6 +120,18 @@ bool holdPiece(const Piece& piece) {
     gKindDecision.bReplaying = true;
   }
   return true;
+}
+
+void readRestOfListingLine(const Piece& piece, std::string& sRest) {
+  const char* pFirst = gHeld.aaText[0];
+  const char* pEnd = gHeld.aaText[kKindLookahead - 1] + sizeof gHeld.aaText[0];
+  if (std::less<const char*>()(piece.szText, pFirst) ||
+      !std::less<const char*>()(piece.szText, pEnd)) {
+    readRestOfLine(sRest);
+    return;
+  }
+  auto nHeld = static_cast<std::size_t>(piece.szText - pFirst) / sizeof gHeld.aaText[0];
+  sRest += gHeld.asRest[nHeld];
 }
 
 bool replayPiece(Piece& piece) {

@@ -12,6 +12,7 @@
 #define PLOMET_ESTIMATOR_LISTINGKIND_H_
 
 #include <cstddef>
+#include <string>
 
 #include "csvlisting.h"
 #include "entry.h"
@@ -47,8 +48,13 @@ struct KindDecision {
 extern KindDecision gKindDecision;
 
 /// Starts deciding the kind of the listing that startReading began, or,
-/// without bDecide, reads it as a listing of no other kind.
-void startKindDecision(bool bDecide = true);
+/// without bDecide, reads it as a listing of no other kind. With bKeepRests,
+/// the rest of a cut line held is kept for readRestOfListingLine.
+void startKindDecision(bool bDecide = true, bool bKeepRests = false);
+
+/// readRestOfLine for a piece that readListingPiece handed out: for a line
+/// that was held, the rest kept when it was held (none unless bKeepRests).
+void readRestOfListingLine(const Piece& piece, std::string& sRest);
 
 /// Until the kind is decided, every line read is offered here: it is held
 /// (copied), and when it shows the kind, or is the last that may be held,

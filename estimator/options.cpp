@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "output.h"
 #include "text.h"
 #include "window.h"
 
@@ -11,15 +12,22 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-// Reads a whole number of at most 2^63 - 1, digits alone.
-bool parseWholeNumber(const char* szText, std::uint64_t& nValue) {
-  if (*szText == '\0') return false;
+enum NumberStatus { kNumberOk, kNotNumber, kNumberOutOfRange };
+
+// Reads a whole number of at most nLimit, digits alone.
+NumberStatus parseWholeNumber(const char* szText, std::uint64_t nLimit, std::uint64_t& nValue) {
+  if (*szText == '\0') return kNotNumber;
   std::uint64_t n = 0;
+  bool bPast = false;
   for (const char* pC = szText; *pC != '\0'; pC++) {
-    if (!isDigit(*pC) || !appendDigit(n, static_cast<unsigned>(*pC - '0'))) return false;
+    if (!isDigit(*pC)) return kNotNumber;
+    auto nDigit = static_cast<unsigned>(*pC - '0');
+    bPast = bPast || n > (nLimit - nDigit) / 10;
+    if (!bPast) n = n * 10 + nDigit;
   }
+  if (bPast) return kNumberOutOfRange;
   nValue = n;
-  return true;
+  return kNumberOk;
 }
 
 bool reject(const char* szFormat, const std::string& text) {
@@ -27,26 +35,42 @@ bool reject(const char* szFormat, const std::string& text) {
   return false;
 }
 
+// The largest --top and --depth: the folders count them in an int.
+const std::uint64_t kMaxCount = 2147483647;
+
+// A whole number of 1 to kMaxCount for the option name. Returns false after
+// saying why.
+bool takeCount(const std::string& name, const char* szValue, std::uint64_t& nValue) {
+  NumberStatus status = parseWholeNumber(szValue, kMaxCount, nValue);
+  if (status == kNumberOutOfRange)
+    return reject("error: %s is out of range\n", name + "=" + szValue);
+  if (status == kNumberOk && nValue > 0) return true;
+  std::fprintf(stderr, "error: %s needs a whole number of 1 or more, not '%s'\n", name.c_str(),
+               printable(szValue).c_str());
+  return false;
+}
+
 // Sets an option that takes a value from it. Returns false after saying why.
 bool takeValue(const std::string& name, const char* szValue, LongOptions& options) {
   if (name == "--gap") {
     options.bGap = true;
-    return parseWholeNumber(szValue, options.nGapSeconds) ||
+    NumberStatus status = parseWholeNumber(szValue, UINT64_MAX, options.nGapSeconds);
+    if (status == kNumberOutOfRange)
+      return reject("error: %s is out of range\n", name + "=" + szValue);
+    return status == kNumberOk ||
            reject("error: --gap needs a whole number of seconds, not '%s'\n", szValue);
   }
-  if (name == "--top") {
-    return (parseWholeNumber(szValue, options.nTop) && options.nTop > 0) ||
-           reject("error: --top needs a whole number of 1 or more, not '%s'\n", szValue);
-  }
+  if (name == "--top") return takeCount(name, szValue, options.nTop);
   if (name == "--depth") {
     options.bDepth = true;
-    return (parseWholeNumber(szValue, options.nDepth) && options.nDepth > 0) ||
-           reject("error: --depth needs a whole number of 1 or more, not '%s'\n", szValue);
+    return takeCount(name, szValue, options.nDepth);
   }
   if (name == "--window") {
     options.bWindow = true;
-    return parseDuration(szValue, options.nWindowSeconds) ||
-           reject("error: --window needs a duration such as 8h, 90m, 1h30m or 5400, not '%s'\n",
+    bool bOutOfRange = false;
+    if (parseDuration(szValue, options.nWindowSeconds, &bOutOfRange)) return true;
+    if (bOutOfRange) return reject("error: %s is out of range\n", name + "=" + szValue);
+    return reject("error: --window needs a duration such as 8h, 90m, 1h30m or 5400, not '%s'\n",
                   szValue);
   }
   if (name == "--since") {
@@ -63,9 +87,11 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
   }
   if (name == "--session-gap") {
     options.bSessionGap = true;
-    return parseDuration(szValue, options.nSessionGapSeconds) ||
-           reject("error: --session-gap needs a duration such as 2h, 90m or 7200, not '%s'\n",
-                   szValue);
+    bool bOutOfRange = false;
+    if (parseDuration(szValue, options.nSessionGapSeconds, &bOutOfRange)) return true;
+    if (bOutOfRange) return reject("error: %s is out of range\n", name + "=" + szValue);
+    return reject("error: --session-gap needs a duration such as 2h, 90m or 7200, not '%s'\n",
+                  szValue);
   }
   if (name == "--html") {
     options.bHtml = true;
@@ -77,8 +103,8 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
   }
   if (name == "--threads") {
     options.bThreads = true;
-    return (parseWholeNumber(szValue, options.nThreads) && options.nThreads > 0 &&
-            options.nThreads <= 256) ||
+    return (parseWholeNumber(szValue, 256, options.nThreads) == kNumberOk &&
+            options.nThreads > 0) ||
            reject("error: --threads needs a whole number from 1 to 256, not '%s'\n", szValue);
   }
   if (name == "--list") {
@@ -172,7 +198,31 @@ std::uint64_t fractionTimes1024(const char* pDigits, std::size_t nDigits) {
   return nCarry;
 }
 
+// The long options as --help lists them, one line each.
+const char* const kLongOptionLines[] = {
+    "  --help               print this text (also -h and -?)",
+    "  --version            print the version",
+    "  --strict             exit with status 3 after any warning",
+    "  --json               write the report as one JSON object",
+    "  --top=N              rank the N folders whose files take the longest",
+    "  --depth=N            with --top: folders N levels below the root (default 1)",
+    "  --window=DURATION    say whether the estimate fits a window such as 8h or 1h30m",
+    "  --since=DATE         count only what changed at DATE or later, as 2026-12-06T22:00",
+    "  --date-order=ORDER   with --since: the listing's dates are mdy, dmy or ymd",
+    "  --calibrate          learn the four rates from a schedule log: plomet --calibrate LOG",
+    "  --gap=SECONDS        with --calibrate: longer steps are idle time (default 60)",
+    "  --                   end the long options",
+};
+
 }  // namespace
+
+void printLongOptions() {
+  outText("Long options, anywhere on the command line:\n");
+  for (const char* szLine : kLongOptionLines) {
+    outText(szLine);
+    outText("\n");
+  }
+}
 
 bool takeLongOptions(int argc, char** argv, LongOptions& options, int& nArgc) {
   nArgc = argc > 0 ? 1 : 0;

@@ -52,6 +52,9 @@ const int kExitWarning = 3;
 /// not go with another one given.
 bool takeLongOptions(int argc, char** argv, LongOptions& options, int& nArgc);
 
+/// Prints the long options, one line each with what it does, for --help.
+void printLongOptions();
+
 enum RateStatus { kRateOk, kRateNotNumber, kRateOutOfRange };
 
 /// Reads a rate in kilobytes per second: optional blanks, an optional sign,

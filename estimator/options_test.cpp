@@ -141,6 +141,45 @@ TEST(TakeLongOptionsTest, ReadsValuesAndRejectsWhatDoesNotFit) {
   }
 }
 
+TEST(TakeLongOptionsTest, ValuesPastTheirRangeSaySo) {
+  struct Case {
+    const char* szArg;
+    bool bTaken;
+    const char* szError;  // the message, when not taken
+  };
+  const char* const kTop = "error: --top needs a whole number of 1 or more, not '0'\n";
+  const Case kCases[] = {
+      {"--top=2147483647", true, ""},
+      {"--top=2147483648", false, "error: --top=2147483648 is out of range\n"},
+      {"--top=18446744073709551615", false, "error: --top=18446744073709551615 is out of range\n"},
+      {"--top=0", false, kTop},
+      {"--depth=2147483648", false, "error: --depth=2147483648 is out of range\n"},
+      {"--gap=18446744073709551615", true, ""},
+      {"--gap=18446744073709551616", false, "error: --gap=18446744073709551616 is out of range\n"},
+      {"--window=18446744073709551615", true, ""},
+      {"--window=5124095576030432h", false, "error: --window=5124095576030432h is out of range\n"},
+      {"--window=5124095576030431h16m", false,
+       "error: --window=5124095576030431h16m is out of range\n"},
+      {"--window=99999999999999999999x", false,
+       "error: --window needs a duration such as 8h, 90m, 1h30m or 5400, not "
+       "'99999999999999999999x'\n"},
+  };
+  for (const Case& c : kCases) {
+    std::string sArg = c.szArg;
+    bool bGap = sArg.compare(0, 6, "--gap=") == 0;
+    bool bDepth = sArg.compare(0, 8, "--depth=") == 0;
+    std::vector<std::string> line = {"plomet", sArg};
+    if (bGap) line.emplace_back("--calibrate");
+    if (bDepth) line.emplace_back("--top=1");
+    LongOptions options;
+    testing::internal::CaptureStderr();
+    std::string sLeft = remaining(line, options);
+    std::string sError = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(sLeft, c.bTaken ? "plomet" : "error") << c.szArg;
+    EXPECT_EQ(sError, c.szError) << c.szArg;
+  }
+}
+
 TEST(RateNumberTextTest, KeepsTheDigitsAsAJsonNumber) {
   const char* const kCases[][2] = {
       {"35", "35"},       {" +.50 ", "0.50"}, {"-.5", "-0.5"}, {"5.", "5"},

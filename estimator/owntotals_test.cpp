@@ -32,6 +32,8 @@ TEST(ReadSummaryLineTest, ReadsTheShapeInEveryLayout) {
        1, 2013265920},
       {"\t0 File(s) 0 bytes  ", 0, 0},
       {" 1 f 99999999999999999999999 b", 1, UINT64_MAX},
+      {" 1 f 18446744073709551615 b", 1, UINT64_MAX},  // the largest, and just past it
+      {" 1 f 18446744073709551616 b", 1, UINT64_MAX},
   };
   for (const Case& c : kCases) {
     std::uint64_t nFiles = 0;

@@ -79,8 +79,12 @@ bool bTenKbPassedMax = false;
 bool bHundredKbPassedMax = false;
 bool bTenMbPassedMax = false;
 bool bTotalPassedMax = false;
+bool bTimePassedMax = false;  // a sum of seconds stayed at 2^64 - 1
 uint64_t nTooLarge = 0;    // size fields beyond the largest file size
 uint64_t nArrowFiles = 0;  // directory-listing sizes that follow a word ending in "-->"
+// Size texts without digits, as parseSize found them: with -l, objects
+// whose line had no size after the arrow.
+uint64_t nNoDigitSizes = 0;
 OwnTotals gOwnTotals;      // what a directory listing says of itself
 
 // The options that ask for more than the report take every line too.
@@ -168,8 +172,9 @@ bool readLargeNumber(const char* pC, uint64_t& nValue) {
 }
 
 /// Reads the digits after whitespace and an optional sign as the size of a
-/// file in nSize: 0 when there are no digits or a minus sign stands before
-/// them. Returns false when the digits' value passes the largest file size.
+/// file in nSize: 0 when there are no digits (counted in nNoDigitSizes) or a
+/// minus sign stands before them. Returns false when the digits' value passes
+/// the largest file size.
 bool parseSize(const char* pC, uint64_t& nSize) {
   pC = skipWhitespace(pC);
   bool bNegative = *pC == '-';
@@ -177,8 +182,15 @@ bool parseSize(const char* pC, uint64_t& nSize) {
   const char* pDigits = pC;
   uint64_t nValue = 0;
   for (; isDigit(*pC); pC++) nValue = nValue * 10 + static_cast<uint64_t>(*pC - '0');
-  // Up to 18 digits always fit; more are read again, with care.
-  if (pC - pDigits > 18 && !readLargeNumber(pDigits, nValue)) return false;
+  // Up to 18 digits always fit; more are read again, with care. One test
+  // finds both rare cases: no digits, or more than 18.
+  if (static_cast<std::size_t>(pC - pDigits) - 1 >= 18) {
+    if (pC == pDigits) {
+      nNoDigitSizes++;
+    } else if (!readLargeNumber(pDigits, nValue)) {
+      return false;
+    }
+  }
   nSize = bNegative ? 0 : nValue;
   return true;
 }
@@ -192,24 +204,51 @@ int64 toInt64(uint64_t n) {
 
 uint64_t toUint64(int64 x) { return (static_cast<uint64_t>(x.hi) << 32) | x.lo; }
 
+// Under --json standard output holds one JSON object or nothing: the usage
+// text then goes to standard error.
+bool bUsageToStderr = false;
+
+const char* const kUsageText =
+    "\n"
+    "Usage: %s -d|l{v} file.ext 1kb/sec 10kb/sec 100kb/sec 10mb/sec\n"
+    "       where -d (dir listing) or -l (log file) must be specified.\n"
+    "       -dv or -lv is a verbose version of -d or -l\n"
+    "       file.ext is the name of a dir listing (-d) generated using dir/s > file.txt\n"
+    "       or is the name of an ULVO client schedlog file (-l)\n"
+    "       1kb/sec is the performance est of 1kb files in kb/sec\n"
+    "       10kb/sec is the performance est of 10kb files in kb/sec\n"
+    "       100kb/sec is the performance est of 100kb files in kb/sec\n"
+    "       1mb/sec is the performance est of 1mb files in kb/sec\n"
+    "\n";
+const char* const kUsageExamples =
+    "Examples: %s -d cdrive.txt 35 233 457 449\n"
+    "          %s -l ulvsched.log 35 233 457 449\n";
+
 void usage(const char* szProgram) {
-  outFormat(
-      "\n"
-      "Usage: %s -d|l{v} file.ext 1kb/sec 10kb/sec 100kb/sec 10mb/sec\n"
-      "       where -d (dir listing) or -l (log file) must be specified.\n"
-      "       -dv or -lv is a verbose version of -d or -l\n"
-      "       file.ext is the name of a dir listing (-d) generated using dir/s > file.txt\n"
-      "       or is the name of an ULVO client schedlog file (-l)\n"
-      "       1kb/sec is the performance est of 1kb files in kb/sec\n"
-      "       10kb/sec is the performance est of 10kb files in kb/sec\n"
-      "       100kb/sec is the performance est of 100kb files in kb/sec\n"
-      "       1mb/sec is the performance est of 1mb files in kb/sec\n"
-      "\n",
-      szProgram);
-  outFormat(
-      "Examples: %s -d cdrive.txt 35 233 457 449\n"
-      "          %s -l ulvsched.log 35 233 457 449\n",
-      szProgram, szProgram);
+  if (bUsageToStderr) {
+    outFlush();
+    std::fprintf(stderr, kUsageText, szProgram);
+    std::fprintf(stderr, kUsageExamples, szProgram, szProgram);
+  } else {
+    outFormat(kUsageText, szProgram);
+    outFormat(kUsageExamples, szProgram, szProgram);
+  }
+}
+
+// The usage text, then the long options.
+void help(const char* szProgram) {
+  bUsageToStderr = false;  // asked for, not a rejection: on standard output
+  usage(szProgram);
+  outText("\n");
+  printLongOptions();
+}
+
+// True when --json stands among the long options, before any lone "--".
+bool asksForJson(int argc, char** argv) {
+  for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; i++) {
+    if (std::strcmp(argv[i], "--json") == 0) return true;
+  }
+  return false;
 }
 
 // -h or -? in the option's place; --help is a long option.
@@ -313,11 +352,10 @@ bool isDirectoryMode(const char* szLine) {
 }
 
 // <DIR>, <JUNCTION>, <SYMLINKD> and their translations are not files; a
-// <SYMLINK> is a link to a file and counts as one, of 0 bytes.
-bool isDirectoryEntry(const char* szField) {
-  if (szField[0] != '<') return false;
-  std::size_t n = std::strlen(szField);
-  return n >= 2 && szField[n - 1] == '>' && std::strcmp(szField, "<SYMLINK>") != 0;
+// <SYMLINK> is a link to a file and counts as one, of 0 bytes. A field that
+// only begins with '<' (<abc, a lone <) is no entry, and no file either.
+bool isNoFileEntry(const char* szField) {
+  return szField[0] == '<' && std::strcmp(szField, "<SYMLINK>") != 0;
 }
 
 // True when the text of the line holds szWord at or after pFound less
@@ -361,6 +399,9 @@ int parseLineDirListing(const char* szLine, std::size_t nLength, char* szData) {
   if (isDirectoryMode(szLine)) return 0;
   const char* pC = std::strchr(szLine, ':');
   if (pC != nullptr) {
+    // A time's colon comes before a digit; the drive's colon of a header
+    // written from the first column (Výpis adresáře C:\Data 2024) does not.
+    if (!isDigit(pC[1])) return 0;
     pC = fieldEnd(pC + 1);  // the rest of the time of day, such as the 02p of 11:02p
   } else {
     pC = listingTimeEnd(szLine);  // a time written with a full stop, such as 20.59
@@ -370,7 +411,7 @@ int parseLineDirListing(const char* szLine, std::size_t nLength, char* szData) {
   if (pField == pC) pField = skipLineWhitespace(pC);
   if (!startsSize(pField)) return 0;  // a word or a sign: the line is no file's
   extractField(pField, szData);
-  if (isDirectoryEntry(szData)) szData[0] = '\0';
+  if (isNoFileEntry(szData)) szData[0] = '\0';
   return 0;
 }
 
@@ -463,6 +504,12 @@ uint64_t displayClass(const char* szLabel, uint64_t nFiles, int64 i64Bytes, int6
   return nSecs;
 }
 
+// Adds to a sum of seconds that stays at 2^64 - 1 rather than wrap, and notes it.
+void addSeconds(uint64_t& nSum, uint64_t nSecs) {
+  if (nSecs > UINT64_MAX - nSum) bTimePassedMax = true;
+  nSum = addSaturating(nSum, nSecs);
+}
+
 void displayTime(const char* szWhat, uint64_t nTotalSecs) {
   if (gOptions.bJson) return;
   char szTime[kDurationTextSize];
@@ -490,10 +537,20 @@ int64_t rateForSize(uint64_t nSize, const char*& szLabel) {
 
 bool isZero(int64 x) { return x.lo == 0 && x.hi == 0; }
 
+// True when a rate's text, as parseRateText accepted it, is above 0: no minus
+// sign, and a digit other than 0.
+bool isPositiveRate(const char* szText) {
+  return std::strchr(szText, '-') == nullptr && std::strpbrk(szText, "123456789") != nullptr;
+}
+
 // A rate that is not positive turns a class's time into a silent 0: say so,
 // for a class that holds bytes or whose rate the second estimate uses.
-void warnRate(const char* szLabel, int64_t nRate, int64 i64Bytes, const char* szAverageLabel) {
-  if (nRate <= 0 && (!isZero(i64Bytes) || szLabel == szAverageLabel)) {
+void warnRate(const char* szLabel, int64_t nRate, int64 i64Bytes, const char* szAverageLabel,
+              const char* szRateText) {
+  if (nRate > 0 || (isZero(i64Bytes) && szLabel != szAverageLabel)) return;
+  if (isPositiveRate(szRateText)) {
+    warn("rate for %s is less than one byte per second; its time counts as 0", szLabel);
+  } else {
     warn("rate for %s is not a positive number; its time counts as 0", szLabel);
   }
 }
@@ -518,7 +575,7 @@ void displayModel() {
 // folders that take the longest.
 void displayExtras(uint64_t nTotalSecs) {
   if (gOptions.bWindow) {
-    gWindow = judgeWindow(gOptions.nWindowSeconds, nTotalSecs);
+    gWindow = judgeWindow(gOptions.nWindowSeconds, nTotalSecs, bTimePassedMax);
     if (!gOptions.bJson) printWindowVerdict(gWindow);
     if (bModel) {
       gModelWindow = judgeWindow(gOptions.nWindowSeconds, gFigures.nModelSeconds);
@@ -586,9 +643,9 @@ int displayResults() {
   }
 
   uint64_t nTotalSecs = displayClass(kOneKbLabel, nOneKB, i64OneKB, nOneKbSec);
-  nTotalSecs += displayClass(kTenKbLabel, nTenKB, i64TenKB, nTenKbSec);
-  nTotalSecs += displayClass(kHundredKbLabel, nHundredKB, i64HundredKB, nHundredKbSec);
-  nTotalSecs += displayClass(kTenMbLabel, nTenMB, i64TenMB, nTenMbSec);
+  addSeconds(nTotalSecs, displayClass(kTenKbLabel, nTenKB, i64TenKB, nTenKbSec));
+  addSeconds(nTotalSecs, displayClass(kHundredKbLabel, nHundredKB, i64HundredKB, nHundredKbSec));
+  addSeconds(nTotalSecs, displayClass(kTenMbLabel, nTenMB, i64TenMB, nTenMbSec));
 
   i64Total = i64OneKB;
   addBytes(i64Total, i64TenKB, bTotalPassedMax);
@@ -622,10 +679,11 @@ int displayResults() {
   // The warnings follow the report they explain.
   outFlush();
   const char* szUsedAverageLabel = isZero(i64Total) ? nullptr : szAverageLabel;
-  warnRate(kOneKbLabel, nOneKbSec, i64OneKB, szUsedAverageLabel);
-  warnRate(kTenKbLabel, nTenKbSec, i64TenKB, szUsedAverageLabel);
-  warnRate(kHundredKbLabel, nHundredKbSec, i64HundredKB, szUsedAverageLabel);
-  warnRate(kTenMbLabel, nTenMbSec, i64TenMB, szUsedAverageLabel);
+  warnRate(kOneKbLabel, nOneKbSec, i64OneKB, szUsedAverageLabel, gFigures.aClasses[0].szRate);
+  warnRate(kTenKbLabel, nTenKbSec, i64TenKB, szUsedAverageLabel, gFigures.aClasses[1].szRate);
+  warnRate(kHundredKbLabel, nHundredKbSec, i64HundredKB, szUsedAverageLabel,
+           gFigures.aClasses[2].szRate);
+  warnRate(kTenMbLabel, nTenMbSec, i64TenMB, szUsedAverageLabel, gFigures.aClasses[3].szRate);
   return 0;
 }
 
@@ -659,11 +717,18 @@ void warnListing(uint64_t nLines) {
   if (nTooLarge > 0) {
     warn("%" PRIu64 " sizes too large to be file sizes were left out", nTooLarge);
   }
+  if (nParseType == 0 && nNoDigitSizes > 0) {
+    warn("%" PRIu64 " object lines had no size after the arrow and were counted as 0 bytes",
+         nNoDigitSizes);
+  }
   warnPassedMax(kOneKbLabel, bOneKbPassedMax);
   warnPassedMax(kTenKbLabel, bTenKbPassedMax);
   warnPassedMax(kHundredKbLabel, bHundredKbPassedMax);
   warnPassedMax(kTenMbLabel, bTenMbPassedMax);
   warnPassedMax("all classes", bTotalPassedMax);
+  if (bTimePassedMax) {
+    warn("the estimated time passed 18446744073709551615 seconds and is not exact");
+  }
   ReadFacts facts = readFacts();
   if (facts.bEmpty && readError() == 0) warn("the listing is empty");
   if (facts.bStoppedEarly) {
@@ -703,6 +768,17 @@ std::FILE* openStandardInput() {
   _setmode(_fileno(stdin), _O_BINARY);
 #endif
   return stdin;
+}
+
+// Opens the listing file, or returns nullptr with errno set. A directory is
+// no listing, though some systems open it for reading.
+std::FILE* openListing(const char* szName) {
+  std::error_code error;
+  if (std::filesystem::is_directory(szName, error)) {
+    errno = EISDIR;
+    return nullptr;
+  }
+  return std::fopen(szName, "rb");
 }
 
 // Rejects the command line: says why on standard error, then prints the
@@ -863,18 +939,37 @@ void weighDate(const Piece& piece) {
   if (bRead) weighStamp(gSince.evidence, stamp);
 }
 
+// With --top, the whole of a line that was cut, for the path in it: the
+// piece's text and the rest of the line, with the slack a piece has.
+Piece wholeLine(const Piece& piece) {
+  static std::string sWhole;  // grows to the longest such line, and stays
+  sWhole.assign(piece.szText, piece.nLength);
+  readRestOfListingLine(piece, sWhole);
+  std::size_t nLength = sWhole.size();
+  sWhole.append(kPieceSlack, '\0');
+  return Piece{sWhole.c_str(), nLength, true, false};
+}
+
+// With --top, a line of a directory listing that holds no file may name the
+// directory of the files that follow; such a header is read whole, however
+// long its path.
+void noteHeader(const Piece& piece) {
+  if (!piece.bCut || !namesDirectory(piece.szText)) {
+    noteDirectoryLine(folderTally(), piece);
+    return;
+  }
+  noteDirectoryLine(folderTally(), wholeLine(piece));
+}
+
 // The per-line work of the options that ask for more than the report.
 void takeLineExtras(const Piece& piece, const char* szData) {
-  const char* szLine = piece.szText;
   if (gOptions.bCalibrate || bLearning) {
     // With --rates-from the log's lines are all learnt from: --since is the listing's.
     bool bSelect = gOptions.bSince && !bLearning;
     calibrateLogLine(gLogCalibration, piece, szData, bSelect ? &gSince : nullptr);
     return;
   }
-  if (gOptions.nTop > 0 && nParseType == 1 && mayBeSummary(szLine)) {
-    noteDirectoryLine(folderTally(), piece);
-  }
+  if (gOptions.nTop > 0 && nParseType == 1 && szData[0] == '\0') noteHeader(piece);
   uint64_t nSize;
   if (szData[0] == '\0' || !parseSize(szData, nSize)) {
     processResults(szData);  // no file, or one too large to be one
@@ -889,10 +984,16 @@ void takeLineExtras(const Piece& piece, const char* szData) {
   }
   if (gOptions.bHtml) countPageFile(gPage, nSize, nGroup);
   if (gOptions.nTop == 0 || nGroup < 0) return;
+  Piece line = piece;
+  const char* pPath = pSizeEnd;
+  if (piece.bCut) {  // a file's path may run past the piece
+    line = wholeLine(piece);
+    pPath = line.szText + (pSizeEnd - piece.szText);
+  }
   if (nParseType == 1) {
-    countListingFile(folderTally(), pSizeEnd, sizeClass(nSize), nSize, nGroup);
+    countListingFile(folderTally(), pPath, sizeClass(nSize), nSize, nGroup);
   } else {
-    countLogObject(folderTally(), piece, pSizeEnd, sizeClass(nSize), nSize, nGroup);
+    countLogObject(folderTally(), line, pPath, sizeClass(nSize), nSize, nGroup);
   }
 }
 
@@ -971,7 +1072,7 @@ int readInput(const char* szName, uint64_t& nLinesRead) {
   // "-" is standard input, so that a listing can be piped in; a file named
   // "-" is reached as "./-".
   bool bStandardInput = std::strcmp(szName, "-") == 0;
-  std::FILE* stream = bStandardInput ? openStandardInput() : std::fopen(szName, "rb");
+  std::FILE* stream = bStandardInput ? openStandardInput() : openListing(szName);
   if (stream == nullptr) {
     int nErrno = errno;
     std::string name = printable(szName);
@@ -986,7 +1087,7 @@ int readInput(const char* szName, uint64_t& nLinesRead) {
   static char szData[kMaxLine + 1];
   uint64_t nLines = 0;
   Piece piece;
-  startKindDecision(nParseType == 1);
+  startKindDecision(nParseType == 1, gOptions.nTop > 0);
   while (readListingPiece(piece)) {
     if (!gKindDecision.bDecided && holdPiece(piece)) continue;
     const char* szLine = piece.szText;
@@ -1168,9 +1269,9 @@ int main(int argc, char** argv) {
   i64HundredKB = Make64(0);
   i64TenMB = Make64(0);
   i64Total = Make64(0);
-  nTooLarge = nArrowFiles = 0;
+  nTooLarge = nArrowFiles = nNoDigitSizes = 0;
   bOneKbPassedMax = bTenKbPassedMax = bHundredKbPassedMax = bTenMbPassedMax = false;
-  bTotalPassedMax = false;
+  bTotalPassedMax = bTimePassedMax = false;
   gOwnTotals = OwnTotals();
   kindReader().nKind = kKindUnknown;
   gFigures = ReportFigures();
@@ -1184,24 +1285,25 @@ int main(int argc, char** argv) {
   program = printable(argc > 0 && argv[0] != nullptr ? argv[0] : "plomet");
   szProgramName = program.c_str();
   const char* szProgram = szProgramName;
+  bUsageToStderr = asksForJson(argc, argv);
   if (!takeLongOptions(argc, argv, gOptions, argc)) {
     usage(szProgram);
     return finish(kExitUsage);
   }
   if (gOptions.bHelp) {
-    usage(szProgram);
+    help(szProgram);
     return finish(kExitOk);
   }
   if (gOptions.bVersion) {
     outText("plomet " PLOMET_VERSION "\n");
     return finish(kExitOk);
   }
-  if (argc < 2) {
+  if (argc < 2 && !gOptions.bCalibrate) {  // which says what it lacks
     usage(szProgram);
     return finish(kExitUsage);
   }
-  if (isHelpRequest(argv[1])) {
-    usage(szProgram);
+  if (argc >= 2 && isHelpRequest(argv[1])) {
+    help(szProgram);
     return finish(kExitOk);
   }
   bExtras = gOptions.bCalibrate || gOptions.bSince || gOptions.nTop > 0 || gOptions.bHtml;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "utf16.h"
 
@@ -115,9 +116,19 @@ void noteText(const unsigned char* p, std::size_t n) {
   }
 }
 
+// The last piece was cut and the rest of its line is still to be passed
+// over. Meanwhile gEnd is held at gPos, so that the next read, finding nothing
+// ahead, comes to refill, which passes it over first: the lines that are not
+// cut pay nothing for this. The true end of the text is kept in gRestEnd.
+bool gbRestPending = false;
+std::size_t gRestEnd = 0;
+
+void passRestOfLine(std::string* pKeep);
+
 // Reads more text after what is left, so that at least kLookahead characters
 // lie ahead of gPos unless the input ends first.
 void refill() {
+  if (gbRestPending) passRestOfLine(nullptr);
   std::size_t nLeft = gEnd - gPos;
   std::memmove(gBlock, gBlock + gPos, nLeft);
   gPos = 0;
@@ -138,17 +149,28 @@ void refill() {
   }
 }
 
-// Passes over the rest of a line that was cut, up to and with its line feed.
-void skipRestOfLine() {
+// Passes over the rest of a line that was cut, up to and with its line feed,
+// and appends its characters to *pKeep unless that is null.
+void passRestOfLine(std::string* pKeep) {
+  gbRestPending = false;
+  gEnd = gRestEnd;
+  std::size_t nKept = pKeep != nullptr ? pKeep->size() : 0;
   for (;;) {
     if (gPos == gEnd) {
       refill();
       if (gPos == gEnd) return;
     }
-    const void* pFound = std::memchr(gBlock + gPos, '\n', gEnd - gPos);
+    const char* pFrom = reinterpret_cast<const char*>(gBlock + gPos);
+    const void* pFound = std::memchr(pFrom, '\n', gEnd - gPos);
+    std::size_t nTaken = pFound != nullptr
+                             ? static_cast<std::size_t>(static_cast<const char*>(pFound) - pFrom)
+                             : gEnd - gPos;
+    if (pKeep != nullptr) pKeep->append(pFrom, nTaken);
     if (pFound != nullptr) {
-      gPos = static_cast<std::size_t>(static_cast<const unsigned char*>(pFound) - gBlock) + 1;
+      gPos += nTaken + 1;
       gbLineFeed = true;
+      // CR LF is LF, also where the cut fell between them.
+      if (pKeep != nullptr && pKeep->size() > nKept && pKeep->back() == '\r') pKeep->pop_back();
       return;
     }
     gPos = gEnd;
@@ -168,6 +190,7 @@ void startReading(std::FILE* stream) {
   gFacts = ReadFacts();
   gAnyText = false;
   gbLineFeed = gbCarriageReturn = false;
+  gbRestPending = false;
   sniffEncoding();
 }
 
@@ -189,7 +212,9 @@ void readUnusualLine(char* pStart, std::size_t nAhead, Piece& piece) {
   std::memcpy(szCut, pStart, kMaxLine);
   szCut[kMaxLine] = '\0';
   gPos += kMaxLine;
-  skipRestOfLine();
+  gbRestPending = true;  // passed over at the next read, unless kept before it
+  gRestEnd = gEnd;
+  gEnd = gPos;
   piece.szText = szCut;
   piece.nLength = kMaxLine;
   piece.bCut = true;
@@ -221,6 +246,10 @@ bool readPiece(Piece& piece) {
   }
   readUnusualLine(pStart, nAhead, piece);
   return true;
+}
+
+void readRestOfLine(std::string& sRest) {
+  if (gbRestPending) passRestOfLine(&sRest);
 }
 
 const char* readEncoding() {

@@ -7,7 +7,7 @@
 // everything up to its line feed, whatever its length. Only its first
 // kMaxLine characters are handed out: no listing puts a size further in, and
 // the rest is passed over without being kept, so memory stays the same for a
-// line of any length.
+// line of any length, unless the rest is asked for (readRestOfLine).
 //
 // The reader's state is program-wide: one listing is read at a time.
 #ifndef PLOMET_ESTIMATOR_READER_H_
@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 /// The characters of a line that are looked at.
 const std::size_t kMaxLine = 4096;
@@ -38,6 +39,13 @@ struct Piece {
 /// Reads the next line. Returns false, leaving piece alone, when the input
 /// has ended or a read failed.
 bool readPiece(Piece& piece);
+
+/// Appends to sRest the characters of the last piece's line past its first
+/// kMaxLine, without the line feed (nor a carriage return before it), when
+/// that piece was cut and nothing else has been read since; otherwise leaves
+/// sRest alone. sRest grows with the line, so only a line known to be needed
+/// whole, such as a folder's header, is read this way.
+void readRestOfLine(std::string& sRest);
 
 /// Returns the number of bytes taken from the file so far.
 std::uint64_t bytesRead();

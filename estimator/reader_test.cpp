@@ -343,6 +343,37 @@ TEST(ReaderTest, MarksALineThatWasCut) {
   std::fclose(stream);
 }
 
+TEST(ReaderTest, GivesTheRestOfACutLineWhenAskedAtOnce) {
+  struct Line {
+    std::string sText;  // without its line end
+    const char* szEnd;
+    bool bAsk;  // ask for the rest of the line, which is then whole
+  };
+  std::string sLong = x(kMax) + "\r" + x(3 * kMiB) + "y";  // spans blocks, holds a CR
+  const Line kLines[] = {
+      {"a" + x(kMax), "\r\n", true}, {x(kMax + 1), "\n", false}, {sLong, "\r\n", true},
+      {x(kMax) + "\r", "\n", true},  {"short", "\n", true},      {x(kMax + 7), "\n", false},
+      {"z" + x(kMax + 1), "", true},
+  };
+  std::string sInput;
+  for (const Line& line : kLines) sInput += line.sText + line.szEnd;
+  std::FILE* stream = fileWith(sInput);
+  startReading(stream);
+  for (const Line& line : kLines) {
+    Piece piece;
+    ASSERT_TRUE(readPiece(piece));
+    std::string sGot(piece.szText, piece.nLength);
+    if (line.bAsk) readRestOfLine(sGot);
+    std::string sWant = line.bAsk ? line.sText : line.sText.substr(0, kMax);
+    if (line.sText.size() == kMax + 1 && line.sText.back() == '\r') sWant.pop_back();  // CR LF
+    EXPECT_EQ(sGot.size(), sWant.size()) << line.sText.substr(0, 8);
+    EXPECT_TRUE(sGot == sWant) << line.sText.substr(0, 8);
+  }
+  Piece piece;
+  EXPECT_FALSE(readPiece(piece));
+  std::fclose(stream);
+}
+
 #ifdef __linux__
 TEST(ReaderTest, ReportsTheErrorOfAFailedRead) {
   std::FILE* dir = std::fopen(".", "rb");

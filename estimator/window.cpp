@@ -8,15 +8,19 @@ namespace {
 
 const std::uint64_t kMax = UINT64_MAX;
 
-// Reads one or more digits at pC into nValue and moves pC past them. Returns
-// false when there are none or their value passes 2^64 - 1.
-bool readDigits(const char*& pC, std::uint64_t& nValue) {
+// Reads one or more digits at pC into nValue and moves pC past them; a value
+// past 2^64 - 1 sets bPast. Returns false when there are none.
+bool readDigits(const char*& pC, std::uint64_t& nValue, bool& bPast) {
   if (*pC < '0' || *pC > '9') return false;
   nValue = 0;
   for (; *pC >= '0' && *pC <= '9'; pC++) {
     unsigned nDigit = static_cast<unsigned>(*pC - '0');
-    if (nValue > (kMax - nDigit) / 10) return false;
-    nValue = nValue * 10 + nDigit;
+    if (nValue > (kMax - nDigit) / 10) {
+      bPast = true;
+      nValue = kMax;
+    } else {
+      nValue = nValue * 10 + nDigit;
+    }
   }
   return true;
 }
@@ -64,36 +68,38 @@ void putDuration(std::uint64_t nSeconds) {
 
 }  // namespace
 
-bool parseDuration(const char* szText, std::uint64_t& nSeconds) {
+bool parseDuration(const char* szText, std::uint64_t& nSeconds, bool* pbOutOfRange) {
   if (szText == nullptr) return false;
   const char* pC = szText;
   std::uint64_t nTotal = 0;
   std::uint64_t nLastUnit = kMax;  // units come largest first, each once
+  bool bPast = false;              // the text is read to its end all the same
   do {
     std::uint64_t nValue;
-    if (!readDigits(pC, nValue)) return false;
+    if (!readDigits(pC, nValue, bPast)) return false;
     if (*pC == '\0' && nLastUnit == kMax) {
       nTotal = nValue;  // digits alone: seconds
       break;
     }
     std::uint64_t nUnit = unitSeconds(*pC);
-    if (nUnit == 0 || nUnit >= nLastUnit || nValue > kMax / nUnit) return false;
+    if (nUnit == 0 || nUnit >= nLastUnit) return false;
     pC++;
-    nValue *= nUnit;
-    if (nTotal > kMax - nValue) return false;
-    nTotal += nValue;
+    bPast = bPast || nValue > kMax / nUnit || nTotal > kMax - nValue * nUnit;
+    if (!bPast) nTotal += nValue * nUnit;
     nLastUnit = nUnit;
   } while (*pC != '\0');
-  if (nTotal == 0) return false;
+  if (bPast && pbOutOfRange != nullptr) *pbOutOfRange = true;
+  if (bPast || nTotal == 0) return false;
   nSeconds = nTotal;
   return true;
 }
 
-WindowVerdict judgeWindow(std::uint64_t nWindowSeconds, std::uint64_t nEstimateSeconds) {
+WindowVerdict judgeWindow(std::uint64_t nWindowSeconds, std::uint64_t nEstimateSeconds,
+                          bool bPassedMax) {
   WindowVerdict verdict;
   verdict.nWindowSeconds = nWindowSeconds;
   verdict.nEstimateSeconds = nEstimateSeconds;
-  verdict.bFits = nEstimateSeconds <= nWindowSeconds;
+  verdict.bFits = nEstimateSeconds <= nWindowSeconds && !bPassedMax;
   if (verdict.bFits) {
     verdict.nSpareSeconds = nWindowSeconds - nEstimateSeconds;
   } else {

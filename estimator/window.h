@@ -12,8 +12,9 @@
 /// order: 1h30m15s, 2h15s and 1h90m are durations; 30m1h, 1h1h, 1h30 are not. The
 /// parts are added. No blanks, signs, fractions or other units are accepted. The
 /// whole must be 1 to 2^64 - 1 seconds: 0, 0h0m and anything past 2^64 - 1 seconds
-/// give false. On false, nSeconds is left as it was.
-bool parseDuration(const char* szText, std::uint64_t& nSeconds);
+/// give false. On false, nSeconds is left as it was, and *pbOutOfRange (when
+/// given) says whether the text is a duration that passes 2^64 - 1 seconds.
+bool parseDuration(const char* szText, std::uint64_t& nSeconds, bool* pbOutOfRange = nullptr);
 
 /// How an estimate compares with the backup window, all in whole seconds.
 struct WindowVerdict {
@@ -31,8 +32,10 @@ struct WindowVerdict {
 
 /// Returns how an estimate of nEstimateSeconds compares with a window of
 /// nWindowSeconds. The factor is exact for any two numbers (a window of 0 gives
-/// the factor of a window of 1 second).
-WindowVerdict judgeWindow(std::uint64_t nWindowSeconds, std::uint64_t nEstimateSeconds);
+/// the factor of a window of 1 second). An estimate that passed 2^64 - 1 and
+/// stayed there (bPassedMax) fits no window.
+WindowVerdict judgeWindow(std::uint64_t nWindowSeconds, std::uint64_t nEstimateSeconds,
+                          bool bPassedMax = false);
 
 /// Prints the verdict as one line on standard output, such as
 /// "Backup window 8 hours 0 mins 0 sec: fits, 2 hours 14 mins 9 sec to spare" or

@@ -112,6 +112,13 @@ TEST(JudgeWindowTest, FitsUpToTheWindowAndRoundsTheFactorUp) {
     EXPECT_EQ(verdict.nFactorWhole, c.nWhole) << where;
     EXPECT_EQ(verdict.nFactorHundredths, c.nHundredths) << where;
   }
+  // An estimate that passed 2^64 - 1 and stayed there fits no window, not even
+  // the largest.
+  WindowVerdict largest = judgeWindow(kMax, kMax, true);
+  EXPECT_FALSE(largest.bFits);
+  EXPECT_EQ(largest.nSpareSeconds, 0u);
+  EXPECT_EQ(largest.nFactorWhole, 1u);
+  EXPECT_FALSE(judgeWindow(28800, kMax, true).bFits);
 }
 
 #ifdef __SIZEOF_INT128__
