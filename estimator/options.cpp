@@ -211,6 +211,12 @@ const char* const kLongOptionLines[] = {
     "  --date-order=ORDER   with --since: the listing's dates are mdy, dmy or ymd",
     "  --calibrate          learn the four rates from a schedule log: plomet --calibrate LOG",
     "  --gap=SECONDS        with --calibrate: longer steps are idle time (default 60)",
+    "  --rates-from=LOG     learn the four rates from LOG and use them (no rates given)",
+    "  --session-gap=DUR    a longer step starts a new session of the log (default 2h)",
+    "  --html=FILE          also write the report as a page of charts to FILE",
+    "  --threads=N          with -s: walk on N threads (default: the processors)",
+    "  --one-file-system    with -s: stay on the file system of PATH",
+    "  --list=FILE          with -s: also write what was found as a listing for -d",
     "  --                   end the long options",
 };
 
@@ -222,6 +228,7 @@ void printLongOptions() {
     outText(szLine);
     outText("\n");
   }
+  outText("\nWith -s (or -sv) in the place of -d, file.ext is a folder tree to scan instead.\n");
 }
 
 bool takeLongOptions(int argc, char** argv, LongOptions& options, int& nArgc) {
