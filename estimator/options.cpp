@@ -50,6 +50,18 @@ bool takeCount(const std::string& name, const char* szValue, std::uint64_t& nVal
   return false;
 }
 
+// A duration for the option name, in seconds. Returns false after saying
+// why, with szExamples of the forms it takes.
+bool takeDuration(const std::string& name, const char* szValue, std::uint64_t& nSeconds,
+                  const char* szExamples) {
+  bool bOutOfRange = false;
+  if (parseDuration(szValue, nSeconds, &bOutOfRange)) return true;
+  if (bOutOfRange) return reject("error: %s is out of range\n", name + "=" + szValue);
+  std::fprintf(stderr, "error: %s needs a duration such as %s, not '%s'\n", name.c_str(),
+               szExamples, printable(szValue).c_str());
+  return false;
+}
+
 // Sets an option that takes a value from it. Returns false after saying why.
 bool takeValue(const std::string& name, const char* szValue, LongOptions& options) {
   if (name == "--gap") {
@@ -67,11 +79,7 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
   }
   if (name == "--window") {
     options.bWindow = true;
-    bool bOutOfRange = false;
-    if (parseDuration(szValue, options.nWindowSeconds, &bOutOfRange)) return true;
-    if (bOutOfRange) return reject("error: %s is out of range\n", name + "=" + szValue);
-    return reject("error: --window needs a duration such as 8h, 90m, 1h30m or 5400, not '%s'\n",
-                  szValue);
+    return takeDuration(name, szValue, options.nWindowSeconds, "8h, 90m, 1h30m or 5400");
   }
   if (name == "--since") {
     options.bSince = true;
@@ -87,11 +95,7 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
   }
   if (name == "--session-gap") {
     options.bSessionGap = true;
-    bool bOutOfRange = false;
-    if (parseDuration(szValue, options.nSessionGapSeconds, &bOutOfRange)) return true;
-    if (bOutOfRange) return reject("error: %s is out of range\n", name + "=" + szValue);
-    return reject("error: --session-gap needs a duration such as 2h, 90m or 7200, not '%s'\n",
-                  szValue);
+    return takeDuration(name, szValue, options.nSessionGapSeconds, "2h, 90m or 7200");
   }
   if (name == "--html") {
     options.bHtml = true;
