@@ -1088,13 +1088,21 @@ int readInput(const char* szName, uint64_t& nLinesRead) {
   uint64_t nLines = 0;
   Piece piece;
   startKindDecision(nParseType == 1, gOptions.nTop > 0);
+  // Once the kind is decided, two flags in registers say so: a line costs
+  // no more than before there were kinds to decide.
+  bool bDeciding = nParseType == 1;
+  bool bOtherKind = false;
   while (readListingPiece(piece)) {
-    if (!gKindDecision.bDecided && holdPiece(piece)) continue;
+    if (bDeciding) {
+      if (!gKindDecision.bDecided && holdPiece(piece)) continue;
+      bDeciding = false;
+      bOtherKind = listingKind() != kKindDir;
+    }
     const char* szLine = piece.szText;
     if (++nLines % 16384 == 0) {
       showProgress(bytesRead(), nLines, filesCounted());
     }
-    if (nParseType == 1 && listingKind() != kKindDir) {
+    if (bOtherKind) {
       takeKindLine(piece);
       continue;
     }

@@ -89,6 +89,8 @@ void addObject(WalkWorker& worker, const WalkObject& object, const char* pName, 
 
 void addChild(WalkWorker& worker, const char* pName, std::size_t nName,
               const std::shared_ptr<const WalkNode>& node, std::uint64_t nNumber) {
+  // Assigned only when it changes: a shared pointer's copy is an atomic count.
+  // cppcheck-suppress duplicateConditionalAssign
   if (worker.childParent != node) worker.childParent = node;
   char aNumber[sizeof nNumber];
   std::memcpy(aNumber, &nNumber, sizeof nNumber);
