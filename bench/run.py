@@ -196,14 +196,15 @@ def scan_bench(opts):
     for gdu in ("gdu", "gdu-go"):
         if shutil.which(gdu):
             cmds[gdu + " -n -p -s"] = [gdu, "-n", "-p", "-s", root]
-    medians, peaks = alternate(cmds, opts.rounds)
+    medians, peaks, cpus = alternate(cmds, opts.rounds)
     print("scan of 150,000 files in 15,000 folders (warm)")
     for name in cmds:
         ratios = "  ".join(f"{medians[name] / medians[base]:5.2f} x {base}"
                            for base in ("du -sb", "find -printf %s"))
-        print(f"  {name:24} {medians[name]:7.3f} s {peaks[name]:7d} KiB   {ratios}")
+        print(f"  {name:24} {medians[name]:7.3f} s {cpus[name]:7.3f} s cpu {peaks[name]:7d} KiB"
+              f"   {ratios}")
     for extra in (["--top=10"], ["--since=2026-01-01"], ["--list=" + os.devnull]):
-        seconds, peak = timed(cmds["plomet -s"] + extra)
+        seconds, peak, _ = timed(cmds["plomet -s"] + extra)
         print(f"  plomet -s {' '.join(extra):24} {seconds:7.3f} s {peak:7d} KiB")
 
 
@@ -249,7 +250,7 @@ def main():
     for kind in ("dir", "log"):
         path = os.path.join(opts.dir, f"{kind}-{opts.mb}mb.txt")
         cmds = rates_from_set(kind, path, log_path)
-        medians, peaks = alternate(cmds, opts.rounds)
+        medians, peaks, _ = alternate(cmds, opts.rounds)
         both = medians["plomet"] + medians["--calibrate LOG"]
         for name in cmds:
             print(f"{kind:5} {name:34} {medians[name]:9.3f} {medians[name] / both:7.2f} "
