@@ -609,7 +609,7 @@ void appendTimeline(std::string& out, const LogTimeline& t) {
   out +=
       "<section id=\"timeline\">\n<h2>The log over time</h2>\n<p class=\"note\">Objects and "
       "kilobytes per minute, each session of its own (a pause of over " +
-      durationText(std::max(t.nGapSeconds, kSessionGapSeconds)) +
+      durationText(std::max(t.nGapSeconds, t.nSessionGapSeconds)) +
       " starts a new one). Grey: idle, steps of over " + uintText(t.nGapSeconds) +
       " sec between lines.</p>\n";
   for (int s = 0; s < t.nSessions; s++) {

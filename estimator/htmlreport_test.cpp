@@ -139,7 +139,7 @@ TEST(LogTimeline, SessionsBinsAndIdleTime) {
   };
   for (const auto& c : kCases) {
     LogTimeline t;
-    startTimeline(t, 60);
+    startTimeline(t, 60, 3600);  // sessions split at pauses over an hour
     for (int n : c.anSeconds) {
       if (n >= 0) timelineLine(t, true, n, true, 1000);
     }

@@ -69,9 +69,10 @@ SizeHistogram countedFiles(const PageTallies& tallies, int nAsideGroup) {
   return h;
 }
 
-void startTimeline(LogTimeline& t, std::uint64_t nGapSeconds) {
+void startTimeline(LogTimeline& t, std::uint64_t nGapSeconds, std::uint64_t nSessionGapSeconds) {
   t = LogTimeline();
   t.nGapSeconds = nGapSeconds;
+  t.nSessionGapSeconds = nSessionGapSeconds;
 }
 
 void timelineLine(LogTimeline& t, bool bTimed, int nSecondOfDay, bool bObject,
@@ -97,7 +98,7 @@ void timelineLine(LogTimeline& t, bool bTimed, int nSecondOfDay, bool bObject,
   bool bUntimedPending = t.bUntimedPending;
   t.bUntimedPending = false;
   std::uint64_t nSessionGap =
-      t.nGapSeconds > kSessionGapSeconds ? t.nGapSeconds : kSessionGapSeconds;
+      t.nGapSeconds > t.nSessionGapSeconds ? t.nGapSeconds : t.nSessionGapSeconds;
   if (nStep > nSessionGap && t.nSessions < kMaxSessions) {
     t.aSessions[t.nSessions++].nStartSecond = nSecondOfDay;
     if (bObject) countObject(t, nSize);

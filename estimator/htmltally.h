@@ -60,14 +60,15 @@ void countPageFile(PageTallies& tallies, std::uint64_t nSize, int nGroup);
 SizeHistogram countedFiles(const PageTallies& tallies, int nAsideGroup);
 
 /// The timeline is cut into sessions where the log pauses for longer than
-/// kSessionGapSeconds (or the gap limit, when that is longer); each session
+/// the session gap (or the gap limit, when that is longer), as the
+/// calibration's sessions are; each session
 /// has bins of its own: a bin covers nBinSeconds, which starts at a minute
 /// and doubles, the bins merging in pairs, whenever the session runs past
 /// its last bin. A log of more than kMaxSessions sessions has its last
 /// session run on to its end.
 const int kTimelineBins = 240;
 const int kMaxSessions = 6;
-const std::uint64_t kSessionGapSeconds = 3600;
+const std::uint64_t kSessionGapSeconds = 7200;  // as --session-gap is by default
 
 struct TimelineBin {
   std::uint64_t nObjects = 0;
@@ -93,6 +94,7 @@ struct FitBin {
 /// A schedule log over time.
 struct LogTimeline {
   std::uint64_t nGapSeconds = 60;
+  std::uint64_t nSessionGapSeconds = kSessionGapSeconds;
   TimelineSession aSessions[kMaxSessions];
   int nSessions = 1;
   int nLastSecond = 0;  // the last timed line's second of the day
@@ -102,8 +104,10 @@ struct LogTimeline {
   SizeHistogram objects;  // every object in the log, timed or not
 };
 
-/// Starts a timeline whose steps longer than nGapSeconds are idle.
-void startTimeline(LogTimeline& t, std::uint64_t nGapSeconds);
+/// Starts a timeline whose steps longer than nGapSeconds are idle, and
+/// longer than nSessionGapSeconds start a session.
+void startTimeline(LogTimeline& t, std::uint64_t nGapSeconds,
+                   std::uint64_t nSessionGapSeconds = kSessionGapSeconds);
 
 /// Takes one line of the log, as calibrateLine takes it: a time of day
 /// (bTimed, nSecondOfDay 0 to 86399; a time earlier than the last one means

@@ -27,8 +27,8 @@ bool isCsvHeader(const char* szLine, std::size_t nLength) {
   if (szLine[0] == '"') return std::strstr(szLine, "\",\"") != nullptr;
   // Unquoted: names without blanks, such as FullName,Length,LastWriteTime.
   const char* pComma = std::strchr(szLine, ',');
-  if (pComma == nullptr || !((szLine[0] >= 'A' && szLine[0] <= 'Z') ||
-                             (szLine[0] >= 'a' && szLine[0] <= 'z'))) {
+  if (pComma == nullptr ||
+      !((szLine[0] >= 'A' && szLine[0] <= 'Z') || (szLine[0] >= 'a' && szLine[0] <= 'z'))) {
     return false;
   }
   for (const char* pC = szLine; pC < pComma; pC++) {

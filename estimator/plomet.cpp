@@ -80,12 +80,12 @@ bool bHundredKbPassedMax = false;
 bool bTenMbPassedMax = false;
 bool bTotalPassedMax = false;
 bool bTimePassedMax = false;  // a sum of seconds stayed at 2^64 - 1
-uint64_t nTooLarge = 0;    // size fields beyond the largest file size
-uint64_t nArrowFiles = 0;  // directory-listing sizes that follow a word ending in "-->"
+uint64_t nTooLarge = 0;       // size fields beyond the largest file size
+uint64_t nArrowFiles = 0;     // directory-listing sizes that follow a word ending in "-->"
 // Size texts without digits, as parseSize found them: with -l, objects
 // whose line had no size after the arrow.
 uint64_t nNoDigitSizes = 0;
-OwnTotals gOwnTotals;      // what a directory listing says of itself
+OwnTotals gOwnTotals;  // what a directory listing says of itself
 
 // The options that ask for more than the report take every line too.
 bool bExtras = false;
@@ -1318,8 +1318,8 @@ int main(int argc, char** argv) {
   if (gOptions.bHtml) {
     gPage = PageTallies();
     gPage.bAll = gOptions.bSince;
-    startTimeline(gTimeline, gOptions.nGapSeconds);
-    startTimeline(gTimelineDayFirst, gOptions.nGapSeconds);
+    startTimeline(gTimeline, gOptions.nGapSeconds, gOptions.nSessionGapSeconds);
+    startTimeline(gTimelineDayFirst, gOptions.nGapSeconds, gOptions.nSessionGapSeconds);
   }
   if (gOptions.nTop > 0) {
     startFolders(folderTally(),
