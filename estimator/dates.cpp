@@ -635,6 +635,12 @@ char* writeDigits(char* p, int nValue, int nDigits) {
 
 }  // namespace
 
+void setYearFirstStamp(LineStamp& stamp, int nYear, int nMonth, int nDay, int nSecondOfDay) {
+  setDate(stamp, nYear, nMonth, nDay, true, false);
+  stamp.bHasTime = true;
+  stamp.nSecondOfDay = nSecondOfDay;
+}
+
 bool readLogStamp(const char* szLine, LineStamp& stamp) {
   stamp = LineStamp{};
   const char* p = parseDate(szLine, stamp);

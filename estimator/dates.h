@@ -25,6 +25,11 @@ struct LineStamp {
   int nSecondOfDay = 0;        // 0..86399, 12-hour times already turned to 24-hour
 };
 
+/// Fills a stamp with a date written year first and a time of day: a
+/// source that knows the order of its dates writes them so, and both
+/// readings of the date agree.
+void setYearFirstStamp(LineStamp& stamp, int nYear, int nMonth, int nDay, int nSecondOfDay);
+
 /// Reads the date and time of day at the start of a schedule-log line.
 /// Returns true when the line starts with a date, blanks and a time of day, or
 /// with a time of day alone; a first field made of digits and date separators

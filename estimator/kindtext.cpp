@@ -8,7 +8,8 @@ bool readGroupedNumber(const char* pC, const char* pEnd, std::uint64_t& nValue) 
   if (pEnd - pC <= 18) {  // up to 18 digits always fit
     const char* pDigit = pC;
     std::uint64_t n = 0;
-    for (; pDigit < pEnd && isDigit(*pDigit); pDigit++) n = n * 10 + static_cast<unsigned>(*pDigit - '0');
+    for (; pDigit < pEnd && isDigit(*pDigit); pDigit++)
+      n = n * 10 + static_cast<unsigned>(*pDigit - '0');
     if (pDigit == pEnd) {
       nValue = n;
       return true;
@@ -30,8 +31,10 @@ namespace {
 struct ModeTable {
   unsigned char anIs[256] = {};
   constexpr ModeTable() : anIs() {
-    for (const char* pC = "-dlcbpsDn?"; *pC != '\0'; pC++) anIs[static_cast<unsigned char>(*pC)] |= 1;
-    for (const char* pC = "rwxsStTl-"; *pC != '\0'; pC++) anIs[static_cast<unsigned char>(*pC)] |= 2;
+    for (const char* pC = "-dlcbpsDn?"; *pC != '\0'; pC++)
+      anIs[static_cast<unsigned char>(*pC)] |= 1;
+    for (const char* pC = "rwxsStTl-"; *pC != '\0'; pC++)
+      anIs[static_cast<unsigned char>(*pC)] |= 2;
   }
 };
 constexpr ModeTable kMode;
@@ -93,17 +96,6 @@ bool readYearFirstDate(const char* pC, char cSeparator, int& nYear, int& nMonth,
   nYear = nHigh * 100 + nLow;
   static const int kDays[13] = {0, 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   return nYear >= 1 && nMonth >= 1 && nMonth <= 12 && nDay >= 1 && nDay <= kDays[nMonth];
-}
-
-void setYearFirstStamp(LineStamp& stamp, int nYear, int nMonth, int nDay, int nSecondOfDay) {
-  stamp.nField1 = nYear;
-  stamp.nField2 = nMonth;
-  stamp.nField3 = nDay;
-  stamp.bYearFirst = true;
-  stamp.bTwoDigitYear = false;
-  stamp.bHasDate = true;
-  stamp.bHasTime = true;
-  stamp.nSecondOfDay = nSecondOfDay;
 }
 
 bool startsWith(const char* pC, std::size_t n, const char* szWord) {

@@ -65,9 +65,6 @@ bool readClock(const char* pC, const char* pEnd, int& nSecondOfDay);
 /// false for anything else or a date that does not exist.
 bool readYearFirstDate(const char* pC, char cSeparator, int& nYear, int& nMonth, int& nDay);
 
-/// Fills a stamp with a date written year first and a time of day.
-void setYearFirstStamp(LineStamp& stamp, int nYear, int nMonth, int nDay, int nSecondOfDay);
-
 /// Returns true when [pC, pC + n) starts with the text of szWord.
 bool startsWith(const char* pC, std::size_t n, const char* szWord);
 

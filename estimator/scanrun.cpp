@@ -37,15 +37,11 @@ void countScanBatch(void* pContext, const WalkBatch& batch) {
   Entry entry;
   entry.pFolder = run.sFolder.data();
   entry.nFolder = run.sFolder.size();
-  entry.stamp.bYearFirst = entry.stamp.bHasDate = entry.stamp.bHasTime = true;
   for (std::size_t i = 0; i < batch.nObjects; i++) {
     const WalkObject& object = batch.pObjects[i];
     entry.nSize = object.nSize;
     entry.nType = object.nType;
-    entry.stamp.nField1 = object.nYear;
-    entry.stamp.nField2 = object.nMonth;
-    entry.stamp.nField3 = object.nDay;
-    entry.stamp.nSecondOfDay = object.nSecondOfDay;
+    setYearFirstStamp(entry.stamp, object.nYear, object.nMonth, object.nDay, object.nSecondOfDay);
     run.pCount(entry);
     if (!bText) continue;
     appendListingLine(run.sText, object, batch.pNames + object.nNameOffset);
