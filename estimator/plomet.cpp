@@ -708,6 +708,16 @@ void warnOwnTotals() {
        nFiles, nBytes, nCountedFiles, nCountedBytes);
 }
 
+// The totals and the estimate that stayed at their largest value, whatever
+// the source of the files.
+void warnCounts() {
+  for (int k = 0; k < kClasses; k++) warnPassedMax(kClassLabels[k], *apbClassPassedMax[k]);
+  warnPassedMax("all classes", bTotalPassedMax);
+  if (bTimePassedMax) {
+    warn("the estimated time passed 18446744073709551615 seconds and is not exact");
+  }
+}
+
 // The warnings about the listing as a whole, after the report and the rates'.
 void warnListing(uint64_t nLines) {
   uint64_t nFilesRead = gOptions.bSince ? gSince.nLines : nTotal;  // selected or not
@@ -721,14 +731,7 @@ void warnListing(uint64_t nLines) {
     warn("%" PRIu64 " object lines had no size after the arrow and were counted as 0 bytes",
          nNoDigitSizes);
   }
-  warnPassedMax(kOneKbLabel, bOneKbPassedMax);
-  warnPassedMax(kTenKbLabel, bTenKbPassedMax);
-  warnPassedMax(kHundredKbLabel, bHundredKbPassedMax);
-  warnPassedMax(kTenMbLabel, bTenMbPassedMax);
-  warnPassedMax("all classes", bTotalPassedMax);
-  if (bTimePassedMax) {
-    warn("the estimated time passed 18446744073709551615 seconds and is not exact");
-  }
+  warnCounts();
   ReadFacts facts = readFacts();
   if (facts.bEmpty && readError() == 0) warn("the listing is empty");
   if (facts.bStoppedEarly) {
@@ -1241,9 +1244,9 @@ int scan(int argc, char** argv) {
   if (gOptions.bSince) countChosenAside();
   displayResults();
   warnUnreadable(report);
-  for (int k = 0; k < kClasses; k++) warnPassedMax(kClassLabels[k], *apbClassPassedMax[k]);
-  warnPassedMax("all classes", bTotalPassedMax);
+  warnCounts();
   if (gOptions.bSince) warnSince(gSince);
+  if (bModel) warnCalibration(gModel);
   if (gOptions.bJson) writeJsonReport(gFigures);
   if (gOptions.bHtml) nStatus = writePage(nStatus, true, bModel ? &gModel : nullptr);
   return nStatus;
