@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "output.h"
-#include "text.h"
-#include "window.h"
+#include "reports/output.h"
+#include "sources/text.h"
+#include "tallies/window.h"
 
 namespace {
 
@@ -283,25 +283,4 @@ RateStatus parseRateText(const char* szText, std::int64_t& nBytesPerSec) {
   nBytesPerSec =
       bNegative ? static_cast<std::int64_t>(0 - nBytes) : static_cast<std::int64_t>(nBytes);
   return kRateOk;
-}
-
-std::string rateNumberText(const char* szText) {
-  const char* pC = szText;
-  while (isBlank(*pC)) pC++;
-  std::string number;
-  if (*pC == '-') number += '-';
-  if (*pC == '+' || *pC == '-') pC++;
-  while (*pC == '0' && isDigit(pC[1])) pC++;
-  if (*pC == '.') number += '0';
-  for (; isDigit(*pC) || *pC == '.'; pC++) {
-    if (*pC != '.' || isDigit(pC[1])) number += *pC;
-  }
-  return number;
-}
-
-std::string printable(const char* szText) {
-  std::string text(szText);
-  std::replace_if(
-      text.begin(), text.end(), [](char c) { return (c >= 0 && c < 32) || c == 127; }, '?');
-  return text;
 }

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "dates.h"
+#include "sources/calendar.h"
 
 /// What the long options ask for.
 struct LongOptions {
@@ -34,7 +34,7 @@ struct LongOptions {
   std::uint64_t nSessionGapSeconds = 7200;
   bool bHtml = false;       // --html: a page of charts written to szHtml
   const char* szHtml = "";  // as given, in argv
-  bool bThreads = false;  // --threads: the scan's threads
+  bool bThreads = false;    // --threads: the scan's threads
   std::uint64_t nThreads = 0;
   bool bOneFileSystem = false;  // the scan stays on the root's file system
   bool bList = false;           // --list: the scan also writes a listing to sList
@@ -63,14 +63,5 @@ enum RateStatus { kRateOk, kRateNotNumber, kRateOutOfRange };
 /// negative rate is cut towards 0 alike). Returns kRateOutOfRange when that
 /// does not fit in a signed 64-bit number.
 RateStatus parseRateText(const char* szText, std::int64_t& nBytesPerSec);
-
-/// Returns a rate that parseRateText accepted as a JSON number with the same
-/// digits: no blanks, no plus sign, no leading zeros, a digit on both sides of
-/// the decimal point (" +.50 " gives "0.50").
-std::string rateNumberText(const char* szText);
-
-/// Returns szText with every byte below 32, and byte 127, shown as '?': text
-/// from the command line cannot then drive the terminal it is shown on.
-std::string printable(const char* szText);
 
 #endif  // PLOMET_ESTIMATOR_OPTIONS_H_

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "reports/jsonreport.h"
+#include "reports/output.h"
+
 namespace {
 
 TEST(ParseRateTextTest, ConvertsExactlyAtTheBoundaries) {

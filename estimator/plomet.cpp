@@ -21,27 +21,32 @@
 #include <io.h>
 #endif
 
-#include "calibrate.h"
-#include "classes.h"
-#include "dates.h"
-#include "entry.h"
-#include "folders.h"
-#include "htmlreport.h"
-#include "htmltally.h"
 #include "int64.h"
-#include "jsonreport.h"
-#include "listingkind.h"
 #include "options.h"
-#include "output.h"
-#include "owntotals.h"
-#include "progress.h"
-#include "reader.h"
+#include "reports/calibrationreport.h"
+#include "reports/folderreport.h"
+#include "reports/htmlreport.h"
+#include "reports/jsonreport.h"
+#include "reports/output.h"
+#include "reports/progress.h"
+#include "reports/sincereport.h"
+#include "reports/sourcewarnings.h"
+#include "reports/warnings.h"
+#include "reports/windowreport.h"
 #include "scanrun.h"
-#include "since.h"
-#include "text.h"
-#include "walk.h"
-#include "warnings.h"
-#include "window.h"
+#include "sources/entry.h"
+#include "sources/listingkind.h"
+#include "sources/reader.h"
+#include "sources/text.h"
+#include "sources/walk.h"
+#include "tallies/calibrate.h"
+#include "tallies/classes.h"
+#include "tallies/dates.h"
+#include "tallies/folders.h"
+#include "tallies/htmltally.h"
+#include "tallies/owntotals.h"
+#include "tallies/since.h"
+#include "tallies/window.h"
 
 namespace {
 
@@ -121,6 +126,7 @@ ReportFigures gFigures;  // with --json or --html: the report's numbers
 PageTallies gPage;
 LogTimeline gTimeline;
 LogTimeline gTimelineDayFirst;
+StampCache gStamps;  // the date the log or listing read last
 
 const char* const kOneKbLabel = kClassLabels[0];
 const char* const kTenKbLabel = kClassLabels[1];
@@ -865,7 +871,7 @@ int takeLog(int argc, char** argv) {
 void calibrateLogLine(LogCalibration& log, const Piece& piece, const char* szData,
                       SinceFilter* pSince) {
   LineStamp stamp;
-  bool bTimed = readLogStamp(piece.szText, piece.nLength, stamp);
+  bool bTimed = readLogStamp(piece.szText, piece.nLength, stamp, gStamps);
   uint64_t nSize = 0;
   bool bObject = szData[0] != '\0' && parseSize(szData, nSize);
   if (!bTimed && !bObject) return;  // a line without a time or an object tells nothing
@@ -937,8 +943,8 @@ void takeKindLine(const Piece& piece) {
 void weighDate(const Piece& piece) {
   if (mayBeSummary(piece.szText)) return;
   LineStamp stamp;
-  bool bRead = nParseType == 1 ? readListingStamp(piece.szText, piece.nLength, stamp)
-                               : readLogStamp(piece.szText, piece.nLength, stamp);
+  bool bRead = nParseType == 1 ? readListingStamp(piece.szText, piece.nLength, stamp, gStamps)
+                               : readLogStamp(piece.szText, piece.nLength, stamp, gStamps);
   if (bRead) weighStamp(gSince.evidence, stamp);
 }
 

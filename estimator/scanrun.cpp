@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "options.h"
-#include "output.h"
-#include "scanlist.h"
-#include "warnings.h"
+#include "reports/output.h"
+#include "reports/warnings.h"
+#include "sources/scanlist.h"
 
 namespace {
 

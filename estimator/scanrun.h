@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "entry.h"
-#include "walk.h"
+#include "sources/entry.h"
+#include "sources/walk.h"
 
 struct ScanRun {
   void (*pCount)(const Entry& entry) = nullptr;  // the tallies

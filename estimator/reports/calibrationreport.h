@@ -1,0 +1,20 @@
+// What the calibration shows: the report of --calibrate, its warnings, and
+// the line above an estimate whose rates were learnt from a log.
+#ifndef PLOMET_ESTIMATOR_REPORTS_CALIBRATIONREPORT_H_
+#define PLOMET_ESTIMATOR_REPORTS_CALIBRATIONREPORT_H_
+
+#include "tallies/calibrate.h"
+
+/// Prints the report through output.h. Its last line is "rates: A B C D", the
+/// four rates in the order the estimate takes them.
+void printCalibration(const CalibrationResult& result);
+
+/// Writes the warnings of the calibration through warnings.h: steps that went
+/// back in time.
+void warnCalibration(const CalibrationResult& result);
+
+/// Prints the line above an estimate whose rates were learnt from szLog:
+/// where they came from and what was learnt.
+void printRatesSource(const char* szLog, const CalibrationResult& result);
+
+#endif  // PLOMET_ESTIMATOR_REPORTS_CALIBRATIONREPORT_H_

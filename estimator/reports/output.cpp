@@ -1,0 +1,81 @@
+#include "reports/output.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+char gOut[1 << 16];
+std::size_t gOutLen = 0;
+int gOutErrno = 0;  // the first failure; later writes are dropped
+
+void put(const char* p, std::size_t n) {
+  if (n == 0 || gOutErrno != 0) return;
+  errno = 0;
+  if (std::fwrite(p, 1, n, stdout) != n) gOutErrno = errno != 0 ? errno : EIO;
+}
+
+void drain() {
+  put(gOut, gOutLen);
+  gOutLen = 0;
+}
+
+}  // namespace
+
+void outWrite(const char* p, std::size_t n) {
+  if (n > sizeof gOut - gOutLen) {
+    drain();
+    if (n > sizeof gOut) {  // too large to be worth buffering
+      put(p, n);
+      return;
+    }
+  }
+  std::memcpy(gOut + gOutLen, p, n);
+  gOutLen += n;
+}
+
+void outText(const char* sz) { outWrite(sz, std::strlen(sz)); }
+
+// printf's own formats are the point here, so this is a C-style variadic.
+void outFormat(const char* szFormat, ...) {  // NOLINT(cert-dcl50-cpp)
+  char szBuf[1024];
+  va_list args;
+  va_start(args, szFormat);
+  va_list argsAgain;
+  va_copy(argsAgain, args);
+  int n = std::vsnprintf(szBuf, sizeof szBuf, szFormat, args);
+  va_end(args);
+  if (n >= 0 && static_cast<std::size_t>(n) < sizeof szBuf) {
+    outWrite(szBuf, static_cast<std::size_t>(n));
+  } else if (n >= 0) {
+    // A long file or program name: rare, so a buffer of the right size is made for it.
+    std::vector<char> text(static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(text.data(), text.size(), szFormat, argsAgain);
+    outWrite(text.data(), static_cast<std::size_t>(n));
+  }
+  va_end(argsAgain);
+}
+
+void formatDuration(std::uint64_t nSeconds, char* szText) {
+  std::snprintf(szText, kDurationTextSize, "%" PRIu64 " hours %" PRIu64 " mins %" PRIu64 " sec",
+                nSeconds / 3600, nSeconds % 3600 / 60, nSeconds % 60);
+}
+
+int outFlush() {
+  drain();
+  errno = 0;
+  if (std::fflush(stdout) != 0 && gOutErrno == 0) gOutErrno = errno != 0 ? errno : EIO;
+  return gOutErrno;
+}
+
+std::string printable(const char* szText) {
+  std::string text(szText);
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return (c >= 0 && c < 32) || c == 127; }, '?');
+  return text;
+}

@@ -1,0 +1,80 @@
+#include "reports/sourcewarnings.h"
+
+#include <cinttypes>
+
+#include "reports/warnings.h"
+
+void warnLs(const LsListing& ls) {
+  if (ls.nErrors > 0) {
+    warn("ls reported %" PRIu64
+         " errors in the listing (such as folders it could not open): what they name was not "
+         "counted",
+         ls.nErrors);
+  }
+  if (ls.nUnread > 0) {
+    warn("%" PRIu64 " lines of the ls listing show a mode but no size and date; they were left out",
+         ls.nUnread);
+  }
+}
+
+void warnRobocopy(const RobocopyLog& log) {
+  if (log.nNoSize > 0) {
+    warn("the log was written without sizes (/NS): %" PRIu64 " files were counted as 0 bytes",
+         log.nNoSize);
+  }
+  if (log.bRounded) {
+    warn("the log's sizes are rounded (such as 470.8 k): the bytes counted are approximate");
+  }
+  if (!log.bSummary) return;
+  std::uint64_t nSlack = log.nSlack + log.nStatedSlack;
+  std::uint64_t nDiff =
+      log.nBytes > log.nStatedBytes ? log.nBytes - log.nStatedBytes : log.nStatedBytes - log.nBytes;
+  if (log.nFiles == log.nStatedFiles && (nDiff <= nSlack || log.nNoSize > 0)) return;
+  warn("the log's own summary states %" PRIu64 " files and %" PRIu64
+       " bytes copied or failed, but %" PRIu64 " files and %" PRIu64 " bytes were counted",
+       log.nStatedFiles, log.nStatedBytes, log.nFiles, log.nBytes);
+}
+
+void warnCsv(const CsvListing& csv) {
+  if (csv.nUnread > 0) {
+    warn("%" PRIu64 " rows of the CSV listing have no readable Length; they were left out",
+         csv.nUnread);
+  }
+}
+
+void warnRsync(const RsyncListing& rsync) {
+  if (rsync.nErrors > 0) {
+    warn("rsync reported %" PRIu64 " errors in the listing: what they name was not counted",
+         rsync.nErrors);
+  }
+  if (rsync.nUnread > 0) {
+    warn("%" PRIu64
+         " lines of the rsync listing show a mode but no size and date; they were "
+         "left out",
+         rsync.nUnread);
+  }
+  if (rsync.bTotal && rsync.nStated != rsync.nBytes) {
+    warn("rsync's own total size is %" PRIu64 " bytes, but %" PRIu64
+         " bytes were counted (links' text lengths included)",
+         rsync.nStated, rsync.nBytes);
+  }
+}
+
+void warnKind(const KindReader& reader) {
+  switch (reader.nKind) {
+    case kKindLs:
+      warnLs(reader.ls);
+      break;
+    case kKindRobocopy:
+      warnRobocopy(reader.robocopy);
+      break;
+    case kKindCsv:
+      warnCsv(reader.csv);
+      break;
+    case kKindRsync:
+      warnRsync(reader.rsync);
+      break;
+    default:
+      break;
+  }
+}

@@ -1,0 +1,26 @@
+// The warnings of the listing kinds other than the directory listing and the
+// schedule log: what each reader could not read, and where a listing's own
+// totals disagree with what was counted.
+#ifndef PLOMET_ESTIMATOR_REPORTS_SOURCEWARNINGS_H_
+#define PLOMET_ESTIMATOR_REPORTS_SOURCEWARNINGS_H_
+
+#include "sources/listingkind.h"
+
+/// Warns of error lines and of object lines that could not be read.
+void warnLs(const LsListing& ls);
+
+/// Warns of sizes left out or rounded, and of a count that the summaries
+/// contradict.
+void warnRobocopy(const RobocopyLog& log);
+
+/// Warns of rows that could not be read.
+void warnCsv(const CsvListing& csv);
+
+/// Warns of errors, of lines not read, and of a total that rsync's own
+/// contradicts.
+void warnRsync(const RsyncListing& rsync);
+
+/// Writes the warnings of the reader's kind.
+void warnKind(const KindReader& reader);
+
+#endif  // PLOMET_ESTIMATOR_REPORTS_SOURCEWARNINGS_H_

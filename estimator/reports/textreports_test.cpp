@@ -1,0 +1,208 @@
+// The text reports beside the table: the folders of --top, the window's
+// verdict and the calibration's report, as printed.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "reports/calibrationreport.h"
+#include "reports/folderreport.h"
+#include "reports/output.h"
+#include "reports/windowreport.h"
+
+namespace {
+
+const std::int64_t kOneByteEach[4] = {1, 1, 1, 1};
+
+bool header(FolderTally& ft, const std::string& sLine, bool bCut = false) {
+  return noteDirectoryLine(ft, Piece{sLine.c_str(), sLine.size(), !bCut, bCut});
+}
+
+void file(FolderTally& ft, const std::string& sName, std::uint64_t nSize = 1, int nClass = 0) {
+  countListingFile(ft, sName.c_str(), nClass, nSize);
+}
+
+std::string printed(const FolderRanking& ranking) {
+  outFlush();
+  testing::internal::CaptureStdout();
+  printFolders(ranking);
+  outFlush();
+  return testing::internal::GetCapturedStdout();
+}
+
+TEST(FoldersTest, PrintsTheTable) {
+  FolderTally ft;
+  startFolders(ft, 1);
+  header(ft, " Directory of C:\\Users\\alice");
+  file(ft, " a", 300, 0);
+  header(ft, " Directory of C:\\Users\\bob\\Docs");
+  file(ft, " a", 100, 0);
+  header(ft, " Directory of C:\\Users\\carol");
+  file(ft, " a", 50, 0);
+  file(ft, " b", 50, 0);
+  FolderRanking ranking;
+  rankFolders(ft, kOneByteEach, 2, ranking);
+  EXPECT_EQ(printed(ranking),
+            "\n"
+            "Root: C:\\Users\n"
+            "Folders 1 level below the root: the 2 of 3 that take the longest, then the rest:\n"
+            "=============================================================\n"
+            "#         #              Time           Share     Folder\n"
+            "Files     Bytes          (sec)          (%)\n"
+            "=============================================================\n"
+            "\n"
+            "1         300            300.0          60.0      alice\n"
+            "2         100            100.0          20.0      carol\n"
+            "1         100            100.0          20.0      (1 other folder)\n"
+            "\n"
+            "4         500            500.0          100.0     (all files)\n");
+
+  FolderTally none;
+  startFolders(none, 2);
+  file(none, " x", 1, 0);
+  rankFolders(none, kOneByteEach, 2, ranking);
+  EXPECT_EQ(printed(ranking),
+            "\nNo folders found: the listing names no directory for its files.\n");
+}
+
+TEST(FoldersTest, WideNumbersAndLongNamesKeepTheColumns) {
+  FolderTally ft;
+  startFolders(ft, 2);
+  header(ft, " Directory of C:\\r\\" + std::string(300, 'n') + "\\x");
+  file(ft, " a", 18446744073709551615u, 3);
+  header(ft, " Directory of C:\\r\\b");
+  file(ft, " a", 1, 0);
+  FolderRanking ranking;
+  rankFolders(ft, kOneByteEach, 5, ranking);
+  std::string sText = printed(ranking);
+  // Every line of the table starts its columns at the same places, and a
+  // blank ends every number.
+  std::vector<std::string> lines;
+  for (std::size_t nStart = 0, nEnd; (nEnd = sText.find('\n', nStart)) != std::string::npos;
+       nStart = nEnd + 1) {
+    lines.push_back(sText.substr(nStart, nEnd - nStart));
+  }
+  std::size_t nFolderColumn = lines[4].find("Folder");
+  ASSERT_NE(nFolderColumn, std::string::npos);
+  int nRows = 0;
+  for (const std::string& sLine : lines) {
+    if (sLine.empty() || !std::isdigit(static_cast<unsigned char>(sLine[0]))) continue;
+    nRows++;
+    ASSERT_GT(sLine.size(), nFolderColumn) << sLine;
+    EXPECT_EQ(sLine[nFolderColumn - 1], ' ') << sLine;
+    EXPECT_NE(sLine[nFolderColumn], ' ') << sLine;
+    for (std::size_t nColumn = 0; nColumn < nFolderColumn; nColumn++) {
+      if (lines[4][nColumn] != ' ' && nColumn > 0 && lines[4][nColumn - 1] == ' ') {
+        EXPECT_EQ(sLine[nColumn - 1], ' ') << sLine;
+        EXPECT_NE(sLine[nColumn], ' ') << sLine;
+      }
+    }
+  }
+  EXPECT_EQ(nRows, 3);
+  EXPECT_NE(sText.find("18446744073709551615 "), std::string::npos);
+  EXPECT_NE(sText.find(" " + std::string(300, 'n') + "\\x\n"), std::string::npos);
+}
+
+const std::uint64_t kMax = UINT64_MAX;
+
+std::string printedVerdict(std::uint64_t nWindow, std::uint64_t nEstimate) {
+  testing::internal::CaptureStdout();
+  printWindowVerdict(judgeWindow(nWindow, nEstimate));
+  outFlush();
+  return testing::internal::GetCapturedStdout();
+}
+
+TEST(PrintWindowVerdictTest, WritesOneLineInEitherForm) {
+  EXPECT_EQ(printedVerdict(28800, 20751),
+            "Backup window 8 hours 0 mins 0 sec: fits, 2 hours 14 mins 9 sec to spare\n");
+  EXPECT_EQ(printedVerdict(28800, 39940),
+            "Backup window 8 hours 0 mins 0 sec: does not fit; 3 hours 5 mins 40 sec over, rates "
+            "would have to be 1.39 times as high\n");
+  EXPECT_EQ(printedVerdict(5415, 5415),
+            "Backup window 1 hours 30 mins 15 sec: fits, 0 hours 0 mins 0 sec to spare\n");
+  EXPECT_EQ(printedVerdict(100, 105),
+            "Backup window 0 hours 1 mins 40 sec: does not fit; 0 hours 0 mins 5 sec over, rates "
+            "would have to be 1.05 times as high\n");
+  EXPECT_EQ(printedVerdict(1, kMax),
+            "Backup window 0 hours 0 mins 1 sec: does not fit; 5124095576030431 hours 0 mins 14 "
+            "sec over, rates would have to be 18446744073709551615.00 times as high\n");
+}
+
+const int kDay = 86400;
+
+// The class bounds of the estimate, as a reference.
+int classOf(std::uint64_t nSize) {
+  if (nSize < 5120) return 0;
+  if (nSize < 51200) return 1;
+  return nSize < 512000 ? 2 : 3;
+}
+
+// One log line: no time is kNoTime, no object is a size of kNoObject.
+const int kNoTime = -1;
+const std::uint64_t kNoObject = ~std::uint64_t{0};
+struct Line {
+  int nSecond;
+  std::uint64_t nSize;
+};
+
+Calibration calibrate(const std::vector<Line>& lines, std::uint64_t nGap = kDefaultGapSeconds) {
+  Calibration cal;
+  startCalibration(cal, nGap);
+  for (const Line& line : lines) {
+    bool bObject = line.nSize != kNoObject;
+    calibrateLine(cal, line.nSecond != kNoTime, line.nSecond, bObject, bObject ? line.nSize : 0,
+                  bObject ? classOf(line.nSize) : 0);
+  }
+  return cal;
+}
+
+std::string reportOf(const CalibrationResult& result) {
+  outFlush();
+  testing::internal::CaptureStdout();
+  printCalibration(result);
+  outFlush();
+  return testing::internal::GetCapturedStdout();
+}
+
+TEST(PrintCalibration, ReportEndsWithTheRates) {
+  std::vector<Line> lines = {{kDay - 100, kNoObject}};
+  int nSecond = kDay - 100;
+  for (int i = 0; i < 300; i++) {  // classes 0 and 3 measured, 1 filled in, 2 absent
+    nSecond = (nSecond + 1) % kDay;
+    lines.push_back({nSecond, 1000});
+    if (i % 3 == 0) lines.push_back({nSecond, 10000});
+    nSecond = (nSecond + 2) % kDay;
+    lines.push_back({nSecond, 1000000});
+  }
+  lines.push_back({nSecond + 500, kNoObject});
+  CalibrationResult result;
+  ASSERT_EQ(finishCalibration(calibrate(lines), result), 0);
+  std::string sReport = reportOf(result);
+  char szRates[96];
+  std::snprintf(szRates, sizeof szRates, "\nrates: %llu %llu %llu %llu\n",
+                static_cast<unsigned long long>(result.aClasses[0].nRateKBps),
+                static_cast<unsigned long long>(result.aClasses[1].nRateKBps),
+                static_cast<unsigned long long>(result.aClasses[2].nRateKBps),
+                static_cast<unsigned long long>(result.aClasses[3].nRateKBps));
+  ASSERT_GE(sReport.size(), std::strlen(szRates));
+  EXPECT_EQ(sReport.substr(sReport.size() - std::strlen(szRates)), szRates);
+  EXPECT_EQ(result.aClasses[0].nRateKBps, 1u);    // 1000 bytes a second
+  EXPECT_EQ(result.aClasses[3].nRateKBps, 488u);  // 1000000 bytes in two seconds
+  for (const char* szPart :
+       {"0..< 1KB            300       300000         300       1.0       1\n",
+        "1KB..< 10KB         100       1000000        0         -         ",
+        "10KB..< 100KB       0         0              0         -         ",
+        "Session: 23:58:20 to 00:21:40 (+1 day), 0 hours 23 mins 20 sec\n",
+        "Busy time: 0 hours 15 mins 0 sec, of which charged to no class 0 hours 0 mins 0 sec\n",
+        "Idle gaps over 60 sec: 1, left out, 0 hours 8 mins 20 sec in all\n",
+        "  1KB..< 10KB at the log's average size, 10000 bytes\n",
+        "  10KB..< 100KB at its nominal size, 102400 bytes\n"}) {
+    EXPECT_NE(sReport.find(szPart), std::string::npos) << szPart << "\nin\n" << sReport;
+  }
+}
+
+}  // namespace

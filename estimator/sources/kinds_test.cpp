@@ -1,0 +1,312 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sources/listingkind.h"
+#include "sources/text.h"
+#include "reports/sourcewarnings.h"
+#include "reports/warnings.h"
+
+namespace {
+
+const CivilDate kToday = {2026, 1, 10};
+
+// A line as the reader hands it out: kPieceSlack readable bytes after its NUL.
+std::string padded(const std::string& line) { return line + std::string(kPieceSlack, '\0'); }
+
+std::string stampText(const LineStamp& s) {
+  char sz[40];
+  std::snprintf(sz, sizeof sz, "%04d-%02d-%02d %05d", s.nField1, s.nField2, s.nField3,
+                s.nSecondOfDay);
+  return sz;
+}
+
+TEST(LsDateTest, ReadsEveryStyleAndLanguage) {
+  struct Case {
+    const char* szText;
+    const char* szStamp;  // "" when no date starts there
+  } const aCases[] = {
+      {"Mar 14 15:02 a", "2025-03-14 54120"},  // after tomorrow: last year
+      {"Jan 11 08:00 a", "2026-01-11 28800"},  // tomorrow: this year
+      {"Jan 12 08:00 a", "2025-01-12 28800"},
+      {"Mar 14  2020 a", "2020-03-14 00000"},
+      {"16 Sep 12:12 a", "2025-09-16 43920"},
+      {"14. M\xC3\xA4r 2020  a", "2020-03-14 00000"},
+      {" 1. Dez 17:45 a", ""},  // not at a field's start
+      {"1 d\xC3\xA9" "c.  17:45 a", "2025-12-01 63900"},
+      {"12\xE6\x9C\x88  1 17:45 a", "2025-12-01 63900"},
+      {"11\xE6\x9C\x88" "20\xE6\x97\xA5 08:30 a", "2025-11-20 30600"},
+      {"2020\xEB\x85\x84  3\xEC\x9B\x94 14\xEC\x9D\xBC a", "2020-03-14 00000"},
+      {"2020\xE5\xB9\xB4 3\xE6\x9C\x88" "14\xE6\x97\xA5 a", "2020-03-14 00000"},
+      {"2020-03-14 15:02 a", "2020-03-14 54120"},
+      {"2020-03-14 15:02:07.123456789 +0100 a", "2020-03-14 54127"},
+      {"03-14 15:02 a", "2025-03-14 54120"},
+      {"2020-03-14  a", "2020-03-14 00000"},
+      {"dic  1 17:45 a", "2025-12-01 63900"},
+      {"Feb 29  2024 a", "2024-02-29 00000"},
+      {"Feb 30  2024 a", ""},
+      {"4096 Dec  1 17:45", ""},  // a size is no day
+      {"14 Dec  1 17:45", ""},     // a day needs its month next
+      {"17:45 Dec 1", ""},
+      {"2020 Mar 14", ""},
+      {"root root", ""},
+      {"Mar x 15:02", ""},
+  };
+  for (const Case& c : aCases) {
+    LineStamp stamp;
+    std::string text = padded(c.szText);
+    const char* pEnd = readLsDate(text.c_str(), kToday, stamp);
+    EXPECT_EQ(pEnd == nullptr ? "" : stampText(stamp), std::string(c.szStamp)) << c.szText;
+    if (pEnd != nullptr) {
+      EXPECT_STREQ(skipWhitespace(pEnd), "a") << c.szText;  // the date ends before the name
+    }
+  }
+}
+
+TEST(LsLineTest, FindsTheSizeBeforeTheDate) {
+  struct Case {
+    const char* szLine;
+    bool bObject;
+    int nType;
+    std::uint64_t nSize;
+    const char* szFolder;
+  } const aCases[] = {
+      {"-rw-r--r-- 1 kim staff 700 Nov 20 08:30 a b.txt", true, kEntryFile, 700, "./x"},
+      {"-rw-r--r--@ 1 kim 20 14 16 Sep 12:12 x", true, kEntryFile, 14, "./x"},
+      {"-rw-r--r-- 1 may jun 31 Dec 1 17:45 x", true, kEntryFile, 31, "./x"},
+      {"-rw-r--r-- 1 kim 5000 2026-01-01 00:00 x", true, kEntryFile, 5000, "./x"},  // -o
+      {"-rw-r--r-- 1 5000 2026-01-01 00:00 x", true, kEntryFile, 5000, "./x"},      // -og
+      {"lrwxrwxrwx 1 kim kim 14 Nov 20 08:30 l -> t", true, kEntryLink, 0, "./x"},
+      {"crw-rw-rw- 1 root root 1, 3 Dec 1 17:45 null", true, kEntrySpecial, 0, "./x"},
+      {"prw-r--r-- 1 kim kim 0 Dec 1 17:45 fifo", true, kEntrySpecial, 0, "./x"},
+      {"srwx------+ 1 kim kim 0 Dec 1 17:45 sock", true, kEntrySpecial, 0, "./x"},
+      {"drwxr-xr-x 2 kim kim 4096 Dec 1 17:45 sub", false, 0, 0, ""},
+      {"-rw-r--r-- 1 kim kim 4.0K Dec 1 17:45 h", false, 0, 0, ""},
+      {"total 1988", false, 0, 0, ""},
+  };
+  for (const Case& c : aCases) {
+    LsListing ls;
+    startLs(ls, kToday);
+    Entry header;
+    EXPECT_FALSE(readLsLine(ls, padded("./x:").c_str(), 4, header));
+    Entry entry;
+    std::string line = padded(c.szLine);
+    ASSERT_EQ(readLsLine(ls, line.c_str(), std::strlen(c.szLine), entry), c.bObject) << c.szLine;
+    if (!c.bObject) continue;
+    EXPECT_EQ(entry.nType, c.nType) << c.szLine;
+    EXPECT_EQ(entry.nSize, c.nSize) << c.szLine;
+    EXPECT_EQ(std::string(entry.pFolder, entry.nFolder), c.szFolder) << c.szLine;
+  }
+}
+
+TEST(LsMonthTest, KnowsTheLanguagesAndNothingElse) {
+  struct Case {
+    const char* szWord;
+    int nMonth;
+  } const aCases[] = {
+      {"Jan", 1},   {"janv.", 1},  {"F\xC3\xA9vr.", 2}, {"f\xC3\xA9vr.", 2}, {"M\xC3\xA4r", 3},
+      {"mars", 3},  {"mrt", 3},    {"mai", 5},          {"MAY", 5},          {"ao\xC3\xBBt", 8},
+      {"sept.", 9}, {"okt", 10},   {"out", 10},         {"dez", 12},         {"dic", 12},
+      {"june", 0},  {"ma", 0},     {"", 0},             {"decembers", 0},    {"root", 0},
+  };
+  for (const Case& c : aCases) {
+    EXPECT_EQ(monthOfName(c.szWord, std::string(c.szWord).size()), c.nMonth) << c.szWord;
+  }
+}
+
+TEST(ListingKindTest, TellsEachKindByItsLines) {
+  struct Case {
+    const char* szLine;
+    int nKind;
+  } const aCases[] = {
+      {"12/08/2026  11:02 PM           1,024 a.txt", kKindDir},
+      {"-a----        12/8/2026  11:02 PM   1024 a.txt", kKindDir},
+      {" Directory of C:\\x", kKindUnknown},
+      {".:", kKindUnknown},
+      {"total 12", kKindLs},
+      {"ls: cannot open directory './x': Permission denied", kKindLs},
+      {"-rw-r--r-- 1 kim kim 700 Nov 20 08:30 a", kKindLs},
+      {"-rw-r--r--          5,000 2026/11/20 08:30:00 docs/a", kKindRsync},
+      {"sending incremental file list", kKindUnknown},
+      {"   ROBOCOPY     ::     job", kKindRobocopy},
+      {"-------------------------------------------------------------------------------",
+       kKindUnknown},
+      {"\t    New File  \t\t    1024\ta.txt", kKindRobocopy},
+      {"#TYPE Sample.FileRecord", kKindCsv},
+      {"\"FullName\",\"Length\"", kKindCsv},
+      {"FullName,Length,LastWriteTime", kKindCsv},
+      {"12/08/2026  11:02 PM  1,024 FullName,x", kKindDir},
+      {"", kKindUnknown},
+  };
+  for (const Case& c : aCases) {
+    std::string line = c.szLine;
+    EXPECT_EQ(kindOfLine(line.c_str(), line.size()), c.nKind) << c.szLine;
+  }
+}
+
+// A listing read through the lines held comes out line for line, whatever
+// line decides its kind, or none.
+TEST(ListingKindTest, HandsOutTheLinesReadAheadInOrder) {
+  struct Case {
+    std::vector<std::string> lines;
+    int nKind;
+  };
+  std::vector<Case> cases = {
+      {{"", ".:", "total 4", "-rw-r--r-- 1 k k 1 Dec 1 17:45 a", "x"}, kKindLs},
+      {{"sending incremental file list", "drwxr-xr-x  4,096 2026/12/01 17:45:10 ."}, kKindRsync},
+      {{" Volume in drive C is X", "", " Directory of C:\\"}, kKindDir},
+      {{}, kKindDir},
+  };
+  std::vector<std::string> many(kKindLookahead + 5, std::string(" words"));
+  many.push_back("total 3");  // too late to decide
+  cases.push_back({many, kKindDir});
+  for (const Case& c : cases) {
+    std::FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    for (const std::string& line : c.lines) std::fprintf(stream, "%s\n", line.c_str());
+    std::rewind(stream);
+    startReading(stream);
+    startKindDecision();
+    std::vector<std::string> read;
+    Piece piece;
+    while (readListingPiece(piece)) {
+      if (!gKindDecision.bDecided && holdPiece(piece)) continue;
+      read.emplace_back(piece.szText, piece.nLength);
+    }
+    std::fclose(stream);
+    EXPECT_EQ(read, c.lines);
+    EXPECT_EQ(listingKind(), c.nKind);
+  }
+}
+
+TEST(RobocopyTest, ReadsSizesInBytesAndUnits) {
+  struct Case {
+    const char* szText;
+    std::uint64_t nBytes;
+    std::uint64_t nSlack;
+    const char* szRest;  // nullptr: no size
+  } const aCases[] = {
+      {"1024\tx", 1024, 0, "\tx"},
+      {"470.8 k\tx", 482099, 52, "\tx"},
+      {"37.7 m", 39531315, 52429, ""},
+      {"5,5 g x", 5905580032, 53687092, " x"},
+      {"2 t", 2199023255552, 549755813889, ""},
+      {"1.5\tx", 0, 0, nullptr},
+      {"k", 0, 0, nullptr},
+  };
+  for (const Case& c : aCases) {
+    std::uint64_t nBytes = 0;
+    std::uint64_t nSlack = 0;
+    std::string text = padded(c.szText);
+    const char* pEnd = readRobocopySize(text.c_str(), nBytes, nSlack);
+    if (c.szRest == nullptr) {
+      EXPECT_EQ(pEnd, nullptr) << c.szText;
+      continue;
+    }
+    ASSERT_NE(pEnd, nullptr) << c.szText;
+    EXPECT_EQ(nBytes, c.nBytes) << c.szText;
+    EXPECT_EQ(nSlack, c.nSlack) << c.szText;
+    EXPECT_STREQ(pEnd, c.szRest) << c.szText;
+  }
+}
+
+// Feeds lines to a source; returns the sizes of the objects it counted.
+template <typename Source, typename Read>
+std::vector<std::uint64_t> feed(Source& source, Read read, const std::vector<std::string>& lines,
+                                std::vector<std::string>* pFolders = nullptr) {
+  std::vector<std::uint64_t> sizes;
+  for (const std::string& line : lines) {
+    Entry entry;
+    std::string text = padded(line);
+    if (!read(source, text.c_str(), line.size(), entry)) continue;
+    sizes.push_back(entry.nSize);
+    if (pFolders != nullptr) pFolders->emplace_back(entry.pFolder, entry.nFolder);
+  }
+  return sizes;
+}
+
+TEST(RobocopyTest, CountsWhatWasCopiedOnceAndChecksTheSummary) {
+  RobocopyLog log;
+  startRobocopy(log);
+  std::vector<std::string> folders;
+  std::vector<std::uint64_t> sizes = feed(
+      log, readRobocopyLine,
+      {"\t\t\t2\tC:\\d\\", "\t  New File \t\t 10\ta.txt", "\t  same \t\t 20\tb.txt",
+       "\t  *EXTRA File \t\t 30\tc.txt", "\t  lonely \t\t 40\td.txt",
+       "2026/12/08 22:00:05 ERROR 32 (0x00000020) Copying File C:\\d\\a.txt",
+       "\t  New File \t\t 10\ta.txt", "\t  Nouveau \t\t 50\tC:\\d\\e\\f.txt",
+       "\t  *EXTRA Dir \t -1\tE:\\old\\", "\t  New File \t\t 60\tg.txt",
+       std::string(70, '-'), "   Dirs :  2  1  1  0  0  1", "   Files :  5  3  1  0  0  1",
+       "   Bytes :  140  110  20  0  10  30"},
+      &folders);
+  EXPECT_EQ(sizes, (std::vector<std::uint64_t>{10, 50, 60}));
+  EXPECT_EQ(folders, (std::vector<std::string>{"C:\\d\\", "C:\\d\\e\\", "C:\\d\\"}));
+  resetWarnings();
+  warnRobocopy(log);
+  EXPECT_EQ(warningCount(), 0u);
+  EXPECT_EQ(log.nStatedFiles, 3u);   // copied and failed
+  EXPECT_EQ(log.nStatedBytes, 120u);
+}
+
+TEST(RobocopyTest, SummaryWithinRoundingIsNoWarning) {
+  for (bool bAgrees : {true, false}) {
+    RobocopyLog log;
+    startRobocopy(log);
+    std::string bytes = bAgrees ? "   Bytes :  1.0 m  1.0 m  0  0  0  0"
+                                : "   Bytes :  1.1 m  1.1 m  0  0  0  0";
+    feed(log, readRobocopyLine,
+         {"\t\t\t2\tC:\\d\\", "\t  New File \t\t 600.0 k\ta", "\t  New File \t\t 424.0 k\tb",
+          std::string(70, '-'), "   Dirs :  1  1  0  0  0  0", "   Files :  2  2  0  0  0  0",
+          bytes, "   Times :   0:00:00   0:00:00  0:00:00   0:00:00"});
+    resetWarnings();
+    warnRobocopy(log);
+    EXPECT_EQ(warningCount(), bAgrees ? 1u : 2u);  // the rounding is always said
+  }
+}
+
+TEST(CsvTest, ReadsQuotedFieldsFoldersAndLinks) {
+  CsvListing csv;
+  startCsv(csv);
+  std::vector<std::string> folders;
+  std::vector<std::uint64_t> sizes = feed(
+      csv, readCsvLine,
+      {"#TYPE X", "\"Mode\",\"FullName\",\"Length\",\"LastWriteTime\"", "",
+       "\"d-----\",\"C:\\s\\sub\",\"\",\"1/2/2026 3:04 PM\"",
+       "\"-a----\",\"C:\\s\\say \"\"hi\"\", twice\\a.txt\",\"12\",\"1/2/2026 3:04 PM\"",
+       "\"-a---l\",\"C:\\s\\l\",\"0\",\"1/2/2026 3:04 PM\"",
+       "-a----,C:\\s\\plain.txt,34,1/2/2026 3:04 PM", "\"-a----\",\"C:\\cut"},
+      &folders);
+  EXPECT_EQ(sizes, (std::vector<std::uint64_t>{12, 0, 34}));
+  EXPECT_EQ(folders, (std::vector<std::string>{"C:\\s\\say \"hi\", twice\\", "C:\\s\\", "C:\\s\\"}));
+  EXPECT_EQ(csv.nUnread, 1u);
+  EXPECT_FALSE(csvLacksLength(csv));
+  startCsv(csv);
+  feed(csv, readCsvLine, {"\"PSIsContainer\",\"FullName\"", "\"True\",\"C:\\s\""});
+  EXPECT_TRUE(csvLacksLength(csv));
+}
+
+TEST(RsyncTest, CountsObjectsInTheirFoldersAndChecksTheTotal) {
+  RsyncListing rsync;
+  startRsync(rsync);
+  std::vector<std::string> folders;
+  std::vector<std::uint64_t> sizes = feed(
+      rsync, readRsyncLine,
+      {"receiving incremental file list", "drwxr-xr-x          4,096 2026/12/01 17:45:10 .",
+       "-rw-r--r--          1,000 2026/12/01 17:45:10 top.txt",
+       "lrwxrwxrwx             14 2026/11/20 08:30:00 a b/link -> x/y",
+       "-rw-r--r--           2000 2026/12/01 17:45:10 a b/c/d.txt",
+       "-rw-r--r--           2000 2026/13/01 17:45:10 bad.txt", "",
+       "total size is 3,014  speedup is 1.00"},
+      &folders);
+  EXPECT_EQ(sizes, (std::vector<std::uint64_t>{1000, 0, 2000}));
+  EXPECT_EQ(folders, (std::vector<std::string>{".", "./a b/", "./a b/c/"}));
+  EXPECT_EQ(rsync.nUnread, 1u);
+  resetWarnings();
+  warnRsync(rsync);
+  EXPECT_EQ(warningCount(), 1u);  // the line not read; the total agrees
+}
+
+}  // namespace

@@ -1,0 +1,97 @@
+// The walk of a folder tree, for the scan (-s).
+//
+// Several threads read folders at once; each folder's objects (every entry
+// that is not a folder) are handed to one callback in batches, one batch at a
+// time, so that the tallies behind it need no locks of their own. Pending
+// folders wait on a stack that is taken from at its top, so the walk goes
+// deep first and its memory follows the tree's width along the paths being
+// walked, not the number of folders or files.
+//
+// Symbolic links and other reparse points are objects of 0 bytes and never
+// followed; mount points below the root are crossed unless asked not to be;
+// a folder that is one of its own ancestors (a bind mount of a parent) is
+// walked once. The platform's own calls do the work: walk_posix.cpp and
+// walk_windows.cpp.
+#ifndef PLOMET_ESTIMATOR_WALK_H_
+#define PLOMET_ESTIMATOR_WALK_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sources/entry.h"
+
+/// One object of a folder as the walk found it.
+struct WalkObject {
+  std::uint64_t nSize = 0;  // the apparent size of a regular file; 0 for the others
+  int nType = kEntryFile;
+  // The modification time in local time; set only when WalkOptions asks.
+  int nYear = 0;
+  int nMonth = 0;
+  int nDay = 0;
+  int nSecondOfDay = 0;
+  std::size_t nNameOffset = 0;  // where its name starts in WalkBatch::pNames
+};
+
+/// Objects of one folder. A large folder comes in several batches.
+struct WalkBatch {
+  const char* pFolder = nullptr;  // the folder's path, not NUL-terminated, without final separator
+  std::size_t nFolder = 0;        // (except for a root such as "/" or "C:\")
+  const WalkObject* pObjects = nullptr;
+  std::size_t nObjects = 0;
+  // The objects' names, each ended by a NUL, as the system gives them (UTF-8
+  // on Windows); null unless WalkOptions asks for names.
+  const char* pNames = nullptr;
+};
+
+/// Called for every batch, never by two threads at once.
+using WalkSink = void (*)(void* pContext, const WalkBatch& batch);
+
+struct WalkOptions {
+  int nThreads = 1;             // 1 or more; 1 walks on the caller's thread
+  bool bOneFileSystem = false;  // do not cross into other file systems
+  bool bTimes = false;          // fill in the modification times
+  bool bNames = false;          // hand over the names
+};
+
+/// A folder the walk could not read.
+struct WalkFailure {
+  std::string sPath;
+  int nError = 0;  // the system's error number
+};
+
+/// What the walk met besides the objects.
+struct WalkReport {
+  int nRootError = 0;             // the root could not be opened: its error number
+  std::uint64_t nUnreadable = 0;  // folders that could not be read
+  static constexpr std::size_t kKept = 10;
+  std::vector<WalkFailure> firstUnreadable;  // the first kKept of them by path, in that order
+};
+
+/// Returns the path made absolute (from the working folder) with its final
+/// separators taken off (a root keeps its own), so that every folder the
+/// walk names is absolute.
+std::string absoluteWalkPath(const char* szPath);
+
+/// Walks the tree at szPath (made absolute by absoluteWalkPath; a symbolic
+/// link given as the root is followed). A root that is no folder is one
+/// object, in its parent folder. Returns false, with report.nRootError set,
+/// when the root cannot be opened; nothing is handed over then. Otherwise
+/// returns true once every folder has been walked; the folders that could
+/// not be read are counted in the report and their objects left out, as is
+/// an object removed between being listed and being looked at.
+bool walkTree(const char* szPath, const WalkOptions& options, WalkSink sink, void* pContext,
+              WalkReport& report);
+
+/// Returns the number of processors, at least 1: the default number of threads.
+int walkDefaultThreads();
+
+/// Returns the system's text for an error number of WalkReport.
+std::string walkErrorText(int nError);
+
+/// For tests: every folder below the root named sName fails to open with
+/// nError, as if the system had said so (an empty name turns this off).
+void setWalkFailureForTest(const std::string& sName, int nError);
+
+#endif  // PLOMET_ESTIMATOR_WALK_H_
