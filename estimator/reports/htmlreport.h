@@ -16,15 +16,13 @@
 #include <ctime>
 #include <string>
 
+#include "reports/htmlparts.h"
 #include "reports/jsonreport.h"
 #include "tallies/calibrate.h"
 #include "tallies/htmltally.h"
 
 /// Folders beyond this many in the ranking are shown as one row.
 const std::size_t kMaxFolderRows = 50;
-
-/// Bytes of a name kept on the page; a longer one is cut, and marked so.
-const std::size_t kMaxNameBytes = 240;
 
 /// What the page shows. Pointers left null leave their section out.
 struct PageInput {
@@ -40,22 +38,5 @@ struct PageInput {
 
 /// Returns the whole page; the warnings are those written so far.
 std::string htmlPage(const PageInput& input);
-
-/// Appends n bytes of text to out as HTML text or attribute value: & < > "
-/// and ' as references, control characters and bytes that are not valid
-/// UTF-8 as U+FFFD each. Text past nMax bytes is left out and an ellipsis
-/// stands in its place, never inside a character.
-void appendEscaped(std::string& out, const char* p, std::size_t n, std::size_t nMax);
-
-/// Returns the moment as "2026-12-07 22:00:01 UTC".
-std::string utcText(std::time_t nTime);
-
-/// Returns when the file szPath last changed, as utcText writes it, or ""
-/// when that cannot be told.
-std::string modifiedText(const char* szPath);
-
-/// Writes the page to the file szPath. Returns 0, or the error number of
-/// the open or write that failed.
-int writeHtmlFile(const char* szPath, const std::string& page);
 
 #endif  // PLOMET_ESTIMATOR_HTMLREPORT_H_
