@@ -5,9 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "options.h"
 #include "reports/output.h"
-#include "reports/warnings.h"
 #include "sources/scanlist.h"
 
 namespace {
@@ -42,7 +40,7 @@ void countScanBatch(void* pContext, const WalkBatch& batch) {
     entry.nSize = object.nSize;
     entry.nType = object.nType;
     setYearFirstStamp(entry.stamp, object.nYear, object.nMonth, object.nDay, object.nSecondOfDay);
-    run.pCount(entry);
+    run.pCount(run.pCountContext, entry);
     if (!bText) continue;
     appendListingLine(run.sText, object, batch.pNames + object.nNameOffset);
     run.nObjects++;
@@ -70,16 +68,4 @@ bool closeScanList(ScanRun& run) {
   std::fprintf(stderr, "error: cannot write '%s': %s\n", printable(run.sList.c_str()).c_str(),
                std::strerror(run.nListError));
   return false;
-}
-
-void warnUnreadable(const WalkReport& report) {
-  for (const WalkFailure& failure : report.firstUnreadable) {
-    warn("cannot read folder '%s': %s", printable(failure.sPath.c_str()).c_str(),
-         walkErrorText(failure.nError).c_str());
-  }
-  if (report.nUnreadable > 0) {
-    warn("%" PRIu64 " folder%s could not be read; the files in %s were not counted",
-         report.nUnreadable, report.nUnreadable == 1 ? "" : "s",
-         report.nUnreadable == 1 ? "it" : "them");
-  }
 }

@@ -12,9 +12,10 @@
 #include "sources/walk.h"
 
 struct ScanRun {
-  void (*pCount)(const Entry& entry) = nullptr;  // the tallies
-  bool bEcho = false;                            // -sv: the listing's lines on standard output
-  std::string sList;                             // --list: the listing's name, or ""
+  void (*pCount)(void* pContext, const Entry& entry) = nullptr;  // the tallies
+  void* pCountContext = nullptr;
+  bool bEcho = false;  // -sv: the listing's lines on standard output
+  std::string sList;   // --list: the listing's name, or ""
   std::FILE* pList = nullptr;
   int nListError = 0;          // the first failed write of the listing
   std::string sFolder;         // the batch's folder as the tallies and the listing name it
@@ -33,9 +34,5 @@ bool openScanList(ScanRun& run);
 /// Ends the listing with its own totals. Returns false after saying why it
 /// could not be written whole.
 bool closeScanList(ScanRun& run);
-
-/// Warns of the folders that could not be read: the first by name, then
-/// their number.
-void warnUnreadable(const WalkReport& report);
 
 #endif  // PLOMET_ESTIMATOR_SCANRUN_H_

@@ -10,33 +10,38 @@
 
 namespace {
 
-char gOut[1 << 16];
-std::size_t gOutLen = 0;
-int gOutErrno = 0;  // the first failure; later writes are dropped
+// Standard output is one stream for the whole program: so is its buffer,
+// the one program-wide variable of the reports.
+struct OutputBuffer {
+  char aText[1 << 16];
+  std::size_t nLength = 0;
+  int nErrno = 0;  // the first failure; later writes are dropped
+};
+OutputBuffer gOut;
 
 void put(const char* p, std::size_t n) {
-  if (n == 0 || gOutErrno != 0) return;
+  if (n == 0 || gOut.nErrno != 0) return;
   errno = 0;
-  if (std::fwrite(p, 1, n, stdout) != n) gOutErrno = errno != 0 ? errno : EIO;
+  if (std::fwrite(p, 1, n, stdout) != n) gOut.nErrno = errno != 0 ? errno : EIO;
 }
 
 void drain() {
-  put(gOut, gOutLen);
-  gOutLen = 0;
+  put(gOut.aText, gOut.nLength);
+  gOut.nLength = 0;
 }
 
 }  // namespace
 
 void outWrite(const char* p, std::size_t n) {
-  if (n > sizeof gOut - gOutLen) {
+  if (n > sizeof gOut.aText - gOut.nLength) {
     drain();
-    if (n > sizeof gOut) {  // too large to be worth buffering
+    if (n > sizeof gOut.aText) {  // too large to be worth buffering
       put(p, n);
       return;
     }
   }
-  std::memcpy(gOut + gOutLen, p, n);
-  gOutLen += n;
+  std::memcpy(gOut.aText + gOut.nLength, p, n);
+  gOut.nLength += n;
 }
 
 void outText(const char* sz) { outWrite(sz, std::strlen(sz)); }
@@ -69,8 +74,8 @@ void formatDuration(std::uint64_t nSeconds, char* szText) {
 int outFlush() {
   drain();
   errno = 0;
-  if (std::fflush(stdout) != 0 && gOutErrno == 0) gOutErrno = errno != 0 ? errno : EIO;
-  return gOutErrno;
+  if (std::fflush(stdout) != 0 && gOut.nErrno == 0) gOut.nErrno = errno != 0 ? errno : EIO;
+  return gOut.nErrno;
 }
 
 std::string printable(const char* szText) {

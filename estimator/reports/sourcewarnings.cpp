@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 
+#include "reports/output.h"
 #include "reports/warnings.h"
 
 void warnLs(const LsListing& ls) {
@@ -76,5 +77,17 @@ void warnKind(const KindReader& reader) {
       break;
     default:
       break;
+  }
+}
+
+void warnUnreadable(const WalkReport& report) {
+  for (const WalkFailure& failure : report.firstUnreadable) {
+    warn("cannot read folder '%s': %s", printable(failure.sPath.c_str()).c_str(),
+         walkErrorText(failure.nError).c_str());
+  }
+  if (report.nUnreadable > 0) {
+    warn("%" PRIu64 " folder%s could not be read; the files in %s were not counted",
+         report.nUnreadable, report.nUnreadable == 1 ? "" : "s",
+         report.nUnreadable == 1 ? "it" : "them");
   }
 }

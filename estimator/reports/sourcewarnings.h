@@ -5,6 +5,7 @@
 #define PLOMET_ESTIMATOR_REPORTS_SOURCEWARNINGS_H_
 
 #include "sources/listingkind.h"
+#include "sources/walk.h"
 
 /// Warns of error lines and of object lines that could not be read.
 void warnLs(const LsListing& ls);
@@ -22,5 +23,9 @@ void warnRsync(const RsyncListing& rsync);
 
 /// Writes the warnings of the reader's kind.
 void warnKind(const KindReader& reader);
+
+/// Warns of the folders that could not be read: the first by name, then
+/// their number.
+void warnUnreadable(const WalkReport& report);
 
 #endif  // PLOMET_ESTIMATOR_REPORTS_SOURCEWARNINGS_H_

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -163,22 +164,24 @@ TEST(ListingKindTest, HandsOutTheLinesReadAheadInOrder) {
   std::vector<std::string> many(kKindLookahead + 5, std::string(" words"));
   many.push_back("total 3");  // too late to decide
   cases.push_back({many, kKindDir});
+  std::unique_ptr<Reader> pReader(new Reader());
+  std::unique_ptr<KindDecision> pDecision(new KindDecision());
   for (const Case& c : cases) {
     std::FILE* stream = std::tmpfile();
     ASSERT_NE(stream, nullptr);
     for (const std::string& line : c.lines) std::fprintf(stream, "%s\n", line.c_str());
     std::rewind(stream);
-    startReading(stream);
-    startKindDecision();
+    startReading(*pReader, stream);
+    startKindDecision(*pDecision);
     std::vector<std::string> read;
     Piece piece;
-    while (readListingPiece(piece)) {
-      if (!gKindDecision.bDecided && holdPiece(piece)) continue;
+    while (readListingPiece(*pReader, *pDecision, piece)) {
+      if (!pDecision->bDecided && holdPiece(*pReader, *pDecision, piece)) continue;
       read.emplace_back(piece.szText, piece.nLength);
     }
     std::fclose(stream);
     EXPECT_EQ(read, c.lines);
-    EXPECT_EQ(listingKind(), c.nKind);
+    EXPECT_EQ(listingKind(*pDecision), c.nKind);
   }
 }
 

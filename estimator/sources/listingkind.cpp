@@ -46,22 +46,7 @@ bool isRsyncLine(const char* szLine, int nMode) {
   return readYearFirstDate(pDate, '/', nYear, nMonth, nDay);
 }
 
-struct HeldLines {
-  int nCount = 0;
-  int nNext = 0;
-  Piece aPieces[kKindLookahead];
-  char aaText[kKindLookahead][kMaxLine + 1 + kPieceSlack];
-  // The rest of each cut line held, kept when asked for: the reader passes
-  // it over once the next line is read.
-  bool bKeepRests = false;
-  std::string asRest[kKindLookahead];
-};
-
-HeldLines gHeld;
-
 }  // namespace
-
-KindDecision gKindDecision;
 
 int kindOfLine(const char* szLine, std::size_t nLength) {
   const char* pC = skipWhitespace(szLine);
@@ -97,51 +82,56 @@ const char* kindName(int nKind) {
   }
 }
 
-void startKindDecision(bool bDecide, bool bKeepRests) {
-  gHeld.nCount = gHeld.nNext = 0;
-  gHeld.bKeepRests = bKeepRests;
-  gKindDecision = KindDecision();
-  gKindDecision.bDecided = !bDecide;
+void startKindDecision(KindDecision& decision, bool bDecide, bool bKeepRests) {
+  decision.held.nCount = decision.held.nNext = 0;
+  decision.held.bKeepRests = bKeepRests;
+  decision.bDecided = !bDecide;
+  decision.bReplaying = false;
+  decision.nKind = kKindDir;
 }
 
-bool holdPiece(const Piece& piece) {
-  char* szCopy = gHeld.aaText[gHeld.nCount];
+bool holdPiece(Reader& reader, KindDecision& decision, const Piece& piece) {
+  HeldLines& held = decision.held;
+  char* szCopy = held.aaText[held.nCount];
   std::memcpy(szCopy, piece.szText, piece.nLength + 1 + kPieceSlack);
-  Piece& held = gHeld.aPieces[gHeld.nCount++];
-  held = piece;
-  held.szText = szCopy;
-  std::string& sRest = gHeld.asRest[gHeld.nCount - 1];
+  Piece& copy = held.aPieces[held.nCount++];
+  copy = piece;
+  copy.szText = szCopy;
+  std::string& sRest = held.asRest[held.nCount - 1];
   sRest.clear();
-  if (piece.bCut && gHeld.bKeepRests) readRestOfLine(sRest);
+  if (piece.bCut && held.bKeepRests) readRestOfLine(reader, sRest);
   int nKind = kindOfLine(piece.szText, piece.nLength);
-  if (nKind != kKindUnknown || gHeld.nCount == kKindLookahead) {
-    gKindDecision.nKind = nKind == kKindUnknown ? kKindDir : nKind;
-    gKindDecision.bDecided = true;
-    gKindDecision.bReplaying = true;
+  if (nKind != kKindUnknown || held.nCount == kKindLookahead) {
+    decision.nKind = nKind == kKindUnknown ? kKindDir : nKind;
+    decision.bDecided = true;
+    decision.bReplaying = true;
   }
   return true;
 }
 
-void readRestOfListingLine(const Piece& piece, std::string& sRest) {
-  const char* pFirst = gHeld.aaText[0];
-  const char* pEnd = gHeld.aaText[kKindLookahead - 1] + sizeof gHeld.aaText[0];
+void readRestOfListingLine(Reader& reader, const KindDecision& decision, const Piece& piece,
+                           std::string& sRest) {
+  const HeldLines& held = decision.held;
+  const char* pFirst = held.aaText[0];
+  const char* pEnd = held.aaText[kKindLookahead - 1] + sizeof held.aaText[0];
   if (std::less<const char*>()(piece.szText, pFirst) ||
       !std::less<const char*>()(piece.szText, pEnd)) {
-    readRestOfLine(sRest);
+    readRestOfLine(reader, sRest);
     return;
   }
-  auto nHeld = static_cast<std::size_t>(piece.szText - pFirst) / sizeof gHeld.aaText[0];
-  sRest += gHeld.asRest[nHeld];
+  auto nHeld = static_cast<std::size_t>(piece.szText - pFirst) / sizeof held.aaText[0];
+  sRest += held.asRest[nHeld];
 }
 
-bool replayPiece(Piece& piece) {
-  gKindDecision.bDecided = true;  // at the listing's end: a directory listing
-  if (gHeld.nNext < gHeld.nCount) {
-    piece = gHeld.aPieces[gHeld.nNext++];
-    gKindDecision.bReplaying = gHeld.nNext < gHeld.nCount;
+bool replayPiece(KindDecision& decision, Piece& piece) {
+  HeldLines& held = decision.held;
+  decision.bDecided = true;  // at the listing's end: a directory listing
+  if (held.nNext < held.nCount) {
+    piece = held.aPieces[held.nNext++];
+    decision.bReplaying = held.nNext < held.nCount;
     return true;
   }
-  gKindDecision.bReplaying = false;
+  decision.bReplaying = false;
   return false;
 }
 

@@ -39,43 +39,57 @@ int kindOfLine(const char* szLine, std::size_t nLength);
 /// listing", "robocopy log", "CSV export" or "rsync listing".
 const char* kindName(int nKind);
 
-/// The decision's state, program-wide like the reader's.
+/// The lines held while the kind is undecided, copied, to be handed out
+/// again: about 260 KiB, so a decision is allocated once, with its reader.
+struct HeldLines {
+  int nCount = 0;
+  int nNext = 0;
+  Piece aPieces[kKindLookahead];
+  char aaText[kKindLookahead][kMaxLine + 1 + kPieceSlack];
+  // The rest of each cut line held, kept when asked for: the reader passes
+  // it over once the next line is read.
+  bool bKeepRests = false;
+  std::string asRest[kKindLookahead];
+};
+
+/// The decision's state, passed by its owner like the reader's.
 struct KindDecision {
   bool bDecided = false;    // lines are no longer held
   bool bReplaying = false;  // the lines held are being handed out again
   int nKind = kKindDir;
+  HeldLines held;
 };
-extern KindDecision gKindDecision;
 
 /// Starts deciding the kind of the listing that startReading began, or,
 /// without bDecide, reads it as a listing of no other kind. With bKeepRests,
 /// the rest of a cut line held is kept for readRestOfListingLine.
-void startKindDecision(bool bDecide = true, bool bKeepRests = false);
+void startKindDecision(KindDecision& decision, bool bDecide = true, bool bKeepRests = false);
 
 /// readRestOfLine for a piece that readListingPiece handed out: for a line
 /// that was held, the rest kept when it was held (none unless bKeepRests).
-void readRestOfListingLine(const Piece& piece, std::string& sRest);
+void readRestOfListingLine(Reader& reader, const KindDecision& decision, const Piece& piece,
+                           std::string& sRest);
 
 /// Until the kind is decided, every line read is offered here: it is held
 /// (copied), and when it shows the kind, or is the last that may be held,
 /// the kind is decided and the lines held are handed out again by
 /// readListingPiece. Returns true when the line was held: it is not to be
 /// read now.
-bool holdPiece(const Piece& piece);
+bool holdPiece(Reader& reader, KindDecision& decision, const Piece& piece);
 
 /// Hands out the next line held, or at the listing's end, decides the kind
 /// of a listing all of whose lines were held. Returns false when none is left.
-bool replayPiece(Piece& piece);
+bool replayPiece(KindDecision& decision, Piece& piece);
 
 /// readPiece for a listing whose kind is decided by holdPiece: the lines
 /// held come again, in order, once the kind is known.
-inline bool readListingPiece(Piece& piece) {
-  if (gKindDecision.bReplaying) return replayPiece(piece);
-  return readPiece(piece) || (!gKindDecision.bDecided && replayPiece(piece));
+inline bool readListingPiece(Reader& reader, KindDecision& decision, Piece& piece) {
+  if (decision.bReplaying) return replayPiece(decision, piece);
+  return readPiece(reader, piece) || (!decision.bDecided && replayPiece(decision, piece));
 }
 
 /// Returns the kind decided (kKindDir before).
-inline int listingKind() { return gKindDecision.nKind; }
+inline int listingKind(const KindDecision& decision) { return decision.nKind; }
 
 /// The state of the source of each kind but the directory listing's.
 struct KindReader {

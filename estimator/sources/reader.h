@@ -9,7 +9,9 @@
 // the rest is passed over without being kept, so memory stays the same for a
 // line of any length, unless the rest is asked for (readRestOfLine).
 //
-// The reader's state is program-wide: one listing is read at a time.
+// The reader's state is a struct its owner passes, so that several readers
+// (of two files, or of two ranges of one) can work side by side. It holds
+// its block of text: about 1.5 MiB, to be allocated once, not on the stack.
 #ifndef PLOMET_ESTIMATOR_READER_H_
 #define PLOMET_ESTIMATOR_READER_H_
 
@@ -18,14 +20,69 @@
 #include <cstdio>
 #include <string>
 
+#include "sources/text.h"
+#include "sources/utf16.h"
+
 /// The characters of a line that are looked at.
 const std::size_t kMaxLine = 4096;
 
-/// Bytes that may be read, though not used, after the NUL that ends a line.
-const std::size_t kPieceSlack = 8;
+/// The size of the block of text a reader holds, and of the raw bytes read
+/// at a time from a UTF-16 file before they are decoded.
+const std::size_t kBlockSize = 1 << 20;
+const std::size_t kRawBlockSize = 1 << 19;
+
+/// Bytes at the listing's start that decide its encoding.
+const std::size_t kSniffSize = 64;
+
+/// What the reading found out about the listing as a whole, once it ended.
+struct ReadFacts {
+  bool bEmpty;         // no text at all: no bytes, only a byte-order mark, or
+                       // nothing before a final byte 26
+  bool bStoppedEarly;  // a byte 26 ended the text and more bytes followed it
+  bool bNoLineFeeds;   // the text holds carriage returns but not one line feed
+};
+
+/// One reader's state.
+struct Reader {
+  std::FILE* pStream = nullptr;
+  std::size_t nPos = 0;      // start of the next piece in aBlock
+  std::size_t nEnd = 0;      // end of the text read so far
+  bool bInputEnded = false;  // end of file, byte 26 or a read error
+  int nReadErrno = 0;
+  std::uint64_t nBytesRead = 0;
+  ReadFacts facts{};
+  bool bAnyText = false;
+  bool bLineFeed = false;
+  bool bCarriageReturn = false;
+  // The raw bytes read to decide the encoding, handed out again before the rest.
+  unsigned char aPrefix[kSniffSize];
+  std::size_t nPrefixPos = 0;
+  std::size_t nPrefixLen = 0;
+  bool bRawEnded = false;
+  bool bUtf16 = false;
+  Utf16State utf16;
+  // The last piece was cut and the rest of its line is still to be passed
+  // over. Meanwhile nEnd is held at nPos, so that the next read, finding
+  // nothing ahead, comes to refill, which passes it over first: the lines
+  // that are not cut pay nothing for this. The true end of the text is kept
+  // in nRestEnd.
+  bool bRestPending = false;
+  std::size_t nRestEnd = 0;
+  unsigned char aBlock[kBlockSize + kPieceSlack];
+  unsigned char aRaw[kRawBlockSize];
+  char szCut[kMaxLine + 1 + kPieceSlack];  // the first characters of a line cut
+};
+
+/// Opens the listing szName to read it as bytes: "-" is standard input, and a
+/// file named "-" is reached as "./-". Returns nullptr, with errno set, when
+/// it cannot be opened or is a folder.
+std::FILE* openListingFile(const char* szName);
+
+/// Returns the size of the file szName in bytes, or 0 when it is not known.
+std::uint64_t listingFileSize(const char* szName);
 
 /// Starts reading the open stream (opened in binary mode) from its start.
-void startReading(std::FILE* stream);
+void startReading(Reader& reader, std::FILE* stream);
 
 /// One line of the listing, or its first kMaxLine characters.
 struct Piece {
@@ -38,35 +95,27 @@ struct Piece {
 
 /// Reads the next line. Returns false, leaving piece alone, when the input
 /// has ended or a read failed.
-bool readPiece(Piece& piece);
+bool readPiece(Reader& reader, Piece& piece);
 
 /// Appends to sRest the characters of the last piece's line past its first
 /// kMaxLine, without the line feed (nor a carriage return before it), when
 /// that piece was cut and nothing else has been read since; otherwise leaves
 /// sRest alone. sRest grows with the line, so only a line known to be needed
 /// whole, such as a folder's header, is read this way.
-void readRestOfLine(std::string& sRest);
+void readRestOfLine(Reader& reader, std::string& sRest);
 
 /// Returns the number of bytes taken from the file so far.
-std::uint64_t bytesRead();
+std::uint64_t bytesRead(const Reader& reader);
 
 /// Returns 0, or the error number of the read that failed and ended the input.
-int readError();
+int readError(const Reader& reader);
 
 /// Returns the encoding found at the listing's start: "utf-16le" or
 /// "utf-16be" (with or without a byte-order mark), "utf-8" (with a mark), or
 /// "plain" (no mark: UTF-8 or a console code page, read as bytes).
-const char* readEncoding();
-
-/// What the reading found out about the listing as a whole, once it ended.
-struct ReadFacts {
-  bool bEmpty;         // no text at all: no bytes, only a byte-order mark, or
-                       // nothing before a final byte 26
-  bool bStoppedEarly;  // a byte 26 ended the text and more bytes followed it
-  bool bNoLineFeeds;   // the text holds carriage returns but not one line feed
-};
+const char* readEncoding(const Reader& reader);
 
 /// Returns the facts about the listing read since startReading.
-ReadFacts readFacts();
+ReadFacts readFacts(const Reader& reader);
 
 #endif  // PLOMET_ESTIMATOR_READER_H_

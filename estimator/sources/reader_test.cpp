@@ -15,6 +15,13 @@
 
 namespace {
 
+// One reader for every test, as a run has one: its block is too large for
+// the stack, and each test starts it anew.
+Reader& testReader() {
+  static Reader* pReader = new Reader();
+  return *pReader;
+}
+
 using namespace std::string_literals;
 using Pieces = std::vector<std::string>;
 
@@ -26,11 +33,11 @@ const std::string kFffd = "\xEF\xBF\xBD";
 // line feed it ended with, checking that the text is NUL-ended, that no text
 // is longer than kMaxLine and that the final call leaves the piece alone.
 Pieces readAll(std::FILE* stream) {
-  startReading(stream);
+  startReading(testReader(), stream);
   Pieces pieces;
   const char* const kUnread = "unread";
   Piece piece{kUnread, 99, true, false};
-  while (readPiece(piece)) {
+  while (readPiece(testReader(), piece)) {
     EXPECT_EQ(piece.szText[piece.nLength], '\0');
     EXPECT_LE(piece.nLength, kMaxLine);
     if (pieces.size() > 8 * kMiB) {
@@ -56,7 +63,7 @@ std::FILE* fileWith(const std::string& bytes) {
 Pieces readBytes(const std::string& bytes) {
   std::FILE* stream = fileWith(bytes);
   Pieces pieces = readAll(stream);
-  EXPECT_EQ(readError(), 0);
+  EXPECT_EQ(readError(testReader()), 0);
   std::fclose(stream);
   return pieces;
 }
@@ -273,14 +280,14 @@ TEST(ReaderTest, ConvertsLargeUtf16AcrossRawBlocks) {
 // A new reading starts from scratch whatever the last one left behind.
 TEST(ReaderTest, StartReadingForgetsThePreviousStream) {
   std::FILE* utf16 = fileWith(kLe + utf16Bytes(u"first\nsecond\n", false));
-  startReading(utf16);
+  startReading(testReader(), utf16);
   Piece piece;
-  ASSERT_TRUE(readPiece(piece));
+  ASSERT_TRUE(readPiece(testReader(), piece));
   EXPECT_STREQ(piece.szText, "first");
   EXPECT_EQ(readBytes("plain\r\n"), Pieces{"plain\n"});
 
   std::rewind(utf16);
-  startReading(utf16);  // never read from
+  startReading(testReader(), utf16);  // never read from
   EXPECT_EQ(readBytes("other\n"), Pieces{"other\n"});
   std::fclose(utf16);
 }
@@ -290,7 +297,7 @@ ReadFacts factsOf(const std::string& bytes) {
   std::FILE* stream = fileWith(bytes);
   readAll(stream);
   std::fclose(stream);
-  return readFacts();
+  return readFacts(testReader());
 }
 
 TEST(ReaderTest, TellsWhatTheListingHeldAsAWhole) {
@@ -327,15 +334,15 @@ TEST(ReaderTest, TellsWhatTheListingHeldAsAWhole) {
 
 TEST(ReaderTest, MarksALineThatWasCut) {
   std::FILE* stream = fileWith(x(kMax) + "\n" + x(kMax + 1) + "\n" + x(kMax + 1));
-  startReading(stream);
+  startReading(testReader(), stream);
   Piece piece;
   bool abCut[3] = {};
   bool abLineFeed[3] = {};
-  for (int i = 0; i < 3 && readPiece(piece); i++) {
+  for (int i = 0; i < 3 && readPiece(testReader(), piece); i++) {
     abCut[i] = piece.bCut;
     abLineFeed[i] = piece.bLineFeed;
   }
-  EXPECT_FALSE(readPiece(piece));
+  EXPECT_FALSE(readPiece(testReader(), piece));
   EXPECT_FALSE(abCut[0]);
   EXPECT_TRUE(abLineFeed[0]);
   EXPECT_TRUE(abCut[1] && abCut[2]);
@@ -358,19 +365,19 @@ TEST(ReaderTest, GivesTheRestOfACutLineWhenAskedAtOnce) {
   std::string sInput;
   for (const Line& line : kLines) sInput += line.sText + line.szEnd;
   std::FILE* stream = fileWith(sInput);
-  startReading(stream);
+  startReading(testReader(), stream);
   for (const Line& line : kLines) {
     Piece piece;
-    ASSERT_TRUE(readPiece(piece));
+    ASSERT_TRUE(readPiece(testReader(), piece));
     std::string sGot(piece.szText, piece.nLength);
-    if (line.bAsk) readRestOfLine(sGot);
+    if (line.bAsk) readRestOfLine(testReader(), sGot);
     std::string sWant = line.bAsk ? line.sText : line.sText.substr(0, kMax);
     if (line.sText.size() == kMax + 1 && line.sText.back() == '\r') sWant.pop_back();  // CR LF
     EXPECT_EQ(sGot.size(), sWant.size()) << line.sText.substr(0, 8);
     EXPECT_TRUE(sGot == sWant) << line.sText.substr(0, 8);
   }
   Piece piece;
-  EXPECT_FALSE(readPiece(piece));
+  EXPECT_FALSE(readPiece(testReader(), piece));
   std::fclose(stream);
 }
 
@@ -379,7 +386,7 @@ TEST(ReaderTest, ReportsTheErrorOfAFailedRead) {
   std::FILE* dir = std::fopen(".", "rb");
   ASSERT_NE(dir, nullptr);
   EXPECT_EQ(readAll(dir), Pieces{});
-  EXPECT_EQ(readError(), EISDIR);
+  EXPECT_EQ(readError(testReader()), EISDIR);
   std::fclose(dir);
   EXPECT_EQ(readBytes("a\n"), Pieces{"a\n"});  // and the next reading clears it
 }

@@ -2,7 +2,9 @@
 #ifndef PLOMET_ESTIMATOR_TEXT_H_
 #define PLOMET_ESTIMATOR_TEXT_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 /// Space, tab, line feed, vertical tab, form feed and carriage return; no
 /// other byte. A table: this runs for most bytes read.
@@ -45,6 +47,54 @@ inline bool appendDigit(std::uint64_t& nValue, unsigned d) {
   const std::uint64_t kTenth = kMaxFileSize / 10;
   if (nValue > kTenth || (nValue == kTenth && d > kMaxFileSize % 10)) return false;
   nValue = nValue * 10 + d;
+  return true;
+}
+
+/// Bytes that may be read, though not used, after the NUL that ends a line
+/// as the reader hands it out.
+const std::size_t kPieceSlack = 8;
+
+// Returns the number of leading bytes of the eight at pC that are blanks.
+inline int leadingBlanks(const char* pC) {
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  std::uint64_t nWord;
+  std::memcpy(&nWord, pC, sizeof nWord);
+  std::uint64_t nDiff = nWord ^ 0x2020202020202020ull;  // the first non-blank's lowest bits
+  return nDiff == 0 ? 8 : __builtin_ctzll(nDiff) / 8;
+#else
+  int n = 0;
+  while (n < 8 && pC[n] == ' ') n++;
+  return n;
+#endif
+}
+
+// skipWhitespace for the text of a piece, which is followed by kPieceSlack
+// readable bytes: sizes are right-aligned in wide columns, so runs of blanks
+// are skipped a word at a time.
+inline const char* skipLineWhitespace(const char* pC) {
+  // cppcheck-suppress knownConditionTrueFalse
+  static_assert(kPieceSlack >= 8, "a word is read at a time");
+  for (int nBlanks = 8; nBlanks == 8; pC += nBlanks) nBlanks = leadingBlanks(pC);
+  return skipWhitespace(pC);
+}
+
+// Letter case is folded for A to Z only, whatever the locale.
+inline bool equalsIgnoringCase(const char* szA, const char* szB) {
+  for (;; szA++, szB++) {
+    char a = (*szA >= 'A' && *szA <= 'Z') ? static_cast<char>(*szA - 'A' + 'a') : *szA;
+    char b = (*szB >= 'A' && *szB <= 'Z') ? static_cast<char>(*szB - 'A' + 'a') : *szB;
+    if (a != b) return false;
+    if (a == '\0') return true;
+  }
+}
+
+// Reads a number of more than 18 digits. Returns false when it passes the
+// largest file size.
+inline bool readLargeNumber(const char* pC, std::uint64_t& nValue) {
+  nValue = 0;
+  for (; isDigit(*pC); pC++) {
+    if (!appendDigit(nValue, static_cast<unsigned>(*pC - '0'))) return false;
+  }
   return true;
 }
 

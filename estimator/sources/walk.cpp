@@ -14,9 +14,6 @@ namespace {
 const std::size_t kBatchObjects = 1024;
 const std::size_t kBatchNameBytes = 65536;
 
-std::string gFailureName;  // the test seam: set before a walk, read during it
-int gFailureError = 0;
-
 // Takes the next folder of the group on top of the stack, waiting while
 // other threads may still add to it. Returns false when the walk is over.
 bool takeFolder(WalkState& state, PendingFolder& folder) {
@@ -145,15 +142,12 @@ bool isAncestor(const WalkNode* pNode, const FolderId& id) {
   return false;
 }
 
-int injectedFailure(const std::string& sPath) {
-  if (gFailureName.empty()) return 0;
+int injectedFailure(const WalkOptions& options, const std::string& sPath) {
+  if (options.sFailForTest.empty()) return 0;
   std::size_t nName = sPath.find_last_of("/\\") + 1;  // 0 when there is no separator
-  return sPath.compare(nName, std::string::npos, gFailureName) == 0 ? gFailureError : 0;
-}
-
-void setWalkFailureForTest(const std::string& sName, int nError) {
-  gFailureName = sName;
-  gFailureError = nError;
+  return sPath.compare(nName, std::string::npos, options.sFailForTest) == 0
+             ? options.nFailErrorForTest
+             : 0;
 }
 
 void runWalk(WalkState& state, PendingFolder root) {

@@ -53,6 +53,10 @@ struct WalkOptions {
   bool bOneFileSystem = false;  // do not cross into other file systems
   bool bTimes = false;          // fill in the modification times
   bool bNames = false;          // hand over the names
+  // For tests: every folder below the root named sFailForTest fails to open
+  // with nFailErrorForTest, as if the system had said so ("": none does).
+  std::string sFailForTest;
+  int nFailErrorForTest = 0;
 };
 
 /// A folder the walk could not read.
@@ -89,9 +93,5 @@ int walkDefaultThreads();
 
 /// Returns the system's text for an error number of WalkReport.
 std::string walkErrorText(int nError);
-
-/// For tests: every folder below the root named sName fails to open with
-/// nError, as if the system had said so (an empty name turns this off).
-void setWalkFailureForTest(const std::string& sName, int nError);
 
 #endif  // PLOMET_ESTIMATOR_WALK_H_

@@ -68,6 +68,7 @@ struct WalkWorker {
   std::string sNames;
   std::shared_ptr<const WalkNode> childParent;  // the folder whose subfolders these are
   std::string sChildren;                        // packed as in PendingGroup
+  std::vector<std::uint64_t> readBuffer;        // the platform's folder reader's, when it needs one
 };
 
 /// Starts the batch of the folder at sFolder (kept alive by the caller).
@@ -92,7 +93,7 @@ void noteUnreadable(WalkState& state, const std::string& sPath, int nError);
 bool isAncestor(const WalkNode* pNode, const FolderId& id);
 
 /// The failure the test seam injects for the folder at sPath, or 0.
-int injectedFailure(const std::string& sPath);
+int injectedFailure(const WalkOptions& options, const std::string& sPath);
 
 /// Walks every pending folder on options.nThreads threads, the root first.
 void runWalk(WalkState& state, PendingFolder root);

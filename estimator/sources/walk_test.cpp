@@ -50,7 +50,6 @@ class WalkTest : public ::testing::Test {
     sRoot = szTemplate;
   }
   void TearDown() override {
-    setWalkFailureForTest("", 0);
     std::system(("chmod -R u+rwx " + sRoot + " 2>/dev/null; rm -rf " + sRoot).c_str());
   }
   void file(const std::string& sPath, std::uint64_t nSize) {
@@ -65,6 +64,8 @@ class WalkTest : public ::testing::Test {
   Collected walk(int nThreads, WalkReport& report) {
     Collected c;
     WalkOptions options;
+    options.sFailForTest = sFailForTest;
+    options.nFailErrorForTest = nFailErrorForTest;
     options.nThreads = nThreads;
     options.bNames = true;
     options.bTimes = true;
@@ -72,6 +73,8 @@ class WalkTest : public ::testing::Test {
     return c;
   }
   std::string sRoot;
+  std::string sFailForTest;  // the folders that fail to open, by name
+  int nFailErrorForTest = 0;
 };
 
 // Every kind of entry, on one thread and on several: each object exactly
@@ -155,7 +158,8 @@ TEST_F(WalkTest, CountsFoldersThatCannotBeRead) {
     file(sDir + "/locked/hidden", 10);
     file(sDir + "/seen", 20);
   }
-  setWalkFailureForTest("locked", EACCES);
+  sFailForTest = "locked";
+  nFailErrorForTest = EACCES;
   for (int nThreads : {1, 3}) {
     WalkReport report;
     Collected c = walk(nThreads, report);

@@ -149,7 +149,7 @@ int openWalkRoot(WalkState& state, WalkWorker& worker, const std::string& sPath,
 // cppcheck-suppress constParameter
 void walkFolder(WalkWorker& worker, PendingFolder& folder) {
   WalkState& state = *worker.pState;
-  int nInjected = injectedFailure(folder.sPath);
+  int nInjected = injectedFailure(state.options, folder.sPath);
   if (nInjected != 0) {
     noteUnreadable(state, folder.sPath, nInjected);
     return;

@@ -1,0 +1,663 @@
+#include "run.h"
+
+#include <cinttypes>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "reports/calibrationreport.h"
+#include "reports/folderreport.h"
+#include "reports/htmlreport.h"
+#include "reports/output.h"
+#include "reports/sincereport.h"
+#include "reports/sourcewarnings.h"
+#include "reports/warnings.h"
+#include "reports/windowreport.h"
+#include "scanrun.h"
+#include "sources/lslisting.h"
+#include "sources/walk.h"
+
+namespace {
+
+// True when the line may belong to the listing's own totals or name a
+// directory: they begin with a blank.
+bool mayBeSummary(const char* szLine) { return szLine[0] == '\0' || isWhitespace(szLine[0]); }
+
+// Every line of the log goes to the calibration of each reading of the
+// dates that selects it: both, but with --since.
+void calibrateLogLine(Run& run, const Piece& piece, const char* szData, SinceFilter* pSince) {
+  LineStamp stamp;
+  bool bTimed = readLogStamp(piece.szText, piece.nLength, stamp, run.stamps);
+  uint64_t nSize = 0;
+  bool bObject = szData[0] != '\0' && parseSize(szData, nSize);
+  if (!bTimed && !bObject) return;  // a line without a time or an object tells nothing
+  Selection selection;
+  selection.bMonthFirst = selection.bDayFirst = true;
+  if (pSince != nullptr) selection = judgeLine(*pSince, stamp, nSize);
+  calibrateStampedLine(run.logCalibration, stamp, bTimed, selection, bObject, nSize);
+  if (!run.options.bHtml) return;
+  if (selection.bMonthFirst) {
+    timelineLine(run.timeline, bTimed, stamp.nSecondOfDay, bObject, nSize);
+  }
+  if (selection.bDayFirst && pSince != nullptr && !pSince->bOrderGiven) {
+    timelineLine(run.timelineDayFirst, bTimed, stamp.nSecondOfDay, bObject, nSize);
+  }
+}
+
+// With --since: a file of nSize bytes is counted when both readings of its
+// date select it, and set aside for the reading that alone does. Returns the
+// folders' group of the file, or -1 when neither reading selects it.
+int countSelected(Run& run, const Selection& selection, uint64_t nSize) {
+  if (selection.bMonthFirst && selection.bDayFirst) {
+    countFile(nSize);
+    return kFolderCounted;
+  }
+  setAside(run.since, selection, nSize);
+  if (selection.bMonthFirst) return kFolderMonthFirstOnly;
+  return selection.bDayFirst ? kFolderDayFirstOnly : -1;
+}
+
+// A dated line that is no file, such as a directory's, may still show the
+// order of the listing's dates.
+void weighDate(Run& run, const Piece& piece) {
+  if (mayBeSummary(piece.szText)) return;
+  LineStamp stamp;
+  bool bRead = nParseType == kParseListing
+                   ? readListingStamp(piece.szText, piece.nLength, stamp, run.stamps)
+                   : readLogStamp(piece.szText, piece.nLength, stamp, run.stamps);
+  if (bRead) weighStamp(run.since.evidence, stamp);
+}
+
+// With --top, the whole of a line that was cut, for the path in it: the
+// piece's text and the rest of the line, with the slack a piece has.
+Piece wholeLine(Run& run, const Piece& piece) {
+  std::string& sWhole = run.sWholeLine;  // grows to the longest such line, and stays
+  sWhole.assign(piece.szText, piece.nLength);
+  readRestOfListingLine(run.reader, run.decision, piece, sWhole);
+  std::size_t nLength = sWhole.size();
+  sWhole.append(kPieceSlack, '\0');
+  return Piece{sWhole.c_str(), nLength, true, false};
+}
+
+// With --top, a line of a directory listing that holds no file may name the
+// directory of the files that follow; such a header is read whole, however
+// long its path.
+void noteHeader(Run& run, const Piece& piece) {
+  if (!piece.bCut || !namesDirectory(piece.szText)) {
+    noteDirectoryLine(run.folders, piece);
+    return;
+  }
+  noteDirectoryLine(run.folders, wholeLine(run, piece));
+}
+
+// With --top, a counted file of a directory listing or a log in its folder:
+// the path follows the size field.
+void countLineFolder(Run& run, const Piece& piece, uint64_t nSize, int nGroup) {
+  Piece line = piece;
+  const char* pPath = run.line.pSizeEnd;
+  if (piece.bCut) {  // a file's path may run past the piece
+    line = wholeLine(run, piece);
+    pPath = line.szText + (run.line.pSizeEnd - piece.szText);
+  }
+  if (nParseType == kParseListing) {
+    countListingFile(run.folders, pPath, sizeClass(nSize), nSize, nGroup);
+  } else {
+    countLogObject(run.folders, line, pPath, sizeClass(nSize), nSize, nGroup);
+  }
+}
+
+// Writes the page of --html: the estimate's (bEstimate), the calibration's
+// (pCalibration), or both, as for rates learnt from a log and used at once.
+// Returns nStatus, or 1 when the page could not be written.
+int writePage(Run& run, int nStatus, bool bEstimate, const CalibrationResult* pCalibration) {
+  PageInput input;
+  input.pFigures = &run.figures;
+  input.bEstimate = bEstimate;
+  SizeHistogram counted;
+  bool bDayFirst = run.options.bSince && dayFirstChosen(run.since);
+  if (input.bEstimate) {
+    int nAside = !run.options.bSince ? kFolderCounted
+                 : bDayFirst         ? kFolderDayFirstOnly
+                                     : kFolderMonthFirstOnly;
+    counted = countedFiles(run.page, nAside);
+    input.pCounted = &counted;
+    input.pTallies = &run.page;
+  }
+  if (pCalibration != nullptr) {
+    input.pCalibration = pCalibration;
+    // The log of --rates-from is read under the month-first reading alone.
+    input.pTimeline = bDayFirst && !run.bModel ? &run.timelineDayFirst : &run.timeline;
+  }
+  input.readAt = utcText(std::time(nullptr));
+  if (std::strcmp(szFilename, "-") != 0) input.modifiedAt = modifiedText(szFilename);
+  int nErrno = writeHtmlFile(run.options.szHtml, htmlPage(input));
+  if (nErrno == 0) return nStatus;
+  std::fprintf(stderr, "error: cannot write the page to '%s': %s\n",
+               printable(run.options.szHtml).c_str(), std::strerror(nErrno));
+  return kExitFailure;
+}
+
+// With --rates-from: the estimate by the fitted cost and bandwidth over every
+// object counted, and its range under the sessions' own fits.
+void displayModel(Run& run) {
+  ReportFigures& figures = run.figures;
+  const CalibrationResult& model = run.model;
+  figures.nModelSeconds =
+      modelSeconds(model.dCostSeconds, model.dSecondsPerByte, nTotal, toUint64(i64Total));
+  figures.spread = sessionSpread(model, nTotal, toUint64(i64Total));
+  if (run.options.bJson) return;
+  char szTime[kDurationTextSize];
+  formatDuration(figures.nModelSeconds, szTime);
+  outFormat("Estimated Time by cost and bandwidth: %s\n", szTime);
+  if (figures.spread.nSessions < 2) return;
+  char szFastest[kDurationTextSize];
+  char szSlowest[kDurationTextSize];
+  formatDuration(figures.spread.nFastest, szFastest);
+  formatDuration(figures.spread.nSlowest, szSlowest);
+  outFormat("Over the %d sessions in the log: %s to %s\n", figures.spread.nSessions, szFastest,
+            szSlowest);
+}
+
+// After the estimates: how they compare with the backup window, and the
+// folders that take the longest.
+void displayExtras(Run& run, const Estimate& estimate) {
+  const LongOptions& options = run.options;
+  if (options.bWindow) {
+    run.window = judgeWindow(options.nWindowSeconds, estimate.nSeconds, estimate.bPassedMax);
+    if (!options.bJson) printWindowVerdict(run.window);
+    if (run.bModel) {
+      run.modelWindow = judgeWindow(options.nWindowSeconds, run.figures.nModelSeconds);
+      if (!options.bJson) printWindowVerdict(run.modelWindow, "by cost and bandwidth");
+    }
+  }
+  if (options.nTop > 0) {
+    const int64_t anRate[] = {nOneKbSec, nTenKbSec, nHundredKbSec, nTenMbSec};
+    int nAside = kFolderCounted;
+    if (options.bSince) {
+      nAside = dayFirstChosen(run.since) ? kFolderDayFirstOnly : kFolderMonthFirstOnly;
+    }
+    int nTop = options.nTop > INT_MAX ? INT_MAX : static_cast<int>(options.nTop);
+    rankFolders(run.folders, anRate, nTop, run.ranking, nAside);
+    if (!options.bJson) printFolders(run.ranking);
+  }
+}
+
+// The report's numbers, for the JSON report written after the warnings.
+void gatherFigures(Run& run, const Estimate& estimate) {
+  ReportFigures& figures = run.figures;
+  bool bExact = !bTotalPassedMax;
+  for (int k = 0; k < kClasses; k++) {
+    ClassFigures& c = figures.aClasses[k];
+    std::int64_t nRate = classRate(k);
+    c.nFiles = classFiles(k);
+    c.nBytes = toUint64(classBytes(k));
+    c.bExact = !classPassedMax(k);
+    c.nRate = nRate;
+    c.nSeconds = secondsAt(classBytes(k), nRate);
+    c.dSeconds = nRate > 0 ? static_cast<double>(c.nBytes) / static_cast<double>(nRate) : 0;
+    bExact = bExact && c.bExact;
+  }
+  figures.nFiles = nTotal;
+  figures.nBytes = toUint64(i64Total);
+  figures.bExact = bExact;
+  figures.nAverage = estimate.nAverage;
+  figures.nAverageClass = sizeClass(estimate.nAverage);
+  figures.nEstimateSeconds = estimate.nSeconds;
+  figures.nAverageEstimateSeconds = estimate.nAverageSeconds;
+  figures.bOwnTotals =
+      nParseType == kParseListing && ownTotals(run.ownTotals, figures.nOwnFiles, figures.nOwnBytes);
+  figures.pWindow = run.options.bWindow ? &run.window : nullptr;
+  figures.pSince = run.options.bSince ? &run.since : nullptr;
+  figures.pFolders = run.options.nTop > 0 ? &run.ranking : nullptr;
+  if (run.bModel) {
+    figures.pModel = &run.model;
+    figures.szModelLog = run.options.szRatesFrom;
+    figures.pModelWindow = run.options.bWindow ? &run.modelWindow : nullptr;
+  }
+}
+
+// A total that stayed at its largest value makes every number from it a
+// lower bound: say which.
+void warnPassedMax(const char* szWhat, bool bPassedMax) {
+  if (bPassedMax) warn("the byte total of %s passed 18446744073709551615 and is not exact", szWhat);
+}
+
+// The totals and the estimate that stayed at their largest value, whatever
+// the source of the files.
+void warnCounts(const Run& run) {
+  for (int k = 0; k < kClasses; k++) warnPassedMax(kClassLabels[k], classPassedMax(k));
+  warnPassedMax("all classes", bTotalPassedMax);
+  if (run.estimate.bPassedMax) {
+    warn("the estimated time passed 18446744073709551615 seconds and is not exact");
+  }
+}
+
+// Compares the totals that a directory listing states about itself with what
+// was counted.
+void warnOwnTotals(const Run& run) {
+  uint64_t nFiles;
+  uint64_t nBytes;
+  if (!ownTotals(run.ownTotals, nFiles, nBytes)) return;
+  // With --since the listing's totals cover every file read, not those selected.
+  uint64_t nCountedFiles = run.options.bSince ? run.since.nLines : nTotal;
+  uint64_t nCountedBytes = run.options.bSince ? run.since.nBytes : toUint64(i64Total);
+  if (nFiles == nCountedFiles && nBytes == nCountedBytes) return;
+  warn("the listing's own totals are %" PRIu64 " files and %" PRIu64 " bytes, but %" PRIu64
+       " files and %" PRIu64 " bytes were counted",
+       nFiles, nBytes, nCountedFiles, nCountedBytes);
+}
+
+// What the reader found about the listing as a whole.
+void warnReading(const Reader& reader) {
+  ReadFacts facts = readFacts(reader);
+  if (facts.bEmpty && readError(reader) == 0) warn("the listing is empty");
+  if (facts.bStoppedEarly) {
+    warn("reading stopped at an end-of-text byte (26); the rest of the listing was not read");
+  }
+  if (facts.bNoLineFeeds) {
+    warn(
+        "the listing has no line feeds; lines that end in a carriage return alone are not "
+        "read as lines");
+  }
+}
+
+void countScanEntry(void* pContext, const Entry& entry) {
+  countEntry(*static_cast<Run*>(pContext), entry);
+}
+
+// The options of the scan's walk.
+WalkOptions walkOptions(const Run& run) {
+  WalkOptions options;
+  options.nThreads =
+      run.options.bThreads ? static_cast<int>(run.options.nThreads) : walkDefaultThreads();
+  options.bOneFileSystem = run.options.bOneFileSystem;
+  options.bNames = run.options.bList || bVerbose;
+  options.bTimes = options.bNames || run.options.bSince;
+  return options;
+}
+
+// Walks the tree into the tallies and the listing of --list. Returns false
+// after saying why the root cannot be walked.
+bool walkScan(Run& run, WalkReport& report, int& nStatus) {
+  ScanRun scanRun;
+  scanRun.pCount = countScanEntry;
+  scanRun.pCountContext = &run;
+  scanRun.bEcho = bVerbose != 0;
+  if (run.options.bList) scanRun.sList = run.options.sList;
+  std::string root = absoluteWalkPath(szFilename);
+  if (!openScanList(scanRun)) return false;
+  if (!walkTree(root.c_str(), walkOptions(run), countScanBatch, &scanRun, report)) {
+    if (scanRun.pList != nullptr) {  // a wrong path leaves no listing behind
+      std::fclose(scanRun.pList);
+      std::remove(run.options.sList.c_str());
+    }
+    outFlush();
+    std::fprintf(stderr, "error: cannot open '%s': %s\n", printable(szFilename).c_str(),
+                 walkErrorText(report.nRootError).c_str());
+    return false;
+  }
+  nStatus = closeScanList(scanRun) ? kExitOk : kExitFailure;
+  return true;
+}
+
+// True when --json stands among the long options, before any lone "--".
+bool asksForJson(int argc, char** argv) {
+  for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; i++) {
+    if (std::strcmp(argv[i], "--json") == 0) return true;
+  }
+  return false;
+}
+
+// -h or -? in the option's place; --help is a long option.
+bool isHelpRequest(const char* szArg) {
+  return (szArg[0] == '-' || szArg[0] == '/') &&
+         (equalsIgnoringCase(szArg + 1, "?") || equalsIgnoringCase(szArg + 1, "h"));
+}
+
+// The usage text, then the long options, on standard output: asked for, not
+// a rejection.
+void help(const Run& run) {
+  usage(run.sProgram.c_str(), false);
+  outText("\n");
+  printLongOptions();
+}
+
+// Sets up the tallies that the options ask for, before anything is read.
+void startRun(Run& run) {
+  const LongOptions& options = run.options;
+  run.bExtras = options.bCalibrate || options.bSince || options.nTop > 0 || options.bHtml;
+  if (options.bHtml) {
+    run.page.bAll = options.bSince;
+    startTimeline(run.timeline, options.nGapSeconds, options.nSessionGapSeconds);
+    startTimeline(run.timelineDayFirst, options.nGapSeconds, options.nSessionGapSeconds);
+  }
+  if (options.nTop > 0) {
+    startFolders(run.folders,
+                 options.nDepth > INT_MAX ? INT_MAX : static_cast<int>(options.nDepth));
+  }
+  startSince(run.since, options.nSince, options.bDateOrder, options.dateOrder);
+  if (options.bCalibrate) {
+    startLogCalibration(run.logCalibration, options.nGapSeconds, options.nSessionGapSeconds,
+                        options.bDateOrder, options.dateOrder);
+  }
+}
+
+}  // namespace
+
+int takeCommandLine(int& argc, char** argv, Run& run) {
+  run.sProgram = printable(argc > 0 && argv[0] != nullptr ? argv[0] : "plomet");
+  run.bUsageToStderr = asksForJson(argc, argv);
+  if (!takeLongOptions(argc, argv, run.options, argc)) {
+    usage(run.sProgram.c_str(), run.bUsageToStderr);
+    return kExitUsage;
+  }
+  if (run.options.bHelp) {
+    help(run);
+    return kExitOk;
+  }
+  if (run.options.bVersion) {
+    outText("plomet " PLOMET_VERSION "\n");
+    return kExitOk;
+  }
+  if (argc < 2 && !run.options.bCalibrate) {  // which says what it lacks
+    usage(run.sProgram.c_str(), run.bUsageToStderr);
+    return kExitUsage;
+  }
+  if (argc >= 2 && isHelpRequest(argv[1])) {
+    help(run);
+    return kExitOk;
+  }
+  startRun(run);
+  return -1;
+}
+
+int checkOptionsOfSource(const Run& run, const char* szOption) {
+  const LongOptions& options = run.options;
+  bool bScanOptions = options.bThreads || options.bOneFileSystem || options.bList;
+  if (bScanOptions && nParseType != kParseScan) {
+    return rejectCommandLine(run, "error: %s goes with the scan, -s\n",
+                             options.bList      ? "--list"
+                             : options.bThreads ? "--threads"
+                                                : "--one-file-system");
+  }
+  if (bVerbose && options.bJson) {  // the echo would break the JSON on standard output
+    return rejectCommandLine(run, "error: --json does not go with the verbose option '%s'\n",
+                             szOption);
+  }
+  return -1;
+}
+
+int takeRatesFromArguments(int argc, char** argv, Run& run) {
+  const char* szRatesFrom = run.options.szRatesFrom;
+  if (argc > 3) {
+    return rejectCommandLine(run, "error: give the four rates or --rates-from, not both%s\n", "");
+  }
+  if (argc != 3) {
+    return rejectCommandLine(
+        run, "error: expected 2 arguments with --rates-from (the option and a listing), got %s\n",
+        std::to_string(argc - 1));
+  }
+  szFilename = argv[2];
+  if (std::strcmp(szFilename, "-") == 0 && std::strcmp(szRatesFrom, "-") == 0) {
+    return rejectCommandLine(
+        run, "error: the log and the listing cannot both be standard input%s\n", "");
+  }
+  return -1;
+}
+
+int takeLog(int argc, char** argv, Run& run) {
+  if (argc >= 2 && parseOption(argv[1])) {
+    return rejectCommandLine(
+        run,
+        "error: --calibrate reads a schedule log and takes no option such as '%s' and no rates\n",
+        argv[1]);
+  }
+  if (argc != 2) {
+    return rejectCommandLine(run, "error: expected 1 argument with --calibrate (the log), got %s\n",
+                             std::to_string(argc - 1));
+  }
+  szFilename = argv[1];
+  nParseType = kParseLog;
+  bVerbose = 0;
+  return -1;
+}
+
+int learnRatesFrom(Run& run) {
+  // The log is read as --calibrate reads one; the listing's reading is set
+  // back afterwards.
+  const int nListingType = nParseType;
+  const int bListingVerbose = bVerbose;
+  const bool bListingExtras = run.bExtras;
+  nParseType = kParseLog;
+  bVerbose = 0;
+  run.bExtras = run.bLearning = true;
+  const LongOptions& options = run.options;
+  startLogCalibration(run.logCalibration, options.nGapSeconds, options.nSessionGapSeconds, false,
+                      DateOrder::kMonthFirst);
+  uint64_t nLines = 0;
+  int nStatus = readListing(run, options.szRatesFrom, nLines);
+  nParseType = nListingType;
+  bVerbose = bListingVerbose;
+  run.bExtras = bListingExtras;
+  run.bLearning = false;
+  if (nStatus != kExitOk) return kExitFailure;
+  outFlush();  // an error comes after whatever was written
+  if (finishCalibration(chosenCalibration(run.logCalibration), run.model) != 0) {
+    return kExitFailure;
+  }
+  for (int k = 0; k < kClasses; k++) {
+    uint64_t nRate = run.model.aClasses[k].nRateKBps;
+    setClassRate(k, static_cast<int64_t>(nRate * 1024));
+    std::snprintf(run.aszLearntRates[k], sizeof run.aszLearntRates[k], "%" PRIu64, nRate);
+    run.figures.aClasses[k].szRate = run.aszLearntRates[k];
+  }
+  run.bModel = true;
+  return -1;
+}
+
+bool takeListingFacts(Run& run) {
+  ReportFigures& figures = run.figures;
+  figures.nReadError = readError(run.reader);
+  figures.szKind =
+      nParseType == kParseListing ? kindName(listingKind(run.decision)) : "schedule log";
+  if (nParseType == kParseListing && kindError(run.kinds) != nullptr) {
+    outFlush();
+    std::fprintf(stderr, "error: %s\n", kindError(run.kinds));
+    return false;
+  }
+  figures.listing = szFilename;
+  figures.szEncoding = readEncoding(run.reader);
+  return true;
+}
+
+void takeKindLine(Run& run, const Piece& piece) {
+  KindReader& reader = run.kinds;
+  if (reader.nKind != listingKind(run.decision)) {
+    startKindReader(reader, listingKind(run.decision), todayLocal(), run.options.bSince,
+                    run.options.nTop > 0);
+  }
+  Entry entry;
+  bool bObject = readKindLine(reader, piece, entry);
+  if (bVerbose) {
+    char szSize[24] = "";
+    if (bObject) std::snprintf(szSize, sizeof szSize, "%" PRIu64, entry.nSize);
+    outFormat("%s( line: ", kindName(reader.nKind));
+    outWrite(piece.szText, std::strlen(piece.szText));
+    outFormat(", data: %s )\n", szSize);
+  }
+  if (bObject) countEntry(run, entry);
+}
+
+void takeLineExtras(Run& run, const Piece& piece, const char* szData) {
+  const LongOptions& options = run.options;
+  if (options.bCalibrate || run.bLearning) {
+    // With --rates-from the log's lines are all learnt from: --since is the listing's.
+    bool bSelect = options.bSince && !run.bLearning;
+    calibrateLogLine(run, piece, szData, bSelect ? &run.since : nullptr);
+    return;
+  }
+  if (options.nTop > 0 && nParseType == kParseListing && szData[0] == '\0') noteHeader(run, piece);
+  uint64_t nSize;
+  if (szData[0] == '\0' || !parseSize(szData, nSize)) {
+    processResults(szData);  // no file, or one too large to be one
+    if (options.bSince && szData[0] == '\0') weighDate(run, piece);
+    return;
+  }
+  int nGroup = kFolderCounted;
+  if (options.bSince) {
+    Selection selection =
+        judgeLineText(run.since, piece.szText, piece.nLength, nParseType == kParseListing, nSize);
+    nGroup = countSelected(run, selection, nSize);
+  } else {
+    countFile(nSize);
+  }
+  if (options.bHtml) countPageFile(run.page, nSize, nGroup);
+  if (options.nTop > 0 && nGroup >= 0) countLineFolder(run, piece, nSize, nGroup);
+}
+
+void countEntry(Run& run, const Entry& entry) {
+  int nGroup = kFolderCounted;
+  if (run.options.bSince) {
+    nGroup = countSelected(run, judgeLine(run.since, entry.stamp, entry.nSize), entry.nSize);
+  } else {
+    countFile(entry.nSize);
+  }
+  if (run.options.bHtml) countPageFile(run.page, entry.nSize, nGroup);
+  if (run.options.nTop == 0 || nGroup < 0) return;
+  countFolderFile(run.folders, entry.pFolder, entry.nFolder, sizeClass(entry.nSize), entry.nSize,
+                  nGroup);
+}
+
+void countChosenAside(Run& run) {
+  const AsideTally& aside = chosenAside(run.since);
+  for (int k = 0; k < kClasses; k++) {
+    addToClass(k, aside.anFiles[k], aside.anBytes[k], aside.abPassedMax[k]);
+  }
+}
+
+void printReportHead(Run& run) {
+  if (run.options.bJson) return;
+  if (run.options.bSince) printSelection(run.since, "Files changed", filesCounted());
+  if (run.bModel) printRatesSource(printable(run.options.szRatesFrom).c_str(), run.model);
+}
+
+void finishEstimate(Run& run, const Estimate& estimate) {
+  run.estimate = estimate;
+  if (run.bModel) displayModel(run);
+  displayExtras(run, estimate);
+  if (run.options.bJson || run.options.bHtml) gatherFigures(run, estimate);
+}
+
+void warnListing(Run& run, uint64_t nLines) {
+  uint64_t nFilesRead = run.options.bSince ? run.since.nLines : nTotal;  // selected or not
+  if (nLines > 0 && nFilesRead == 0) {
+    warn("no file sizes found; check that the option (-d or -l) matches the listing");
+  }
+  if (nTooLarge > 0) {
+    warn("%" PRIu64 " sizes too large to be file sizes were left out", nTooLarge);
+  }
+  if (nParseType == kParseLog && nNoDigitSizes > 0) {
+    warn("%" PRIu64 " object lines had no size after the arrow and were counted as 0 bytes",
+         nNoDigitSizes);
+  }
+  warnCounts(run);
+  warnReading(run.reader);
+  if (nParseType == kParseListing && nFilesRead > 0 && run.line.nArrowFiles * 2 >= nFilesRead) {
+    warn(
+        "the listing looks like a schedule log; check that the option (-d or -l) matches the "
+        "listing");
+  }
+  if (nParseType == kParseListing) {
+    warnOwnTotals(run);
+    warnKind(run.kinds);
+  }
+  if (run.options.bSince) warnSince(run.since);
+  if (run.bModel) warnCalibration(run.model);
+}
+
+int finishListing(Run& run, int nStatus) {
+  if (run.options.bJson) writeJsonReport(run.figures);
+  if (run.options.bHtml) nStatus = writePage(run, nStatus, true, run.bModel ? &run.model : nullptr);
+  return nStatus;
+}
+
+void warnRates(const Run& run, int nAverageClass) {
+  for (int k = 0; k < kClasses; k++) {
+    int64 i64Bytes = classBytes(k);
+    bool bEmpty = i64Bytes.lo == 0 && i64Bytes.hi == 0;
+    if (classRate(k) > 0 || (bEmpty && k != nAverageClass)) continue;
+    // A rate's text, as parseRateText accepted it, is above 0 when it holds
+    // no minus sign and a digit other than 0.
+    const char* szRate = run.figures.aClasses[k].szRate;
+    if (std::strchr(szRate, '-') == nullptr && std::strpbrk(szRate, "123456789") != nullptr) {
+      warn("rate for %s is less than one byte per second; its time counts as 0", kClassLabels[k]);
+    } else {
+      warn("rate for %s is not a positive number; its time counts as 0", kClassLabels[k]);
+    }
+  }
+}
+
+int finishRun(const Run& run, int nStatus) {
+  int nErrno = outFlush();
+  if (nErrno != 0) {
+    std::fprintf(stderr, "write error: %s\n", std::strerror(nErrno));
+    return kExitFailure;
+  }
+  bool bWindowMissed = run.options.bWindow && !run.window.bFits;
+  if (nStatus == kExitOk && run.options.bStrict && (warningCount() > 0 || bWindowMissed)) {
+    return kExitWarning;
+  }
+  return nStatus;
+}
+
+int reportCalibration(Run& run) {
+  CalibrationResult result;
+  outFlush();  // an error comes after whatever was written
+  const bool bSince = run.options.bSince;
+  const Calibration& cal = bSince ? chosenCalibration(run.logCalibration, dayFirstChosen(run.since))
+                                  : chosenCalibration(run.logCalibration);
+  int nStatus = finishCalibration(cal, result);
+  if (nStatus != 0) return nStatus;
+  if (bSince) run.figures.pSince = &run.since;
+  if (run.options.bJson) {
+    if (bSince) warnSince(run.since);
+    warnCalibration(result);
+    writeJsonCalibration(run.figures, result);
+  } else {
+    if (bSince) printSelection(run.since, "Lines written", selectedLines(run.since));
+    printCalibration(result);
+    outFlush();
+    if (bSince) warnSince(run.since);
+    warnCalibration(result);
+  }
+  if (run.options.bHtml) return writePage(run, kExitOk, false, &result);
+  return kExitOk;
+}
+
+int scan(int argc, char** argv, Run& run) {
+  int nStatus = takeArguments(argc, argv, run);
+  if (nStatus >= 0) return nStatus;
+  if (run.options.szRatesFrom != nullptr) {
+    nStatus = learnRatesFrom(run);
+    if (nStatus >= 0) return nStatus;
+  }
+  WalkReport report;
+  if (!walkScan(run, report, nStatus)) return kExitFailure;
+  outFlush();
+  ReportFigures& figures = run.figures;
+  figures.szKind = "scan";
+  figures.listing = szFilename;
+#ifdef _WIN32
+  figures.szEncoding = "utf-8";
+#else
+  figures.szEncoding = "plain";
+#endif
+  if (run.options.bSince) countChosenAside(run);
+  displayResults(run);
+  warnUnreadable(report);
+  warnCounts(run);
+  if (run.options.bSince) warnSince(run.since);
+  if (run.bModel) warnCalibration(run.model);
+  return finishListing(run, nStatus);
+}
