@@ -65,8 +65,13 @@ struct LineFacts {
 };
 
 /// Returns x as one 64-bit number, and n as the two words of an int64.
-std::uint64_t toUint64(int64 x);
-int64 toInt64(std::uint64_t n);
+inline std::uint64_t toUint64(int64 x) { return (static_cast<std::uint64_t>(x.hi) << 32) | x.lo; }
+inline int64 toInt64(std::uint64_t n) {
+  int64 x;
+  x.lo = static_cast<uint32>(n);
+  x.hi = static_cast<uint32>(n >> 32);
+  return x;
+}
 
 /// Reads the digits after whitespace and an optional sign as the size of a
 /// file in nSize: 0 when there are no digits (counted in nNoDigitSizes) or a

@@ -92,7 +92,7 @@ const char* const kUsageExamples =
 // Copies the size field at pC into szData, leaving out thousands
 // separators. The field ends at whitespace or at the end of the line. A line
 // is at most kMaxLine characters, so the field fits.
-void extractField(const char* pC, char* szData, LineFacts& facts) {
+inline void extractField(const char* pC, char* szData, LineFacts& facts) {
   char* pOut = szData;
   for (;;) {
     while (isDigit(*pC)) *pOut++ = *pC++;  // most of a size: a tight loop
@@ -134,7 +134,7 @@ bool endsInArrow(const char* pField, const char* pEnd) {
 // follows them, and returns the size field; otherwise returns pC, and the
 // first field after the time is the size field. Notes a marker that ends in
 // the arrow, as the words before a schedule log's sizes do.
-const char* skipTimeMarker(const char* pC, LineFacts& facts) {
+inline const char* skipTimeMarker(const char* pC, LineFacts& facts) {
   const char* pField = skipLineWhitespace(pC);
   bool bArrow = false;
   for (int nMarkers = 0; nMarkers < 2 && isTimeMarker(pField); nMarkers++) {
@@ -179,7 +179,7 @@ bool holdsWordFrom(const char* szLine, const void* pFound, std::size_t nBefore,
 }
 
 /// Schedule log: the size is the field after the first "-->".
-int parseLineLog(const char* szLine, char* szData, LineFacts& facts) {
+inline int parseLineLog(const char* szLine, char* szData, LineFacts& facts) {
   szData[0] = '\0';
   // Find each '>' and look back: faster than a search for all three.
   for (const char* pC = std::strchr(szLine, '>'); pC != nullptr; pC = std::strchr(pC + 1, '>')) {
@@ -195,7 +195,8 @@ int parseLineLog(const char* szLine, char* szData, LineFacts& facts) {
 /// day (the first colon, or in a line without one, a time such as 20.59),
 /// an optional marker such as PM, then the size.
 /// Header, directory, summary and "<DIR>" lines carry no size.
-int parseLineDirListing(const char* szLine, std::size_t nLength, char* szData, LineFacts& facts) {
+inline int parseLineDirListing(const char* szLine, std::size_t nLength, char* szData,
+                               LineFacts& facts) {
   szData[0] = '\0';
   if (szLine[0] == '\0' || isWhitespace(szLine[0])) return 0;
   // Most lines hold neither a < nor a (: two quick scans of nLength bytes
@@ -274,18 +275,6 @@ void displayTime(bool bJson, const char* szWhat, uint64_t nTotalSecs) {
   outFormat("%s: %s\n", szWhat, szTime);
 }
 
-// Echoes a parsed line and its size text. A NUL ends the line's text, its
-// line feed included.
-void echoLine(const Piece& piece, const char* szData) {
-  outText(nParseType == 0 ? "parseLineLog( line: " : "parseDirListing( line: ");
-  std::size_t nText = std::strlen(piece.szText);
-  outWrite(piece.szText, nText);
-  if (piece.bLineFeed && nText == piece.nLength) outText("\n");
-  outText(", data: ");
-  outText(szData);
-  outText(" )\n");
-}
-
 // Reads the four rates into the class rates. Returns -1, or the exit status
 // after rejecting the first rate that is not one.
 int takeRates(char** argv, Run& run) {
@@ -305,47 +294,9 @@ int takeRates(char** argv, Run& run) {
   return -1;
 }
 
-// True when the line may belong to the listing's own totals: they, like the
-// headers, begin with a blank.
-bool mayBeSummary(const char* szLine) { return szLine[0] == '\0' || isWhitespace(szLine[0]); }
-
-}  // namespace
-
-int64 toInt64(uint64_t n) {
-  int64 x;
-  x.lo = static_cast<uint32>(n);
-  x.hi = static_cast<uint32>(n >> 32);
-  return x;
-}
-
-uint64_t toUint64(int64 x) { return (static_cast<uint64_t>(x.hi) << 32) | x.lo; }
-
-/// Reads the digits after whitespace and an optional sign as the size of a
-/// file in nSize: 0 when there are no digits (counted in nNoDigitSizes) or a
-/// minus sign stands before them. Returns false when the digits' value passes
-/// the largest file size.
-bool parseSize(const char* pC, uint64_t& nSize) {
-  pC = skipWhitespace(pC);
-  bool bNegative = *pC == '-';
-  if (*pC == '+' || *pC == '-') pC++;
-  const char* pDigits = pC;
-  uint64_t nValue = 0;
-  for (; isDigit(*pC); pC++) nValue = nValue * 10 + static_cast<uint64_t>(*pC - '0');
-  // Up to 18 digits always fit; more are read again, with care. One test
-  // finds both rare cases: no digits, or more than 18.
-  if (static_cast<std::size_t>(pC - pDigits) - 1 >= 18) {
-    if (pC == pDigits) {
-      nNoDigitSizes++;
-    } else if (!readLargeNumber(pDigits, nValue)) {
-      return false;
-    }
-  }
-  nSize = bNegative ? 0 : nValue;
-  return true;
-}
-
-// Counts a file of nSize bytes in its size class.
-void countFile(uint64_t nSize) {
+// Counts a file of nSize bytes in its size class: processResults's own,
+// inlined where it is called for every line.
+inline void countSize(uint64_t nSize) {
   int64 i64Size = toInt64(nSize);
   switch (sizeClass(nSize)) {
     case 0:
@@ -367,19 +318,72 @@ void countFile(uint64_t nSize) {
   }
 }
 
-/// Counts the file whose size text is szData in its size class. Empty text is
-/// no file; text without digits, or with a minus sign, is a file of 0 bytes;
-/// digits beyond the largest file size are no file either.
-int processResults(const char* szData) {
+// processResults, inlined in the plain run's loop.
+inline int countSizeText(const char* szData) {
   if (szData[0] == '\0') return 0;
   uint64_t nSize;
   if (!parseSize(szData, nSize)) {
     nTooLarge++;
     return 0;
   }
-  countFile(nSize);
+  countSize(nSize);
   return 0;
 }
+
+// The rest of a listing of the document's kinds, in a plain run: each line
+// parsed and counted, and nothing else. Returns the number of lines read in
+// all, from nLines before.
+uint64_t countPlainLines(Run& run, uint64_t nLines, char* szData) {
+  Reader& reader = run.reader;
+  KindDecision& decision = run.decision;
+  LineFacts& facts = run.line;
+  Piece piece;
+  if (nParseType == kParseLog) {
+    while (readListingPiece(reader, decision, piece)) {
+      if (++nLines % 16384 == 0) {
+        showProgress(run.progress, bytesRead(reader), nLines, filesCounted());
+      }
+      parseLineLog(piece.szText, szData, facts);
+      countSizeText(szData);
+    }
+    return nLines;
+  }
+  while (readListingPiece(reader, decision, piece)) {
+    if (++nLines % 16384 == 0) {
+      showProgress(run.progress, bytesRead(reader), nLines, filesCounted());
+    }
+    parseLineDirListing(piece.szText, piece.nLength, szData, facts);
+    if (mayHoldTotals(piece.szText)) noteOwnTotalsLine(run.ownTotals, piece.szText, nLines);
+    countSizeText(szData);
+  }
+  return nLines;
+}
+
+}  // namespace
+
+bool parseSize(const char* pC, uint64_t& nSize) {
+  pC = skipWhitespace(pC);
+  bool bNegative = *pC == '-';
+  if (*pC == '+' || *pC == '-') pC++;
+  const char* pDigits = pC;
+  uint64_t nValue = 0;
+  for (; isDigit(*pC); pC++) nValue = nValue * 10 + static_cast<uint64_t>(*pC - '0');
+  // Up to 18 digits always fit; more are read again, with care. One test
+  // finds both rare cases: no digits, or more than 18.
+  if (static_cast<std::size_t>(pC - pDigits) - 1 >= 18) {
+    if (pC == pDigits) {
+      nNoDigitSizes++;
+    } else if (!readLargeNumber(pDigits, nValue)) {
+      return false;
+    }
+  }
+  nSize = bNegative ? 0 : nValue;
+  return true;
+}
+
+void countFile(uint64_t nSize) { countSize(nSize); }
+
+int processResults(const char* szData) { return countSizeText(szData); }
 
 uint64_t filesCounted() { return nTenMB + nHundredKB + nTenKB + nOneKB; }
 
@@ -390,8 +394,6 @@ uint64_t secondsAt(int64 i64Bytes, int64_t nRate) {
   return toUint64(Div64(i64Bytes, toInt64(static_cast<uint64_t>(nRate)), i64Remainder));
 }
 
-/// Sets nParseType and bVerbose from an option such as -d or /LV.
-/// Returns false when the option is not one of d, dv, l, lv, s and sv.
 bool parseOption(const char* szOption) {
   if (szOption[0] != '-' && szOption[0] != '/') return false;
   const char* szName = szOption + 1;
@@ -479,7 +481,7 @@ int readListing(Run& run, const char* szName, uint64_t& nLinesRead) {
   // no more than before there were kinds to decide.
   bool bDeciding = nParseType == kParseListing;
   bool bOtherKind = false;
-  const bool bExtras = run.bExtras;
+  const bool bPlain = !run.bExtras && !bVerbose;
   while (readListingPiece(reader, decision, piece)) {
     if (bDeciding) {
       if (!decision.bDecided && holdPiece(reader, decision, piece)) continue;
@@ -487,8 +489,9 @@ int readListing(Run& run, const char* szName, uint64_t& nLinesRead) {
       bOtherKind = listingKind(decision) != kKindDir;
     }
     const char* szLine = piece.szText;
-    if (++nLines % 16384 == 0)
+    if (++nLines % 16384 == 0) {
       showProgress(run.progress, bytesRead(reader), nLines, filesCounted());
+    }
     if (bOtherKind) {
       takeKindLine(run, piece);
       continue;
@@ -497,13 +500,20 @@ int readListing(Run& run, const char* szName, uint64_t& nLinesRead) {
       parseLineLog(szLine, szData, facts);
     } else {
       parseLineDirListing(szLine, piece.nLength, szData, facts);
-      if (mayBeSummary(szLine)) noteOwnTotalsLine(run.ownTotals, szLine, nLines);
+      if (mayHoldTotals(szLine)) noteOwnTotalsLine(run.ownTotals, szLine, nLines);
     }
-    if (bVerbose) echoLine(piece, szData);
-    if (bExtras) {
+    if (bVerbose)
+      echoLine(nParseType == kParseLog ? "parseLineLog" : "parseDirListing", piece, szData);
+    if (run.bExtras) {
       takeLineExtras(run, piece, szData);
     } else {
       processResults(szData);
+    }
+    // Once a plain run's kind is known, the rest is read by a loop that
+    // does nothing else.
+    if (bPlain && !bDeciding) {
+      nLines = countPlainLines(run, nLines, szData);
+      break;
     }
   }
   endProgress(run.progress);

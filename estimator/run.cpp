@@ -20,10 +20,6 @@
 
 namespace {
 
-// True when the line may belong to the listing's own totals or name a
-// directory: they begin with a blank.
-bool mayBeSummary(const char* szLine) { return szLine[0] == '\0' || isWhitespace(szLine[0]); }
-
 // Every line of the log goes to the calibration of each reading of the
 // dates that selects it: both, but with --since.
 void calibrateLogLine(Run& run, const Piece& piece, const char* szData, SinceFilter* pSince) {
@@ -61,7 +57,7 @@ int countSelected(Run& run, const Selection& selection, uint64_t nSize) {
 // A dated line that is no file, such as a directory's, may still show the
 // order of the listing's dates.
 void weighDate(Run& run, const Piece& piece) {
-  if (mayBeSummary(piece.szText)) return;
+  if (mayHoldTotals(piece.szText)) return;
   LineStamp stamp;
   bool bRead = nParseType == kParseListing
                    ? readListingStamp(piece.szText, piece.nLength, stamp, run.stamps)

@@ -84,3 +84,14 @@ std::string printable(const char* szText) {
       text.begin(), text.end(), [](char c) { return (c >= 0 && c < 32) || c == 127; }, '?');
   return text;
 }
+
+void echoLine(const char* szParser, const Piece& piece, const char* szData) {
+  outText(szParser);
+  outText("( line: ");
+  std::size_t nText = std::strlen(piece.szText);
+  outWrite(piece.szText, nText);
+  if (piece.bLineFeed && nText == piece.nLength) outText("\n");
+  outText(", data: ");
+  outText(szData);
+  outText(" )\n");
+}

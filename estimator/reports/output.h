@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "sources/reader.h"
+
 /// Appends n bytes to standard output.
 void outWrite(const char* p, std::size_t n);
 
@@ -38,5 +40,10 @@ int outFlush();
 /// Returns szText with every byte below 32, and byte 127, shown as '?': text
 /// from the command line cannot then drive the terminal it is shown on.
 std::string printable(const char* szText);
+
+/// The verbose echo of a parsed line: "parseLineLog( line: ..., data: ... )"
+/// with szParser's name, the line's text up to its first NUL (and its line
+/// feed, when it had one and holds no NUL), and the size text taken from it.
+void echoLine(const char* szParser, const Piece& piece, const char* szData);
 
 #endif  // PLOMET_ESTIMATOR_OUTPUT_H_

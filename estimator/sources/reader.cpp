@@ -196,27 +196,31 @@ void readUnusualLine(Reader& r, char* pStart, std::size_t nAhead, Piece& piece) 
 
 bool readPiece(Reader& r, Piece& piece) {
   if (r.nEnd - r.nPos < kLookahead) refill(r);
-  std::size_t nAhead = r.nEnd - r.nPos;
+  // The position in a local: the line's NUL, a char, may be written over
+  // any byte of the reader, so r.nPos would be read again after it.
+  const std::size_t nPos = r.nPos;
+  std::size_t nAhead = r.nEnd - nPos;
   if (nAhead == 0) return false;
 
-  char* pStart = reinterpret_cast<char*>(r.aBlock + r.nPos);
+  char* pStart = reinterpret_cast<char*>(r.aBlock + nPos);
   std::size_t nWindow = nAhead < kLookahead ? nAhead : kLookahead;
   const char* pFound = static_cast<const char*>(std::memchr(pStart, '\n', nWindow));
   piece.bCut = false;
   if (pFound != nullptr) {
-    r.bLineFeed = true;
     std::size_t nLineFeed = static_cast<std::size_t>(pFound - pStart);
     bool bCrLf = nLineFeed > 0 && pStart[nLineFeed - 1] == '\r';
     std::size_t nLength = bCrLf ? nLineFeed - 1 : nLineFeed;  // once CR LF is LF
     if (nLength <= kMaxLine) {
-      // The text is used where it lies: its line end becomes its NUL.
-      pStart[nLength] = '\0';
-      r.nPos += nLineFeed + 1;
+      r.bLineFeed = true;
+      r.nPos = nPos + nLineFeed + 1;
       piece.szText = pStart;
       piece.nLength = nLength;
       piece.bLineFeed = true;
+      // The text is used where it lies: its line end becomes its NUL.
+      pStart[nLength] = '\0';
       return true;
     }
+    r.bLineFeed = true;
   }
   readUnusualLine(r, pStart, nAhead, piece);
   return true;

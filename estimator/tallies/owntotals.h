@@ -18,6 +18,8 @@
 
 #include <cstdint>
 
+#include "sources/text.h"
+
 struct OwnTotals {
   std::uint64_t nDirectoryFiles = 0;  // the per-directory summaries, added up
   std::uint64_t nDirectoryBytes = 0;
@@ -33,6 +35,12 @@ struct OwnTotals {
 /// nothing else but blanks. Numbers may be grouped by the separators of the
 /// sizes; a value past 2^64 - 1 stays there. Returns false for any other line.
 bool readSummaryLine(const char* szLine, std::uint64_t& nFiles, std::uint64_t& nBytes);
+
+/// Returns true when the line may hold totals, or name a directory: it is
+/// empty or begins with whitespace.
+inline bool mayHoldTotals(const char* szLine) {
+  return szLine[0] == '\0' || isWhitespace(szLine[0]);
+}
 
 /// Takes line nLine (counted from 1) of a directory listing, if it may hold
 /// totals: it is empty or begins with whitespace. Other lines need not be
