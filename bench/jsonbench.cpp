@@ -35,7 +35,7 @@ void appendFolder(std::string& sDoc, std::uint64_t& nSeed, int nLevel) {
   int nFiles = 20 + static_cast<int>(next() % 40);
   for (int n = 0; n < nFiles; n++) {
     std::uint64_t nSize = next() % 4 == 0 ? next() % 100000000 : next() % 20000;
-    const char* szName = n % 17 == 0 ? "r\\u00e9sum\\u00e9 %u.pdf"
+    const char* szName = n % 17 == 0   ? "r\\u00e9sum\\u00e9 %u.pdf"
                          : n % 13 == 0 ? "\xE6\x97\xA5\xE6\x9C\xAC %u.txt"
                          : n % 11 == 0 ? "tab\\there %u.log"
                                        : "IMG_%u.JPG";
@@ -121,8 +121,8 @@ int main(int argc, char** argv) {
     if (dRate > dBest) dBest = dRate;
     std::printf("pass %d: %s, %" PRIu64 " tokens, %" PRIu64 " sizes summing to %" PRIu64
                 " bytes, %.3f s, %.1f MB/s\n",
-                nPass, tally.bOk ? "read whole" : "FAILED", tally.nTokens, tally.nFiles, tally.nBytes,
-                seconds.count(), dRate);
+                nPass, tally.bOk ? "read whole" : "FAILED", tally.nTokens, tally.nFiles,
+                tally.nBytes, seconds.count(), dRate);
     if (!tally.bOk) return 1;
   }
   std::printf("best: %.1f MB/s\n", dBest);

@@ -166,7 +166,10 @@ JsonKind deliverPiece(JsonPull& json, JsonToken& token, bool bMore) {
 // kept as it is. Returns false, taking nothing, when the piece is full first.
 bool takeRawByte(JsonPull& json, unsigned char c) {
   bool bContinuation = c >= 0x80 && c <= 0xBF;
-  std::uint8_t nFollowing = c >= 0xC2 && c <= 0xDF ? 1 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xF0 && c <= 0xF4 ? 3 : 0;
+  std::uint8_t nFollowing = c >= 0xC2 && c <= 0xDF   ? 1
+                            : c >= 0xE0 && c <= 0xEF ? 2
+                            : c >= 0xF0 && c <= 0xF4 ? 3
+                                                     : 0;
   if (!hasRoom(json, 1u + nFollowing)) return false;  // a whole sequence fits one piece
   if (json.nUtf8Left > 0 && bContinuation && c >= json.nUtf8Low && c <= json.nUtf8High) {
     json.nUtf8Left--;
@@ -223,7 +226,9 @@ JsonKind readString(JsonPull& json, JsonToken& token) {
       continue;
     }
     if (json.nStep == kUnicode) {
-      unsigned nHex = isDigit(c) ? c - '0' : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : 16;
+      unsigned nHex = isDigit(c)                               ? c - '0'
+                      : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10
+                                                               : 16;
       if (nHex == 16) return fail(json, token, "expected four hex digits after \\u");
       json.nCodeUnit = json.nCodeUnit * 16 + nHex;
       json.nPos++;
@@ -292,7 +297,8 @@ JsonKind deliverNumber(JsonPull& json, JsonToken& token) {
     token.bInt = nMagnitude <= nInt64Max + (json.bNegative ? 1 : 0);
     // -2^63 has no positive counterpart: negate one less, then step down.
     if (token.bInt && !json.bNegative) token.nInt = static_cast<std::int64_t>(nMagnitude);
-    if (token.bInt && json.bNegative && nMagnitude > 0) token.nInt = -static_cast<std::int64_t>(nMagnitude - 1) - 1;
+    if (token.bInt && json.bNegative && nMagnitude > 0)
+      token.nInt = -static_cast<std::int64_t>(nMagnitude - 1) - 1;
   }
   token.bEndsValue = endValue(json, true);
   return JsonKind::kNumber;
@@ -303,14 +309,22 @@ JsonKind deliverNumber(JsonPull& json, JsonToken& token) {
 std::uint8_t numberStepAfter(std::uint8_t nStep, unsigned char c) {
   bool bDigit = isDigit(c);
   switch (nStep) {
-    case kMinus: return c == '0' ? kZero : bDigit ? kDigits : 255;
-    case kZero: return c == '.' ? kPoint : (c | 0x20) == 'e' ? kExponentMark : 255;
-    case kDigits: return bDigit ? kDigits : c == '.' ? kPoint : (c | 0x20) == 'e' ? kExponentMark : 255;
-    case kPoint: return bDigit ? kFraction : 255;
-    case kFraction: return bDigit ? kFraction : (c | 0x20) == 'e' ? kExponentMark : 255;
-    case kExponentMark: return c == '+' || c == '-' ? kExponentSign : bDigit ? kExponent : 255;
-    case kExponentSign: return bDigit ? kExponent : 255;
-    default: return bDigit ? kExponent : 255;
+    case kMinus:
+      return c == '0' ? kZero : bDigit ? kDigits : 255;
+    case kZero:
+      return c == '.' ? kPoint : (c | 0x20) == 'e' ? kExponentMark : 255;
+    case kDigits:
+      return bDigit ? kDigits : c == '.' ? kPoint : (c | 0x20) == 'e' ? kExponentMark : 255;
+    case kPoint:
+      return bDigit ? kFraction : 255;
+    case kFraction:
+      return bDigit ? kFraction : (c | 0x20) == 'e' ? kExponentMark : 255;
+    case kExponentMark:
+      return c == '+' || c == '-' ? kExponentSign : bDigit ? kExponent : 255;
+    case kExponentSign:
+      return bDigit ? kExponent : 255;
+    default:
+      return bDigit ? kExponent : 255;
   }
 }
 
@@ -318,8 +332,26 @@ bool numberMayEnd(std::uint8_t nStep) {
   return nStep == kZero || nStep == kDigits || nStep == kFraction || nStep == kExponent;
 }
 
+// Takes the digits of an integer part that follow in the block, as many as
+// the text has room for: most numbers of an export are sizes, read here.
+void takeDigits(JsonPull& json) {
+  std::size_t nStop = json.nPos + (JsonPull::kMaxPiece - json.nText);
+  if (nStop > json.nBlock) nStop = json.nBlock;
+  std::size_t nPos = json.nPos;
+  std::uint64_t nMagnitude = json.nMagnitude;
+  for (; nPos < nStop && isDigit(json.pBlock[nPos]); nPos++) {
+    unsigned nDigit = json.pBlock[nPos] - '0';
+    if (nMagnitude > (~std::uint64_t{0} - nDigit) / 10) json.bFits = false;
+    nMagnitude = nMagnitude * 10 + nDigit;
+    json.aText[json.nText++] = static_cast<char>(json.pBlock[nPos]);
+  }
+  json.nMagnitude = nMagnitude;
+  json.nPos = nPos;
+}
+
 JsonKind readNumber(JsonPull& json, JsonToken& token) {
   for (;;) {
+    if (json.nStep == kDigits) takeDigits(json);
     if (json.nPos == json.nBlock) {
       if (!json.bInputEnded) return needMore(json, token);
       // Only a top-level number is known to be whole at the input's end.
@@ -327,13 +359,15 @@ JsonKind readNumber(JsonPull& json, JsonToken& token) {
       return endEarly(json, token, "inside a number");
     }
     unsigned char c = json.pBlock[json.nPos];
-    if (json.nStep == kZero && isDigit(c)) return fail(json, token, "a number begins with 0 and another digit");
+    if (json.nStep == kZero && isDigit(c))
+      return fail(json, token, "a number begins with 0 and another digit");
     std::uint8_t nNext = numberStepAfter(json.nStep, c);
     if (nNext == 255) {
       if (numberMayEnd(json.nStep)) return deliverNumber(json, token);
       return fail(json, token, "expected a digit in a number");
     }
-    if (json.nText == JsonPull::kMaxPiece) return fail(json, token, "number longer than 4096 characters");
+    if (json.nText == JsonPull::kMaxPiece)
+      return fail(json, token, "number longer than 4096 characters");
     if (nNext == kDigits || nNext == kZero) {
       unsigned nDigit = c - '0';
       if (json.nMagnitude > (~std::uint64_t{0} - nDigit) / 10) json.bFits = false;
@@ -362,11 +396,13 @@ JsonKind readLiteral(JsonPull& json, JsonToken& token) {
     if (json.nPos == json.nBlock) {
       if (!json.bInputEnded) return needMore(json, token);
       bool bMark = json.literalKind == JsonKind::kEnd;
-      return endEarly(json, token, bMark ? "inside a byte-order mark" : "inside true, false or null");
+      return endEarly(json, token,
+                      bMark ? "inside a byte-order mark" : "inside true, false or null");
     }
     if (static_cast<char>(json.pBlock[json.nPos]) != json.szLiteral[json.nStep]) {
       bool bMark = json.literalKind == JsonKind::kEnd;
-      return fail(json, token, bMark ? "a byte-order mark cut short" : "expected true, false or null");
+      return fail(json, token,
+                  bMark ? "a byte-order mark cut short" : "expected true, false or null");
     }
     json.nStep++;
     json.nPos++;
@@ -392,7 +428,8 @@ void startLexeme(JsonPull& json, Lexeme lexeme, std::uint8_t nStep) {
 JsonKind openContainer(JsonPull& json, JsonToken& token, bool bObject) {
   if (json.nDepth == JsonPull::kMaxDepth) return fail(json, token, "nested deeper than 256 levels");
   json.nPos++;
-  startToken(json, token, bObject ? JsonKind::kBeginObject : JsonKind::kBeginArray, offsetHere(json) - 1);
+  startToken(json, token, bObject ? JsonKind::kBeginObject : JsonKind::kBeginArray,
+             offsetHere(json) - 1);
   json.abObject[json.nDepth++] = bObject;
   json.nExpect = bObject ? kKeyOrClose : kValueOrClose;
   return token.kind;
@@ -401,7 +438,8 @@ JsonKind openContainer(JsonPull& json, JsonToken& token, bool bObject) {
 JsonKind closeContainer(JsonPull& json, JsonToken& token) {
   json.nPos++;
   bool bObject = json.abObject[--json.nDepth];
-  startToken(json, token, bObject ? JsonKind::kEndObject : JsonKind::kEndArray, offsetHere(json) - 1);
+  startToken(json, token, bObject ? JsonKind::kEndObject : JsonKind::kEndArray,
+             offsetHere(json) - 1);
   token.bEndsValue = endValue(json, false);
   return token.kind;
 }
@@ -446,7 +484,8 @@ JsonKind startKey(JsonPull& json, JsonToken& token) {
 JsonKind endInput(JsonPull& json, JsonToken& token) {
   if (json.nExpect == kTop) return finish(json, token, JsonKind::kEnd, offsetHere(json), nullptr);
   if (json.nExpect == kColon) return endEarly(json, token, "after a member's name");
-  return endEarly(json, token, json.abObject[json.nDepth - 1] ? "inside an object" : "inside an array");
+  return endEarly(json, token,
+                  json.abObject[json.nDepth - 1] ? "inside an object" : "inside an array");
 }
 
 // Reads the next structural byte, or starts the token that begins there.
@@ -465,7 +504,9 @@ JsonKind readStructure(JsonPull& json, JsonToken& token, unsigned char c) {
         return JsonKind::kNeedMore;
       }
       if (c == (bObject ? '}' : ']')) return closeContainer(json, token);
-      return fail(json, token, bObject ? "expected ',' or '}' after a member" : "expected ',' or ']' after an element");
+      return fail(
+          json, token,
+          bObject ? "expected ',' or '}' after a member" : "expected ',' or ']' after an element");
     }
     case kKeyOrClose:
       if (c == '}') return closeContainer(json, token);
@@ -478,7 +519,8 @@ JsonKind readStructure(JsonPull& json, JsonToken& token, unsigned char c) {
       if (c == ']') return closeContainer(json, token);
       return startValue(json, token, c);
     case kTop:
-      if (json.bSeparatorDue) return fail(json, token, "expected white space after a top-level value");
+      if (json.bSeparatorDue)
+        return fail(json, token, "expected white space after a top-level value");
       if (c == 0xEF && offsetHere(json) == 0) {
         startLexeme(json, kLiteralLexeme, 0);
         json.szLiteral = "\xEF\xBB\xBF";
@@ -531,9 +573,9 @@ JsonKind nextJsonToken(JsonPull& json, JsonToken& token) {
 }
 
 const char* jsonKindName(JsonKind kind) {
-  static const char* const aszNames[] = {
-      "kNeedMore", "kBeginObject", "kEndObject", "kBeginArray", "kEndArray",
-      "kKey",      "kString",      "kNumber",    "kTrue",       "kFalse",
-      "kNull",     "kEnd",         "kEndedEarly", "kError"};
+  static const char* const aszNames[] = {"kNeedMore",   "kBeginObject", "kEndObject", "kBeginArray",
+                                         "kEndArray",   "kKey",         "kString",    "kNumber",
+                                         "kTrue",       "kFalse",       "kNull",      "kEnd",
+                                         "kEndedEarly", "kError"};
   return aszNames[static_cast<int>(kind)];
 }

@@ -54,33 +54,33 @@ enum class JsonKind : std::uint8_t {
   kTrue,
   kFalse,
   kNull,
-  kEnd,          // the input ended between top-level values (or held none)
-  kEndedEarly,   // the input ended inside a value; szReason says where
-  kError,        // malformed JSON at nOffset; szReason says why
+  kEnd,         // the input ended between top-level values (or held none)
+  kEndedEarly,  // the input ended inside a value; szReason says where
+  kError,       // malformed JSON at nOffset; szReason says why
 };
 
 /// One token. Its text stays valid until the next call on the same JsonPull.
 struct JsonToken {
   JsonKind kind = JsonKind::kEnd;
-  const char* pText = nullptr;  // kKey, kString: the unescaped bytes of this
-                                // piece; kNumber: its text; NUL-ended, though a
-                                // string may hold NULs (from \u0000) too
-  std::size_t nLength = 0;      // bytes at pText
-  bool bMore = false;           // kKey, kString: another piece of it follows
-  bool bNotUtf8 = false;        // kKey, kString: this piece holds bytes of the
-                                // document that are not valid UTF-8
-  bool bUint = false;           // kNumber: an integer from 0 to 2^64-1 ...
-  std::uint64_t nUint = 0;      // ... whose exact value this is
-  bool bInt = false;            // kNumber: an integer from -2^63 to 2^63-1 ...
-  std::int64_t nInt = 0;        // ... whose exact value this is
-  bool bEndsValue = false;      // this token completes a top-level value
-  int nDepth = 0;               // containers around the token (around the
-                                // container itself for kBegin* and kEnd*)
-  std::uint64_t nOffset = 0;    // stream offset of the token's first byte (of
-                                // the opening quote for every piece); for
-                                // kError the offending byte, for kEnd and
-                                // kEndedEarly the stream's length
-  std::uint64_t nEnd = 0;       // stream offset just past the bytes read for it
+  const char* pText = nullptr;     // kKey, kString: the unescaped bytes of this
+                                   // piece; kNumber: its text; NUL-ended, though a
+                                   // string may hold NULs (from \u0000) too
+  std::size_t nLength = 0;         // bytes at pText
+  bool bMore = false;              // kKey, kString: another piece of it follows
+  bool bNotUtf8 = false;           // kKey, kString: this piece holds bytes of the
+                                   // document that are not valid UTF-8
+  bool bUint = false;              // kNumber: an integer from 0 to 2^64-1 ...
+  std::uint64_t nUint = 0;         // ... whose exact value this is
+  bool bInt = false;               // kNumber: an integer from -2^63 to 2^63-1 ...
+  std::int64_t nInt = 0;           // ... whose exact value this is
+  bool bEndsValue = false;         // this token completes a top-level value
+  int nDepth = 0;                  // containers around the token (around the
+                                   // container itself for kBegin* and kEnd*)
+  std::uint64_t nOffset = 0;       // stream offset of the token's first byte (of
+                                   // the opening quote for every piece); for
+                                   // kError the offending byte, for kEnd and
+                                   // kEndedEarly the stream's length
+  std::uint64_t nEnd = 0;          // stream offset just past the bytes read for it
   const char* szReason = nullptr;  // kError, kEndedEarly: why, in a few words
 };
 
@@ -98,26 +98,25 @@ struct JsonPull {
   bool bInputEnded = false;
 
   // Where the grammar stands.
-  std::uint8_t nExpect = 0;       // what may come next (see jsonpull.cpp)
+  std::uint8_t nExpect = 0;  // what may come next (see jsonpull.cpp)
   int nDepth = 0;
   bool abObject[kMaxDepth] = {};  // each open container: object, or array
   bool bSeparatorDue = false;     // a top-level number or literal just ended
-  bool bStarted = false;          // a byte was looked at (for the byte-order mark)
 
   // The token being read across blocks.
-  std::uint8_t nLexeme = 0;       // none, string, number, literal (see jsonpull.cpp)
-  std::uint8_t nStep = 0;         // the lexeme's inner state
-  std::uint8_t nEscapeDigits = 0; // \u digits read so far
-  std::uint32_t nCodeUnit = 0;    // the \u escape's value so far
+  std::uint8_t nLexeme = 0;          // none, string, number, literal (see jsonpull.cpp)
+  std::uint8_t nStep = 0;            // the lexeme's inner state
+  std::uint8_t nEscapeDigits = 0;    // \u digits read so far
+  std::uint32_t nCodeUnit = 0;       // the \u escape's value so far
   std::uint32_t nHighSurrogate = 0;  // a \uD800-\uDBFF waiting for its pair
-  std::uint8_t nUtf8Left = 0;     // continuation bytes a raw sequence still needs
-  std::uint8_t nUtf8Low = 0x80;   // range of the next continuation byte
+  std::uint8_t nUtf8Left = 0;        // continuation bytes a raw sequence still needs
+  std::uint8_t nUtf8Low = 0x80;      // range of the next continuation byte
   std::uint8_t nUtf8High = 0xBF;
-  bool bKey = false;              // the string is a member's name
-  bool bNegative = false;         // the number has a minus sign
-  bool bIntegral = true;          // no fraction or exponent so far
-  bool bFits = true;              // its digits fit 64 bits so far
-  std::uint64_t nMagnitude = 0;   // its digits' value so far
+  bool bKey = false;                // the string is a member's name
+  bool bNegative = false;           // the number has a minus sign
+  bool bIntegral = true;            // no fraction or exponent so far
+  bool bFits = true;                // its digits fit 64 bits so far
+  std::uint64_t nMagnitude = 0;     // its digits' value so far
   const char* szLiteral = nullptr;  // the literal being matched
   JsonKind literalKind = JsonKind::kNull;
   std::uint64_t nTokenStart = 0;  // stream offset where the lexeme began

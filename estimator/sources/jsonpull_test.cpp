@@ -12,8 +12,8 @@ using namespace std::string_literals;
 
 // One token as the tests compare it; a string's pieces joined into one.
 struct Seen {
-  std::string sText;      // see render
-  std::uint64_t nEnd;     // stream offset past it
+  std::string sText;   // see render
+  std::uint64_t nEnd;  // stream offset past it
   bool bNumber;
   int nPieces;
 };
@@ -21,7 +21,7 @@ struct Seen {
 // What a stream gave: its tokens, and how it ended.
 struct Stream {
   std::vector<Seen> tokens;
-  std::string sFinal;     // END@n, EARLY@n reason, ERR@n reason
+  std::string sFinal;  // END@n, EARLY@n reason, ERR@n reason
   std::string dump() const {
     std::string s;
     for (const Seen& seen : tokens) s += seen.sText + " ";
@@ -34,22 +34,43 @@ struct Stream {
 std::string render(const JsonToken& token, const std::string& sText) {
   std::string s;
   switch (token.kind) {
-    case JsonKind::kBeginObject: s = "{"; break;
-    case JsonKind::kEndObject: s = "}"; break;
-    case JsonKind::kBeginArray: s = "["; break;
-    case JsonKind::kEndArray: s = "]"; break;
-    case JsonKind::kKey: s = "k\"" + sText + "\""; break;
-    case JsonKind::kString: s = "s\"" + sText + "\""; break;
-    case JsonKind::kNumber: s = "n" + sText; break;
-    case JsonKind::kTrue: s = "true"; break;
-    case JsonKind::kFalse: s = "false"; break;
-    default: s = "null"; break;
+    case JsonKind::kBeginObject:
+      s = "{";
+      break;
+    case JsonKind::kEndObject:
+      s = "}";
+      break;
+    case JsonKind::kBeginArray:
+      s = "[";
+      break;
+    case JsonKind::kEndArray:
+      s = "]";
+      break;
+    case JsonKind::kKey:
+      s = "k\"" + sText + "\"";
+      break;
+    case JsonKind::kString:
+      s = "s\"" + sText + "\"";
+      break;
+    case JsonKind::kNumber:
+      s = "n" + sText;
+      break;
+    case JsonKind::kTrue:
+      s = "true";
+      break;
+    case JsonKind::kFalse:
+      s = "false";
+      break;
+    default:
+      s = "null";
+      break;
   }
   return s + (token.bEndsValue ? "|" : "");
 }
 
 // Reads doc handed over in blocks that end at the offsets in cuts (then one
-// last block), and checks that a piece is at most kMaxPiece bytes.
+// last block), and checks that a piece is at most kMaxPiece bytes and splits
+// no UTF-8 sequence.
 Stream runBlocks(const std::string& doc, const std::vector<std::size_t>& cuts) {
   JsonPull json;
   JsonToken token;
@@ -72,11 +93,18 @@ Stream runBlocks(const std::string& doc, const std::vector<std::size_t>& cuts) {
       continue;
     }
     if (kind == JsonKind::kEnd || kind == JsonKind::kEndedEarly || kind == JsonKind::kError) {
-      const char* szWhat = kind == JsonKind::kEnd ? "END@" : kind == JsonKind::kError ? "ERR@" : "EARLY@";
-      run.sFinal = szWhat + std::to_string(token.nOffset) + (token.szReason ? " "s + token.szReason : "");
+      const char* szWhat = kind == JsonKind::kEnd     ? "END@"
+                           : kind == JsonKind::kError ? "ERR@"
+                                                      : "EARLY@";
+      run.sFinal =
+          szWhat + std::to_string(token.nOffset) + (token.szReason ? " "s + token.szReason : "");
       return run;
     }
     EXPECT_LE(token.nLength, JsonPull::kMaxPiece);
+    // A piece after the first of valid text begins a sequence, not inside one.
+    bool bSplit =
+        nPieces > 0 && !token.bNotUtf8 && token.nLength > 0 && (token.pText[0] & 0xC0) == 0x80;
+    EXPECT_FALSE(bSplit) << "piece " << nPieces;
     sPieces.append(token.pText ? token.pText : "", token.nLength);
     bNotUtf8 = bNotUtf8 || token.bNotUtf8;
     nPieces++;
@@ -111,7 +139,8 @@ JsonToken firstToken(JsonPull& json, const std::string& doc) {
 const std::string kSample =
     "\xEF\xBB\xBF[1,2,{\"progname\":\"ncdu\",\"progver\":\"1.18\",\"timestamp\":1796801068},\n"
     "[{\"name\":\"/srv/share\",\"asize\":4096,\"dev\":65024},\n"
-    "{\"name\":\"tab\\there \\\"q\\\" \\\\ \\u00e9\\ud83d\\ude00\",\"asize\":18446744073709551615},\n"
+    "{\"name\":\"tab\\there \\\"q\\\" \\\\ "
+    "\\u00e9\\ud83d\\ude00\",\"asize\":18446744073709551615},\n"
     "{\"name\":\"bad\xFF\",\"notreg\":true,\"hlnkc\":false,\"x\":null,\"d\":-1.5e-3},\n"
     "[{\"name\":\"empty\",\"excluded\":\"othfs\"}],{\"name\":\"\"}]]\n";
 
@@ -166,7 +195,9 @@ TEST(JsonPullTest, RejectsMalformedDocumentsAtTheOffendingByte) {
       {"[\"a\nb\"]", "ERR@3 control character in a string"},
       {"[\"\\x\"]", "ERR@3 unknown escape after a backslash"},
       {"[\"\\u12g4\"]", "ERR@6 expected four hex digits after \\u"},
-      {"\xEF\xBB" "x", "ERR@2 a byte-order mark cut short"},
+      {"\xEF\xBB"
+       "x",
+       "ERR@2 a byte-order mark cut short"},
       {" \xEF\xBB\xBF{}", "ERR@1 expected a value"},  // a mark only at the very start
       {"[" + std::string(4097, '1') + "]", "ERR@4097 number longer than 4096 characters"},
   };
@@ -197,7 +228,8 @@ TEST(JsonPullTest, HandsOutEveryCompleteTokenOfADocumentCutAnywhere) {
     std::size_t nComplete = 0;
     for (const Seen& seen : whole.tokens) nComplete += seen.nEnd + (seen.bNumber ? 1 : 0) <= n;
     ASSERT_EQ(cut.tokens.size(), nComplete) << "cut at " << n << ": " << cut.dump();
-    for (std::size_t i = 0; i < nComplete; i++) EXPECT_EQ(cut.tokens[i].sText, whole.tokens[i].sText);
+    for (std::size_t i = 0; i < nComplete; i++)
+      EXPECT_EQ(cut.tokens[i].sText, whole.tokens[i].sText);
     std::string sFinal = n == 0 || n == nMark || n == nLastByte ? "END@" : "EARLY@";
     EXPECT_EQ(cut.sFinal.substr(0, sFinal.size()), sFinal) << "cut at " << n;
     EXPECT_NE(cut.sFinal.find("@" + std::to_string(n)), std::string::npos) << cut.sFinal;
@@ -275,22 +307,27 @@ TEST(JsonPullTest, UnescapesStringsIntoUtf8AndFlagsBytesThatAreNot) {
       {"\"\\\"\\\\\\/\\b\\f\\n\\r\\t\"", "\"\\/\b\f\n\r\t", false},
       {"\"\\u0041\\u00e9\\u20AC\"", "A\xC3\xA9\xE2\x82\xAC", false},
       {"\"\\u0000\"", "\0"s, false},
-      {"\"\\ud83d\\ude00\"", "\xF0\x9F\x98\x80", false},      // a pair: one code point
-      {"\"\\udbff\\udfff\"", "\xF4\x8F\xBF\xBF", false},      // the last code point
-      {"\"\\ud800x\"", kFffd + "x", false},                  // a high one alone
-      {"\"\\ud800\"", kFffd, false},                         // ... at the string's end
-      {"\"\\udc00\\ud800\"", kFffd + kFffd, false},          // a pair the wrong way round
+      {"\"\\ud83d\\ude00\"", "\xF0\x9F\x98\x80", false},  // a pair: one code point
+      {"\"\\udbff\\udfff\"", "\xF4\x8F\xBF\xBF", false},  // the last code point
+      {"\"\\ud800x\"", kFffd + "x", false},               // a high one alone
+      {"\"\\ud800\"", kFffd, false},                      // ... at the string's end
+      {"\"\\udc00\\ud800\"", kFffd + kFffd, false},       // a pair the wrong way round
       {"\"\\ud800\\ud800\\udc00\"", kFffd + "\xF0\x90\x80\x80", false},
       {"\"\\ud800\\n\"", kFffd + "\n", false},
       {"\"\\ud800\xC3\xA9\"", kFffd + "\xC3\xA9", false},
-      {"\"na\xC3\xAFve \xE6\x97\xA5 \xF0\x9F\x98\x80\"", "na\xC3\xAFve \xE6\x97\xA5 \xF0\x9F\x98\x80", false},
-      {"\"bad\xFF" "byte\"", "bad\xFF" "byte", true},         // raw bytes pass through
-      {"\"\xC3\"", "\xC3", true},                             // cut short by the quote
+      {"\"na\xC3\xAFve \xE6\x97\xA5 \xF0\x9F\x98\x80\"",
+       "na\xC3\xAFve \xE6\x97\xA5 \xF0\x9F\x98\x80", false},
+      {"\"bad\xFF"
+       "byte\"",
+       "bad\xFF"
+       "byte",
+       true},                      // raw bytes pass through
+      {"\"\xC3\"", "\xC3", true},  // cut short by the quote
       {"\"\xC3x\"", "\xC3x", true},
-      {"\"\xC0\xAF\"", "\xC0\xAF", true},                     // overlong
-      {"\"\xED\xA0\x80\"", "\xED\xA0\x80", true},             // an encoded surrogate
-      {"\"\xF4\x90\x80\x80\"", "\xF4\x90\x80\x80", true},     // past U+10FFFF
-      {"\"\xE0\x9F\xBF\"", "\xE0\x9F\xBF", true},             // overlong of three
+      {"\"\xC0\xAF\"", "\xC0\xAF", true},                  // overlong
+      {"\"\xED\xA0\x80\"", "\xED\xA0\x80", true},          // an encoded surrogate
+      {"\"\xF4\x90\x80\x80\"", "\xF4\x90\x80\x80", true},  // past U+10FFFF
+      {"\"\xE0\x9F\xBF\"", "\xE0\x9F\xBF", true},          // overlong of three
       {"\"\x80\"", "\x80", true},
   };
   for (const Case& c : aCases) {
@@ -313,69 +350,40 @@ TEST(JsonPullTest, DeliversLongStringsInPiecesThatSplitNoSequence) {
       {std::string(nMax, 'a'), std::string(nMax, 'a'), 1},
       {std::string(nMax + 1, 'a'), std::string(nMax + 1, 'a'), 2},
       {std::string(3 * nMax, 'a'), std::string(3 * nMax, 'a'), 3},
-      // a two-byte sequence astride the bound moves whole into the next piece
+      // a sequence astride the bound moves whole into the next piece
       {std::string(nMax - 1, 'a') + "\xC3\xA9", std::string(nMax - 1, 'a') + "\xC3\xA9", 2},
       {std::string(nMax - 2, 'a') + "\xC3\xA9", std::string(nMax - 2, 'a') + "\xC3\xA9", 1},
       {std::string(nMax - 2, 'a') + "\\u00e9", std::string(nMax - 2, 'a') + "\xC3\xA9", 2},
-      {std::string(nMax - 1, 'a') + "\\ud83d\\ude00", std::string(nMax - 1, 'a') + "\xF0\x9F\x98\x80", 2},
+      {std::string(nMax - 1, 'a') + "\\ud83d\\ude00",
+       std::string(nMax - 1, 'a') + "\xF0\x9F\x98\x80", 2},
   };
   for (const Case& c : aCases) {
     std::string sJson = "[\"" + c.sBody + "\"]";
     for (std::size_t nSize : {std::size_t{5}, sJson.size()}) {
-      JsonPull json;
-      JsonToken token;
-      std::vector<std::size_t> cuts = cutsEvery(nSize, sJson.size());
-      std::size_t nFed = 0, nCut = 0;
-      std::string sJoined;
-      int nPieces = 0;
-      for (JsonKind kind; (kind = nextJsonToken(json, token)) != JsonKind::kEnd;) {
-        ASSERT_NE(kind, JsonKind::kError) << token.szReason;
-        if (kind == JsonKind::kNeedMore) {
-          std::size_t nTo = nCut < cuts.size() ? cuts[nCut++] : sJson.size();
-          if (nTo == nFed) endJsonInput(json);
-          feedJson(json, sJson.data() + nFed, nTo - nFed);
-          nFed = nTo;
-        } else if (kind == JsonKind::kString) {
-          // No piece ends inside a sequence: none ends with a lead byte.
-          EXPECT_FALSE(token.bNotUtf8);
-          sJoined.append(token.pText, token.nLength);
-          nPieces++;
-          EXPECT_EQ(token.bMore, sJoined.size() < c.sBytes.size());
-        }
-      }
-      EXPECT_EQ(sJoined, c.sBytes);
-      EXPECT_EQ(nPieces, c.nPieces) << c.sBody.size();
+      Stream run = runBlocks(sJson, cutsEvery(nSize, sJson.size()));
+      ASSERT_EQ(run.tokens.size(), 3u) << run.sFinal;
+      EXPECT_EQ(run.tokens[1].sText, "s\"" + c.sBytes + "\"");
+      EXPECT_EQ(run.tokens[1].nPieces, c.nPieces) << c.sBody.size();
     }
   }
 }
 
 TEST(JsonPullTest, TellsWhereEachTopLevelValueEnds) {
-  const std::string sStream = "{\"a\":1}\n[2]\r\n\"s\" 3 null {}";
-  JsonPull json;
-  feedJson(json, sStream.data(), sStream.size());
-  endJsonInput(json);
-  JsonToken token;
+  Stream run = runBlocks("{\"a\":1}\n[2]\r\n\"s\" 3 null {}", {9});
   std::vector<std::uint64_t> ends;
-  while (nextJsonToken(json, token) != JsonKind::kEnd) {
-    ASSERT_NE(token.kind, JsonKind::kError) << token.szReason;
-    if (token.bEndsValue) ends.push_back(token.nEnd);
-    if (token.kind == JsonKind::kKey) {
-      EXPECT_EQ(token.nDepth, 1);
-    }
-    if (token.kind == JsonKind::kBeginObject || token.kind == JsonKind::kEndObject) {
-      EXPECT_EQ(token.nDepth, 0);
-    }
+  for (const Seen& seen : run.tokens) {
+    if (seen.sText.back() == '|') ends.push_back(seen.nEnd);
   }
   EXPECT_EQ(ends, (std::vector<std::uint64_t>{7, 11, 16, 18, 23, 26}));
-  // The end and an error are given again on every later call.
-  EXPECT_EQ(nextJsonToken(json, token), JsonKind::kEnd);
-  JsonPull bad;
+  EXPECT_EQ(run.sFinal, "END@26");
+  // An error is given again on every later call.
+  JsonPull json;
   const std::string sBad = "[1,,2]";
-  JsonToken first = firstToken(bad, sBad);
-  EXPECT_EQ(first.kind, JsonKind::kBeginArray);
-  EXPECT_EQ(nextJsonToken(bad, token), JsonKind::kNumber);
-  EXPECT_EQ(nextJsonToken(bad, token), JsonKind::kError);
-  EXPECT_EQ(nextJsonToken(bad, token), JsonKind::kError);
+  JsonToken token = firstToken(json, sBad);
+  EXPECT_EQ(token.kind, JsonKind::kBeginArray);
+  EXPECT_EQ(nextJsonToken(json, token), JsonKind::kNumber);
+  EXPECT_EQ(nextJsonToken(json, token), JsonKind::kError);
+  EXPECT_EQ(nextJsonToken(json, token), JsonKind::kError);
   EXPECT_EQ(token.nOffset, 3u);
 }
 
