@@ -131,15 +131,17 @@ struct JsonPull {
   JsonToken last;
 };
 
-/// Hands over the next n bytes of the stream. They must stay valid and
-/// unchanged until nextJsonToken returns kNeedMore; a block may be empty.
+/// Hands over the next n bytes of the stream: before the first token, and
+/// then only after nextJsonToken returned kNeedMore (the block before is used
+/// up). The bytes must stay valid and unchanged until the next kNeedMore; a
+/// block may be empty.
 void feedJson(JsonPull& json, const char* p, std::size_t n);
 
 /// Tells that no block follows the last one fed.
 void endJsonInput(JsonPull& json);
 
 /// Reads the next token into token and returns its kind: kNeedMore when the
-/// block fed last is used up and the input was not ended; kEnd once, and
+/// block fed last is used up and the input was not ended; kEnd, and
 /// again on every later call, when the input ended between top-level values;
 /// kEndedEarly when it ended inside one, and kError at malformed JSON, both
 /// again on every later call.
