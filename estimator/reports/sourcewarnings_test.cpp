@@ -1,0 +1,75 @@
+// The warnings of the listing kinds, from what their readers found.
+#include "reports/sourcewarnings.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "reports/warnings.h"
+
+namespace {
+
+// Feeds lines, as the reader hands them out, to a kind's reader.
+template <typename Source, typename Read>
+void feed(Source& source, Read read, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    Entry entry;
+    std::string text = line + std::string(kPieceSlack, '\0');
+    read(source, text.c_str(), line.size(), entry);
+  }
+}
+
+std::vector<std::string> warningsOf(void (*warnKind)(const RobocopyLog&), const RobocopyLog& log) {
+  resetWarnings();
+  testing::internal::CaptureStderr();
+  warnKind(log);
+  testing::internal::GetCapturedStderr();
+  std::vector<std::string> texts;
+  for (std::size_t i = 0; i < warningCount(); i++) texts.push_back(warningText(i));
+  return texts;
+}
+
+TEST(SourceWarningsTest, RobocopySummaryWithinRoundingIsNoWarning) {
+  for (bool bAgrees : {true, false}) {
+    RobocopyLog log;
+    startRobocopy(log);
+    std::string bytes =
+        bAgrees ? "   Bytes :  1.0 m  1.0 m  0  0  0  0" : "   Bytes :  1.1 m  1.1 m  0  0  0  0";
+    feed(log, readRobocopyLine,
+         {"\t\t\t2\tC:\\d\\", "\t  New File \t\t 600.0 k\ta", "\t  New File \t\t 424.0 k\tb",
+          std::string(70, '-'), "   Dirs :  1  1  0  0  0  0", "   Files :  2  2  0  0  0  0",
+          bytes, "   Times :   0:00:00   0:00:00  0:00:00   0:00:00"});
+    std::vector<std::string> texts = warningsOf(warnRobocopy, log);
+    ASSERT_EQ(texts.size(), bAgrees ? 1u : 2u);  // the rounding is always said
+    EXPECT_NE(texts[0].find("rounded"), std::string::npos);
+  }
+}
+
+TEST(SourceWarningsTest, RsyncTotalsAndLinesNotRead) {
+  struct Case {
+    std::uint64_t nErrors, nUnread, nBytes, nStated;
+    bool bTotal;
+    std::size_t nWarnings;
+  };
+  const Case aCases[] = {
+      {0, 0, 10, 10, true, 0}, {0, 0, 10, 11, true, 1}, {0, 0, 10, 9, false, 0},
+      {1, 0, 0, 0, false, 1},  {0, 1, 0, 0, false, 1},  {2, 3, 5, 6, true, 3},
+  };
+  for (const Case& c : aCases) {
+    RsyncListing rsync;
+    startRsync(rsync);
+    rsync.nErrors = c.nErrors;
+    rsync.nUnread = c.nUnread;
+    rsync.nBytes = c.nBytes;
+    rsync.nStated = c.nStated;
+    rsync.bTotal = c.bTotal;
+    resetWarnings();
+    testing::internal::CaptureStderr();
+    warnRsync(rsync);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(warningCount(), c.nWarnings) << c.nErrors << " " << c.nUnread << " " << c.nStated;
+  }
+}
+
+}  // namespace
