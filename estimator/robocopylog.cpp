@@ -413,6 +413,12 @@ int readTabbedLine(const LineTabs& tabs, const char* pEnd, BodyLine& line) {
   }
   if (bNumber && !readNumberField(pLast, pClassEnd, line)) return kLineNone;
   setName(apField[nFields - 1], pEnd, line);
+  // A name is written right after its tab; a padded number there is a size
+  // whose name was cut off.
+  BodyLine cut;
+  if (line.pName > apField[nFields - 1] && readNumberField(line.pName, line.pNameEnd, cut)) {
+    return kLineNone;
+  }
   int nShape = nameShape(line);
   // A file line has its empty field after the class, or its size in it.
   return nShape == kLineFile && nFields < 3 && !bNumber ? kLineNone : nShape;
@@ -548,7 +554,7 @@ void takeLabelledLine(RobocopyLog& log, const BodyLine& line, int nRow) {
   std::uint64_t nSlack = 0;
   if (endsWithColon(line.pClass, line.pClassEnd) &&
       readSummaryRow(line.pClassEnd, nCopied, nFailed, nSlack)) {
-    log.nSummaryRow = nRow + 1;
+    log.nSummaryRow = nRow % 3 + 1;  // a fourth row begins the next job's summary
     takeSummaryRow(log, log.nSummaryRow, saturatingAdd(nCopied, nFailed), nSlack);
     return;
   }
@@ -592,9 +598,14 @@ void takeFolderLine(RobocopyLog& log, const BodyLine& line) {
   // A folder of the destination alone, or one excluded, holds no file read.
   int nKind = classKind(log, line.pClass, line.pClassEnd);
   if (nKind == kClassDestination || nKind == kClassExcluded) return;
-  if (log.bFolders) {
-    log.sFolder.assign(line.pName, static_cast<std::size_t>(line.pNameEnd - line.pName));
-  }
+  // A job's first folder is its source; a folder outside it begins the next
+  // job, whose header may be left out (/NJH) as the last one's summary.
+  auto nName = static_cast<std::size_t>(line.pNameEnd - line.pName);
+  bool bInside =
+      nName > log.sRoot.size() && std::memcmp(line.pName, log.sRoot.data(), log.sRoot.size()) == 0;
+  if (!log.sRoot.empty() && !bInside) closeRobocopyJob(log);
+  if (log.sRoot.empty()) log.sRoot.assign(line.pName, nName);
+  if (log.bFolders) log.sFolder.assign(line.pName, nName);
 }
 
 bool takeFileLine(RobocopyLog& log, const BodyLine& line, Entry& entry) {
@@ -677,6 +688,7 @@ void closeRobocopyJob(RobocopyLog& log) {
     log.nUnknownUnchecked = saturatingAdd(log.nUnknownUnchecked, job.nUnknown);
   }
   log.job = RobocopyJob();
+  log.sRoot.clear();
   log.nCounted = kCountedByDefault;
   log.bLastFile = log.bRetry = false;
 }

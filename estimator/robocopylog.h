@@ -63,6 +63,7 @@ struct RobocopyLog {
   unsigned nCounted = 0;       // the kinds of class that count in this job, a bit each
   int nSummaryRow = 0;         // rows of the summary read in a row: 1 dirs, 2 files, 3 bytes
   std::string sFolder;         // the last folder line's path
+  std::string sRoot;           // the job's first folder: its source
   // The last file counted in the folder, for its retry: the name as written,
   // and whether an error line for it has come since.
   std::string sLastName;
