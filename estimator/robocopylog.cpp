@@ -264,15 +264,18 @@ bool isLabel(const char* pStart, const char* pEnd) {
   return endsWithColon(pStart, pEnd);
 }
 
+// A drive's path (C:\) or a share's (\\server).
+bool isAbsolute(const char* pName, const char* pNameEnd) {
+  return (pNameEnd - pName >= 3 && pName[1] == ':' && isSeparatorChar(pName[2])) ||
+         (pNameEnd - pName >= 2 && isSeparatorChar(pName[0]) && isSeparatorChar(pName[1]));
+}
+
 // A folder line names an absolute path, ending in a separator. A relative
 // name that ends in a byte 0x5C after a byte above 127 is a file of a log in
 // code page 932 or 936, whose double-byte characters may end in that byte.
 bool isFolderName(const char* pName, const char* pNameEnd) {
   if (!isSeparatorChar(pNameEnd[-1])) return false;
-  bool bAbsolute =
-      (pNameEnd - pName >= 3 && pName[1] == ':' && isSeparatorChar(pName[2])) ||
-      (pNameEnd - pName >= 2 && isSeparatorChar(pName[0]) && isSeparatorChar(pName[1]));
-  return bAbsolute || pNameEnd - pName < 2 || !isHigh(pNameEnd[-2]);
+  return isAbsolute(pName, pNameEnd) || pNameEnd - pName < 2 || !isHigh(pNameEnd[-2]);
 }
 
 // What a line of a job's body holds.
@@ -646,10 +649,11 @@ bool takeFileLine(RobocopyLog& log, const BodyLine& line, Entry& entry) {
     setYearFirstStamp(entry.stamp, line.nYear, line.nMonth, line.nDay, line.nSecond);
   }
   if (!log.bFolders) return true;
-  // A full path (/FP) names its own folder.
+  // A full path (/FP) names its own folder; a bare name's 0x5C may be half
+  // of a double-byte character.
   const char* pLast = line.pNameEnd;
   while (pLast > line.pName && !isSeparatorChar(pLast[-1])) pLast--;
-  if (pLast > line.pName) {
+  if (pLast > line.pName && isAbsolute(line.pName, line.pNameEnd)) {
     entry.pFolder = line.pName;
     entry.nFolder = static_cast<std::size_t>(pLast - line.pName);
   } else {
@@ -726,15 +730,20 @@ bool readRobocopyLine(RobocopyLog& log, const char* szLine, std::size_t nLength,
   if (*pLine == '\0') return false;
   int nRow = log.nSummaryRow;
   log.nSummaryRow = 0;
-  // Only the lines of a job's body and its labels begin with whitespace;
-  // error lines begin with their date.
+  LineTabs tabs;
+  BodyLine line;
+  // A job's body begins with whitespace. Error lines begin with their date;
+  // a label longer than its column (Directorios:) begins the line.
   if (!isWhitespace(*pLine)) {
-    if (isDigit(*pLine)) takeErrorLine(log, pLine);
+    if (isDigit(*pLine)) {
+      takeErrorLine(log, pLine);
+    } else if (*pLine != '-' &&
+               readPastedLine(pLine, scanLine(pLine, tabs), line) == kLineLabelled) {
+      takeLabelledLine(log, line, nRow);
+    }
     return false;
   }
-  LineTabs tabs;
   const char* pEnd = scanLine(pLine, tabs);
-  BodyLine line;
   // Robocopy writes a tab first; pasted, the tabs became blanks.
   bool bTabbed = tabs.nTabs > 0;
   for (const char* pC = pLine; bTabbed && pC < tabs.apTab[0]; pC++) bTabbed = *pC == ' ';

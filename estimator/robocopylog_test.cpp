@@ -235,6 +235,7 @@ TEST(RobocopyLineTest, ReadsTheSizeTheDateAndTheNameByTheirColumns) {
       {"   Speed :            7064.175 MegaBytes/min.", kNoFile, false},
       {"   Ended : Tuesday, 8 December 2026 22:00:09", kNoFile, false},
       {"   Dateien:         7         5         2         0         0         1", kNoFile, false},
+      {"Directorios:         7         5         2         0         0         1", kNoFile, false},
       {"\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xEF\xBC\x9A 7 5 2 0 0 1", kNoFile, false},
       {"  \xE9\x80\x9F\xE5\xBA\xA6\xEF\xBC\x9A 123456789 B/s", kNoFile, false},
       {"   ROBOCOPY     ::     2 jobs", kNoFile, false},
@@ -278,7 +279,7 @@ TEST(RobocopyJobTest, EachJobIsCheckedAgainstItsOwnSummary) {
       sHeader + "\t                   1\tD:\\Share\\\n\t    New File  \t\t    4000\tc.txt\n" +
       // job 3: no header; its summary agrees with it alone
       "\t                   1\tD:\\Other\\\n\t    New File  \t\t   50000\td.txt\n" + sSummary +
-      "    Dirs :         1         1         0         0         0         0\n"
+      "Directorios:         1         1         0         0         0         0\n"
       "   Files :         1         1         0         0         0         0\n"
       "   Bytes :     50000     50000         0         0         0         0\n" +
       // job 4: no header, a summary that disagrees
