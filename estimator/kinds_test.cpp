@@ -195,6 +195,8 @@ TEST(RobocopyTest, ReadsSizesInBytesAndUnits) {
       {"2.0 t", 2199023255552, 54975581389, ""},
       {"2 t", 2, 0, " t"},  // a unit follows only a decimal number
       {"1.5\tx", 0, 0, nullptr},
+      {"470.8\tk", 0, 0, nullptr},  // a unit stands in the size's column
+      {"123\tt notes", 123, 0, "\tt notes"},
       {"k", 0, 0, nullptr},
   };
   for (const Case& c : aCases) {

@@ -18,7 +18,7 @@ namespace {
 // A log read as the reader hands its lines out: kPieceSlack readable bytes
 // after each line's NUL.
 struct Read {
-  RobocopyLog log;  // its last job closed
+  RobocopyLog log;                   // its last job closed
   std::vector<std::uint64_t> sizes;  // of the files counted
   std::vector<bool> stamped;
   std::vector<std::string> folders;
@@ -225,7 +225,8 @@ TEST(RobocopyLineTest, ReadsTheSizeTheDateAndTheNameByTheirColumns) {
       {"\t    New File  \t\t   47", kNoFile, false},
       {"\t  New Dir          3\tD:\\Share\\media\\", kNoFile, false},
       {"\t                   3\t\\\\nas\\share\\", kNoFile, false},
-      {"\t    *.doc", kNoFile, false},  // a header's second file pattern
+      {"\t    *.doc", kNoFile, false},         // a header's second file pattern
+      {"\t    a.doc\tb.txt", kNoFile, false},  // a class and a name need the tabs between
       {" Log File : C:\\logs\\job 2.log", kNoFile, false},
       {"  Started : Tuesday, 8 December 2026 22:00:00", kNoFile, false},
       {"   Source : D:\\Share\\", kNoFile, false},
