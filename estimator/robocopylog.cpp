@@ -1,5 +1,6 @@
 #include "robocopylog.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 
@@ -35,52 +36,49 @@ const unsigned kCountedByDefault = 1u << kClassUnknown | 1u << kClassCopied | 1u
 // writes them; the other words are translations as best known. A class not
 // found here is counted, and checked against the job's summary.
 struct ClassNames {
-  const char* szLanguage;
   const char* aszKinds[kNamedKinds];
 };
 
+// Some words are split where an escape ends: that is no missing comma.
+// NOLINTBEGIN(bugprone-suspicious-missing-comma)
 const ClassNames kClassNames[] = {
-    // New File / Newer / Older / Changed / same / Tweaked / Modified /
+    // English: New File / Newer / Older / Changed / same / Tweaked / Modified /
     // named|junction|lonely|large|small|too old|too new|attrib
-    {"English",
-     {"New File", "Newer", "Older", "Changed", "same", "Tweaked", "Modified",
+    {{"New File", "Newer", "Older", "Changed", "same", "Tweaked", "Modified",
       "named|junction|lonely|large|small|too old|too new|attrib"}},
-    // Neue Datei / Neuer / Älter / Geändert / Identisch / Optimiert / - /
+    // German: Neue Datei / Neuer / Älter / Geändert / Identisch / Optimiert / - /
     // Benannt|Verbindung|Einzeln|Groß|Klein|Zu alt|Zu neu|Attribut
-    {"German",
-     {"Neue Datei", "Neuer", "\xC3\x84lter", "Ge\xC3\xA4ndert", "Identisch", "Optimiert", "",
+    {{"Neue Datei", "Neuer", "\xC3\x84lter", "Ge\xC3\xA4ndert", "Identisch", "Optimiert", "",
       "Benannt|Verbindung|Einzeln|Gro\xC3\x9F|Klein|Zu alt|Zu neu|Attribut"}},
-    // Nouveau fichier / Plus récent / Plus ancien / Modifié / identique / Ajusté / - /
+    // French: Nouveau fichier / Plus récent / Plus ancien / Modifié / identique / Ajusté / - /
     // nommé|jonction|isolé|grand|petit|trop ancien|trop récent|attribut
-    {"French",
-     {"Nouveau fichier",
+    {{"Nouveau fichier",
       "Plus r\xC3\xA9"
       "cent",
       "Plus ancien", "Modifi\xC3\xA9", "identique", "Ajust\xC3\xA9", "",
       "nomm\xC3\xA9|jonction|isol\xC3\xA9|grand|petit|trop ancien|trop r\xC3\xA9"
       "cent|attribut"}},
-    // Nuevo archivo / Más reciente / Más antiguo / Cambiado / igual / Retocado / - / con
+    // Spanish: Nuevo archivo / Más reciente / Más antiguo / Cambiado / igual / Retocado / - / con
     // nombre|unión|solitario|grande|pequeño|muy antiguo|muy reciente|atributo
-    {"Spanish",
-     {"Nuevo archivo", "M\xC3\xA1s reciente", "M\xC3\xA1s antiguo", "Cambiado", "igual", "Retocado",
+    {{"Nuevo archivo", "M\xC3\xA1s reciente", "M\xC3\xA1s antiguo", "Cambiado", "igual", "Retocado",
       "",
       "con nombre|uni\xC3\xB3n|solitario|grande|peque\xC3\xB1o|muy antiguo|muy reciente|atributo"}},
-    // Nuovo file / Più recente / Meno recente / Modificato / uguale|stesso / Ritoccato / - /
+    // Italian: Nuovo file / Più recente / Meno recente / Modificato / uguale|stesso / Ritoccato / -
+    // /
     // denominato|giunzione|isolato|grande|piccolo|troppo vecchio|troppo recente|attributo
-    {"Italian",
-     {"Nuovo file", "Pi\xC3\xB9 recente", "Meno recente", "Modificato", "uguale|stesso",
+    {{"Nuovo file", "Pi\xC3\xB9 recente", "Meno recente", "Modificato", "uguale|stesso",
       "Ritoccato", "",
       "denominato|giunzione|isolato|grande|piccolo|troppo vecchio|troppo recente|attributo"}},
-    // Novo arquivo|Novo ficheiro / Mais recente / Mais antigo / Alterado / igual|mesmo / Ajustado /
+    // Portuguese: Novo arquivo|Novo ficheiro / Mais recente / Mais antigo / Alterado / igual|mesmo
+    // / Ajustado /
     // - / nomeado|junção|isolado|grande|pequeno|muito antigo|muito recente|atributo
-    {"Portuguese",
-     {"Novo arquivo|Novo ficheiro", "Mais recente", "Mais antigo", "Alterado", "igual|mesmo",
+    {{"Novo arquivo|Novo ficheiro", "Mais recente", "Mais antigo", "Alterado", "igual|mesmo",
       "Ajustado", "",
       "nomeado|jun\xC3\xA7\xC3\xA3o|isolado|grande|pequeno|muito antigo|muito recente|atributo"}},
-    // Новый файл / Новее / Старее / Изменен|Изменён / тот же|одинаковый / Подправлен / - / по
+    // Russian: Новый файл / Новее / Старее / Изменен|Изменён / тот же|одинаковый / Подправлен / - /
+    // по
     // имени|соединение|одиночный|большой|маленький|слишком старый|слишком новый|атрибут
-    {"Russian",
-     {"\xD0\x9D\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9 \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB",
+    {{"\xD0\x9D\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9 \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB",
       "\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xB5\xD0\xB5",
       "\xD0\xA1\xD1\x82\xD0\xB0\xD1\x80\xD0\xB5\xD0\xB5",
       "\xD0\x98\xD0\xB7\xD0\xBC\xD0\xB5\xD0\xBD\xD0\xB5\xD0\xBD|"
@@ -100,10 +98,10 @@ const ClassNames kClassNames[] = {
       "\xD1\x81\xD0\xBB\xD0\xB8\xD1\x88\xD0\xBA\xD0\xBE\xD0\xBC "
       "\xD0\xBD\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9|"
       "\xD0\xB0\xD1\x82\xD1\x80\xD0\xB8\xD0\xB1\xD1\x83\xD1\x82"}},
-    // 新しいファイル / より新しい|新しい / より古い|古い / 変更済み|変更 / 同じ / 微調整 / - /
+    // Japanese: 新しいファイル / より新しい|新しい / より古い|古い / 変更済み|変更 / 同じ / 微調整
+    // / - /
     // 名前付き|ジャンクション|単独|大きい|小さい|古すぎる|新しすぎる|属性
-    {"Japanese",
-     {"\xE6\x96\xB0\xE3\x81\x97\xE3\x81\x84\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB",
+    {{"\xE6\x96\xB0\xE3\x81\x97\xE3\x81\x84\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB",
       "\xE3\x82\x88\xE3\x82\x8A\xE6\x96\xB0\xE3\x81\x97\xE3\x81\x84|"
       "\xE6\x96\xB0\xE3\x81\x97\xE3\x81\x84",
       "\xE3\x82\x88\xE3\x82\x8A\xE5\x8F\xA4\xE3\x81\x84|\xE5\x8F\xA4\xE3\x81\x84",
@@ -114,20 +112,19 @@ const ClassNames kClassNames[] = {
       "\xE5\x8D\x98\xE7\x8B\xAC|\xE5\xA4\xA7\xE3\x81\x8D\xE3\x81\x84|"
       "\xE5\xB0\x8F\xE3\x81\x95\xE3\x81\x84|\xE5\x8F\xA4\xE3\x81\x99\xE3\x81\x8E\xE3\x82\x8B|"
       "\xE6\x96\xB0\xE3\x81\x97\xE3\x81\x99\xE3\x81\x8E\xE3\x82\x8B|\xE5\xB1\x9E\xE6\x80\xA7"}},
-    // 新文件 / 较新 / 较旧 / 已更改|已修改 / 相同 / 已调整 / - /
+    // Chinese: 新文件 / 较新 / 较旧 / 已更改|已修改 / 相同 / 已调整 / - /
     // 已命名|交接点|孤立|太大|太小|太旧|太新|属性
-    {"Chinese",
-     {"\xE6\x96\xB0\xE6\x96\x87\xE4\xBB\xB6", "\xE8\xBE\x83\xE6\x96\xB0",
+    {{"\xE6\x96\xB0\xE6\x96\x87\xE4\xBB\xB6", "\xE8\xBE\x83\xE6\x96\xB0",
       "\xE8\xBE\x83\xE6\x97\xA7",
       "\xE5\xB7\xB2\xE6\x9B\xB4\xE6\x94\xB9|\xE5\xB7\xB2\xE4\xBF\xAE\xE6\x94\xB9",
       "\xE7\x9B\xB8\xE5\x90\x8C", "\xE5\xB7\xB2\xE8\xB0\x83\xE6\x95\xB4", "",
       "\xE5\xB7\xB2\xE5\x91\xBD\xE5\x90\x8D|\xE4\xBA\xA4\xE6\x8E\xA5\xE7\x82\xB9|"
       "\xE5\xAD\xA4\xE7\xAB\x8B|\xE5\xA4\xAA\xE5\xA4\xA7|\xE5\xA4\xAA\xE5\xB0\x8F|"
       "\xE5\xA4\xAA\xE6\x97\xA7|\xE5\xA4\xAA\xE6\x96\xB0|\xE5\xB1\x9E\xE6\x80\xA7"}},
-    // Новый файл / Новее / Старее / Изменен|Изменён / тот же|одинаковый / Подправлен / - / по
+    // Russian, code page 866: Новый файл / Новее / Старее / Изменен|Изменён / тот же|одинаковый /
+    // Подправлен / - / по
     // имени|соединение|одиночный|большой|маленький|слишком старый|слишком новый|атрибут
-    {"Russian, code page 866",
-     {"\x8D\xAE\xA2\xEB\xA9 \xE4\xA0\xA9\xAB", "\x8D\xAE\xA2\xA5\xA5", "\x91\xE2\xA0\xE0\xA5\xA5",
+    {{"\x8D\xAE\xA2\xEB\xA9 \xE4\xA0\xA9\xAB", "\x8D\xAE\xA2\xA5\xA5", "\x91\xE2\xA0\xE0\xA5\xA5",
       "\x88\xA7\xAC\xA5\xAD\xA5\xAD|\x88\xA7\xAC\xA5\xAD\xF1\xAD",
       "\xE2\xAE\xE2 \xA6\xA5|\xAE\xA4\xA8\xAD\xA0\xAA\xAE\xA2\xEB\xA9",
       "\x8F\xAE\xA4\xAF\xE0\xA0\xA2\xAB\xA5\xAD", "",
@@ -137,10 +134,10 @@ const ClassNames kClassNames[] = {
       "\xAC\xA0\xAB\xA5\xAD\xEC\xAA\xA8\xA9|\xE1\xAB\xA8\xE8\xAA\xAE\xAC "
       "\xE1\xE2\xA0\xE0\xEB\xA9|\xE1\xAB\xA8\xE8\xAA\xAE\xAC "
       "\xAD\xAE\xA2\xEB\xA9|\xA0\xE2\xE0\xA8\xA1\xE3\xE2"}},
-    // 新しいファイル / より新しい|新しい / より古い|古い / 変更済み|変更 / 同じ / 微調整 / - /
+    // Japanese, code page 932: 新しいファイル / より新しい|新しい / より古い|古い / 変更済み|変更 /
+    // 同じ / 微調整 / - /
     // 名前付き|ジャンクション|単独|大きい|小さい|古すぎる|新しすぎる|属性
-    {"Japanese, code page 932",
-     {"\x90V\x82\xB5\x82\xA2\x83t\x83@\x83"
+    {{"\x90V\x82\xB5\x82\xA2\x83t\x83@\x83"
       "C\x83\x8B",
       "\x82\xE6\x82\xE8\x90V\x82\xB5\x82\xA2|\x90V\x82\xB5\x82\xA2",
       "\x82\xE6\x82\xE8\x8C\xC3\x82\xA2|\x8C\xC3\x82\xA2",
@@ -149,15 +146,15 @@ const ClassNames kClassNames[] = {
       "\x96\xBC\x91O\x95t\x82\xAB|\x83W\x83\x83\x83\x93\x83N\x83V\x83\x87\x83\x93|\x92P\x93\xC6|"
       "\x91\xE5\x82\xAB\x82\xA2|\x8F\xAC\x82\xB3\x82\xA2|\x8C\xC3\x82\xB7\x82\xAC\x82\xE9|"
       "\x90V\x82\xB5\x82\xB7\x82\xAC\x82\xE9|\x91\xAE\x90\xAB"}},
-    // 新文件 / 较新 / 较旧 / 已更改|已修改 / 相同 / 已调整 / - /
+    // Chinese, code page 936: 新文件 / 较新 / 较旧 / 已更改|已修改 / 相同 / 已调整 / - /
     // 已命名|交接点|孤立|太大|太小|太旧|太新|属性
-    {"Chinese, code page 936",
-     {"\xD0\xC2\xCE\xC4\xBC\xFE", "\xBD\xCF\xD0\xC2", "\xBD\xCF\xBE\xC9",
+    {{"\xD0\xC2\xCE\xC4\xBC\xFE", "\xBD\xCF\xD0\xC2", "\xBD\xCF\xBE\xC9",
       "\xD2\xD1\xB8\xFC\xB8\xC4|\xD2\xD1\xD0\xDE\xB8\xC4", "\xCF\xE0\xCD\xAC",
       "\xD2\xD1\xB5\xF7\xD5\xFB", "",
       "\xD2\xD1\xC3\xFC\xC3\xFB|\xBD\xBB\xBD\xD3\xB5\xE3|\xB9\xC2\xC1\xA2|\xCC\xAB\xB4\xF3|"
       "\xCC\xAB\xD0\xA1|\xCC\xAB\xBE\xC9|\xCC\xAB\xD0\xC2|\xCA\xF4\xD0\xD4"}},
 };
+// NOLINTEND(bugprone-suspicious-missing-comma)
 
 bool isHigh(char c) { return static_cast<unsigned char>(c) >= 0x80; }
 
@@ -347,10 +344,11 @@ struct LineTabs {
   int nTabs = 0;  // up to kMax + 1: too many
 };
 
-// Records at pTab a tab, or returns true at the line's end.
+// Records at pStop a tab, or returns true at the line's end: a carriage
+// return or NUL. Other control bytes are passed over.
 inline bool takeStop(const char* pStop, LineTabs& tabs) {
-  if (*pStop != '\t') return true;
-  if (tabs.nTabs <= LineTabs::kMax) tabs.apTab[tabs.nTabs++] = pStop;
+  if (*pStop == '\r' || *pStop == '\0') return true;
+  if (*pStop == '\t' && tabs.nTabs <= LineTabs::kMax) tabs.apTab[tabs.nTabs++] = pStop;
   return false;
 }
 
@@ -359,16 +357,12 @@ inline bool takeStop(const char* pStop, LineTabs& tabs) {
 // time: the reader's slack after the NUL makes the last word readable.
 const char* scanLine(const char* pC, LineTabs& tabs) {
 #if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  const std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
   for (;; pC += 8) {
     std::uint64_t nWord;
     std::memcpy(&nWord, pC, sizeof nWord);
-    // A byte's top bit is set where it is a tab, a carriage return or NUL.
-    std::uint64_t nStops = 0;
-    for (std::uint64_t nPattern : {0x0909090909090909ull, 0x0D0D0D0D0D0D0D0Dull, 0ull}) {
-      std::uint64_t nX = nWord ^ nPattern;
-      nStops |= ~(((nX & kLow7) + kLow7) | nX | kLow7);
-    }
+    // The top bit of every byte below 14 (tab, carriage return, NUL and a
+    // few other control bytes) is set, and perhaps of a byte after one.
+    std::uint64_t nStops = (nWord - 0x0E0E0E0E0E0E0E0Eull) & ~nWord & 0x8080808080808080ull;
     for (; nStops != 0; nStops &= nStops - 1) {
       const char* pStop = pC + __builtin_ctzll(nStops) / 8;
       if (takeStop(pStop, tabs)) return pStop;
@@ -376,7 +370,7 @@ const char* scanLine(const char* pC, LineTabs& tabs) {
   }
 #else
   for (;; pC++) {
-    if ((*pC == '\t' || *pC == '\r' || *pC == '\0') && takeStop(pC, tabs)) return pC;
+    if (static_cast<unsigned char>(*pC) < 14 && takeStop(pC, tabs)) return pC;
   }
 #endif
 }
@@ -407,6 +401,7 @@ int readTabbedLine(const LineTabs& tabs, const char* pEnd, BodyLine& line) {
   bool bNumber = pLast < pClassEnd && startsNumber(pLast);
   if (bNumber) line.pClassEnd = trimEnd(pClass, pLast);
   for (int i = 1; i < nFields - 1; i++) {
+    if (apField[i] == apField[i + 1] - 1) continue;  // the empty field after a class
     const char* pC = skipPadding(apField[i]);
     const char* pEndOfField = trimEnd(apField[i], apField[i + 1] - 1);
     if (pC >= pEndOfField) continue;
@@ -790,9 +785,9 @@ void warnRobocopy(const RobocopyLog& logRead) {
   if (log.nUnknownUnchecked > 0) {
     // The class as written, its control bytes shown as '?'.
     std::string sClass = log.sUnknownClass;
-    for (char& c : sClass) {
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
+    std::replace_if(
+        sClass.begin(), sClass.end(),
+        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, '?');
     if (sClass.empty()) sClass = "none, /NC";
     warn("%" PRIu64
          " files of a class not known (such as '%s') were counted as copied, "
