@@ -720,7 +720,7 @@ const char* readRobocopySize(const char* pC, std::uint64_t& nBytes, std::uint64_
 }
 
 bool readRobocopyLine(RobocopyLog& log, const char* szLine, std::size_t nLength, Entry& entry) {
-  (void)nLength;  // a NUL in the line ends what is read of it
+  if (nLength == 0) return false;  // a blank line; what follows a NUL is not read
   const char* pLine = skipProgress(szLine);
   if (*pLine == '\0') return false;
   int nRow = log.nSummaryRow;
