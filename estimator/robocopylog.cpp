@@ -609,9 +609,10 @@ void takeFolderLine(RobocopyLog& log, const BodyLine& line) {
 bool takeFileLine(RobocopyLog& log, const BodyLine& line, Entry& entry) {
   if (log.job.bSummary) closeRobocopyJob(log);
   auto nName = static_cast<std::size_t>(line.pNameEnd - line.pName);
-  // A retry repeats the line of the file that failed: the same class, size
-  // and full path, its folder the one still named.
-  bool bRetry = log.bRetry && nName == log.sLastName.size() &&
+  std::uint64_t nSize = line.bSized ? line.nSize : 0;
+  // A retry repeats the line of the file that failed: the same size and
+  // full path, its folder the one still named (or, with /NDL, unnamed).
+  bool bRetry = log.bRetry && nSize == log.nLastSize && nName == log.sLastName.size() &&
                 std::memcmp(line.pName, log.sLastName.data(), nName) == 0;
   log.bRetry = false;
   if (bRetry) return false;
@@ -619,6 +620,7 @@ bool takeFileLine(RobocopyLog& log, const BodyLine& line, Entry& entry) {
   if ((log.nCounted >> nKind & 1u) == 0) return false;
   log.bLastFile = true;
   log.sLastName.assign(line.pName, nName);
+  log.nLastSize = nSize;
   RobocopyJob& job = log.job;
   job.nFiles++;
   log.nFiles++;
@@ -630,7 +632,7 @@ bool takeFileLine(RobocopyLog& log, const BodyLine& line, Entry& entry) {
     }
   }
   entry.nType = kEntryFile;
-  entry.nSize = line.bSized ? line.nSize : 0;
+  entry.nSize = nSize;
   if (line.bSized) {
     job.nBytes = saturatingAdd(job.nBytes, line.nSize);
     job.nSlack = saturatingAdd(job.nSlack, line.nSlack);

@@ -64,9 +64,10 @@ struct RobocopyLog {
   int nSummaryRow = 0;         // rows of the summary read in a row: 1 dirs, 2 files, 3 bytes
   std::string sFolder;         // the last folder line's path
   std::string sRoot;           // the job's first folder: its source
-  // The last file counted in the folder, for its retry: the name as written,
-  // and whether an error line for it has come since.
+  // The last file counted in the folder, for its retry: the name as written
+  // and the size, and whether an error line for it has come since.
   std::string sLastName;
+  std::uint64_t nLastSize = 0;
   bool bLastFile = false;
   bool bRetry = false;
   RobocopyJob job;

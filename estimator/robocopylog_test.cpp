@@ -345,8 +345,10 @@ TEST(RobocopyRetryTest, CountsARetriedFileOnceAndNoOtherTwice) {
       "\t    New File  \t\t    9000\tbusy.db", "\t  New Dir          1\tD:\\Data\\sub\\",
       "2026/12/08 22:01:05 ERROR 5 (0x00000005) Copying File D:\\Data\\busy.db",
       "\t    New File  \t\t    9000\tbusy.db",  // another folder's
+      "2026/12/08 22:01:05 ERROR 5 (0x00000005) Copying File D:\\Data\\sub\\busy.db",
+      "\t    New File  \t\t   12000\tbusy.db",  // another size: another folder's (/NDL)
   });
-  EXPECT_EQ(read.sizes.size(), 4u);
+  EXPECT_EQ(read.sizes.size(), 5u);
 }
 
 // ---------------------------------------------------------------------------
@@ -426,7 +428,9 @@ struct JobOptions {
   bool bPasted = false;
   bool bExcludeOlder = false;  // /XO
   bool bProgress = false;
-  bool bCut = false;  // cut off after a random line, before its summary
+  bool bCut = false;        // cut off after a random line, before its summary
+  bool bNoDirList = false;  // /NDL: no folder lines
+  int nFolders = 1;         // 0: no folder nor file lines (/NFL /NDL)
 };
 
 class LogWriter {
@@ -439,12 +443,16 @@ class LogWriter {
     if (chance(2)) lines.push_back(" Log File : C:\\logs\\run " + std::to_string(m_nJob) + ".log");
     if (chance(2)) lines.insert(lines.end(), {"", "Tue 12/08/2026", ""});
     int nJobs = 1 + pick(4);
-    bool bHeaderNeeded = false;  // after a job cut off, the next has its header
+    // After a job without its summary, a job without a header is told apart
+    // by its folders alone: it has its header unless both jobs have folders.
+    bool bOpen = false;
+    bool bOpenWithoutFolders = false;
     for (int i = 0; i < nJobs; i++) {
       JobOptions job = randomJob();
-      if (bHeaderNeeded) job.bHeader = true;
-      writeJob(job, lines, truth);
-      bHeaderNeeded = job.bCut || !job.bSummary;
+      if (bOpen && (bOpenWithoutFolders || job.bNoDirList || job.nFolders == 0)) job.bHeader = true;
+      bool bFolders = writeJob(job, lines, truth);
+      bOpen = job.bCut || !job.bSummary;
+      bOpenWithoutFolders = !bFolders;
     }
     return lines;
   }
@@ -467,6 +475,8 @@ class LogWriter {
     job.bExcludeOlder = job.bHeader && chance(3);
     job.bProgress = chance(2);
     job.bCut = chance(5);
+    job.bNoDirList = chance(5);
+    job.nFolders = pick(5);
     return job;
   }
 
@@ -500,7 +510,8 @@ class LogWriter {
     return s + sName;
   }
 
-  void writeJob(const JobOptions& job, std::vector<std::string>& lines, Truth& truth) {
+  // Writes a job; returns whether a folder line of it was kept.
+  bool writeJob(const JobOptions& job, std::vector<std::string>& lines, Truth& truth) {
     const Language& language = kLanguages[job.nLanguage];
     std::string sDashes(78, '-');
     m_nJob++;
@@ -521,28 +532,35 @@ class LogWriter {
     std::uint64_t anBytes[3] = {};
     std::uint64_t nExtras = 0;
     std::vector<Truth> lineTruth;  // what each line of the body adds
+    std::size_t nFolderLines = 0;  // the lines of the body up to its first folder line
     auto add = [&](const std::string& line, const Truth& t) {
       lines.push_back(line);
       lineTruth.push_back(t);
     };
-    static const char* const kNames[] = {"desktop.ini",     "t notes", "m",
-                                         "2019 report.doc", "a.txt",   "photo 1.jpg"};
-    int nFolders = 1 + pick(4);
-    for (int nFolder = 0; nFolder < nFolders; nFolder++) {
+    // "\x95\\" is a name of code page 932 whose last byte is a backslash.
+    static const char* const kNames[] = {"desktop.ini", "t notes",     "m",     "2019 report.doc",
+                                         "a.txt",       "photo 1.jpg", "\x95\\"};
+    for (int nFolder = 0; nFolder < job.nFolders; nFolder++) {
       // The job's source first, then folders in it.
       std::string sFolder = "D:\\Job" + std::to_string(m_nJob) + "\\";
       if (nFolder > 0) sFolder += "f" + std::to_string(nFolder) + "\\";
       std::string sCount = std::to_string(pick(9));
-      add(job.bPasted
-              ? "          " + std::string(language.szNewDir) + "      " + sCount + "    " + sFolder
-              : "\t  " + std::string(language.szNewDir) + "          " + sCount + "\t" + sFolder,
-          Truth());
+      if (!job.bNoDirList) {
+        if (nFolderLines == 0) nFolderLines = lineTruth.size() + 1;
+        add(job.bPasted
+                ? "          " + std::string(language.szNewDir) + "      " + sCount + "    " +
+                      sFolder
+                : "\t  " + std::string(language.szNewDir) + "          " + sCount + "\t" + sFolder,
+            Truth());
+      }
       // Names differ within a folder, and recur in other folders.
       std::vector<std::string> names(std::begin(kNames), std::end(kNames));
       std::shuffle(names.begin(), names.end(), m_random);
       int nFiles = pick(6);
       for (int nFile = 0; nFile < nFiles; nFile++) {
         std::string sName = names[static_cast<std::size_t>(nFile)];
+        bool bBackslash = sName.back() == '\\';
+        if (bBackslash && job.bFullPaths) sName = "x.bin";  // a full path's end is a folder's
         if (job.bFullPaths) sName = sFolder + sName;
         std::uint64_t nSize =
             static_cast<std::uint64_t>(pick(3) == 0 ? pick(5000) : pick(2000000000));
@@ -573,10 +591,10 @@ class LogWriter {
         }
         std::string sLine = fileLine(job, language.aszCounted[nCounted], sSize, sName);
         if (job.bProgress && chance(2)) sLine += "\r  0%  \r100%  ";
-        add(sLine, t);
+        add(job.bProgress && chance(3) ? "  0%  \r100%  \r" + sLine : sLine, t);
         if (job.bProgress && chance(2)) add(chance(2) ? "  0%  " : "100%  \r", Truth());
         // Retries: an error line for the file, its message, the line again.
-        int nRetries = chance(4) ? 1 + pick(3) : 0;
+        int nRetries = chance(4) && !bBackslash ? 1 + pick(3) : 0;
         bool bFailed = nRetries > 0 && chance(2);
         for (int nRetry = 0; nRetry < nRetries; nRetry++) {
           std::string sPath = job.bFullPaths ? sName : sFolder + sName;
@@ -597,12 +615,13 @@ class LogWriter {
       lines.resize(nBodyStart + nKeep);
       lineTruth.resize(nKeep);
     }
+    bool bFolders = nFolderLines > 0 && nFolderLines <= lineTruth.size();
     for (const Truth& t : lineTruth) {
       truth.nFiles += t.nFiles;
       truth.nBytes += t.nBytes;
       truth.nNoSize += t.nNoSize;
     }
-    if (job.bCut || !job.bSummary) return;
+    if (job.bCut || !job.bSummary) return bFolders;
     truth.nSummaries++;
     auto row = [&](int nRow, std::uint64_t anValues[3], std::uint64_t nExtra, bool bBytes) {
       std::uint64_t nTotal = anValues[0] + anValues[1] + anValues[2];
@@ -622,7 +641,7 @@ class LogWriter {
     lines.insert(lines.end(),
                  {"", sDashes, "",
                   "               Total    Copied   Skipped  Mismatch    FAILED    Extras"});
-    std::uint64_t anDirs[3] = {static_cast<std::uint64_t>(nFolders), 0, 0};
+    std::uint64_t anDirs[3] = {static_cast<std::uint64_t>(job.nFolders), 0, 0};
     row(0, anDirs, 0, false);
     row(1, anFiles, nExtras, false);
     row(2, anBytes, 0, true);
@@ -630,6 +649,7 @@ class LogWriter {
                     "   0:00:00   0:00:00        0:00:00   0:00:00");
     lines.insert(lines.end(), {"", "   Speed :           123456789 Bytes/sec.",
                                "   Ended : 8 December 2026 22:00:09", ""});
+    return bFolders;
   }
 
   std::mt19937 m_random;
@@ -652,20 +672,33 @@ Truth readByPatterns(const std::vector<std::string>& lines) {
       R"(^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d \S+ \d+ \(0x[0-9A-F]{8}\) .*\\([^\\]+)$)");
   Truth truth;
   bool bExcludeOlder = false;
-  std::string sLast;
+  std::string sJob;   // the number of the job being read
+  std::string sLast;  // the last file counted: its name and its size
+  std::string sLastSize;
   bool bRetry = false;
   for (const std::string& sLine : lines) {
     std::string s =
         std::regex_replace(sLine, kProgress, "", std::regex_constants::format_first_only);
     std::smatch m;
     // A job's options hold from its banner to the end of its summary.
+    static const std::regex kBanner(R"(\s+ROBOCOPY\s+::\s+job (\d+))");
+    if (std::regex_match(s, m, kBanner)) sJob = m[1];
     if (s.find("ROBOCOPY") != std::string::npos || s.find("Ended :") != std::string::npos) {
       bExcludeOlder = false;
     }
     if (s.find("Options :") != std::string::npos)
       bExcludeOlder = s.find("/XO") != std::string::npos;
-    if (!s.empty() && s.back() == '\\') {  // a folder: a retry is in the same one
+    bool bFolder = !s.empty() && s.back() == '\\' &&
+                   (s.size() < 2 || static_cast<unsigned char>(s[s.size() - 2]) < 0x80);
+    if (bFolder) {  // a retry is in the same folder
       bRetry = false;
+      // Another job's source, without a banner: that job's options.
+      static const std::regex kSource(R"([\s\S]*D:\\Job(\d+)\\$)");
+      std::smatch source;
+      if (std::regex_match(s, source, kSource) && source[1] != sJob) {
+        sJob = source[1];
+        bExcludeOlder = false;
+      }
       continue;
     }
     if (std::regex_match(s, m, kError)) {
@@ -681,7 +714,7 @@ Truth readByPatterns(const std::vector<std::string>& lines) {
     std::string sClass = m[1];
     std::string sName = m[4];
     while (!sName.empty() && sName.back() == ' ') sName.pop_back();
-    bool bRetried = bRetry && sName == sLast;
+    bool bRetried = bRetry && sName == sLast && m[2] == sLastSize;
     bRetry = false;
     if (bRetried) continue;
     bool bCounts = false;
@@ -692,6 +725,7 @@ Truth readByPatterns(const std::vector<std::string>& lines) {
     }
     if (!bCounts) continue;
     sLast = sName;
+    sLastSize = m[2];
     truth.nFiles++;
     if (m[2].length() == 0) {
       truth.nNoSize++;
