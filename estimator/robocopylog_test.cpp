@@ -241,7 +241,7 @@ TEST(RobocopyLineTest, ReadsTheSizeTheDateAndTheNameByTheirColumns) {
       {"  \xE9\x80\x9F\xE5\xBA\xA6\xEF\xBC\x9A 123456789 B/s", kNoFile, false},
       {"   ROBOCOPY     ::     2 jobs", kNoFile, false},
       {"2026/12/08 22:00:05 ERROR 32 (0x00000020) Copying File D:\\a.txt", kNoFile, false},
-      {"Waiting 30 seconds... Retrying...", kNoFile, false},
+      {"Retry in 30 s", kNoFile, false},
       {"08/12/2026", kNoFile, false},
   };
   for (const Case& c : aCases) {
@@ -336,8 +336,7 @@ TEST(RobocopyRetryTest, CountsARetriedFileOnceAndNoOtherTwice) {
   read = readLines({
       "\t                   3\tD:\\Data\\", "\t    New File  \t\t    9000\tbusy.db",
       "2026/12/08 22:00:05 ERROR 32 (0x00000020) Copying File D:\\Data\\busy.db",
-      "The process cannot reach the file.", "Waiting 30 seconds... Retrying...",
-      "\t    New File  \t\t    9000\tbusy.db",
+      "The file is held open elsewhere.", "Retry in 30 s", "\t    New File  \t\t    9000\tbusy.db",
       "2026/12/08 22:00:35 FEHLER 32 (0x00000020) Datei wird kopiert D:\\Data\\busy.db",
       "\t    New File  \t\t    9000\tbusy.db",
       "2026/12/08 22:01:05 ERROR 5 (0x00000005) Copying File D:\\Data\\other.db",
@@ -374,7 +373,7 @@ const Language kLanguages[] = {
      {"Identisch", "Zu alt"},
      "*EXTRA Datei",
      "Neues Verz.",
-     {"Verzeich.:", "Dateien:", "Bytes:", "Zeiten:"}},
+     {"Ordner:", "Dateien:", "Bytes:", "Zeiten:"}},
     // French written in code page 850 and read as 1252
     {{"Nouveau fichier",
       "Plus r\xE2\x80\x9A"
@@ -601,8 +600,8 @@ class LogWriter {
           add("2026/12/08 22:00:0" + std::to_string(nRetry) +
                   " ERROR 32 (0x00000020) Copying File " + sPath,
               Truth());
-          add("The process cannot reach the file.", Truth());
-          add("Waiting 1 seconds... Retrying...", Truth());
+          add("The file is held open elsewhere.", Truth());
+          add("Retry in 1 s", Truth());
           if (nRetry + 1 < nRetries || !bFailed) add(sLine, Truth());
         }
         anFiles[bFailed ? 2 : 0]++;
