@@ -1,6 +1,8 @@
 #include "reports/sourcewarnings.h"
 
+#include <algorithm>
 #include <cinttypes>
+#include <string>
 
 #include "reports/output.h"
 #include "reports/warnings.h"
@@ -18,7 +20,9 @@ void warnLs(const LsListing& ls) {
   }
 }
 
-void warnRobocopy(const RobocopyLog& log) {
+void warnRobocopy(const RobocopyLog& logRead) {
+  RobocopyLog log = logRead;
+  closeRobocopyJob(log);
   if (log.nNoSize > 0) {
     warn("the log was written without sizes (/NS): %" PRIu64 " files were counted as 0 bytes",
          log.nNoSize);
@@ -26,14 +30,30 @@ void warnRobocopy(const RobocopyLog& log) {
   if (log.bRounded) {
     warn("the log's sizes are rounded (such as 470.8 k): the bytes counted are approximate");
   }
-  if (!log.bSummary) return;
-  std::uint64_t nSlack = log.nSlack + log.nStatedSlack;
-  std::uint64_t nDiff =
-      log.nBytes > log.nStatedBytes ? log.nBytes - log.nStatedBytes : log.nStatedBytes - log.nBytes;
-  if (log.nFiles == log.nStatedFiles && (nDiff <= nSlack || log.nNoSize > 0)) return;
-  warn("the log's own summary states %" PRIu64 " files and %" PRIu64
-       " bytes copied or failed, but %" PRIu64 " files and %" PRIu64 " bytes were counted",
-       log.nStatedFiles, log.nStatedBytes, log.nFiles, log.nBytes);
+  if (log.nJobsDiffering > 0 && log.nJobsChecked == 1) {
+    warn("the log's own summary states %" PRIu64 " files and %" PRIu64
+         " bytes copied or failed, but %" PRIu64 " files and %" PRIu64 " bytes were counted",
+         log.nDifferingStatedFiles, log.nDifferingStatedBytes, log.nDifferingFiles,
+         log.nDifferingBytes);
+  } else if (log.nJobsDiffering > 0) {
+    warn("the summaries of %" PRIu64 " of the log's %" PRIu64 " jobs state %" PRIu64
+         " files and %" PRIu64 " bytes copied or failed, but %" PRIu64 " files and %" PRIu64
+         " bytes were counted in those jobs",
+         log.nJobsDiffering, log.nJobsChecked, log.nDifferingStatedFiles, log.nDifferingStatedBytes,
+         log.nDifferingFiles, log.nDifferingBytes);
+  }
+  if (log.nUnknownUnchecked > 0) {
+    // The class as written, its control bytes shown as '?'.
+    std::string sClass = log.sUnknownClass;
+    std::replace_if(
+        sClass.begin(), sClass.end(),
+        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, '?');
+    if (sClass.empty()) sClass = "none, /NC";
+    warn("%" PRIu64
+         " files of a class not known (such as '%s') were counted as copied, "
+         "and no summary in the log confirms them",
+         log.nUnknownUnchecked, sClass.c_str());
+  }
 }
 
 void warnCsv(const CsvListing& csv) {

@@ -10,8 +10,8 @@
 /// Warns of error lines and of object lines that could not be read.
 void warnLs(const LsListing& ls);
 
-/// Warns of sizes left out or rounded, and of a count that the summaries
-/// contradict.
+/// Warns of sizes left out or rounded, of jobs whose summaries contradict
+/// what was counted, and of classes not known that no summary confirms.
 void warnRobocopy(const RobocopyLog& log);
 
 /// Warns of rows that could not be read.

@@ -194,8 +194,11 @@ TEST(RobocopyTest, ReadsSizesInBytesAndUnits) {
       {"470.8 k\tx", 482099, 52, "\tx"},
       {"37.7 m", 39531315, 52429, ""},
       {"5,5 g x", 5905580032, 53687092, " x"},
-      {"2 t", 2199023255552, 549755813889, ""},
+      {"2.0 t", 2199023255552, 54975581389, ""},
+      {"2 t", 2, 0, " t"},  // a unit follows only a decimal number
       {"1.5\tx", 0, 0, nullptr},
+      {"470.8\tk", 0, 0, nullptr},  // a unit stands in the size's column
+      {"123\tt notes", 123, 0, "\tt notes"},
       {"k", 0, 0, nullptr},
   };
   for (const Case& c : aCases) {

@@ -1,20 +1,31 @@
 // Logs written by robocopy, in any language.
 //
-// A job is a banner between two lines of dashes, the job's header (its
-// options among them), another line of dashes, the body and, after a last
-// line of dashes, the summary; a log may hold several jobs, or lack the
-// header or the summary. A body line is a class, a number and a name,
-// separated by tabs or, when pasted, by blanks:
+// Every line is read by its own shape, wherever it stands: a log may begin
+// with any lines before its first banner, lack the header (/NJH) or the
+// summary (/NJS), hold many jobs appended (/LOG+) and be cut off anywhere.
+// A file line is a class, a size (left out with /NS), a date with /TS and a
+// name, separated by tabs or, when pasted, by blanks:
 //
-//   <tab>  New Dir          2<tab>C:\Data\sub\ (a folder)
+//   <tab>  New Dir          2<tab>C:\Data\sub\ (a folder and its entries)
 //   <tab>    New File  <tab><tab>  470.8 k<tab>b.bin
 //   <tab>    *EXTRA File <tab><tab>   1024<tab>2026/12/01 17:45:10<tab>c.txt
+//   <tab>    same      <tab><tab>d.txt (with /NS)
 //
-// A name that ends in a separator is a folder and the number its count of
-// entries; a file's number is its size, in bytes or rounded with a unit
-// (k, m, g, t: powers of 1,024), and a date follows it with /TS. Counted is
-// what robocopy copied or tried to: every class but those that begin with
-// '*' (destination only) and same, named, junction and lonely.
+// An absolute path that ends in a separator is a folder. A size is in bytes
+// or rounded with a unit in its own column (470.8 k: k, m, g, t are powers of
+// 1,024); a unit follows only a decimal number. Progress percentages before
+// or after a carriage return are passed over. A line whose first words end
+// in a colon (Files :, Bytes :, Options :, Log File :) is a label, never a
+// file: the summary's rows of six numbers, in the order dirs, files, bytes,
+// are checked against what the job counted; the job's options say which
+// classes count (/XO, /XN, /XC, /IS, /IT, /IM).
+//
+// Counted is what robocopy copied or tried to: not same, not the classes that
+// begin with '*' (destination only), not those that excluded files (named,
+// junction, lonely, large, small, too old, too new, attrib), in every
+// language robocopy ships. A class not known is counted and said when no
+// summary confirms it. A file retried after an error line for it is listed
+// again, right after, and counts once.
 #ifndef PLOMET_ESTIMATOR_ROBOCOPYLOG_H_
 #define PLOMET_ESTIMATOR_ROBOCOPYLOG_H_
 
@@ -24,25 +35,65 @@
 
 #include "sources/entry.h"
 
-struct RobocopyLog {
-  int nSection = 0;  // 0 before the first line, 1 banner, 2 header, 3 body, 4 summary
-  bool bNoSizes = false;  // the job's options hold /NS
-  bool bFolders = true;   // give each entry its folder
-  std::string sFolder;    // the last folder line's path
-  // What was counted, to check against the summaries.
+/// A class seen lately and its kind, so that a line of a class seen before
+/// is told by one comparison.
+struct RobocopyClassSeen {
+  char aText[24] = {};
+  unsigned char nLength = 0;  // 0: empty slot
+  unsigned char nKind = 0;
+};
+
+/// What one job counted and what its summary states.
+struct RobocopyJob {
   std::uint64_t nFiles = 0;
   std::uint64_t nBytes = 0;
-  std::uint64_t nSlack = 0;  // the most the rounded sizes may be off, added up
-  bool bRounded = false;
-  std::uint64_t nNoSize = 0;  // file lines without a size
-  std::uint64_t nLastKey = 0; // the last file counted, to pass over its retry
-  bool bLastKey = false;
-  // The summaries' copied and failed files and bytes, added up over jobs.
-  int nSummaryRow = 0;
-  bool bSummary = false;
-  std::uint64_t nStatedFiles = 0;
+  std::uint64_t nSlack = 0;    // the most the rounded sizes may be off, added up
+  std::uint64_t nNoSize = 0;   // files without a size
+  std::uint64_t nUnknown = 0;  // files of a class not known, counted
+  bool bSummary = false;       // a summary row was read
+  bool bStatedFiles = false;
+  bool bStatedBytes = false;
+  std::uint64_t nStatedFiles = 0;  // copied and failed
   std::uint64_t nStatedBytes = 0;
   std::uint64_t nStatedSlack = 0;
+};
+
+struct RobocopyLog {
+  bool bFolders = true;        // give each entry its folder
+  unsigned nCounted = 0;       // the kinds of class that count in this job, a bit each
+  int nSummaryRow = 0;         // rows of the summary read in a row: 1 dirs, 2 files, 3 bytes
+  std::string sFolder;         // the last folder line's path
+  std::string sRoot;           // the job's first folder: its source
+  // The last file counted in the folder, for its retry: the name as written
+  // and the size, and whether an error line for it has come since.
+  std::string sLastName;
+  std::uint64_t nLastSize = 0;
+  bool bLastFile = false;
+  bool bRetry = false;
+  RobocopyJob job;
+  // What was counted over all jobs.
+  std::uint64_t nFiles = 0;
+  std::uint64_t nBytes = 0;
+  bool bRounded = false;
+  std::uint64_t nNoSize = 0;
+  // The summaries' copied and failed files and bytes, added up over jobs.
+  std::uint64_t nStatedFiles = 0;
+  std::uint64_t nStatedBytes = 0;
+  // The jobs checked against their summaries, and those that disagree with
+  // what they state, with the files and bytes of the latter.
+  std::uint64_t nJobsChecked = 0;
+  std::uint64_t nJobsDiffering = 0;
+  std::uint64_t nDifferingStatedFiles = 0;
+  std::uint64_t nDifferingStatedBytes = 0;
+  std::uint64_t nDifferingFiles = 0;
+  std::uint64_t nDifferingBytes = 0;
+  // Files of a class not known in jobs that no summary confirms; the first
+  // such class as written.
+  std::uint64_t nUnknownUnchecked = 0;
+  std::string sUnknownClass;
+  bool bUnknownClass = false;
+  RobocopyClassSeen aSeen[8];
+  unsigned nSeenNext = 0;
 };
 
 /// Starts reading a log.
@@ -54,9 +105,15 @@ void startRobocopy(RobocopyLog& log);
 /// log's state, valid until the next line.
 bool readRobocopyLine(RobocopyLog& log, const char* szLine, std::size_t nLength, Entry& entry);
 
-/// Reads a robocopy size at pC: digits, optionally a decimal part and a
-/// blank and a unit k, m, g or t. Returns the end of the size, or nullptr;
-/// nSlack is half the last digit's worth (0 for a plain byte count).
+/// Ends the job being read: checks what it counted against its summary, if
+/// it has one, and adds it to the log's totals. The next line begins a job.
+void closeRobocopyJob(RobocopyLog& log);
+
+/// Reads a robocopy size at pC: digits, or digits with a decimal part (a
+/// full stop or a comma) followed by one blank and a unit k, m, g or t that
+/// ends at whitespace or the text's end. Returns the end of the size, or
+/// nullptr (a fraction of a byte is none); nSlack is half the last digit's
+/// worth (0 for a plain byte count).
 const char* readRobocopySize(const char* pC, std::uint64_t& nBytes, std::uint64_t& nSlack);
 
 #endif  // PLOMET_ESTIMATOR_ROBOCOPYLOG_H_
