@@ -451,6 +451,8 @@ TEST(KindDecisionTest, TellsDirFileLinesByTheirShape) {
       {"               2 File(s)          1,024 bytes", false},
       {" Directory of C:\\x", false},
       {"12/08/2026  11:02 PM", false},
+      {"2026/12/08 22:00:05 ERROR 32 (0x00000020) Copying File D:\\a.txt", false},
+      {"2026/12/08 22:00:05 ERROR 32 D:\\a.txt", true},
       {"-rw-r--r-- 1 kim kim 700 Nov 20 08:30 a", false},
       {"", false},
   };

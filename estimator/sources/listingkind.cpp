@@ -255,7 +255,8 @@ std::string kindOptionNames() {
 }
 
 bool looksLikeDirFile(const char* szLine, std::size_t nLength) {
-  return nLength > 0 && dirLineShape(szLine) == 1;
+  // robocopy's error lines have the shape too, but are its own.
+  return nLength > 0 && dirLineShape(szLine) == 1 && !isRobocopyError(szLine);
 }
 
 int weighLine(KindEvidence& evidence, const char* szLine, std::size_t nLength) {

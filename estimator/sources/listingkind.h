@@ -100,7 +100,8 @@ const char* kindName(int nKind);
 
 /// Returns true when a line of nLength bytes has the shape of a file line of
 /// a directory listing: a date, a time of day, up to two words such as PM,
-/// and a size. A cheap test of the shape, not the core's parser.
+/// and a size; robocopy's error lines, which share it, are not. A cheap test
+/// of the shape, not the core's parser.
 bool looksLikeDirFile(const char* szLine, std::size_t nLength);
 
 /// The lines held while the kind is undecided, copied, to be handed out
