@@ -562,7 +562,7 @@ TEST(CsvTest, ReadsSeparatorsLineBreaksReparsePointsAndLinks) {
   const std::vector<Case> aCases = {
       {"reparse points count their Length",
        {"\"FullName\",\"Length\",\"Attributes\"",
-        "\"C:\\a.vhdx\",\"5000\",\"Archive, SparseFile, ReparsePoint\"",
+        "\"C:\\disk.img\",\"5000\",\"Archive, SparseFile, ReparsePoint\"",
         "\"C:\\b\",\"70\",\"Archive, ReparsePoint\""},
        {5000, 70},
        0},
