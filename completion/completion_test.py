@@ -31,7 +31,7 @@ DIRS = ["logs"]
 SHORT = ["-d", "-dv", "-l", "-lv"]
 LONG = ["--help", "--version", "--strict", "--calibrate", "--json", "--gap=", "--top=",
         "--depth=", "--window=", "--since=", "--date-order=", "--rates-from=", "--session-gap=",
-        "--html="]
+        "--html=", "--kind="]
 ENTRIES = FILES + DIRS
 
 # Command line up to the cursor -> the candidates the function must offer.
@@ -51,6 +51,8 @@ TABLE = [
     ("plomet --date-order=", ["mdy", "dmy", "ymd"]),
     ("plomet --date-order=d", ["dmy"]),
     ("plomet --date-order=x", []),
+    ("plomet -d listing.txt --kind=", ["dir", "ls", "robocopy", "csv", "rsync", "find", "log"]),
+    ("plomet -d listing.txt --kind=r", ["robocopy", "rsync"]),
     ("plomet --top=", []),
     # the log of --rates-from: any file
     ("plomet -d listing.txt --rates-from=sch", ["schedule.log"]),

@@ -1,5 +1,5 @@
-# Bash completion for plomet: the options, the values of --date-order, and
-# file names for the listing (or for the log after --calibrate or
+# Bash completion for plomet: the options, the values of --date-order and
+# --kind, and file names for the listing (or for the log after --calibrate or
 # --rates-from=) and the page of --html.
 #
 # It needs nothing but bash: source it from ~/.bashrc, or let the
@@ -7,7 +7,7 @@
 # (/usr/share/bash-completion/completions/plomet).
 
 _plomet_long_options='--help --version --strict --calibrate --json --gap= --top= --depth=
-  --window= --since= --date-order= --rates-from= --session-gap= --html='
+  --window= --since= --date-order= --rates-from= --session-gap= --html= --kind='
 
 # Sets _plomet_words to the words up to the cursor as plomet reads them. Bash
 # splits COMP_WORDS at the characters in COMP_WORDBREAKS, so --date-order=dmy
@@ -57,6 +57,7 @@ _plomet() {
   if ((!ended)) && [[ $cur == --*=* ]]; then
     case ${cur%%=*} in
       --date-order) mapfile -t candidates < <(compgen -P --date-order= -W 'mdy dmy ymd' -- "${cur#*=}") ;;
+      --kind) mapfile -t candidates < <(compgen -P --kind= -W 'dir ls robocopy csv rsync find log' -- "${cur#*=}") ;;
       --rates-from)
         compopt -o filenames 2>/dev/null
         mapfile -t candidates < <(compgen -P --rates-from= -f -- "${cur#*=}")

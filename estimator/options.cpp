@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "reports/output.h"
+#include "sources/listingkind.h"
 #include "sources/text.h"
 #include "tallies/window.h"
 
@@ -111,6 +112,13 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
             options.nThreads > 0) ||
            reject("error: --threads needs a whole number from 1 to 256, not '%s'\n", szValue);
   }
+  if (name == "--kind") {
+    options.nKind = kindOfOption(szValue);
+    if (options.nKind != kKindUnknown) return true;
+    std::fprintf(stderr, "error: --kind needs one of %s, not '%s'\n", kindOptionNames().c_str(),
+                 printable(szValue).c_str());
+    return false;
+  }
   if (name == "--list") {
     options.bList = true;
     options.sList = szValue;
@@ -135,6 +143,7 @@ const char* valueExample(const std::string& name) {
   if (name == "--html") return "report.html";
   if (name == "--threads") return "4";
   if (name == "--list") return "listing.txt";
+  if (name == "--kind") return "ls";
   return nullptr;
 }
 
@@ -185,6 +194,10 @@ bool checkCombinations(const LongOptions& options) {
                                                   : "--one-file-system";
     return reject("error: %s does not go with --calibrate\n", szScanOption);
   }
+  if (options.bCalibrate && options.nKind != kKindUnknown && options.nKind != kKindLog) {
+    return reject("error: --kind=%s does not go with --calibrate, which reads a schedule log\n",
+                  kKindRows[options.nKind].szOption);
+  }
   if (options.bCalibrate && (options.nTop > 0 || options.bWindow)) {
     return reject("error: %s does not go with --calibrate\n",
                   options.nTop > 0 ? "--top" : "--window");
@@ -221,6 +234,7 @@ const char* const kLongOptionLines[] = {
     "  --threads=N          with -s: walk on N threads (default: the processors)",
     "  --one-file-system    with -s: stay on the file system of PATH",
     "  --list=FILE          with -s: also write what was found as a listing for -d",
+    "  --kind=KIND          read the listing as KIND: dir, ls, robocopy, csv, rsync, find, log",
     "  --                   end the long options",
 };
 

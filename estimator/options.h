@@ -39,6 +39,7 @@ struct LongOptions {
   bool bOneFileSystem = false;  // the scan stays on the root's file system
   bool bList = false;           // --list: the scan also writes a listing to sList
   std::string sList;
+  int nKind = -1;  // --kind: the listing's kind (a row of kKindRows), or -1 to decide it
 };
 
 /// The exit status of a run that printed warnings under --strict.

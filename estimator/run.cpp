@@ -332,6 +332,8 @@ void startRun(Run& run) {
     startFolders(run.folders,
                  options.nDepth > INT_MAX ? INT_MAX : static_cast<int>(options.nDepth));
   }
+  // A kind named is taken without deciding; the schedule log is -l's.
+  if (options.nKind != kKindLog) run.decision.nNamed = options.nKind;
   startSince(run.since, options.nSince, options.bDateOrder, options.dateOrder);
   if (options.bCalibrate) {
     startLogCalibration(run.logCalibration, options.nGapSeconds, options.nSessionGapSeconds,
@@ -377,6 +379,16 @@ int checkOptionsOfSource(const Run& run, const char* szOption) {
                              : options.bThreads ? "--threads"
                                                 : "--one-file-system");
   }
+  if (options.nKind != kKindUnknown && nParseType == kParseScan) {
+    return rejectCommandLine(run, "error: --kind=%s goes with -d or -l, not with the scan\n",
+                             kKindRows[options.nKind].szOption);
+  }
+  if (options.nKind != kKindUnknown && options.nKind != kKindLog && nParseType == kParseLog) {
+    return rejectCommandLine(
+        run, "error: --kind=%s contradicts -l, which reads a schedule log; use -d\n",
+        kKindRows[options.nKind].szOption);
+  }
+  if (options.nKind == kKindLog) nParseType = kParseLog;  // -d --kind=log is -l
   if (bVerbose && options.bJson) {  // the echo would break the JSON on standard output
     return rejectCommandLine(run, "error: --json does not go with the verbose option '%s'\n",
                              szOption);
@@ -455,8 +467,7 @@ int learnRatesFrom(Run& run) {
 bool takeListingFacts(Run& run) {
   ReportFigures& figures = run.figures;
   figures.nReadError = readError(run.reader);
-  figures.szKind =
-      nParseType == kParseListing ? kindName(listingKind(run.decision)) : "schedule log";
+  figures.szKind = nParseType == kParseListing ? listingKindName(run.decision) : "schedule log";
   if (nParseType == kParseListing && kindError(run.kinds) != nullptr) {
     outFlush();
     std::fprintf(stderr, "error: %s\n", kindError(run.kinds));
@@ -548,7 +559,14 @@ void finishEstimate(Run& run, const Estimate& estimate) {
 void warnListing(Run& run, uint64_t nLines) {
   uint64_t nFilesRead = run.options.bSince ? run.since.nLines : nTotal;  // selected or not
   if (nLines > 0 && nFilesRead == 0) {
-    warn("no file sizes found; check that the option (-d or -l) matches the listing");
+    if (nParseType == kParseListing && listingKind(run.decision) == kKindDir &&
+        run.decision.evidence.nIndentedDir >= kMinEvidence) {
+      warn(
+          "no file sizes found; the listing's file lines are indented (they begin with a blank "
+          "or a tab): remove the indent");
+    } else {
+      warn("no file sizes found; check that the option (-d or -l) matches the listing");
+    }
   }
   if (nTooLarge > 0) {
     warn("%" PRIu64 " sizes too large to be file sizes were left out", nTooLarge);

@@ -78,8 +78,9 @@ struct Run {
 int takeCommandLine(int& argc, char** argv, Run& run);
 
 /// Checks that the long options go with the source the option chose (the
-/// scan's options with -s alone, --json without the echo). Returns -1, or the
-/// exit status after rejecting them.
+/// scan's options with -s alone, --kind with -d, or --kind=log with -l,
+/// --json without the echo); -d --kind=log reads the schedule log as -l.
+/// Returns -1, or the exit status after rejecting them.
 int checkOptionsOfSource(const Run& run, const char* szOption);
 
 /// With --rates-from, the option and the listing, without rates. Returns

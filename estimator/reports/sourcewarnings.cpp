@@ -57,9 +57,9 @@ void warnRobocopy(const RobocopyLog& logRead) {
 }
 
 void warnCsv(const CsvListing& csv) {
-  if (csv.nUnread > 0) {
+  if (csvUnreadRows(csv) > 0) {
     warn("%" PRIu64 " rows of the CSV listing have no readable Length; they were left out",
-         csv.nUnread);
+         csvUnreadRows(csv));
   }
 }
 
@@ -73,6 +73,12 @@ void warnRsync(const RsyncListing& rsync) {
          " lines of the rsync listing show a mode but no size and date; they were "
          "left out",
          rsync.nUnread);
+  }
+  if (rsync.nRounded > 0) {
+    warn("%" PRIu64
+         " sizes of the rsync listing are rounded (rsync -h, such as 1.50K) and were read as "
+         "powers of 1,000: the bytes counted are approximate; list without -h for exact sizes",
+         rsync.nRounded);
   }
   if (rsync.bTotal && rsync.nStated != rsync.nBytes) {
     warn("rsync's own total size is %" PRIu64 " bytes, but %" PRIu64
@@ -97,6 +103,13 @@ void warnKind(const KindReader& reader) {
       break;
     default:
       break;
+  }
+  if (kindReadsFarFewer(reader)) {
+    warn("read as %s (--kind=%s), the listing gave %" PRIu64 " objects, but %" PRIu64
+         " of its lines are files in the shape of a directory listing; if it is one, give "
+         "--kind=dir",
+         kindName(reader.nKind), kKindRows[reader.nKind].szOption, reader.nObjects,
+         reader.nDirFiles);
   }
 }
 

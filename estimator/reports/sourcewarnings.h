@@ -17,11 +17,12 @@ void warnRobocopy(const RobocopyLog& log);
 /// Warns of rows that could not be read.
 void warnCsv(const CsvListing& csv);
 
-/// Warns of errors, of lines not read, and of a total that rsync's own
-/// contradicts.
+/// Warns of errors, of lines not read, of sizes rounded by -h, and of a
+/// total that rsync's own contradicts.
 void warnRsync(const RsyncListing& rsync);
 
-/// Writes the warnings of the reader's kind.
+/// Writes the warnings of the reader's kind, and warns when it counted far
+/// fewer objects than the lines in a directory listing's shape.
 void warnKind(const KindReader& reader);
 
 /// Warns of the folders that could not be read: the first by name, then

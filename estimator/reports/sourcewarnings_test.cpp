@@ -72,4 +72,41 @@ TEST(SourceWarningsTest, RsyncTotalsAndLinesNotRead) {
   }
 }
 
+// A kind that reads fewer than half the lines in dir's file shape, of at
+// least kFarFewerLines, says so; rsync's rounded sizes are said too.
+TEST(SourceWarningsTest, FarFewerObjectsThanDirLinesAndRoundedSizes) {
+  struct Case {
+    std::uint64_t nDirFiles, nObjects;
+    bool bWarns;
+  };
+  const Case aCases[] = {
+      {0, 0, false},
+      {3, 0, false},
+      {4, 1, true},
+      {4, 2, false},
+      {5, 2, true},
+      {5, 3, false},
+      {UINT64_MAX, 0, true},
+      {UINT64_MAX, UINT64_MAX / 2, true},
+      {UINT64_MAX, UINT64_MAX / 2 + 1, false},
+  };
+  for (const Case& c : aCases) {
+    KindReader reader;
+    startKindReader(reader, kKindRsync, CivilDate());
+    reader.nDirFiles = c.nDirFiles;
+    reader.nObjects = c.nObjects;
+    for (std::uint64_t nRounded : {0, 1}) {
+      reader.rsync.nRounded = nRounded;
+      resetWarnings();
+      testing::internal::CaptureStderr();
+      warnKind(reader);
+      std::string text = testing::internal::GetCapturedStderr();
+      EXPECT_EQ(warningCount(), (c.bWarns ? 1u : 0u) + nRounded)
+          << c.nDirFiles << " " << c.nObjects;
+      EXPECT_EQ(text.find("--kind=dir") != std::string::npos, c.bWarns) << text;
+      EXPECT_EQ(text.find("rounded (rsync -h") != std::string::npos, nRounded == 1) << text;
+    }
+  }
+}
+
 }  // namespace

@@ -10,9 +10,9 @@
 
 namespace {
 
-const char* const kColumnNames[kCsvColumns] = {"length",        "fullname", "directoryname",
+const char* const kColumnNames[kCsvColumns] = {"length",        "fullname",      "directoryname",
                                                "lastwritetime", "psiscontainer", "mode",
-                                               "attributes"};
+                                               "attributes",    "linktype"};
 
 // Columns past this many are never used.
 const int kMaxFields = 128;
@@ -23,9 +23,9 @@ struct Field {
   bool bDoubled;  // quoted, with doubled quotes inside
 };
 
-// Reads the field at pC into f. Returns where the next field starts, or
-// nullptr when the row ends with this field.
-const char* nextField(const char* pC, Field& f) {
+// Reads the field at pC into f, up to the delimiter cDelimiter. Returns
+// where the next field starts, or nullptr when the row ends with this field.
+const char* nextField(const char* pC, Field& f, char cDelimiter) {
   f.bDoubled = false;
   if (*pC == '"') {
     f.p = ++pC;
@@ -44,13 +44,45 @@ const char* nextField(const char* pC, Field& f) {
       pC = pQuote + 1;
       break;
     }
-    while (*pC != '\0' && *pC != ',') pC++;
+    while (*pC != '\0' && *pC != cDelimiter) pC++;
   } else {
     f.p = pC;
-    while (*pC != '\0' && *pC != ',') pC++;
+    while (*pC != '\0' && *pC != cDelimiter) pC++;
     f.n = static_cast<std::size_t>(pC - f.p);
   }
-  return *pC == ',' ? pC + 1 : nullptr;
+  return *pC == cDelimiter && *pC != '\0' ? pC + 1 : nullptr;
+}
+
+// The delimiter a header shows: the byte after its first field, a comma
+// when that is no delimiter.
+char headerDelimiter(const char* szLine) {
+  const char* pC = szLine;
+  if (*pC == '"') {
+    for (pC++; *pC != '\0'; pC++) {
+      if (*pC == '"' && pC[1] == '"') {
+        pC++;
+      } else if (*pC == '"') {
+        pC++;
+        break;
+      }
+    }
+  } else {
+    pC += std::strcspn(pC, ",;\t");
+  }
+  return *pC == ';' || *pC == '\t' ? *pC : ',';
+}
+
+// Returns whether a quoted field is still open after [pC, pC + n), given
+// whether it was open before: every quote turns it, and a doubled quote
+// turns it twice.
+bool quoteOpenAfter(const char* pC, std::size_t n, bool bOpen) {
+  const char* pEnd = pC + n;
+  while ((pC = static_cast<const char*>(
+              std::memchr(pC, '"', static_cast<std::size_t>(pEnd - pC)))) != nullptr) {
+    bOpen = !bOpen;
+    pC++;
+  }
+  return bOpen;
 }
 
 bool sameFolded(const Field& f, const char* szWord) {
@@ -74,11 +106,12 @@ bool holds(const Field& f, const char* szWord) {
 
 void readHeader(CsvListing& csv, const char* szLine) {
   csv.bHeader = true;
+  if (csv.cDelimiter == '\0') csv.cDelimiter = headerDelimiter(szLine);
   std::fill(std::begin(csv.anColumn), std::end(csv.anColumn), -1);
   Field f{};
   const char* pC = szLine;
   for (int i = 0; pC != nullptr && i < kMaxFields; i++) {
-    pC = nextField(pC, f);
+    pC = nextField(pC, f, csv.cDelimiter);
     for (int k = 0; k < kCsvColumns; k++) {
       if (csv.anColumn[k] < 0 && sameFolded(f, kColumnNames[k])) {
         csv.anColumn[k] = i;
@@ -129,49 +162,52 @@ void setStamp(const Field& f, LineStamp& stamp, StampCache& cache) {
   readLogStamp(szTime, f.n, stamp, cache);
 }
 
-}  // namespace
-
-void startCsv(CsvListing& csv) {
-  csv.bHeader = false;
-  std::fill(std::begin(csv.anColumn), std::end(csv.anColumn), -1);
-  csv.nColumnsUsed = 0;
-  csv.nUnread = 0;
+// The field of a column, or an empty one when the row lacks it.
+Field column(const CsvListing& csv, const Field* aFields, int nFields, CsvColumn k) {
+  int n = csv.anColumn[k];
+  if (n < 0 || n >= nFields) return Field{"", 0, false};
+  return aFields[n];
 }
 
-bool readCsvLine(CsvListing& csv, const char* szLine, std::size_t nLength, Entry& entry) {
-  if (skipWhitespace(szLine) == szLine + nLength) return false;  // blank
-  if (!csv.bHeader) {
-    if (!startsWith(szLine, nLength, "#TYPE")) readHeader(csv, szLine);
-    return false;
-  }
+// A folder: no Length, or a container, a mode beginning with d, or the
+// Directory attribute.
+bool isFolderRow(const CsvListing& csv, const Field* aFields, int nFields, const Field& length) {
+  Field mode = column(csv, aFields, nFields, kCsvMode);
+  return length.n == 0 || sameFolded(column(csv, aFields, nFields, kCsvPSIsContainer), "true") ||
+         (mode.n > 0 && mode.p[0] == 'd') ||
+         holds(column(csv, aFields, nFields, kCsvAttributes), "Directory");
+}
+
+// A link: a LinkType such as SymbolicLink or Junction (a hard link is a
+// file), or a mode that says so (la--- in the newer shell, -a---l in the
+// older). A reparse point alone is no link.
+bool isLinkRow(const CsvListing& csv, const Field* aFields, int nFields) {
+  Field linkType = column(csv, aFields, nFields, kCsvLinkType);
+  if (linkType.n > 0 && !sameFolded(linkType, "hardlink")) return true;
+  Field mode = column(csv, aFields, nFields, kCsvMode);
+  return mode.n > 0 && (mode.p[0] == 'l' || mode.p[mode.n - 1] == 'l');
+}
+
+// Reads a whole row.
+bool readRow(CsvListing& csv, const char* szRow, Entry& entry) {
   int nLengthColumn = csv.anColumn[kCsvLength];
   if (nLengthColumn < 0) return false;
   Field aFields[kMaxFields];
   int nFields = 0;
-  for (const char* pC = szLine; pC != nullptr && nFields < csv.nColumnsUsed;) {
-    pC = nextField(pC, aFields[nFields++]);
+  for (const char* pC = szRow; pC != nullptr && nFields < csv.nColumnsUsed;) {
+    pC = nextField(pC, aFields[nFields++], csv.cDelimiter);
   }
   if (nFields <= nLengthColumn) {
     csv.nUnread++;
     return false;
   }
   const Field& length = aFields[nLengthColumn];
-  int nContainer = csv.anColumn[kCsvPSIsContainer];
-  int nMode = csv.anColumn[kCsvMode];
-  int nAttributes = csv.anColumn[kCsvAttributes];
-  bool bFolder = length.n == 0 ||
-                 (nContainer >= 0 && nContainer < nFields && sameFolded(aFields[nContainer], "true")) ||
-                 (nMode >= 0 && nMode < nFields && aFields[nMode].n > 0 && aFields[nMode].p[0] == 'd') ||
-                 (nAttributes >= 0 && nAttributes < nFields && holds(aFields[nAttributes], "Directory"));
-  if (bFolder) return false;
+  if (isFolderRow(csv, aFields, nFields, length)) return false;
   if (!readGroupedNumber(length.p, length.p + length.n, entry.nSize)) {
     csv.nUnread++;
     return false;
   }
-  bool bLink = (nAttributes >= 0 && nAttributes < nFields &&
-                holds(aFields[nAttributes], "ReparsePoint")) ||
-               (nMode >= 0 && nMode < nFields && aFields[nMode].n > 0 &&
-                aFields[nMode].p[aFields[nMode].n - 1] == 'l');
+  bool bLink = isLinkRow(csv, aFields, nFields);
   entry.nType = bLink ? kEntryLink : kEntryFile;
   if (bLink) entry.nSize = 0;
   int nTime = csv.anColumn[kCsvLastWriteTime];
@@ -179,5 +215,53 @@ bool readCsvLine(CsvListing& csv, const char* szLine, std::size_t nLength, Entry
   if (csv.bFolders) setFolder(csv, aFields, nFields, entry);
   return true;
 }
+
+}  // namespace
+
+bool isCsvPreamble(const char* szLine, std::size_t nLength) {
+  return startsWith(szLine, nLength, "#TYPE") || (nLength == 5 && startsWith(szLine, 5, "sep="));
+}
+
+void startCsv(CsvListing& csv) {
+  csv.bHeader = false;
+  csv.cDelimiter = '\0';
+  std::fill(std::begin(csv.anColumn), std::end(csv.anColumn), -1);
+  csv.nColumnsUsed = 0;
+  csv.nUnread = 0;
+  csv.bOpenRow = false;
+  csv.sRow.clear();
+}
+
+bool readCsvLine(CsvListing& csv, const char* szLine, std::size_t nLength, Entry& entry) {
+  if (csv.bOpenRow) {  // the line goes on a quoted field of the row before
+    csv.sRow.push_back('\n');
+    csv.sRow.append(szLine, nLength);
+    if (quoteOpenAfter(szLine, nLength, true)) {
+      if (csv.sRow.size() <= kCsvMaxRow) return false;
+      csv.bOpenRow = false;  // too long to be a row: left out
+      csv.nUnread++;
+      return false;
+    }
+    csv.bOpenRow = false;
+    return readRow(csv, csv.sRow.c_str(), entry);
+  }
+  if (skipWhitespace(szLine) == szLine + nLength) return false;  // blank
+  if (!csv.bHeader) {
+    if (nLength == 5 && startsWith(szLine, nLength, "sep=")) {
+      csv.cDelimiter = szLine[4];
+    } else if (!startsWith(szLine, nLength, "#TYPE")) {
+      readHeader(csv, szLine);
+    }
+    return false;
+  }
+  if (quoteOpenAfter(szLine, nLength, false)) {
+    csv.bOpenRow = true;
+    csv.sRow.assign(szLine, nLength);
+    return false;
+  }
+  return readRow(csv, szLine, entry);
+}
+
+std::uint64_t csvUnreadRows(const CsvListing& csv) { return csv.nUnread + (csv.bOpenRow ? 1 : 0); }
 
 bool csvLacksLength(const CsvListing& csv) { return csv.bHeader && csv.anColumn[kCsvLength] < 0; }

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "sources/kindtext.h"
 #include "sources/listingkind.h"
+#include "sources/scanlist.h"
 #include "sources/text.h"
 
 namespace {
@@ -129,8 +131,8 @@ TEST(ListingKindTest, TellsEachKindByItsLines) {
       {"ls: cannot open directory './x': Permission denied", kKindLs},
       {"-rw-r--r-- 1 kim kim 700 Nov 20 08:30 a", kKindLs},
       {"-rw-r--r--          5,000 2026/11/20 08:30:00 docs/a", kKindRsync},
-      {"sending incremental file list", kKindUnknown},
-      {"   ROBOCOPY     ::     job", kKindRobocopy},
+      {"sending incremental file list", kKindRsync},  // as a listing's first line
+      {"   ROBOCOPY     ::     job", kKindUnknown},   // its place is after a line of dashes
       {"-------------------------------------------------------------------------------",
        kKindUnknown},
       {"\t    New File  \t\t    1024\ta.txt", kKindRobocopy},
@@ -268,7 +270,7 @@ TEST(CsvTest, ReadsQuotedFieldsFoldersAndLinks) {
       &folders);
   EXPECT_EQ(sizes, (std::vector<std::uint64_t>{12, 0, 34}));
   EXPECT_EQ(folders, (std::vector<std::string>{"C:\\s\\say \"hi\", twice\\", "C:\\s\\", "C:\\s\\"}));
-  EXPECT_EQ(csv.nUnread, 1u);
+  EXPECT_EQ(csvUnreadRows(csv), 1u);  // the quote of the last row never closes
   EXPECT_FALSE(csvLacksLength(csv));
   startCsv(csv);
   feed(csv, readCsvLine, {"\"PSIsContainer\",\"FullName\"", "\"True\",\"C:\\s\""});
@@ -293,6 +295,331 @@ TEST(RsyncTest, CountsObjectsInTheirFoldersAndChecksTheTotal) {
   EXPECT_EQ(rsync.nUnread, 1u);
   EXPECT_TRUE(rsync.bTotal);
   EXPECT_EQ(rsync.nStated, rsync.nBytes);  // links' text lengths included
+}
+
+}  // namespace
+
+namespace {
+
+// The kind decided for a listing of these lines, read as the core reads
+// it; the lines must come out again in order.
+int decide(const std::vector<std::string>& lines) {
+  std::unique_ptr<Reader> pReader(new Reader());
+  std::unique_ptr<KindDecision> pDecision(new KindDecision());
+  std::FILE* stream = std::tmpfile();
+  if (stream == nullptr) return -2;
+  for (const std::string& line : lines) std::fprintf(stream, "%s\n", line.c_str());
+  std::rewind(stream);
+  startReading(*pReader, stream);
+  startKindDecision(*pDecision);
+  std::vector<std::string> read;
+  Piece piece;
+  while (readListingPiece(*pReader, *pDecision, piece)) {
+    if (!pDecision->bDecided && holdPiece(*pReader, *pDecision, piece)) continue;
+    read.emplace_back(piece.szText, piece.nLength);
+  }
+  std::fclose(stream);
+  EXPECT_EQ(read, lines);
+  return listingKind(*pDecision);
+}
+
+std::vector<std::string> repeated(std::size_t n, const std::string& line) {
+  return std::vector<std::string>(n, line);
+}
+
+std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+const std::string kDashes(79, '-');
+const std::string kDirFile = "12/08/2026  11:02 PM           1,024 a.txt";
+const std::string kLsFile = "-rw-r--r-- 1 kim kim 700 Nov 20 08:30 a";
+const std::string kRobocopyFile = "\t    New File  \t\t    1024\ta.txt";
+
+// One line never decides: a kind is chosen by its header in its place, or
+// by several lines that read in it.
+TEST(KindDecisionTest, WeighsHeadersInTheirPlaceAndSeveralLines) {
+  struct Case {
+    const char* szWhat;
+    std::vector<std::string> lines;
+    int nKind;
+  };
+  const std::vector<std::string> dirBody = {" Directory of C:\\x",
+                                            "",
+                                            "12/08/2026  11:02 PM    <DIR>          .",
+                                            kDirFile,
+                                            kDirFile,
+                                            kDirFile,
+                                            kDirFile,
+                                            kDirFile,
+                                            kDirFile,
+                                            kDirFile,
+                                            kDirFile};
+  const std::vector<Case> aCases = {
+      {"a tab line first", joined({"\tServer:\tFS01"}, dirBody), kKindDir},
+      {"robocopy's words in a name",
+       joined({"12/08/2026  11:02 PM  1,024 x   ROBOCOPY :: y", "   ROBOCOPY     ::     x"},
+              dirBody),
+       kKindDir},
+      {"robocopy's banner after lines of its own",
+       {" Log File : C:\\logs\\job.log", "", "Tue 12/08/2026", "**********", "transcript start", "",
+        kDashes, "   ROBOCOPY     ::     job", kDashes, "", "  Started : x"},
+       kKindRobocopy},
+      {"robocopy's banner without its dashes", {"   ROBOCOPY     ::     job", kDirFile}, kKindDir},
+      {"robocopy without its header (/NJH)",
+       {"", "\t                   2\tD:\\Share\\", kRobocopyFile,
+        "\t    New File  \t\t 470.8 k\tb"},
+       kKindRobocopy},
+      {"one robocopy line", {kRobocopyFile}, kKindDir},
+      {"ls -lR whose first folder is a number", {"2024:", "total 8", kLsFile}, kKindLs},
+      {"ls -lsi",
+       {"5 -rw-r--r-- 1 k k 700 Nov 20 08:30 a", "131 4 -rw-r--r-- 1 k k 9 Nov 20 08:30 b"},
+       kKindLs},
+      {"ls indented by a tab", {"\t./x:", "\ttotal 4", "\t" + kLsFile}, kKindLs},
+      {"ls without its total, but lines enough", repeated(3, kLsFile), kKindLs},
+      {"rsync -h",
+       {"drwxr-xr-x          4.10K 2026/12/09 08:17:02 .",
+        "-rw-r--r--          1.50K 2026/12/09 08:17:02 a/k"},
+       kKindRsync},
+      {"a CSV export with sep= and -UseCulture",
+       {"sep=;", "\"FullName\";\"Length\"", "\"C:\\a\";\"1\""},
+       kKindCsv},
+      {"a CSV header past its place", joined(dirBody, {"\"FullName\",\"Length\""}), kKindDir},
+      {"a tie", {kLsFile, kLsFile, kRobocopyFile, kRobocopyFile}, kKindDir},
+  };
+  for (const Case& c : aCases) EXPECT_EQ(decide(c.lines), c.nKind) << c.szWhat;
+}
+
+// Lines that show no kind are held up to kKindLookahead; the evidence of
+// the last of them still counts, of the next one no longer.
+TEST(KindDecisionTest, WeighsExactlyTheLookahead) {
+  const std::string kNothing = " words";
+  for (int nBefore : {kKindLookahead - 3, kKindLookahead - 2, kKindLookahead - 1}) {
+    std::vector<std::string> lines =
+        joined(repeated(static_cast<std::size_t>(nBefore), kNothing), {kLsFile, kLsFile});
+    EXPECT_EQ(decide(lines), nBefore <= kKindLookahead - 2 ? kKindLs : kKindDir) << nBefore;
+  }
+}
+
+// Whatever the scan's names hold, its listing (--list) is read back as dir.
+TEST(KindDecisionTest, ReadsTheScansListingAsDir) {
+  const char* const aszNames[] = {"   ROBOCOPY     ::     x",
+                                  "\tServer:\tFS01",
+                                  "\"FullName\",\"Length\"",
+                                  "#TYPE x",
+                                  "-rw-r--r-- 1 kim kim 700 Nov 20 08:30 a",
+                                  "total 12",
+                                  "sep=;",
+                                  kRobocopyFile.c_str(),
+                                  "-rw-r--r--          5,000 2026/11/20 08:30:00 docs/a",
+                                  "sending incremental file list"};
+  std::string sListing;
+  appendListingHeader(sListing, "/srv/   ROBOCOPY     ::     x", '/');
+  WalkObject object;
+  object.nYear = 2026;
+  object.nMonth = 12;
+  object.nDay = 8;
+  object.nSize = 5;
+  for (const char* szName : aszNames) appendListingLine(sListing, object, szName);
+  appendListingTotals(sListing, 10, 50);
+  std::vector<std::string> lines;
+  for (std::size_t nStart = 0; nStart < sListing.size();) {
+    std::size_t nEnd = sListing.find('\n', nStart);
+    lines.push_back(sListing.substr(nStart, nEnd - nStart));
+    nStart = nEnd + 1;
+  }
+  EXPECT_EQ(decide(lines), kKindDir);
+}
+
+TEST(KindDecisionTest, KnowsTheKindsByTheirOptionNames) {
+  for (int k = 0; k < kKinds; k++) EXPECT_EQ(kindOfOption(kKindRows[k].szOption), k);
+  EXPECT_EQ(kindOfOption("DIR"), kKindUnknown);
+  EXPECT_EQ(kindOfOption(""), kKindUnknown);
+  EXPECT_EQ(kKindRows[kKindFind].nReadAs, kKindDir);  // find -printf lines are dir's
+  EXPECT_EQ(kindOptionNames(), "dir, ls, robocopy, csv, rsync, find, log");
+}
+
+TEST(KindDecisionTest, TellsDirFileLinesByTheirShape) {
+  struct Case {
+    const char* szLine;
+    bool bFile;
+  } const aCases[] = {
+      {"12/08/2026  11:02 PM           1,024 a.txt", true},
+      {"14.03.2024  15:02           111.498 notiz.txt", true},
+      {"14/03/2024  10:37 a. m.        111,498 notas.txt", true},
+      {"2026-12-08  23:30:12             4096 notes.txt", true},
+      {"-a----        12/8/2026  11:02 PM   1024 a.txt", true},
+      {"12/08/2026  11:02 PM    <DIR>          sub", false},
+      {"               2 File(s)          1,024 bytes", false},
+      {" Directory of C:\\x", false},
+      {"12/08/2026  11:02 PM", false},
+      {"2026/12/08 22:00:05 ERROR 32 (0x00000020) Copying File D:\\a.txt", false},
+      {"2026/12/08 22:00:05 ERROR 32 D:\\a.txt", true},
+      {"-rw-r--r-- 1 kim kim 700 Nov 20 08:30 a", false},
+      {"", false},
+  };
+  for (const Case& c : aCases) {
+    std::string line = padded(c.szLine);
+    EXPECT_EQ(looksLikeDirFile(line.c_str(), std::strlen(c.szLine)), c.bFile) << c.szLine;
+  }
+}
+
+TEST(KindTextTest, ReadsNumbersUpToTheLargestFileSize) {
+  struct Case {
+    const char* szText;
+    bool bRead;
+    std::uint64_t nValue;
+  } const aCases[] = {
+      {"0", true, 0},
+      {"1", true, 1},
+      {"4294967295", true, 4294967295u},
+      {"4294967296", true, 4294967296u},
+      {"999999999999999999", true, 999999999999999999u},  // 18 digits: the quick path
+      {"9223372036854775807", true, 9223372036854775807u},
+      {"9223372036854775808", false, 0},  // 19 digits past 2^63 - 1
+      {"9999999999999999999", false, 0},
+      {"18446744073709551615", false, 0},
+      {"18446744073709551616", false, 0},
+      {"9,223,372,036,854,775,807", true, 9223372036854775807u},
+      {"9,223,372,036,854,775,808", false, 0},
+      {"1,024", true, 1024},
+      {"1,02", true, 102},
+      {"1,", false, 0},
+      {"", false, 0},
+      {"12a", false, 0},
+  };
+  for (const Case& c : aCases) {
+    std::uint64_t nValue = 7;
+    std::string text = padded(c.szText);
+    const char* pEnd = text.c_str() + std::strlen(c.szText);
+    ASSERT_EQ(readGroupedNumber(text.c_str(), pEnd, nValue), c.bRead) << c.szText;
+    if (c.bRead) {
+      EXPECT_EQ(nValue, c.nValue) << c.szText;
+    }
+  }
+}
+
+TEST(KindTextTest, ReadsRoundedSizes) {
+  struct Case {
+    const char* szText;
+    unsigned nBase;
+    bool bRead;
+    std::uint64_t nBytes;
+  } const aCases[] = {
+      {"1.50K", 1000, true, 1500},
+      {"4.10K", 1000, true, 4100},
+      {"1.10M", 1000, true, 1100000},
+      {"12M", 1000, true, 12000000},
+      {"1.00K", 1024, true, 1024},
+      {"1.46K", 1024, true, 1495},
+      {"2.5G", 1000, true, 2500000000u},
+      {"9.2E", 1000, true, 9200000000000000000u},
+      {"9.3E", 1000, false, 0},
+      {"1.5", 1000, false, 0},
+      {"K", 1000, false, 0},
+      {"1.K", 1000, false, 0},
+      {"1.5k", 1000, false, 0},
+      {"1..5K", 1000, false, 0},
+  };
+  for (const Case& c : aCases) {
+    std::uint64_t nBytes = 0;
+    std::string text = padded(c.szText);
+    const char* pEnd = text.c_str() + std::strlen(c.szText);
+    ASSERT_EQ(readRoundedSize(text.c_str(), pEnd, c.nBase, nBytes), c.bRead) << c.szText;
+    if (c.bRead) {
+      EXPECT_EQ(nBytes, c.nBytes) << c.szText;
+    }
+  }
+}
+
+// Headers, indents, leading columns and the year of ls -lT, line by line.
+TEST(LsLineTest, ReadsHeadersIndentsColumnsAndTheYearAfterTheTime) {
+  LsListing ls;
+  startLs(ls, kToday);
+  std::vector<std::string> folders;
+  std::vector<std::uint64_t> sizes =
+      feed(ls, readLsLine,
+           {"'my dir':", "total 8", "-rw-r--r--  1 kim  staff  700 Mar 14 15:02:07 2020 a b.txt",
+            "2024:", "  8 -rw-r--r-- 1 kim kim 7000 Nov 20 08:30 c",
+            "1312 4 -rw-r--r-- 1 k k 70 Nov 20 08:30 d", "\t./t:", "\ttotal 4",
+            "\t-rw-r--r-- 1 kim kim 5 Nov 20 08:30 e",
+            "    4 drwxr-xr-x 2 kim kim 4096 Nov 20 08:30 sub"},
+           &folders);
+  EXPECT_EQ(sizes, (std::vector<std::uint64_t>{700, 7000, 70, 5}));
+  EXPECT_EQ(folders, (std::vector<std::string>{"my dir", "2024", "2024", "./t"}));
+  EXPECT_EQ(ls.nUnread, 0u);
+  Entry entry;
+  std::string line = padded("-rw-r--r--  1 kim  staff  700 Mar 14 15:02:07 2020 a b.txt");
+  ASSERT_TRUE(readLsLine(ls, line.c_str(), line.size() - kPieceSlack, entry));
+  EXPECT_EQ(stampText(entry.stamp), "2020-03-14 54127");  // not the year before today
+}
+
+TEST(CsvTest, ReadsSeparatorsLineBreaksReparsePointsAndLinks) {
+  struct Case {
+    const char* szWhat;
+    std::vector<std::string> lines;
+    std::vector<std::uint64_t> sizes;
+    std::uint64_t nUnread;
+  };
+  const std::vector<Case> aCases = {
+      {"reparse points count their Length",
+       {"\"FullName\",\"Length\",\"Attributes\"",
+        "\"C:\\disk.img\",\"5000\",\"Archive, SparseFile, ReparsePoint\"",
+        "\"C:\\b\",\"70\",\"Archive, ReparsePoint\""},
+       {5000, 70},
+       0},
+      {"a LinkType says link; a hard link is a file",
+       {"\"FullName\",\"Length\",\"LinkType\"", "\"C:\\a\",\"12\",\"SymbolicLink\"",
+        "\"C:\\b\",\"13\",\"HardLink\"", "\"C:\\c\",\"14\",\"\""},
+       {0, 13, 14},
+       0},
+      {"the mode says link, in either shell",
+       {"Mode,FullName,Length", "-a---l,C:\\a,12", "la---,C:\\b,13", "-a----,C:\\c,14"},
+       {0, 0, 14},
+       0},
+      {"an empty Length is a folder",
+       {"\"FullName\",\"Length\"", "\"C:\\sub\",\"\"", "\"C:\\a\",\"9\""},
+       {9},
+       0},
+      {"-UseCulture's separator",
+       {"#TYPE X", "\"FullName\";\"Length\";\"LastWriteTime\"",
+        "\"C:\\a,b\";\"12\";\"14.03.2026 15:02:07\""},
+       {12},
+       0},
+      {"a spreadsheet's sep= line",
+       {"sep=;", "FullName;Length", "C:\\a;15", "C:\\b,c;16"},
+       {15, 16},
+       0},
+      {"a line break in a quoted name",
+       {"\"FullName\",\"Length\"", "\"C:\\two", "lines", "here.txt\",\"21\"",
+        "\"C:\\one.txt\",\"22\""},
+       {21, 22},
+       0},
+  };
+  for (const Case& c : aCases) {
+    CsvListing csv;
+    startCsv(csv);
+    EXPECT_EQ(feed(csv, readCsvLine, c.lines), c.sizes) << c.szWhat;
+    EXPECT_EQ(csvUnreadRows(csv), c.nUnread) << c.szWhat;
+  }
+}
+
+TEST(RsyncTest, ReadsRoundedSizesAndCountsErrorLines) {
+  RsyncListing rsync;
+  startRsync(rsync);
+  std::vector<std::uint64_t> sizes =
+      feed(rsync, readRsyncLine,
+           {"drwxr-xr-x          4.10K 2026/12/09 08:17:02 .",
+            "-rw-r--r--            999 2026/12/09 08:17:02 a/b",
+            "-rw-r--r--          1.50K 2026/12/09 08:17:02 a/k",
+            "-rw-r--r--          1.10M 2026/12/09 08:17:02 a/m",
+            "rsync: [sender] opendir \"/x\" failed: Permission denied (13)",
+            "rsync error: some files/attrs were not transferred (code 23)"});
+  EXPECT_EQ(sizes, (std::vector<std::uint64_t>{999, 1500, 1100000}));
+  EXPECT_EQ(rsync.nRounded, 2u);
+  EXPECT_EQ(rsync.nErrors, 2u);
+  EXPECT_EQ(rsync.nUnread, 0u);
 }
 
 }  // namespace

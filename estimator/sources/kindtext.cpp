@@ -25,6 +25,34 @@ bool readGroupedNumber(const char* pC, const char* pEnd, std::uint64_t& nValue) 
   return true;
 }
 
+bool readRoundedSize(const char* pC, const char* pEnd, unsigned nBase, std::uint64_t& nBytes) {
+  const char* pUnit = pEnd - 1;
+  if (pEnd - pC < 2 || !isDigit(*pC)) return false;
+  const char* pPower = std::strchr("KMGTPE", *pUnit);
+  if (pPower == nullptr || *pUnit == '\0') return false;
+  // A handful of digits: a double holds them exactly.
+  double dValue = 0;
+  double dScale = 1;
+  bool bPoint = false;
+  int nDigits = 0;
+  for (const char* pD = pC; pD < pUnit; pD++) {
+    if (*pD == '.' && !bPoint) {
+      bPoint = true;
+    } else if (isDigit(*pD) && ++nDigits <= 15) {
+      dValue = dValue * 10 + (*pD - '0');
+      if (bPoint) dScale *= 10;
+    } else {
+      return false;
+    }
+  }
+  if (pUnit[-1] == '.') return false;
+  for (const char* pP = "KMGTPE"; pP <= pPower; pP++) dValue *= nBase;
+  dValue = dValue / dScale + 0.5;
+  if (!(dValue < 9223372036854775807.0)) return false;
+  nBytes = static_cast<std::uint64_t>(dValue);
+  return true;
+}
+
 namespace {
 
 // The letters of a mode: its type first (1), its permissions after (2).

@@ -53,6 +53,12 @@ inline const char* skipPadding(const char* pC) {
 /// largest file size.
 bool readGroupedNumber(const char* pC, const char* pEnd, std::uint64_t& nValue);
 
+/// Reads a size rounded to a unit, as "1.50K" or "12M", that ends at pEnd:
+/// digits, optionally a decimal point and digits, and one of the units K,
+/// M, G, T, P and E, each nBase times the last. Returns false for anything
+/// else or a size past the largest file size; nBytes is the nearest byte.
+bool readRoundedSize(const char* pC, const char* pEnd, unsigned nBase, std::uint64_t& nBytes);
+
 /// Returns the length of a Unix mode field at pC (drwxr-xr-x, -rw-r--r--@,
 /// crw-rw----+), followed by whitespace, or 0 when there is none.
 int modeLength(const char* pC);

@@ -8,6 +8,8 @@
 
 namespace {
 
+// --- How a line shows each kind -------------------------------------------
+
 // The newer shell's table: a mode of six letters such as -a---- or d-----.
 bool isTableMode(const char* szLine) {
   int n = 0;
@@ -17,24 +19,58 @@ bool isTableMode(const char* szLine) {
   return szLine[0] != 'a' && isWhitespace(szLine[6]);
 }
 
-bool isRobocopyBanner(const char* szLine) {
-  const char* pName = std::strstr(szLine, "ROBOCOPY");
-  return pName != nullptr && std::strncmp(skipWhitespace(pName + 8), "::", 2) == 0;
+// A word after the time of day, such as PM: no digit, not an entry type.
+bool isMarkerWord(const char* pC, const char* pEnd) {
+  if (pC == pEnd || *pC == '<') return false;
+  for (; pC < pEnd; pC++) {
+    if (isDigit(*pC)) return false;
+  }
+  return true;
 }
 
-bool isCsvHeader(const char* szLine, std::size_t nLength) {
-  if (startsWith(szLine, nLength, "#TYPE")) return true;
-  if (szLine[0] == '"') return std::strstr(szLine, "\",\"") != nullptr;
-  // Unquoted: names without blanks, such as FullName,Length,LastWriteTime.
-  const char* pComma = std::strchr(szLine, ',');
-  if (pComma == nullptr ||
-      !((szLine[0] >= 'A' && szLine[0] <= 'Z') || (szLine[0] >= 'a' && szLine[0] <= 'z'))) {
-    return false;
+// What a line of a directory listing is by its shape: 0 none of its
+// objects, 1 a file (a date, a time, up to two words, a size), 2 an entry
+// in angle brackets such as <DIR>.
+int dirLineShape(const char* szLine) {
+  if (!isDigit(szLine[0]) && !isTableMode(szLine)) return 0;
+  const char* pC = listingTimeEnd(szLine);
+  if (pC == nullptr) return 0;
+  pC = skipWhitespace(fieldEndAt(pC));  // the rest of the time, such as the p of 11:02p
+  for (int nWords = 0; nWords < 2; nWords++) {
+    const char* pEnd = fieldEndAt(pC);
+    if (!isMarkerWord(pC, pEnd)) break;
+    pC = skipWhitespace(pEnd);
   }
-  for (const char* pC = szLine; pC < pComma; pC++) {
-    if (isWhitespace(*pC)) return false;
+  if (isDigit(*pC)) return 1;
+  return *pC == '<' ? 2 : 0;
+}
+
+// A robocopy error line: its date and time, a word, a number and the
+// code in hexadecimal, as "ERROR 32 (0x00000020)".
+bool isRobocopyError(const char* szLine) {
+  int nYear = 0;
+  int nMonth = 0;
+  int nDay = 0;
+  if (!readYearFirstDate(szLine, '/', nYear, nMonth, nDay)) return false;
+  const char* pCode = std::strstr(szLine, " (0x");
+  if (pCode == nullptr) return false;
+  for (int i = 4; i < 12; i++) {
+    if (std::strchr("0123456789abcdefABCDEF", pCode[i]) == nullptr || pCode[i] == '\0') {
+      return false;
+    }
   }
-  return std::strstr(szLine, "FullName") != nullptr || std::strstr(szLine, "Length") != nullptr;
+  return pCode[12] == ')';
+}
+
+int weighDir(const char* szLine, std::size_t nLength, const LinePlace& place) {
+  // The English header is its first line; the other languages' show by
+  // their file lines.
+  if (place.nBefore <= 1 && (startsWith(szLine, nLength, " Volume in drive ") ||
+                             startsWith(szLine, nLength, " Volume Serial Number is "))) {
+    return kHeaderWeight;
+  }
+  if (isRobocopyError(szLine)) return 0;
+  return dirLineShape(szLine) != 0 ? 1 : 0;
 }
 
 // A mode, a size and a date written YYYY/MM/DD.
@@ -46,48 +82,248 @@ bool isRsyncLine(const char* szLine, int nMode) {
   return readYearFirstDate(pDate, '/', nYear, nMonth, nDay);
 }
 
+int weighLs(const char* szLine, std::size_t nLength, const LinePlace& place) {
+  const char* pC = skipWhitespace(szLine);
+  std::size_t nRest = nLength - static_cast<std::size_t>(pC - szLine);
+  if (startsWith(pC, nRest, "total ") && isDigit(pC[6])) {
+    // ls -l opens with it; ls -lR after its first folder's header.
+    return place.nBefore <= 1 ? kHeaderWeight : 1;
+  }
+  if (startsWith(pC, nRest, "ls: ")) return 1;
+  const char* pMode = lsModeStart(szLine);
+  if (pMode == nullptr) return 0;
+  int nMode = modeLength(pMode);
+  if (pMode == szLine && isRsyncLine(szLine, nMode)) return 0;
+  return isDigit(*skipWhitespace(pMode + nMode)) ? 1 : 0;
+}
+
+int weighRsync(const char* szLine, std::size_t nLength, const LinePlace& place) {
+  if (place.nBefore == 0 && (startsWith(szLine, nLength, "sending incremental file list") ||
+                             startsWith(szLine, nLength, "receiving incremental file list") ||
+                             startsWith(szLine, nLength, "receiving file list"))) {
+    return kHeaderWeight;
+  }
+  if (startsWith(szLine, nLength, "total size is ")) return 1;
+  int nMode = modeLength(szLine);
+  return nMode > 0 && isRsyncLine(szLine, nMode) ? 1 : 0;
+}
+
+// A line of at least twenty dashes and nothing else.
+bool isDashes(const char* szLine, std::size_t nLength) {
+  if (nLength < 20 || szLine[0] != '-') return false;
+  for (std::size_t i = 0; i < nLength; i++) {
+    if (szLine[i] != '-' && !isWhitespace(szLine[i])) return false;
+  }
+  return true;
+}
+
+// robocopy's banner: blanks, the name, blanks and "::".
+bool isRobocopyBanner(const char* szLine) {
+  const char* pC = skipWhitespace(szLine);
+  if (std::strncmp(pC, "ROBOCOPY", 8) != 0 || !isWhitespace(pC[8])) return false;
+  return std::strncmp(skipWhitespace(pC + 8), "::", 2) == 0;
+}
+
+// A field of a robocopy body line that ends in a number: a size (with a
+// decimal part and a unit when rounded), a count of entries, or -1.
+bool endsInRobocopyNumber(const char* pC, const char* pEnd) {
+  while (pEnd > pC && isWhitespace(pEnd[-1])) pEnd--;
+  if (pEnd > pC && std::strchr("kmgt", pEnd[-1]) != nullptr) {
+    pEnd--;
+    if (pEnd == pC || pEnd[-1] != ' ') return false;
+    pEnd--;
+  }
+  const char* pDigits = pEnd;
+  while (pDigits > pC && (isDigit(pDigits[-1]) || pDigits[-1] == '.')) pDigits--;
+  if (pDigits == pEnd || !isDigit(pEnd[-1]) || !isDigit(*pDigits)) return false;
+  if (pDigits > pC && pDigits[-1] == '-') pDigits--;
+  return pDigits == pC || isWhitespace(pDigits[-1]);
+}
+
+// A body line in robocopy's tab shape: a tab first, a field that ends in a
+// number, and a name after the last tab.
+bool isRobocopyBody(const char* szLine, std::size_t nLength) {
+  if (szLine[0] != '\t') return false;
+  const char* pLast = static_cast<const char*>(std::memchr(szLine + 1, '\t', nLength - 1));
+  if (pLast == nullptr) return false;
+  const char* pField = szLine + 1;
+  bool bNumber = false;
+  for (const char* pTab = pLast; pTab != nullptr;) {
+    bNumber = bNumber || endsInRobocopyNumber(pField, pTab);
+    pField = pTab + 1;
+    pLast = pTab;
+    pTab = static_cast<const char*>(
+        std::memchr(pField, '\t', nLength - static_cast<std::size_t>(pField - szLine)));
+  }
+  return bNumber && skipWhitespace(pLast + 1) != szLine + nLength;
+}
+
+int weighRobocopy(const char* szLine, std::size_t nLength, const LinePlace& place) {
+  if (place.bAfterDashes && isRobocopyBanner(szLine)) return kHeaderWeight;
+  return isRobocopyBody(szLine, nLength) || isRobocopyError(szLine) ? 1 : 0;
+}
+
+// The column names of a CSV export: "#TYPE" first, or quoted names with a
+// delimiter between them, or unquoted names without blanks that name
+// FullName or Length.
+bool isCsvHeader(const char* szLine, std::size_t nLength) {
+  if (startsWith(szLine, nLength, "#TYPE")) return true;
+  if (szLine[0] == '"') {
+    return std::strstr(szLine, "\",\"") != nullptr || std::strstr(szLine, "\";\"") != nullptr ||
+           std::strstr(szLine, "\"\t\"") != nullptr;
+  }
+  const char* pDelimiter = std::strpbrk(szLine, ",;");
+  if (pDelimiter == nullptr ||
+      !((szLine[0] >= 'A' && szLine[0] <= 'Z') || (szLine[0] >= 'a' && szLine[0] <= 'z'))) {
+    return false;
+  }
+  for (const char* pC = szLine; pC < pDelimiter; pC++) {
+    if (isWhitespace(*pC)) return false;
+  }
+  return std::strstr(szLine, "FullName") != nullptr || std::strstr(szLine, "Length") != nullptr;
+}
+
+int weighCsv(const char* szLine, std::size_t nLength, const LinePlace& place) {
+  if (place.bAfterPreamble && isCsvPreamble(szLine, nLength)) return kHeaderWeight / 2;
+  if (place.bAfterPreamble && isCsvHeader(szLine, nLength)) return kHeaderWeight;
+  if (szLine[0] != '"') return 0;
+  return std::strstr(szLine, "\",\"") != nullptr || std::strstr(szLine, "\";\"") != nullptr ? 1 : 0;
+}
+
+// --- The sources of the kinds ---------------------------------------------
+
+void startLsKind(KindReader& reader, const KindStart& start) { startLs(reader.ls, start.today); }
+
+bool readLsKind(KindReader& reader, const Piece& piece, Entry& entry) {
+  return readLsLine(reader.ls, piece.szText, piece.nLength, entry);
+}
+
+void startRobocopyKind(KindReader& reader, const KindStart& start) {
+  startRobocopy(reader.robocopy);
+  reader.robocopy.bFolders = start.bFolders;
+}
+
+bool readRobocopyKind(KindReader& reader, const Piece& piece, Entry& entry) {
+  return readRobocopyLine(reader.robocopy, piece.szText, piece.nLength, entry);
+}
+
+void startCsvKind(KindReader& reader, const KindStart& start) {
+  startCsv(reader.csv);
+  reader.csv.bDates = start.bDates;
+  reader.csv.bFolders = start.bFolders;
+}
+
+bool readCsvKind(KindReader& reader, const Piece& piece, Entry& entry) {
+  return readCsvLine(reader.csv, piece.szText, piece.nLength, entry);
+}
+
+void startRsyncKind(KindReader& reader, const KindStart& start) {
+  startRsync(reader.rsync);
+  reader.rsync.bFolders = start.bFolders;
+}
+
+bool readRsyncKind(KindReader& reader, const Piece& piece, Entry& entry) {
+  return readRsyncLine(reader.rsync, piece.szText, piece.nLength, entry);
+}
+
 }  // namespace
 
-int kindOfLine(const char* szLine, std::size_t nLength) {
-  const char* pC = skipWhitespace(szLine);
-  if (pC == szLine + nLength) return kKindUnknown;
-  if (isRobocopyBanner(szLine)) return kKindRobocopy;
-  if (szLine[0] == '\t' && std::strchr(szLine + 1, '\t') != nullptr) return kKindRobocopy;
-  if (isCsvHeader(szLine, nLength)) return kKindCsv;
-  int nMode = modeLength(szLine);
-  if (nMode > 0) {
-    if (isRsyncLine(szLine, nMode)) return kKindRsync;
-    return isDigit(*skipWhitespace(szLine + nMode)) ? kKindLs : kKindUnknown;
+const KindRow kKindRows[kKinds] = {
+    {"dir", "directory listing", kKindDir, weighDir, nullptr, nullptr},
+    {"ls", "ls listing", kKindLs, weighLs, startLsKind, readLsKind},
+    {"robocopy", "robocopy log", kKindRobocopy, weighRobocopy, startRobocopyKind, readRobocopyKind},
+    {"csv", "CSV export", kKindCsv, weighCsv, startCsvKind, readCsvKind},
+    {"rsync", "rsync listing", kKindRsync, weighRsync, startRsyncKind, readRsyncKind},
+    {"find", "find listing", kKindDir, nullptr, nullptr, nullptr},
+    {"log", "schedule log", kKindLog, nullptr, nullptr, nullptr},
+};
+
+int kindOfOption(const char* szOption) {
+  for (int k = 0; k < kKinds; k++) {
+    if (std::strcmp(kKindRows[k].szOption, szOption) == 0) return k;
   }
-  if ((startsWith(szLine, nLength, "total ") && isDigit(szLine[6])) ||
-      startsWith(szLine, nLength, "ls: ")) {
-    return kKindLs;
-  }
-  if (isDigit(szLine[0]) || isTableMode(szLine)) return kKindDir;
   return kKindUnknown;
 }
 
-const char* kindName(int nKind) {
-  switch (nKind) {
-    case kKindLs:
-      return "ls listing";
-    case kKindRobocopy:
-      return "robocopy log";
-    case kKindCsv:
-      return "CSV export";
-    case kKindRsync:
-      return "rsync listing";
-    default:
-      return "directory listing";
+std::string kindOptionNames() {
+  std::string sNames;
+  for (const KindRow& row : kKindRows) {
+    if (!sNames.empty()) sNames += ", ";
+    sNames += row.szOption;
   }
+  return sNames;
+}
+
+bool looksLikeDirFile(const char* szLine, std::size_t nLength) {
+  // robocopy's error lines have the shape too, but are its own.
+  return nLength > 0 && dirLineShape(szLine) == 1 && !isRobocopyError(szLine);
+}
+
+int weighLine(KindEvidence& evidence, const char* szLine, std::size_t nLength) {
+  LinePlace& place = evidence.place;
+  if (skipWhitespace(szLine) == szLine + nLength) return kKindUnknown;  // blank: no place
+  for (int k = 0; k < kKinds; k++) {
+    if (kKindRows[k].weigh != nullptr) {
+      evidence.anWeight[k] += kKindRows[k].weigh(szLine, nLength, place);
+    }
+  }
+  if (isWhitespace(szLine[0]) && dirLineShape(skipWhitespace(szLine)) != 0) {
+    evidence.nIndentedDir++;
+  }
+  place.nBefore++;
+  place.bAfterDashes = isDashes(szLine, nLength);
+  place.bAfterPreamble = place.bAfterPreamble && isCsvPreamble(szLine, nLength);
+  int nBest = kKindDir;
+  int nSecond = 0;
+  for (int k = 1; k < kKinds; k++) {
+    if (evidence.anWeight[k] > evidence.anWeight[nBest]) {
+      nBest = k;
+    }
+  }
+  for (int k = 0; k < kKinds; k++) {
+    if (k != nBest && evidence.anWeight[k] > nSecond) nSecond = evidence.anWeight[k];
+  }
+  return evidence.anWeight[nBest] - nSecond >= kHeaderWeight ? nBest : kKindUnknown;
+}
+
+int chooseKind(const KindEvidence& evidence) {
+  int nBest = kKindDir;
+  bool bTied = false;
+  for (int k = 1; k < kKinds; k++) {
+    if (evidence.anWeight[k] > evidence.anWeight[nBest]) {
+      nBest = k;
+      bTied = false;
+    } else if (evidence.anWeight[k] == evidence.anWeight[nBest]) {
+      bTied = true;
+    }
+  }
+  if (nBest == kKindDir || bTied || evidence.anWeight[nBest] < kMinEvidence) return kKindDir;
+  return nBest;
+}
+
+int kindOfLine(const char* szLine, std::size_t nLength) {
+  KindEvidence evidence;
+  weighLine(evidence, szLine, nLength);
+  int nKind = kKindUnknown;
+  for (int k = 0; k < kKinds; k++) {
+    if (evidence.anWeight[k] == 0) continue;
+    if (nKind != kKindUnknown) return kKindUnknown;
+    nKind = k;
+  }
+  return nKind;
+}
+
+const char* kindName(int nKind) {
+  return nKind >= 0 && nKind < kKinds ? kKindRows[nKind].szName : kKindRows[kKindDir].szName;
 }
 
 void startKindDecision(KindDecision& decision, bool bDecide, bool bKeepRests) {
   decision.held.nCount = decision.held.nNext = 0;
   decision.held.bKeepRests = bKeepRests;
-  decision.bDecided = !bDecide;
+  decision.evidence = KindEvidence();
+  decision.bDecided = !bDecide || decision.nNamed != kKindUnknown;
   decision.bReplaying = false;
-  decision.nKind = kKindDir;
+  decision.nKind = bDecide && decision.nNamed != kKindUnknown ? decision.nNamed : kKindDir;
 }
 
 bool holdPiece(Reader& reader, KindDecision& decision, const Piece& piece) {
@@ -100,9 +336,12 @@ bool holdPiece(Reader& reader, KindDecision& decision, const Piece& piece) {
   std::string& sRest = held.asRest[held.nCount - 1];
   sRest.clear();
   if (piece.bCut && held.bKeepRests) readRestOfLine(reader, sRest);
-  int nKind = kindOfLine(piece.szText, piece.nLength);
-  if (nKind != kKindUnknown || held.nCount == kKindLookahead) {
-    decision.nKind = nKind == kKindUnknown ? kKindDir : nKind;
+  int nKind = weighLine(decision.evidence, piece.szText, piece.nLength);
+  if (nKind == kKindUnknown && held.nCount == kKindLookahead) {
+    nKind = chooseKind(decision.evidence);
+  }
+  if (nKind != kKindUnknown) {
+    decision.nKind = nKind;
     decision.bDecided = true;
     decision.bReplaying = true;
   }
@@ -125,7 +364,10 @@ void readRestOfListingLine(Reader& reader, const KindDecision& decision, const P
 
 bool replayPiece(KindDecision& decision, Piece& piece) {
   HeldLines& held = decision.held;
-  decision.bDecided = true;  // at the listing's end: a directory listing
+  if (!decision.bDecided) {  // at the listing's end, every line weighed
+    decision.nKind = chooseKind(decision.evidence);
+    decision.bDecided = true;
+  }
   if (held.nNext < held.nCount) {
     piece = held.aPieces[held.nNext++];
     decision.bReplaying = held.nNext < held.nCount;
@@ -138,29 +380,29 @@ bool replayPiece(KindDecision& decision, Piece& piece) {
 void startKindReader(KindReader& reader, int nKind, const CivilDate& today, bool bDates,
                      bool bFolders) {
   reader.nKind = nKind;
-  startLs(reader.ls, today);
-  startRobocopy(reader.robocopy);
-  reader.robocopy.bFolders = bFolders;
-  startCsv(reader.csv);
-  reader.csv.bDates = bDates;
-  reader.csv.bFolders = bFolders;
-  startRsync(reader.rsync);
-  reader.rsync.bFolders = bFolders;
+  reader.nObjects = reader.nDirFiles = 0;
+  KindStart start;
+  start.today = today;
+  start.bDates = bDates;
+  start.bFolders = bFolders;
+  if (nKind >= 0 && nKind < kKinds && kKindRows[nKind].start != nullptr) {
+    kKindRows[nKind].start(reader, start);
+  }
 }
 
 bool readKindLine(KindReader& reader, const Piece& piece, Entry& entry) {
-  switch (reader.nKind) {
-    case kKindLs:
-      return readLsLine(reader.ls, piece.szText, piece.nLength, entry);
-    case kKindRobocopy:
-      return readRobocopyLine(reader.robocopy, piece.szText, piece.nLength, entry);
-    case kKindCsv:
-      return readCsvLine(reader.csv, piece.szText, piece.nLength, entry);
-    case kKindRsync:
-      return readRsyncLine(reader.rsync, piece.szText, piece.nLength, entry);
-    default:
-      return false;
+  if (reader.nKind < 0 || reader.nKind >= kKinds || kKindRows[reader.nKind].read == nullptr) {
+    return false;
   }
+  if (looksLikeDirFile(piece.szText, piece.nLength)) reader.nDirFiles++;
+  bool bObject = kKindRows[reader.nKind].read(reader, piece, entry);
+  if (bObject) reader.nObjects++;
+  return bObject;
+}
+
+bool kindReadsFarFewer(const KindReader& reader) {
+  return reader.nDirFiles >= kFarFewerLines &&
+         reader.nObjects < reader.nDirFiles / 2 + reader.nDirFiles % 2;
 }
 
 const char* kindError(const KindReader& reader) {

@@ -99,6 +99,7 @@ struct DateParts {
   int nMonth = 0;
   int nDay = 0;
   int nSecond = -1;
+  bool bSeconds = false;  // the time holds its seconds, as ls -lT writes it
   bool complete() const { return nMonth != 0 && nDay != 0 && (nSecond >= 0 || nYear != 0); }
 };
 
@@ -142,7 +143,11 @@ bool takeDateField(const char* pC, const char* pEnd, DateParts& d, bool bFirst) 
   int nValue = 0;
   for (; pC < pEnd && isDigit(*pC) && pC - pDigits < 4; pC++) nValue = nValue * 10 + (*pC - '0');
   int nDigits = static_cast<int>(pC - pDigits);
-  if (pC < pEnd && *pC == ':') return !bFirst && d.nSecond < 0 && readClock(pDigits, pEnd, d.nSecond);
+  if (pC < pEnd && *pC == ':') {
+    if (bFirst || d.nSecond >= 0 || !readClock(pDigits, pEnd, d.nSecond)) return false;
+    d.bSeconds = std::memchr(pC + 1, ':', static_cast<std::size_t>(pEnd - pC - 1)) != nullptr;
+    return true;
+  }
   if (pC < pEnd && *pC == '-' && bFirst) {
     if (nDigits == 4 && pEnd - pDigits == 10) {
       return readYearFirstDate(pDigits, '-', d.nYear, d.nMonth, d.nDay);
@@ -163,6 +168,21 @@ bool isZone(const char* pC, const char* pEnd) {
     if (!isDigit(*pC)) return false;
   }
   return true;
+}
+
+// A year of four digits in the field after pEnd. Returns the field's end
+// with nYear, or pEnd when no year is there.
+const char* readYearAfterTime(const char* pEnd, int& nYear) {
+  const char* pYear = skipWhitespace(pEnd);
+  if (pYear == pEnd || fieldEndAt(pYear) != pYear + 4) return pEnd;
+  int n = 0;
+  for (int i = 0; i < 4; i++) {
+    if (!isDigit(pYear[i])) return pEnd;
+    n = n * 10 + (pYear[i] - '0');
+  }
+  if (n == 0) return pEnd;
+  nYear = n;
+  return pYear + 4;
 }
 
 const int kDaysInMonth[13] = {0, 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -196,7 +216,8 @@ void takeHeader(LsListing& ls, const char* szLine, std::size_t nLength) {
 
 // The line read where the last line's date began: a date there, after a
 // field of digits alone. Returns false when the line is not so aligned.
-static bool readAlignedLine(const LsListing& ls, const char* szLine, std::size_t nLength, Entry& entry) {
+static bool readAlignedLine(const LsListing& ls, const char* szLine, std::size_t nLength,
+                            char cType, Entry& entry) {
   std::size_t nColumn = ls.nDateColumn;
   if (nColumn < 3 || nColumn >= nLength) return false;
   const char* pDate = szLine + nColumn;
@@ -206,7 +227,7 @@ static bool readAlignedLine(const LsListing& ls, const char* szLine, std::size_t
   if (pSize[-1] != ' ' || pSize - szLine <= 10) return false;
   if (readLsDate(pDate, ls.today, entry.stamp) == nullptr) return false;
   entry.nSize = 0;
-  return szLine[0] != '-' || readGroupedNumber(pSize, pDate - 1, entry.nSize);
+  return cType != '-' || readGroupedNumber(pSize, pDate - 1, entry.nSize);
 }
 
 CivilDate todayLocal() {
@@ -292,6 +313,8 @@ const char* readLsDate(const char* pC, const CivilDate& today, LineStamp& stamp)
     pC = skipPadding(pEnd);
   }
   if (!d.complete()) return nullptr;
+  // BSD's ls -lT: the year follows a time with seconds.
+  if (d.nYear == 0 && d.bSeconds) pEnd = readYearAfterTime(pEnd, d.nYear);
   // The ISO styles: a time of day, and a zone, may follow a whole date.
   if (d.nSecond < 0 && d.nYear != 0) {
     const char* pNext = skipWhitespace(pEnd);
@@ -308,27 +331,48 @@ const char* readLsDate(const char* pC, const CivilDate& today, LineStamp& stamp)
   return pEnd;
 }
 
+const char* lsModeStart(const char* szLine) {
+  const char* pC = skipWhitespace(szLine);
+  for (int nColumns = 0; nColumns <= 2; nColumns++) {
+    if (modeLength(pC) > 0) return pC;
+    if (!isDigit(*pC)) return nullptr;
+    const char* pEnd = fieldEndAt(pC);
+    for (const char* pD = pC; pD < pEnd; pD++) {
+      if (!isDigit(*pD) && std::strchr(".,KMGTPE", *pD) == nullptr) return nullptr;
+    }
+    pC = skipWhitespace(pEnd);
+  }
+  return nullptr;
+}
+
 bool readLsLine(LsListing& ls, const char* szLine, std::size_t nLength, Entry& entry) {
+  const char* pMode = szLine;
   int nMode = modeLength(szLine);
+  if (nMode == 0) {  // indented, or after the columns of ls -i and ls -s
+    pMode = lsModeStart(szLine);
+    nMode = pMode == nullptr ? 0 : modeLength(pMode);
+  }
   if (nMode == 0) {
-    if (nLength == 0 || startsWith(szLine, nLength, "total ")) return false;
-    if (startsWith(szLine, nLength, "ls: ")) {
+    const char* pC = skipWhitespace(szLine);
+    std::size_t nRest = nLength - static_cast<std::size_t>(pC - szLine);
+    if (nRest == 0 || startsWith(pC, nRest, "total ")) return false;
+    if (startsWith(pC, nRest, "ls: ")) {
       ls.nErrors++;
-    } else if (szLine[nLength - 1] == ':' && std::strlen(szLine) == nLength) {
-      takeHeader(ls, szLine, nLength);
+    } else if (pC[nRest - 1] == ':' && std::strlen(szLine) == nLength) {
+      takeHeader(ls, pC, nRest);
       ls.nDateColumn = 0;
     }
     return false;
   }
-  char cType = szLine[0];
+  char cType = pMode[0];
   if (cType == 'd') return false;
   entry.nType = cType == '-' ? kEntryFile : cType == 'l' ? kEntryLink : kEntrySpecial;
   entry.pFolder = ls.sFolder.data();
   entry.nFolder = ls.sFolder.size();
-  if (readAlignedLine(ls, szLine, nLength, entry)) return true;
+  if (readAlignedLine(ls, szLine, nLength, cType, entry)) return true;
   // The links, then owner and group (either may be left out), the size and
   // the date: the date is the first field after a number that reads as one.
-  const char* pC = skipPadding(fieldEndAt(skipPadding(szLine + nMode)));
+  const char* pC = skipPadding(fieldEndAt(skipPadding(pMode + nMode)));
   const char* pPrev = nullptr;
   const char* pPrevEnd = nullptr;
   for (int nField = 1; nField < 8 && *pC != '\0'; nField++) {

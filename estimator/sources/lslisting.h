@@ -12,6 +12,10 @@
 //   12月  1 17:45   11月20日 08:30   2020년  3월 14일   2020-03-14 15:02
 //   2020-03-14 15:02:07.123456789 +0100   03-14 15:02   2020-03-14
 //
+// The lines may be indented (by a tab, as pasted), and the mode may follow
+// the inode and blocks columns of ls -i and ls -s. BSD's ls -lT writes the
+// time with seconds and the year after it: Mar 14 15:02:07 2020.
+//
 // ls writes the time instead of the year for files of the last six months.
 // Such a date is given the year that puts it on or before the day after
 // today (the run's date): this year, or else the year before.
@@ -52,6 +56,11 @@ void startLs(LsListing& ls, const CivilDate& today);
 /// entry when the line is an object that counts (anything but a folder);
 /// the entry's folder is a span into ls's state, valid until the next line.
 bool readLsLine(LsListing& ls, const char* szLine, std::size_t nLength, Entry& entry);
+
+/// Returns where the mode of an object's line starts: after an indent and
+/// up to two columns of numbers (the inode of ls -i, the blocks of ls -s,
+/// also as 4.0K), or nullptr when no mode follows them.
+const char* lsModeStart(const char* szLine);
 
 /// Reads the date that starts at pC (at a field's start in such a line:
 /// bytes up to kPieceSlack after its NUL may be read). Returns the end of

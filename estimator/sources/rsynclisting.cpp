@@ -53,8 +53,10 @@ bool readRsyncLine(RsyncListing& rsync, const char* szLine, std::size_t nLength,
   int nMonth = 0;
   int nDay = 0;
   int nSecond = 0;
-  if (!readGroupedNumber(pSize, pSizeEnd, nSize) ||
-      !readYearFirstDate(pDate, '/', nYear, nMonth, nDay) || pDate[10] != ' ' ||
+  bool bRounded = false;
+  bool bSize = readGroupedNumber(pSize, pSizeEnd, nSize);
+  if (!bSize) bSize = bRounded = readRoundedSize(pSize, pSizeEnd, 1000, nSize);
+  if (!bSize || !readYearFirstDate(pDate, '/', nYear, nMonth, nDay) || pDate[10] != ' ' ||
       fieldEndAt(pDate + 11) != pDate + 19 || !readClock(pDate + 11, pDate + 19, nSecond)) {
     rsync.nUnread++;
     return false;
@@ -64,6 +66,7 @@ bool readRsyncLine(RsyncListing& rsync, const char* szLine, std::size_t nLength,
   entry.nType = cType == '-' ? kEntryFile : cType == 'l' ? kEntryLink : kEntrySpecial;
   entry.nSize = cType == '-' ? nSize : 0;
   if (cType == '-') rsync.nBytes += nSize;
+  if (cType == '-' && bRounded) rsync.nRounded++;
   setYearFirstStamp(entry.stamp, nYear, nMonth, nDay, nSecond);
   if (!rsync.bFolders) return true;
   const char* pPath = skipWhitespace(pDate + 19);

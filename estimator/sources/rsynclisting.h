@@ -7,6 +7,9 @@
 //
 // With -v, rsync adds lines of its own around them; the last says "total
 // size is N": the bytes of the files and the length of each link's text.
+// With -h, sizes of 1,000 bytes and more are rounded to three digits and a
+// unit (1.50K, 4.10M: powers of 1,000; -hh writes powers of 1,024 in the same
+// shape): they are read as powers of 1,000, and counted as rounded.
 #ifndef PLOMET_ESTIMATOR_RSYNCLISTING_H_
 #define PLOMET_ESTIMATOR_RSYNCLISTING_H_
 
@@ -24,6 +27,7 @@ struct RsyncListing {
   std::uint64_t nStated = 0;     // its number, added up over several runs
   std::uint64_t nErrors = 0;     // lines rsync wrote about what it could not read
   std::uint64_t nUnread = 0;     // object lines whose size or date was not found
+  std::uint64_t nRounded = 0;    // files whose size was rounded (-h)
   bool bFolders = true;          // give each entry its folder
   char szFolder[kRsyncFolderRoom] = {};  // the last entry's folder
 };
