@@ -140,8 +140,22 @@ bool endsInRobocopyNumber(const char* pC, const char* pEnd) {
   return pDigits == pC || isWhitespace(pDigits[-1]);
 }
 
+// A field of a robocopy body line that holds its /TS date and time, as
+// YYYY/MM/DD hh:mm:ss: where the size would be, in a log without sizes.
+bool isRobocopyStamp(const char* pC, const char* pEnd) {
+  pC = skipWhitespace(pC);
+  while (pEnd > pC && isWhitespace(pEnd[-1])) pEnd--;
+  const char kShape[] = "dddd/dd/dd dd:dd:dd";
+  if (pEnd - pC != static_cast<std::ptrdiff_t>(sizeof kShape - 1)) return false;
+  for (std::size_t i = 0; i + 1 < sizeof kShape; i++) {
+    if (kShape[i] == 'd' ? !isDigit(pC[i]) : pC[i] != kShape[i]) return false;
+  }
+  return true;
+}
+
 // A body line in robocopy's tab shape: a tab first, a field that ends in a
-// number, and a name after the last tab.
+// number (or holds the date and time of a log without sizes), and a name
+// after the last tab.
 bool isRobocopyBody(const char* szLine, std::size_t nLength) {
   if (szLine[0] != '\t') return false;
   const char* pLast = static_cast<const char*>(std::memchr(szLine + 1, '\t', nLength - 1));
@@ -149,7 +163,7 @@ bool isRobocopyBody(const char* szLine, std::size_t nLength) {
   const char* pField = szLine + 1;
   bool bNumber = false;
   for (const char* pTab = pLast; pTab != nullptr;) {
-    bNumber = bNumber || endsInRobocopyNumber(pField, pTab);
+    bNumber = bNumber || endsInRobocopyNumber(pField, pTab) || isRobocopyStamp(pField, pTab);
     pField = pTab + 1;
     pLast = pTab;
     pTab = static_cast<const char*>(
