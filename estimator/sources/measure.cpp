@@ -96,7 +96,12 @@ bool failOn(Measurement& m, Side side, int nError) {
               withError("cannot write to the target " + quoted(sTarget), nError));
 }
 
-bool interrupted(Measurement& m) { return gnSignal != 0 && failOn(m, Side::kTarget, EINTR); }
+/// Returns true, with the failure noted, once a signal has arrived.
+bool interrupted(Measurement& m) {
+  if (gnSignal == 0) return false;
+  failOn(m, Side::kTarget, EINTR);
+  return true;
+}
 
 /// Returns true when a folder above the folder at sPath (a path resolveFolder
 /// made) is the folder id. An ancestor that cannot be looked at is passed

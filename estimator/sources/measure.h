@@ -15,8 +15,11 @@
 //
 // The temporary folders are named plomet-measure-XXXXXX. Memory stays at one
 // block buffer and a few paths, whatever the seconds; the target holds at
-// most one round of one set at a time. The platform's own calls do the file
-// work: measure_posix.cpp and measure_windows.cpp.
+// most one round of one set at a time. The run takes longer than the sets'
+// seconds: making the source files and removing each round's copies are not
+// timed (4 sets of 10 seconds took about a minute on a local disk). The
+// platform's own calls do the file work: measure_posix.cpp and
+// measure_windows.cpp.
 #ifndef PLOMET_ESTIMATOR_SOURCES_MEASURE_H_
 #define PLOMET_ESTIMATOR_SOURCES_MEASURE_H_
 
@@ -80,7 +83,9 @@ struct MeasureResult {
 };
 
 /// Called after every file copied: the set (0 to 3) and what it measured so
-/// far. It runs between files, never from a signal handler.
+/// far. It runs between files, never from a signal handler, and inside the
+/// round's seconds: it must be quick, as a display refreshed a few times a
+/// second is.
 struct MeasureProgress {
   void (*pShow)(void* pContext, int nSet, const MeasuredClass& soFar) = nullptr;
   void* pContext = nullptr;
