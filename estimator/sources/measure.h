@@ -33,7 +33,7 @@ const int kMeasureSets = 4;
 /// The size of the files of each set: 1 KiB, 10 KiB, 100 KiB and 10 MiB, the
 /// sizes the four rates stand for. Each lies inside its size class (below
 /// 5120, 51200 and 512000 bytes, and the rest), so set i measures class i.
-const std::uint64_t kMeasureFileSizes[kMeasureSets] = {
+constexpr std::uint64_t kMeasureFileSizes[kMeasureSets] = {
     std::uint64_t{1} << 10, std::uint64_t{10} << 10, std::uint64_t{100} << 10,
     std::uint64_t{10} << 20};
 
