@@ -27,6 +27,56 @@ void printClassTable(const CalibrationResult& result) {
   }
 }
 
+// Writes when a timed line was written: its date and time, or its time of
+// day alone (bDate false), to the minute, or to the second with bSeconds.
+void formatWhen(const LineTime& time, bool bDate, bool bSeconds, char* szText) {
+  if (bDate) {
+    formatMoment(time.nMoment, szText);  // YYYY-MM-DD HH:MM:SS
+    if (!bSeconds) szText[16] = '\0';
+    return;
+  }
+  int n = time.nSecondOfDay;
+  if (bSeconds) {
+    std::snprintf(szText, kMomentTextSize, "%02d:%02d:%02d", n / 3600, n % 3600 / 60, n % 60);
+  } else {
+    std::snprintf(szText, kMomentTextSize, "%02d:%02d", n / 3600, n % 3600 / 60);
+  }
+}
+
+// Writes a span as one number in the unit that suits it: whole hours from an
+// hour on, whole minutes from a minute on, else seconds; each to the nearest.
+void formatSpan(std::uint64_t nSeconds, char* szText, std::size_t nSize) {
+  std::uint64_t nMinutes = nSeconds / 60 + (nSeconds % 60 >= 30 ? 1 : 0);
+  if (nSeconds >= 3600 || nMinutes >= 60) {
+    std::uint64_t nHours = nSeconds / 3600 + (nSeconds % 3600 >= 1800 ? 1 : 0);
+    std::snprintf(szText, nSize, "%" PRIu64 " hour%s", nHours, nHours == 1 ? "" : "s");
+  } else if (nSeconds >= 60) {
+    std::snprintf(szText, nSize, "%" PRIu64 " min%s", nMinutes, nMinutes == 1 ? "" : "s");
+  } else {
+    std::snprintf(szText, nSize, "%" PRIu64 " sec", nSeconds);
+  }
+}
+
+// "3 sessions from 2026-12-05 22:00 to 2026-12-07 23:01 (49 hours)": the
+// first and the last timed line, with dates where both carry one; without,
+// the days turned between them. A span under an hour shows the seconds.
+void printSessionSpan(const CalibrationResult& result) {
+  const bool bDates = result.first.bDated && result.last.bDated;
+  const bool bSeconds = result.nSpanSeconds < 3600;
+  char szFirst[kMomentTextSize];
+  char szLast[kMomentTextSize];
+  char szSpan[32];
+  formatWhen(result.first, bDates, bSeconds, szFirst);
+  formatWhen(result.last, bDates, bSeconds, szLast);
+  formatSpan(result.nSpanSeconds, szSpan, sizeof szSpan);
+  outFormat("%" PRIu64 " session%s from %s to %s (", result.nSessions,
+            result.nSessions == 1 ? "" : "s", szFirst, szLast);
+  if (!bDates && result.nDayTurns > 0) {
+    outFormat("+%" PRIu64 " day%s, ", result.nDayTurns, result.nDayTurns == 1 ? "" : "s");
+  }
+  outFormat("%s)\n", szSpan);
+}
+
 void printSession(const CalibrationResult& result) {
   char szDuration[kDurationTextSize];
   std::uint64_t nObjects = 0;
@@ -43,15 +93,7 @@ void printSession(const CalibrationResult& result) {
               " (first in the log, after an idle gap, or without a time of day)\n",
               result.nLeftOut);
   }
-  formatDuration(result.nSpanSeconds, szDuration);
-  int nFirst = result.nFirstSecond;
-  int nLast = result.nLastSecond;
-  outFormat("Session: %02d:%02d:%02d to %02d:%02d:%02d", nFirst / 3600, nFirst % 3600 / 60,
-            nFirst % 60, nLast / 3600, nLast % 3600 / 60, nLast % 60);
-  if (result.nDayTurns > 0) {
-    outFormat(" (+%" PRIu64 " day%s)", result.nDayTurns, result.nDayTurns == 1 ? "" : "s");
-  }
-  outFormat(", %s\n", szDuration);
+  printSessionSpan(result);
   formatDuration(result.nBusySeconds, szDuration);
   outFormat("Busy time: %s", szDuration);
   formatDuration(result.nOtherSeconds, szDuration);
@@ -108,7 +150,7 @@ void formatStart(const LineTime& start, char* szText) {
 void printSessions(const CalibrationResult& result) {
   char szDuration[kDurationTextSize];
   formatDuration(result.nSessionGapSeconds, szDuration);
-  outFormat("Sessions: %" PRIu64 " (a step over %s starts one)\n", result.nSessions, szDuration);
+  outFormat("Sessions (a step over %s starts one):\n", szDuration);
   for (const SessionResult& session : result.sessions) {
     char szStart[kMomentTextSize];
     formatStart(session.start, szStart);
