@@ -108,20 +108,7 @@ void printSession(const CalibrationResult& result) {
 }
 
 void printModel(const CalibrationResult& result) {
-  outFormat("Cost per object: %.3f ms\n", result.dCostSeconds * 1000.0);
-  if (result.dSecondsPerByte > 0) {
-    outFormat("Bandwidth: %.1f KB/s\n", result.dBandwidthKBps);
-  } else {
-    outText("Bandwidth: unbounded (bytes took no measurable time)\n");
-  }
-  if (result.nFitClasses == 1) {
-    outFormat(
-        "Model fitted to: 1 class (cost and bandwidth cannot be told apart; its time "
-        "counts as %s)\n",
-        result.dSecondsPerByte > 0 ? "bandwidth" : "cost");
-  } else {
-    outFormat("Model fitted to: %d classes\n", result.nFitClasses);
-  }
+  printFittedModel(result);
   bool bAnyFilled = false;
   for (const CalibrationClassResult& c : result.aClasses) bAnyFilled = bAnyFilled || c.bFilled;
   if (!bAnyFilled) return;
@@ -170,6 +157,15 @@ void printSessions(const CalibrationResult& result) {
     outFormat("  and %" PRIu64 " more too small to fit alone, not listed\n", nUnlisted);
   }
 }
+// "cost 1.234 ms per object, bandwidth 567.8 KB/s", for the line above an estimate.
+void printCostAndBandwidth(const CalibrationResult& result) {
+  outFormat("cost %.3f ms per object, ", result.dCostSeconds * 1000.0);
+  if (result.dSecondsPerByte > 0) {
+    outFormat("bandwidth %.1f KB/s", result.dBandwidthKBps);
+  } else {
+    outText("bandwidth unbounded");
+  }
+}
 }  // namespace
 
 void printCalibration(const CalibrationResult& result) {
@@ -182,6 +178,23 @@ void printCalibration(const CalibrationResult& result) {
             result.aClasses[2].nRateKBps, result.aClasses[3].nRateKBps);
 }
 
+void printFittedModel(const CalibrationResult& result) {
+  outFormat("Cost per object: %.3f ms\n", result.dCostSeconds * 1000.0);
+  if (result.dSecondsPerByte > 0) {
+    outFormat("Bandwidth: %.1f KB/s\n", result.dBandwidthKBps);
+  } else {
+    outText("Bandwidth: unbounded (bytes took no measurable time)\n");
+  }
+  if (result.nFitClasses == 1) {
+    outFormat(
+        "Model fitted to: 1 class (cost and bandwidth cannot be told apart; its time "
+        "counts as %s)\n",
+        result.dSecondsPerByte > 0 ? "bandwidth" : "cost");
+  } else {
+    outFormat("Model fitted to: %d classes\n", result.nFitClasses);
+  }
+}
+
 void warnCalibration(const CalibrationResult& result) {
   if (result.nBackSteps > 0) {
     warn("%" PRIu64 " step%s went back in time and %s not charged", result.nBackSteps,
@@ -190,12 +203,17 @@ void warnCalibration(const CalibrationResult& result) {
 }
 
 void printRatesSource(const char* szLog, const CalibrationResult& result) {
-  outFormat("Rates learnt from %s: cost %.3f ms per object, ", szLog, result.dCostSeconds * 1000.0);
-  if (result.dSecondsPerByte > 0) {
-    outFormat("bandwidth %.1f KB/s", result.dBandwidthKBps);
-  } else {
-    outText("bandwidth unbounded");
-  }
+  outFormat("Rates learnt from %s: ", szLog);
+  printCostAndBandwidth(result);
   outFormat(", %" PRIu64 " objects, %" PRIu64 " session%s\n", result.nLogObjects, result.nSessions,
             result.nSessions == 1 ? "" : "s");
+}
+
+void printRatesReport(const char* szReport, bool bMeasured, const char* szOrigin,
+                      const CalibrationResult& result) {
+  outFormat("Rates from %s", szReport);
+  if (*szOrigin != '\0') outFormat(", %s %s", bMeasured ? "measured on" : "learnt from", szOrigin);
+  outText(": ");
+  printCostAndBandwidth(result);
+  outFormat(", %" PRIu64 " objects\n", result.nLogObjects);
 }
