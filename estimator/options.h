@@ -39,6 +39,10 @@ struct LongOptions {
   bool bOneFileSystem = false;  // the scan stays on the root's file system
   bool bList = false;           // --list: the scan also writes a listing to sList
   std::string sList;
+  const char* szMeasure = nullptr;  // --measure: the target to measure, as given in argv
+  const char* szFrom = nullptr;     // --from: where the measurement makes its files
+  bool bMeasureSeconds = false;     // --measure-seconds: each set's copying seconds
+  double dMeasureSeconds = 10;
 };
 
 /// The exit status of a run that printed warnings under --strict.

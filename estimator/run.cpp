@@ -14,6 +14,7 @@
 #include "reports/sourcewarnings.h"
 #include "reports/warnings.h"
 #include "reports/windowreport.h"
+#include "measurerun.h"
 #include "scanrun.h"
 #include "sources/lslisting.h"
 #include "sources/walk.h"
@@ -319,6 +320,17 @@ void help(const Run& run) {
   printLongOptions();
 }
 
+// With --rates-from: the class rates become the model's, whole KB/s.
+void useLearntRates(Run& run) {
+  for (int k = 0; k < kClasses; k++) {
+    uint64_t nRate = run.model.aClasses[k].nRateKBps;
+    setClassRate(k, static_cast<int64_t>(nRate * 1024));
+    std::snprintf(run.aszLearntRates[k], sizeof run.aszLearntRates[k], "%" PRIu64, nRate);
+    run.figures.aClasses[k].szRate = run.aszLearntRates[k];
+  }
+  run.bModel = true;
+}
+
 // Sets up the tallies that the options ask for, before anything is read.
 void startRun(Run& run) {
   const LongOptions& options = run.options;
@@ -356,7 +368,8 @@ int takeCommandLine(int& argc, char** argv, Run& run) {
     outText("plomet " PLOMET_VERSION "\n");
     return kExitOk;
   }
-  if (argc < 2 && !run.options.bCalibrate) {  // which says what it lacks
+  // Which says what it lacks; --calibrate and --measure say it themselves.
+  if (argc < 2 && !run.options.bCalibrate && run.options.szMeasure == nullptr) {
     usage(run.sProgram.c_str(), run.bUsageToStderr);
     return kExitUsage;
   }
@@ -420,6 +433,11 @@ int takeLog(int argc, char** argv, Run& run) {
 }
 
 int learnRatesFrom(Run& run) {
+  if (isRatesReport(run.options.szRatesFrom)) {
+    if (!readRatesReportOf(run)) return kExitFailure;
+    useLearntRates(run);
+    return -1;
+  }
   // The log is read as --calibrate reads one; the listing's reading is set
   // back afterwards.
   const int nListingType = nParseType;
@@ -442,13 +460,7 @@ int learnRatesFrom(Run& run) {
   if (finishCalibration(chosenCalibration(run.logCalibration), run.model) != 0) {
     return kExitFailure;
   }
-  for (int k = 0; k < kClasses; k++) {
-    uint64_t nRate = run.model.aClasses[k].nRateKBps;
-    setClassRate(k, static_cast<int64_t>(nRate * 1024));
-    std::snprintf(run.aszLearntRates[k], sizeof run.aszLearntRates[k], "%" PRIu64, nRate);
-    run.figures.aClasses[k].szRate = run.aszLearntRates[k];
-  }
-  run.bModel = true;
+  useLearntRates(run);
   return -1;
 }
 
@@ -535,7 +547,15 @@ void countChosenAside(Run& run) {
 void printReportHead(Run& run) {
   if (run.options.bJson) return;
   if (run.options.bSince) printSelection(run.since, "Files changed", filesCounted());
-  if (run.bModel) printRatesSource(printable(run.options.szRatesFrom).c_str(), run.model);
+  if (!run.bModel) return;
+  std::string source = printable(run.options.szRatesFrom);
+  if (run.bModelFromReport) {
+    const RatesReport& report = run.ratesReport;
+    printRatesReport(source.c_str(), report.bMeasured, printable(report.sOrigin.c_str()).c_str(),
+                     run.model);
+  } else {
+    printRatesSource(source.c_str(), run.model);
+  }
 }
 
 void finishEstimate(Run& run, const Estimate& estimate) {
@@ -574,7 +594,9 @@ void warnListing(Run& run, uint64_t nLines) {
 
 int finishListing(Run& run, int nStatus) {
   if (run.options.bJson) writeJsonReport(run.figures);
-  if (run.options.bHtml) nStatus = writePage(run, nStatus, true, run.bModel ? &run.model : nullptr);
+  // A model read from a report has no log to show.
+  const CalibrationResult* pLearnt = run.bModel && !run.bModelFromReport ? &run.model : nullptr;
+  if (run.options.bHtml) nStatus = writePage(run, nStatus, true, pLearnt);
   return nStatus;
 }
 
