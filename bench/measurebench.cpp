@@ -5,9 +5,7 @@
 //   measurebench TARGET [FROM [SECONDS]]
 //
 // FROM defaults to the system's temporary folder, SECONDS to 10 a set. Built
-// by hand (the engine is not in the build yet):
-//   g++ -std=c++17 -O2 -I estimator bench/measurebench.cpp estimator/sources/measure.cpp
-//       estimator/sources/measure_posix.cpp estimator/sources/measure_windows.cpp -o measurebench
+// with the benchmark tools (target bench_tools, or measurebench alone).
 #include <sys/resource.h>
 
 #include <chrono>
@@ -44,8 +42,8 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(kMeasureFileSizes[nSet]),
                 static_cast<unsigned long long>(measured.nRounds),
                 static_cast<unsigned long long>(measured.nObjects),
-                static_cast<unsigned long long>(measured.nBytes), measured.dSeconds,
-                adRates[nSet], static_cast<double>(measured.nObjects) / measured.dSeconds);
+                static_cast<unsigned long long>(measured.nBytes), measured.dSeconds, adRates[nSet],
+                static_cast<double>(measured.nObjects) / measured.dSeconds);
   }
   // Whole KB/s, at least 1, as the estimate takes them.
   std::printf("rates:");

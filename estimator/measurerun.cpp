@@ -31,8 +31,9 @@ void showSoFar(void* pContext, int nSet, const MeasuredClass& soFar) {
 int takeNoArguments(int argc, char** argv, const Run& run) {
   if (argc >= 2 && parseOption(argv[1])) {
     return rejectCommandLine(
-        run, "error: --measure copies files to a target and takes no option such as '%s' and no "
-             "rates\n",
+        run,
+        "error: --measure copies files to a target and takes no option such as '%s' and no "
+        "rates\n",
         argv[1]);
   }
   if (argc != 1) {

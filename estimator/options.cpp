@@ -68,7 +68,7 @@ const double kMaxMeasureSeconds = 86400;
 // Reads seconds such as 10, 2.5 or .5: digits with at most one decimal
 // point. Returns false for other text, and for 0 or more than the largest.
 bool parseMeasureSeconds(const char* szText, double& dSeconds) {
-  double dDigits = 0;  // all the digits as one number: inf at worst
+  double dDigits = 0;   // all the digits as one number: inf at worst
   double dDivisor = 1;  // 10 to the number of digits after the point
   bool bPoint = false;
   int nDigits = 0;

@@ -187,8 +187,8 @@ TEST(TakeLongOptionsTest, ValuesPastTheirRangeSaySo) {
 // to a day, and the options that go with --measure alone or not with it.
 TEST(TakeLongOptionsTest, MeasureTakesItsOwnOptions) {
   // The folders' names point into argv, which lives on.
-  std::string asWords[] = {"plomet", "--measure=/mnt/b", "--from=/var/tmp",
-                           "--measure-seconds=2.5", "--json", "--strict"};
+  std::string asWords[] = {"plomet", "--measure=/mnt/b", "--from=/var/tmp", "--measure-seconds=2.5",
+                           "--json", "--strict"};
   char* apArgv[] = {&asWords[0][0], &asWords[1][0], &asWords[2][0], &asWords[3][0],
                     &asWords[4][0], &asWords[5][0], nullptr};
   LongOptions options;
@@ -207,17 +207,28 @@ TEST(TakeLongOptionsTest, MeasureTakesItsOwnOptions) {
     const char* szSeconds;
     double dSeconds;  // 0: refused
   };
-  const Case kSeconds[] = {{"10", 10},      {".5", 0.5},  {"5.", 5},       {"0.001", 0.001},
-                           {"86400", 86400}, {"0", 0},     {"0.0", 0},      {"86400.01", 0},
-                           {"86401", 0},     {"-1", 0},    {"1e3", 0},      {"", 0},
-                           {".", 0},         {"1.2.3", 0}, {"10s", 0},      {" 10", 0},
+  const Case kSeconds[] = {{"10", 10},
+                           {".5", 0.5},
+                           {"5.", 5},
+                           {"0.001", 0.001},
+                           {"86400", 86400},
+                           {"0", 0},
+                           {"0.0", 0},
+                           {"86400.01", 0},
+                           {"86401", 0},
+                           {"-1", 0},
+                           {"1e3", 0},
+                           {"", 0},
+                           {".", 0},
+                           {"1.2.3", 0},
+                           {"10s", 0},
+                           {" 10", 0},
                            {"99999999999999999999999999999999999999999999999999", 0}};
   for (const Case& c : kSeconds) {
     LongOptions seconds;
     testing::internal::CaptureStderr();
-    std::string sLeft =
-        remaining({"plomet", "--measure=t", std::string("--measure-seconds=") + c.szSeconds},
-                  seconds);
+    std::string sLeft = remaining(
+        {"plomet", "--measure=t", std::string("--measure-seconds=") + c.szSeconds}, seconds);
     std::string sError = testing::internal::GetCapturedStderr();
     EXPECT_EQ(sLeft, c.dSeconds > 0 ? "plomet" : "error") << c.szSeconds;
     if (c.dSeconds > 0) {
@@ -230,12 +241,18 @@ TEST(TakeLongOptionsTest, MeasureTakesItsOwnOptions) {
   }
 
   const std::vector<std::vector<std::string>> kRefused = {
-      {"--from=/tmp", "-d"},         {"--measure-seconds=5", "--calibrate"},
-      {"--measure="},                {"--measure"},
-      {"--measure=t", "--from="},    {"--measure=t", "--calibrate"},
-      {"--measure=t", "--top=3"},    {"--measure=t", "--rates-from=a.json"},
-      {"--measure=t", "--list=l"},   {"--measure=t", "--since=2026-12-06"},
-      {"--measure=t", "--window=8h"}, {"--measure=t", "--html=p.html"},
+      {"--from=/tmp", "-d"},
+      {"--measure-seconds=5", "--calibrate"},
+      {"--measure="},
+      {"--measure"},
+      {"--measure=t", "--from="},
+      {"--measure=t", "--calibrate"},
+      {"--measure=t", "--top=3"},
+      {"--measure=t", "--rates-from=a.json"},
+      {"--measure=t", "--list=l"},
+      {"--measure=t", "--since=2026-12-06"},
+      {"--measure=t", "--window=8h"},
+      {"--measure=t", "--html=p.html"},
   };
   for (const std::vector<std::string>& words : kRefused) {
     std::vector<std::string> line = {"plomet"};

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "measurerun.h"
 #include "reports/calibrationreport.h"
 #include "reports/folderreport.h"
 #include "reports/htmlreport.h"
@@ -14,7 +15,6 @@
 #include "reports/sourcewarnings.h"
 #include "reports/warnings.h"
 #include "reports/windowreport.h"
-#include "measurerun.h"
 #include "scanrun.h"
 #include "sources/lslisting.h"
 #include "sources/walk.h"

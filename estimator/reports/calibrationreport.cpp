@@ -43,17 +43,26 @@ void formatWhen(const LineTime& time, bool bDate, bool bSeconds, char* szText) {
   }
 }
 
-// Writes a span as one number in the unit that suits it: whole hours from an
-// hour on, whole minutes from a minute on, else seconds; each to the nearest.
+// Writes a span in the units that suit it, to the nearest: seconds under a
+// minute, minutes under an hour, hours and minutes under ten hours, else
+// whole hours ("49 hours").
 void formatSpan(std::uint64_t nSeconds, char* szText, std::size_t nSize) {
   std::uint64_t nMinutes = nSeconds / 60 + (nSeconds % 60 >= 30 ? 1 : 0);
-  if (nSeconds >= 3600 || nMinutes >= 60) {
-    std::uint64_t nHours = nSeconds / 3600 + (nSeconds % 3600 >= 1800 ? 1 : 0);
-    std::snprintf(szText, nSize, "%" PRIu64 " hour%s", nHours, nHours == 1 ? "" : "s");
-  } else if (nSeconds >= 60) {
-    std::snprintf(szText, nSize, "%" PRIu64 " min%s", nMinutes, nMinutes == 1 ? "" : "s");
-  } else {
+  if (nSeconds < 60) {
     std::snprintf(szText, nSize, "%" PRIu64 " sec", nSeconds);
+  } else if (nMinutes < 60) {
+    std::snprintf(szText, nSize, "%" PRIu64 " min%s", nMinutes, nMinutes == 1 ? "" : "s");
+  } else if (nMinutes < 600) {
+    std::uint64_t nHours = nMinutes / 60;
+    int nLength =
+        std::snprintf(szText, nSize, "%" PRIu64 " hour%s", nHours, nHours == 1 ? "" : "s");
+    if (nMinutes % 60 != 0 && nLength > 0 && static_cast<std::size_t>(nLength) < nSize) {
+      std::snprintf(szText + nLength, nSize - static_cast<std::size_t>(nLength),
+                    " %" PRIu64 " min%s", nMinutes % 60, nMinutes % 60 == 1 ? "" : "s");
+    }
+  } else {
+    std::uint64_t nHours = nSeconds / 3600 + (nSeconds % 3600 >= 1800 ? 1 : 0);
+    std::snprintf(szText, nSize, "%" PRIu64 " hours", nHours);
   }
 }
 

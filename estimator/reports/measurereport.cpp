@@ -33,8 +33,7 @@ void printSetTable(const MeasureResult& measured, const CalibrationResult& resul
     std::snprintf(szSeconds, sizeof szSeconds, "%.2f", set.dSeconds);
     if (!c.bFilled) std::snprintf(szMeasured, sizeof szMeasured, "%.1f", c.dMeasuredKBps);
     outFormat("%-20s%-10" PRIu64 "%-15" PRIu64 "%-10s%-10s%" PRIu64 "%s\n", kClassLabels[k],
-              set.nObjects, set.nBytes, szSeconds, szMeasured, c.nRateKBps,
-              c.bFilled ? " *" : "");
+              set.nObjects, set.nBytes, szSeconds, szMeasured, c.nRateKBps, c.bFilled ? " *" : "");
   }
 }
 
@@ -88,7 +87,8 @@ void warnMeasurement(const MeasureResult& measured) {
   for (int k = 0; k < kMeasureSets; k++) {
     const MeasuredClass& set = measured.aClasses[k];
     if (set.nObjects >= kFewMeasuredFiles) continue;
-    warn("the set of %s files copied only %" PRIu64 " in %.2f sec; its rate is rough (a longer "
+    warn("the set of %s files copied only %" PRIu64
+         " in %.2f sec; its rate is rough (a longer "
          "--measure-seconds measures it better)",
          kFileSizeNames[k], set.nObjects, set.dSeconds);
   }

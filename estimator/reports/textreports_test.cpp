@@ -171,8 +171,8 @@ LineTime lineTime(const char* szWhen) {
     szClock = szWhen + 11;
   }
   time.nSecondOfDay = ((szClock[0] - '0') * 10 + szClock[1] - '0') * 3600 +
-                      ((szClock[3] - '0') * 10 + szClock[4] - '0') * 60 +
-                      (szClock[6] - '0') * 10 + szClock[7] - '0';
+                      ((szClock[3] - '0') * 10 + szClock[4] - '0') * 60 + (szClock[6] - '0') * 10 +
+                      szClock[7] - '0';
   return time;
 }
 
@@ -223,7 +223,7 @@ TEST(PrintCalibration, ReportEndsWithTheRates) {
 
 // The session line: dates where the first and the last line both carry one,
 // the days turned otherwise, the seconds shown for a span under an hour, and
-// the span in the unit that suits it, rounded to the nearest.
+// the span in the units that suit it, rounded to the nearest.
 TEST(PrintCalibration, OneLineSaysTheSessionsAndTheirSpan) {
   struct Case {
     const char* szFirst;  // "YYYY-MM-DDTHH:MM:SS", or "HH:MM:SS" for a line without a date
@@ -237,7 +237,8 @@ TEST(PrintCalibration, OneLineSaysTheSessionsAndTheirSpan) {
        "3 sessions from 2026-12-05 22:00 to 2026-12-07 23:01 (49 hours)"},
       {"2026-12-07T23:00:00", "2026-12-07T23:29:59", 1799, 1, 0,
        "1 session from 2026-12-07 23:00:00 to 2026-12-07 23:29:59 (30 mins)"},
-      {"23:00:00", "01:39:11", 9551, 1, 1, "1 session from 23:00 to 01:39 (+1 day, 3 hours)"},
+      {"23:00:00", "01:39:11", 9551, 1, 1,
+       "1 session from 23:00 to 01:39 (+1 day, 2 hours 39 mins)"},
       {"22:00:00", "22:00:00", 172800, 2, 2, "2 sessions from 22:00 to 22:00 (+2 days, 48 hours)"},
       {"2026-12-07T23:00:00", "23:00:59", 59, 1, 0, "1 session from 23:00:00 to 23:00:59 (59 sec)"},
       {"10:00:00", "10:00:00", 0, 1, 0, "1 session from 10:00:00 to 10:00:00 (0 sec)"},
@@ -245,8 +246,13 @@ TEST(PrintCalibration, OneLineSaysTheSessionsAndTheirSpan) {
       {"10:00:00", "10:01:30", 90, 1, 0, "1 session from 10:00:00 to 10:01:30 (2 mins)"},
       {"10:00:00", "10:59:29", 3569, 1, 0, "1 session from 10:00:00 to 10:59:29 (59 mins)"},
       {"10:00:00", "10:59:30", 3570, 1, 0, "1 session from 10:00:00 to 10:59:30 (1 hour)"},
-      {"10:00:00", "11:29:59", 5399, 1, 0, "1 session from 10:00 to 11:29 (1 hour)"},
-      {"10:00:00", "11:30:00", 5400, 1, 0, "1 session from 10:00 to 11:30 (2 hours)"},
+      {"10:00:00", "11:00:29", 3629, 1, 0, "1 session from 10:00 to 11:00 (1 hour)"},
+      {"10:00:00", "11:00:30", 3630, 1, 0, "1 session from 10:00 to 11:00 (1 hour 1 min)"},
+      {"10:00:00", "11:29:59", 5399, 1, 0, "1 session from 10:00 to 11:29 (1 hour 30 mins)"},
+      {"10:00:00", "19:59:29", 35969, 1, 0, "1 session from 10:00 to 19:59 (9 hours 59 mins)"},
+      {"10:00:00", "19:59:30", 35970, 1, 0, "1 session from 10:00 to 19:59 (10 hours)"},
+      {"10:00:00", "20:29:59", 37799, 1, 0, "1 session from 10:00 to 20:29 (10 hours)"},
+      {"10:00:00", "20:30:00", 37800, 1, 0, "1 session from 10:00 to 20:30 (11 hours)"},
   };
   // clang-format on
   for (const Case& c : cases) {

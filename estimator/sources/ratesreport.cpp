@@ -12,8 +12,8 @@
 namespace {
 
 const std::size_t kBlock = std::size_t{64} * 1024;
-const std::size_t kMaxKey = 64;        // longer member names are none of ours
-const std::size_t kMaxOrigin = 4096;   // bytes of a target's or a log's name kept
+const std::size_t kMaxKey = 64;       // longer member names are none of ours
+const std::size_t kMaxOrigin = 4096;  // bytes of a target's or a log's name kept
 const char kCarriers[] = "the JSON reports of --calibrate and --measure carry it";
 
 /// One report being read, and which of the members needed were found.
@@ -192,10 +192,10 @@ bool takeMembers(ReportReader& r) {
 bool checkFound(ReportReader& r) {
   if (!r.bFormat) return refuse(r, "it has no \"format\": 1");
   if (!r.bModel) return refuse(r, std::string("it has no member \"model\"; ") + kCarriers);
-  const char* szMissing = !r.bRates     ? "rates"
-                          : !r.bCost    ? "cost_ms_per_object"
+  const char* szMissing = !r.bRates       ? "rates"
+                          : !r.bCost      ? "cost_ms_per_object"
                           : !r.bBandwidth ? "bandwidth_kb_per_s"
-                                        : nullptr;
+                                          : nullptr;
   if (szMissing == nullptr) return true;
   return refuse(r, std::string("its \"model\" has no member \"") + szMissing + "\"; " + kCarriers);
 }

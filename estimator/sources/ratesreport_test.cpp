@@ -54,17 +54,37 @@ TEST(ReadRatesReport, TakesTheModelOfEitherReport) {
   };
   const std::string sLong(5000, 'x');
   const Case cases[] = {
-      {"a measurement", reportWith(kModel), {512, 5000, 40000, 1000000000000}, 0.5, false,
-       1024.25, 6000, true, "/mnt/b"},
+      {"a measurement",
+       reportWith(kModel),
+       {512, 5000, 40000, 1000000000000},
+       0.5,
+       false,
+       1024.25,
+       6000,
+       true,
+       "/mnt/b"},
       {"a calibration, unbounded, model first, a mark and blanks before it",
        "\xEF\xBB\xBF \r\n\t{\"model\": {\"rates\": [1, 1, 1, 1], \"bandwidth_kb_per_s\": null, "
        "\"log\": \"night.log\", \"cost_ms_per_object\": 0, \"sessions\": [{\"start\": "
        "\"2026-12-05T22:00:00\"}], \"objects\": 0}, \"calibration\": {}, \"format\": 1}",
-       {1, 1, 1, 1}, 0, true, 0, 0, false, "night.log"},
+       {1, 1, 1, 1},
+       0,
+       true,
+       0,
+       0,
+       false,
+       "night.log"},
       {"a long name is kept to 4096 bytes, and escapes read",
-       "{\"format\": 1, \"model\": {\"log\": \"" + sLong + "\", \"rates\": [2, 3, 4, 5], "
-       "\"cost_ms_per_object\": 1e-3, \"bandwidth_kb_per_s\": 2E+3, \"\\u0072ates2\": 0}}",
-       {2, 3, 4, 5}, 0.001, false, 2000, 0, false, std::string(4096, 'x')},
+       "{\"format\": 1, \"model\": {\"log\": \"" + sLong +
+           "\", \"rates\": [2, 3, 4, 5], "
+           "\"cost_ms_per_object\": 1e-3, \"bandwidth_kb_per_s\": 2E+3, \"\\u0072ates2\": 0}}",
+       {2, 3, 4, 5},
+       0.001,
+       false,
+       2000,
+       0,
+       false,
+       std::string(4096, 'x')},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.szName);

@@ -542,8 +542,8 @@ TEST(CalibrateMeasurement, FitsTheSetsAndTakesTheirOwnRates) {
   for (int k = 0; k < kMeasureSets; k++) {
     aSets[k].nObjects = anFiles[k];
     aSets[k].nBytes = anFiles[k] * kMeasureFileSizes[k];
-    aSets[k].dSeconds = static_cast<double>(anFiles[k]) * kCost +
-                        static_cast<double>(aSets[k].nBytes) * kPerByte;
+    aSets[k].dSeconds =
+        static_cast<double>(anFiles[k]) * kCost + static_cast<double>(aSets[k].nBytes) * kPerByte;
     aSets[k].nRounds = 1;
     nAll += anFiles[k];
   }
@@ -574,8 +574,9 @@ TEST(CalibrateMeasurement, FitsTheSetsAndTakesTheirOwnRates) {
   EXPECT_TRUE(result.aClasses[2].bFilled);
   EXPECT_TRUE(result.aClasses[2].bNominalSize);
   EXPECT_EQ(result.aClasses[2].dModelSize, 102400.0);
-  EXPECT_EQ(result.aClasses[2].nRateKBps,
-            static_cast<std::uint64_t>(std::llround(102400.0 / (kCost + 102400 * kPerByte) / 1024)));
+  EXPECT_EQ(
+      result.aClasses[2].nRateKBps,
+      static_cast<std::uint64_t>(std::llround(102400.0 / (kCost + 102400 * kPerByte) / 1024)));
 }
 
 // A set's rate is whole KB/s, rounded to the nearest, at least 1 and at most
@@ -588,8 +589,12 @@ TEST(CalibrateMeasurement, RoundsRatesAndSeconds) {
     std::uint64_t nSeconds;
   };
   const Case cases[] = {
-      {1024, 1.0, 1, 1},     {1535, 1.0, 1, 1},   {1536, 1.0, 2, 1},
-      {100, 1.0, 1, 1},      {1024, 2.5, 1, 3},   {1024 * 1000, 0.4999, 2000, 0},
+      {1024, 1.0, 1, 1},
+      {1535, 1.0, 1, 1},
+      {1536, 1.0, 2, 1},
+      {100, 1.0, 1, 1},
+      {1024, 2.5, 1, 3},
+      {1024 * 1000, 0.4999, 2000, 0},
       {~std::uint64_t{0}, 1e-9, 1000000000000, 0},
   };
   for (const Case& c : cases) {
