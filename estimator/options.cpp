@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "reports/output.h"
 #include "sources/text.h"
@@ -218,6 +219,12 @@ bool takeLongOption(const char* szArg, LongOptions& options) {
   return true;
 }
 
+// An option, and whether the command line gave it.
+struct OptionGiven {
+  bool bGiven;
+  const char* szName;
+};
+
 // --measure is a form of the command of its own: --from and
 // --measure-seconds serve it alone, and what an estimate or a calibration
 // takes does not go with it.
@@ -227,24 +234,21 @@ bool checkMeasure(const LongOptions& options) {
     return reject("error: %s goes with --measure\n",
                   options.szFrom != nullptr ? "--from" : "--measure-seconds");
   }
-  const struct {
-    bool bGiven;
-    const char* szName;
-  } aOthers[] = {{options.bCalibrate, "--calibrate"},
-                 {options.szRatesFrom != nullptr, "--rates-from"},
-                 {options.bGap, "--gap"},
-                 {options.bSessionGap, "--session-gap"},
-                 {options.nTop > 0, "--top"},
-                 {options.bWindow, "--window"},
-                 {options.bSince, "--since"},
-                 {options.bHtml, "--html"},
-                 {options.bThreads, "--threads"},
-                 {options.bOneFileSystem, "--one-file-system"},
-                 {options.bList, "--list"}};
-  for (const auto& other : aOthers) {
-    if (other.bGiven) return reject("error: %s does not go with --measure\n", other.szName);
-  }
-  return true;
+  const OptionGiven aOthers[] = {{options.bCalibrate, "--calibrate"},
+                                 {options.szRatesFrom != nullptr, "--rates-from"},
+                                 {options.bGap, "--gap"},
+                                 {options.bSessionGap, "--session-gap"},
+                                 {options.nTop > 0, "--top"},
+                                 {options.bWindow, "--window"},
+                                 {options.bSince, "--since"},
+                                 {options.bHtml, "--html"},
+                                 {options.bThreads, "--threads"},
+                                 {options.bOneFileSystem, "--one-file-system"},
+                                 {options.bList, "--list"}};
+  const OptionGiven* pOther = std::find_if(std::begin(aOthers), std::end(aOthers),
+                                           [](const OptionGiven& other) { return other.bGiven; });
+  return pOther == std::end(aOthers) ||
+         reject("error: %s does not go with --measure\n", pOther->szName);
 }
 
 // Options that serve only beside another one.

@@ -544,7 +544,7 @@ void countChosenAside(Run& run) {
   }
 }
 
-void printReportHead(Run& run) {
+void printReportHead(const Run& run) {
   if (run.options.bJson) return;
   if (run.options.bSince) printSelection(run.since, "Files changed", filesCounted());
   if (!run.bModel) return;

@@ -123,7 +123,7 @@ void countChosenAside(Run& run);
 
 /// Before the report's table: what --since selected, and where the rates
 /// were learnt (text only).
-void printReportHead(Run& run);
+void printReportHead(const Run& run);
 
 /// After the two estimates: the estimate by cost and bandwidth, the window's
 /// verdict, the folders of --top, and the numbers of --json and --html.

@@ -31,9 +31,9 @@ struct ReportReader {
   bool bBandwidth = false;
 };
 
-/// Notes the first reason to refuse the report. Returns false, for the
-/// caller to return.
-bool refuse(ReportReader& r, const std::string& sWhy) {
+/// Notes the first reason to refuse the report, in r's report. Returns
+/// false, for the caller to return.
+bool refuse(const ReportReader& r, const std::string& sWhy) {
   if (r.pReport->sError.empty()) r.pReport->sError = sWhy;
   return false;
 }
@@ -189,7 +189,7 @@ bool takeMembers(ReportReader& r) {
 }
 
 /// Says which member the model needs is missing, if one is.
-bool checkFound(ReportReader& r) {
+bool checkFound(const ReportReader& r) {
   if (!r.bFormat) return refuse(r, "it has no \"format\": 1");
   if (!r.bModel) return refuse(r, std::string("it has no member \"model\"; ") + kCarriers);
   const char* szMissing = !r.bRates       ? "rates"

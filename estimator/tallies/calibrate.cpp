@@ -365,8 +365,9 @@ constexpr bool eachSetInItsClass() {
   for (int i = 0; i < kMeasureSets; i++) {
     if (sizeClass(kMeasureFileSizes[i]) != i) return false;
   }
-  return kMeasureSets == kClasses;
+  return true;
 }
+static_assert(kMeasureSets == kClasses, "a measurement has one set a class");
 static_assert(eachSetInItsClass(), "each set of a measurement measures its own size class");
 
 std::uint64_t wholeSeconds(double dSeconds) {
