@@ -31,7 +31,7 @@ DIRS = ["logs"]
 SHORT = ["-d", "-dv", "-l", "-lv"]
 LONG = ["--help", "--version", "--strict", "--calibrate", "--json", "--gap=", "--top=",
         "--depth=", "--window=", "--since=", "--date-order=", "--rates-from=", "--session-gap=",
-        "--html=", "--kind="]
+        "--html=", "--kind=", "--measure=", "--from=", "--measure-seconds="]
 ENTRIES = FILES + DIRS
 
 # Command line up to the cursor -> the candidates the function must offer.
@@ -77,6 +77,12 @@ TABLE = [
     ("plomet --calibrate sch", ["schedule.log"]),
     ("plomet --json --calibrate lo", ["logs"]),
     ("plomet --calibrate schedule.log ", []),
+    # the target of --measure and the folder of --from: folders alone
+    ("plomet --mea", ["--measure=", "--measure-seconds="]),
+    ("plomet --measure=", DIRS),
+    ("plomet --measure=lo", ["logs"]),
+    ("plomet --measure=logs --from=", DIRS),
+    ("plomet --measure=logs --measure-seconds=", []),
     # after "--" every word is positional
     ("plomet -- -", SHORT),
     ("plomet -- -d ", ENTRIES),
@@ -179,6 +185,7 @@ TYPED = [
     ("plomet -d sch\t", "plomet -d schedule.log"),
     ("plomet -d a=\t", "plomet -d a=b.txt"),
     ("plomet --calibrate lo\t", "plomet --calibrate logs/"),
+    ("plomet --measure=l\t", "plomet --measure=logs/"),
     ("plomet --json -lv lis\t35", "plomet --json -lv listing.txt 35"),
 ]
 

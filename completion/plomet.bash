@@ -1,6 +1,7 @@
 # Bash completion for plomet: the options, the values of --date-order and
-# --kind, and file names for the listing (or for the log after --calibrate or
-# --rates-from=) and the page of --html.
+# --kind, file names for the listing (or for the log after --calibrate or
+# --rates-from=) and the page of --html, and folders after --measure= and
+# --from=.
 #
 # It needs nothing but bash: source it from ~/.bashrc, or let the
 # bash-completion package load it on first use from its completions directory
@@ -8,6 +9,8 @@
 
 _plomet_long_options='--help --version --strict --calibrate --json --gap= --top= --depth=
   --window= --since= --date-order= --rates-from= --session-gap= --html= --kind='
+# The measurement of a target, and its folders.
+_plomet_long_options+=' --measure= --from= --measure-seconds='
 
 # Sets _plomet_words to the words up to the cursor as plomet reads them. Bash
 # splits COMP_WORDS at the characters in COMP_WORDBREAKS, so --date-order=dmy
@@ -65,6 +68,10 @@ _plomet() {
       --html)
         compopt -o filenames 2>/dev/null
         mapfile -t candidates < <(compgen -P --html= -f -- "${cur#*=}")
+        ;;
+      --measure | --from)
+        compopt -o filenames 2>/dev/null
+        mapfile -t candidates < <(compgen -P "${cur%%=*}=" -d -- "${cur#*=}")
         ;;
     esac
   elif ((!ended)) && [[ $cur == --* ]]; then

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "reports/output.h"
 #include "sources/listingkind.h"
@@ -63,8 +64,57 @@ bool takeDuration(const std::string& name, const char* szValue, std::uint64_t& n
   return false;
 }
 
+// The longest copying a set of --measure may take, in seconds: a day.
+const double kMaxMeasureSeconds = 86400;
+
+// Reads seconds such as 10, 2.5 or .5: digits with at most one decimal
+// point. Returns false for other text, and for 0 or more than the largest.
+bool parseMeasureSeconds(const char* szText, double& dSeconds) {
+  double dDigits = 0;   // all the digits as one number: inf at worst
+  double dDivisor = 1;  // 10 to the number of digits after the point
+  bool bPoint = false;
+  int nDigits = 0;
+  for (const char* pC = szText; *pC != '\0'; pC++) {
+    if (*pC == '.' && !bPoint) {
+      bPoint = true;
+    } else if (isDigit(*pC)) {
+      dDigits = dDigits * 10 + (*pC - '0');
+      if (bPoint) dDivisor *= 10;
+      nDigits++;
+    } else {
+      return false;
+    }
+  }
+  // One division of two exact numbers: 0.3 reads as the double nearest it.
+  dSeconds = dDigits / dDivisor;
+  return nDigits > 0 && dSeconds > 0 && dSeconds <= kMaxMeasureSeconds;
+}
+
+// The options of --measure. Returns false after saying why.
+bool takeMeasureValue(const std::string& name, const char* szValue, LongOptions& options) {
+  if (name == "--measure") {
+    options.szMeasure = szValue;
+    return *szValue != '\0' || reject("error: --measure needs the folder to measure%s\n", "");
+  }
+  if (name == "--from") {
+    options.szFrom = szValue;
+    return *szValue != '\0' || reject("error: --from needs a folder%s\n", "");
+  }
+  options.bMeasureSeconds = true;
+  return parseMeasureSeconds(szValue, options.dMeasureSeconds) ||
+         reject(
+             "error: --measure-seconds needs seconds above 0 and at most 86400, such as 10 or "
+             "2.5, not '%s'\n",
+             szValue);
+}
+
+bool isMeasureOption(const std::string& name) {
+  return name == "--measure" || name == "--from" || name == "--measure-seconds";
+}
+
 // Sets an option that takes a value from it. Returns false after saying why.
 bool takeValue(const std::string& name, const char* szValue, LongOptions& options) {
+  if (isMeasureOption(name)) return takeMeasureValue(name, szValue, options);
   if (name == "--gap") {
     options.bGap = true;
     NumberStatus status = parseWholeNumber(szValue, UINT64_MAX, options.nGapSeconds);
@@ -92,7 +142,8 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
   }
   if (name == "--rates-from") {
     options.szRatesFrom = szValue;
-    return *szValue != '\0' || reject("error: --rates-from needs a schedule log%s\n", "");
+    return *szValue != '\0' ||
+           reject("error: --rates-from needs a schedule log or a JSON report%s\n", "");
   }
   if (name == "--session-gap") {
     options.bSessionGap = true;
@@ -144,6 +195,9 @@ const char* valueExample(const std::string& name) {
   if (name == "--threads") return "4";
   if (name == "--list") return "listing.txt";
   if (name == "--kind") return "ls";
+  if (name == "--measure") return "/mnt/backup";
+  if (name == "--from") return "/tmp";
+  if (name == "--measure-seconds") return "10";
   return nullptr;
 }
 
@@ -174,8 +228,42 @@ bool takeLongOption(const char* szArg, LongOptions& options) {
   return true;
 }
 
+// An option, and whether the command line gave it.
+struct OptionGiven {
+  bool bGiven;
+  const char* szName;
+};
+
+// --measure is a form of the command of its own: --from and
+// --measure-seconds serve it alone, and what an estimate or a calibration
+// takes does not go with it.
+bool checkMeasure(const LongOptions& options) {
+  if (options.szMeasure == nullptr) {
+    if (options.szFrom == nullptr && !options.bMeasureSeconds) return true;
+    return reject("error: %s goes with --measure\n",
+                  options.szFrom != nullptr ? "--from" : "--measure-seconds");
+  }
+  const OptionGiven aOthers[] = {{options.bCalibrate, "--calibrate"},
+                                 {options.szRatesFrom != nullptr, "--rates-from"},
+                                 {options.bGap, "--gap"},
+                                 {options.bSessionGap, "--session-gap"},
+                                 {options.nTop > 0, "--top"},
+                                 {options.bWindow, "--window"},
+                                 {options.bSince, "--since"},
+                                 {options.bHtml, "--html"},
+                                 {options.bThreads, "--threads"},
+                                 {options.bOneFileSystem, "--one-file-system"},
+                                 {options.bList, "--list"},
+                                 {options.nKind >= 0, "--kind"}};
+  const OptionGiven* pOther = std::find_if(std::begin(aOthers), std::end(aOthers),
+                                           [](const OptionGiven& other) { return other.bGiven; });
+  return pOther == std::end(aOthers) ||
+         reject("error: %s does not go with --measure\n", pOther->szName);
+}
+
 // Options that serve only beside another one.
 bool checkCombinations(const LongOptions& options) {
+  if (!checkMeasure(options)) return false;
   bool bLearns = options.bCalibrate || options.szRatesFrom != nullptr;
   if ((options.bGap || options.bSessionGap) && !bLearns) {
     return reject("error: %s goes with --calibrate or --rates-from\n",
@@ -228,13 +316,16 @@ const char* const kLongOptionLines[] = {
     "  --date-order=ORDER   with --since: the listing's dates are mdy, dmy or ymd",
     "  --calibrate          learn the four rates from a schedule log: plomet --calibrate LOG",
     "  --gap=SECONDS        with --calibrate: longer steps are idle time (default 60)",
-    "  --rates-from=LOG     learn the four rates from LOG and use them (no rates given)",
+    "  --rates-from=FILE    use the rates of a log, or of a JSON report of --measure (no rates)",
     "  --session-gap=DUR    a longer step starts a new session of the log (default 2h)",
     "  --html=FILE          also write the report as a page of charts to FILE",
     "  --threads=N          with -s: walk on N threads (default: the processors)",
     "  --one-file-system    with -s: stay on the file system of PATH",
     "  --list=FILE          with -s: also write what was found as a listing for -d",
     "  --kind=KIND          read the listing as KIND: dir, ls, robocopy, csv, rsync, find, log",
+    "  --measure=TARGET     measure the four rates by copying files to the folder TARGET",
+    "  --from=FOLDER        with --measure: make the files in FOLDER (default: the temporary one)",
+    "  --measure-seconds=N  with --measure: copy each set of files for N seconds (default 10)",
     "  --                   end the long options",
 };
 

@@ -40,6 +40,10 @@ struct LongOptions {
   bool bList = false;           // --list: the scan also writes a listing to sList
   std::string sList;
   int nKind = -1;  // --kind: the listing's kind (a row of kKindRows), or -1 to decide it
+  const char* szMeasure = nullptr;  // --measure: the target to measure, as given in argv
+  const char* szFrom = nullptr;     // --from: where the measurement makes its files
+  bool bMeasureSeconds = false;     // --measure-seconds: each set's copying seconds
+  double dMeasureSeconds = 10;
 };
 
 /// The exit status of a run that printed warnings under --strict.

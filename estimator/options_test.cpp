@@ -183,6 +183,87 @@ TEST(TakeLongOptionsTest, ValuesPastTheirRangeSaySo) {
   }
 }
 
+// --measure and its two options: the seconds a set takes, from just above 0
+// to a day, and the options that go with --measure alone or not with it.
+TEST(TakeLongOptionsTest, MeasureTakesItsOwnOptions) {
+  // The folders' names point into argv, which lives on.
+  std::string asWords[] = {"plomet", "--measure=/mnt/b", "--from=/var/tmp", "--measure-seconds=2.5",
+                           "--json", "--strict"};
+  char* apArgv[] = {&asWords[0][0], &asWords[1][0], &asWords[2][0], &asWords[3][0],
+                    &asWords[4][0], &asWords[5][0], nullptr};
+  LongOptions options;
+  int nArgc = 0;
+  EXPECT_TRUE(takeLongOptions(6, apArgv, options, nArgc));
+  EXPECT_EQ(nArgc, 1);
+  EXPECT_STREQ(options.szMeasure, "/mnt/b");
+  EXPECT_STREQ(options.szFrom, "/var/tmp");
+  EXPECT_DOUBLE_EQ(options.dMeasureSeconds, 2.5);
+  LongOptions byDefault;
+  EXPECT_EQ(remaining({"plomet", "--measure=t"}, byDefault), "plomet");
+  EXPECT_DOUBLE_EQ(byDefault.dMeasureSeconds, 10);
+  EXPECT_EQ(byDefault.szFrom, nullptr);
+
+  struct Case {
+    const char* szSeconds;
+    double dSeconds;  // 0: refused
+  };
+  const Case kSeconds[] = {{"10", 10},
+                           {".5", 0.5},
+                           {"5.", 5},
+                           {"0.001", 0.001},
+                           {"86400", 86400},
+                           {"0", 0},
+                           {"0.0", 0},
+                           {"86400.01", 0},
+                           {"86401", 0},
+                           {"-1", 0},
+                           {"1e3", 0},
+                           {"", 0},
+                           {".", 0},
+                           {"1.2.3", 0},
+                           {"10s", 0},
+                           {" 10", 0},
+                           {"99999999999999999999999999999999999999999999999999", 0}};
+  for (const Case& c : kSeconds) {
+    LongOptions seconds;
+    testing::internal::CaptureStderr();
+    std::string sLeft = remaining(
+        {"plomet", "--measure=t", std::string("--measure-seconds=") + c.szSeconds}, seconds);
+    std::string sError = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(sLeft, c.dSeconds > 0 ? "plomet" : "error") << c.szSeconds;
+    if (c.dSeconds > 0) {
+      EXPECT_DOUBLE_EQ(seconds.dMeasureSeconds, c.dSeconds) << c.szSeconds;
+    } else {
+      EXPECT_EQ(sError, std::string("error: --measure-seconds needs seconds above 0 and at most "
+                                    "86400, such as 10 or 2.5, not '") +
+                            c.szSeconds + "'\n");
+    }
+  }
+
+  const std::vector<std::vector<std::string>> kRefused = {
+      {"--from=/tmp", "-d"},
+      {"--measure-seconds=5", "--calibrate"},
+      {"--measure="},
+      {"--measure"},
+      {"--measure=t", "--from="},
+      {"--measure=t", "--calibrate"},
+      {"--measure=t", "--top=3"},
+      {"--measure=t", "--rates-from=a.json"},
+      {"--measure=t", "--list=l"},
+      {"--measure=t", "--since=2026-12-06"},
+      {"--measure=t", "--window=8h"},
+      {"--measure=t", "--html=p.html"},
+  };
+  for (const std::vector<std::string>& words : kRefused) {
+    std::vector<std::string> line = {"plomet"};
+    line.insert(line.end(), words.begin(), words.end());
+    LongOptions refused;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(remaining(line, refused), "error") << words.back();
+    EXPECT_NE(testing::internal::GetCapturedStderr(), "") << words.back();
+  }
+}
+
 TEST(RateNumberTextTest, KeepsTheDigitsAsAJsonNumber) {
   const char* const kCases[][2] = {
       {"35", "35"},       {" +.50 ", "0.50"}, {"-.5", "-0.5"}, {"5.", "5"},

@@ -630,6 +630,7 @@ int main(int argc, char** argv) {
   int nStatus = takeCommandLine(argc, argv, run);
   if (nStatus >= 0) return finishRun(run, nStatus);
   if (run.options.bCalibrate) return finishRun(run, update(argc, argv, run));
+  if (run.options.szMeasure != nullptr) return finishRun(run, measure(argc, argv, run));
   if (!parseOption(argv[1])) {
     const char* szFormat = argv[1][0] == '-' || argv[1][0] == '/'
                                ? "error: unknown option '%s'\n"

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "measurerun.h"
 #include "reports/calibrationreport.h"
 #include "reports/folderreport.h"
 #include "reports/htmlreport.h"
@@ -319,6 +320,17 @@ void help(const Run& run) {
   printLongOptions();
 }
 
+// With --rates-from: the class rates become the model's, whole KB/s.
+void useLearntRates(Run& run) {
+  for (int k = 0; k < kClasses; k++) {
+    uint64_t nRate = run.model.aClasses[k].nRateKBps;
+    setClassRate(k, static_cast<int64_t>(nRate * 1024));
+    std::snprintf(run.aszLearntRates[k], sizeof run.aszLearntRates[k], "%" PRIu64, nRate);
+    run.figures.aClasses[k].szRate = run.aszLearntRates[k];
+  }
+  run.bModel = true;
+}
+
 // Sets up the tallies that the options ask for, before anything is read.
 void startRun(Run& run) {
   const LongOptions& options = run.options;
@@ -358,7 +370,8 @@ int takeCommandLine(int& argc, char** argv, Run& run) {
     outText("plomet " PLOMET_VERSION "\n");
     return kExitOk;
   }
-  if (argc < 2 && !run.options.bCalibrate) {  // which says what it lacks
+  // Which says what it lacks; --calibrate and --measure say it themselves.
+  if (argc < 2 && !run.options.bCalibrate && run.options.szMeasure == nullptr) {
     usage(run.sProgram.c_str(), run.bUsageToStderr);
     return kExitUsage;
   }
@@ -432,6 +445,11 @@ int takeLog(int argc, char** argv, Run& run) {
 }
 
 int learnRatesFrom(Run& run) {
+  if (isRatesReport(run.options.szRatesFrom)) {
+    if (!readRatesReportOf(run)) return kExitFailure;
+    useLearntRates(run);
+    return -1;
+  }
   // The log is read as --calibrate reads one; the listing's reading is set
   // back afterwards.
   const int nListingType = nParseType;
@@ -454,13 +472,7 @@ int learnRatesFrom(Run& run) {
   if (finishCalibration(chosenCalibration(run.logCalibration), run.model) != 0) {
     return kExitFailure;
   }
-  for (int k = 0; k < kClasses; k++) {
-    uint64_t nRate = run.model.aClasses[k].nRateKBps;
-    setClassRate(k, static_cast<int64_t>(nRate * 1024));
-    std::snprintf(run.aszLearntRates[k], sizeof run.aszLearntRates[k], "%" PRIu64, nRate);
-    run.figures.aClasses[k].szRate = run.aszLearntRates[k];
-  }
-  run.bModel = true;
+  useLearntRates(run);
   return -1;
 }
 
@@ -543,10 +555,18 @@ void countChosenAside(Run& run) {
   }
 }
 
-void printReportHead(Run& run) {
+void printReportHead(const Run& run) {
   if (run.options.bJson) return;
   if (run.options.bSince) printSelection(run.since, "Files changed", filesCounted());
-  if (run.bModel) printRatesSource(printable(run.options.szRatesFrom).c_str(), run.model);
+  if (!run.bModel) return;
+  std::string source = printable(run.options.szRatesFrom);
+  if (run.bModelFromReport) {
+    const RatesReport& report = run.ratesReport;
+    printRatesReport(source.c_str(), report.bMeasured, printable(report.sOrigin.c_str()).c_str(),
+                     run.model);
+  } else {
+    printRatesSource(source.c_str(), run.model);
+  }
 }
 
 void finishEstimate(Run& run, const Estimate& estimate) {
@@ -592,7 +612,9 @@ void warnListing(Run& run, uint64_t nLines) {
 
 int finishListing(Run& run, int nStatus) {
   if (run.options.bJson) writeJsonReport(run.figures);
-  if (run.options.bHtml) nStatus = writePage(run, nStatus, true, run.bModel ? &run.model : nullptr);
+  // A model read from a report has no log to show.
+  const CalibrationResult* pLearnt = run.bModel && !run.bModelFromReport ? &run.model : nullptr;
+  if (run.options.bHtml) nStatus = writePage(run, nStatus, true, pLearnt);
   return nStatus;
 }
 

@@ -18,6 +18,7 @@
 #include "reports/progress.h"
 #include "sources/entry.h"
 #include "sources/listingkind.h"
+#include "sources/ratesreport.h"
 #include "sources/reader.h"
 #include "tallies/calibrate.h"
 #include "tallies/folders.h"
@@ -64,6 +65,8 @@ struct Run {
   bool bModel = false;      // with --rates-from: what the log taught
   CalibrationResult model;  // and the rates as text for JSON
   char aszLearntRates[kClasses][24] = {};
+  bool bModelFromReport = false;  // the model was read from a JSON report
+  RatesReport ratesReport;        // and what the report said of itself
   FolderRanking ranking;
   WindowVerdict window;       // with --window
   WindowVerdict modelWindow;  // and the estimate by cost and bandwidth's
@@ -92,8 +95,9 @@ int takeRatesFromArguments(int argc, char** argv, Run& run);
 int takeLog(int argc, char** argv, Run& run);
 
 /// With --rates-from: learns the four rates from the log as --calibrate does,
-/// before any listing is opened, and sets the class rates to them. Returns -1,
-/// or the exit status after saying why the log teaches nothing.
+/// or reads them from a JSON report of --measure or --calibrate, before any
+/// listing is opened, and sets the class rates to them. Returns -1, or the
+/// exit status after saying why the log or the report gives no rates.
 int learnRatesFrom(Run& run);
 
 /// After a listing was read: the facts the reports give about it (its kind,
@@ -120,7 +124,7 @@ void countChosenAside(Run& run);
 
 /// Before the report's table: what --since selected, and where the rates
 /// were learnt (text only).
-void printReportHead(Run& run);
+void printReportHead(const Run& run);
 
 /// After the two estimates: the estimate by cost and bandwidth, the window's
 /// verdict, the folders of --top, and the numbers of --json and --html.
@@ -146,6 +150,10 @@ int finishRun(const Run& run, int nStatus);
 
 /// Prints what the schedule log taught (--calibrate). Returns the exit status.
 int reportCalibration(Run& run);
+
+/// With --measure: measures the target and prints what it measured
+/// (measurerun.cpp). Returns the exit status.
+int measure(int argc, char** argv, Run& run);
 
 /// Walks the folder tree given in the listing's place, counts what a backup
 /// of it sends, and prints the report. Returns the exit status.

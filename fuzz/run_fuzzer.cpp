@@ -1,7 +1,8 @@
 // Fuzzes a whole run of the program on arbitrary listing content: the
 // encoding detection, the text-mode rules, both parsers with and without the
 // verbose echo, the tallies and the report, and the options that ask for
-// more (JSON, folders, dates, the window, the calibration, the page). The first byte
+// more (JSON, folders, dates, the window, the calibration, the page), and the
+// rates read from a JSON report when the input starts with {. The first byte
 // picks the options.
 #include <unistd.h>
 

@@ -12,7 +12,8 @@ estimates, window line (with --window), selection line (with --since) and
 folder table (with --top; a path's bytes that are not UTF-8 read as U+FFFD
 each), and its warnings must be the recorded standard error's. Standard error and the
 exit status must stay as recorded. Every --calibrate case that printed its
-rates is run with --json alike and compared with its table and "rates:" line.
+rates is run with --json alike and compared with its table and "rates:" line,
+and its "model" member (what --rates-from reads back) with its calibration.
 """
 import codecs
 import json
@@ -342,8 +343,15 @@ def check_model(doc, text, rates_from, window_arg):
     if rates_from is None:
         expect_equal(model, None, "model without --rates-from")
         return
-    source = find(r"^Rates learnt from (.*): cost (\S+) ms per object, bandwidth (\S+)(?: KB/s)?, "
-                  r"(\d+) objects, (\d+) sessions?$", text, "line of the rates' source")
+    # Learnt from a log, or read from a JSON report of --measure or --calibrate.
+    learnt = re.search(r"^Rates learnt from (.*): cost (\S+) ms per object, bandwidth (\S+)"
+                       r"(?: KB/s)?, (\d+) objects, \d+ sessions?$", text, re.M)
+    read = re.search(r"^Rates from (.*?)(?:, (?:measured on|learnt from) .*)?: cost (\S+) ms per "
+                     r"object, bandwidth (\S+)(?: KB/s)?, (\d+) objects$", text, re.M)
+    source = learnt or read
+    expect(source is not None, "no line of the rates' source in the recorded stdout")
+    if read:
+        expect_equal(model["sessions"], [], "sessions of a model read from a report")
     expect_equal(model["log"], rates_from, "model log")
     expect_equal(source[1], rates_from, "log named in the text")
     expect_equal(f"{float(model['cost_ms_per_object']):.3f}", source[2], "model cost")
@@ -403,6 +411,14 @@ def check_calibration(doc, text, args):
     model = find(r"^Model fitted to: (\d+) class", text, "model")
     expect_equal(cal["model_classes"], int(model[1]), "model classes")
     check_sessions(cal["sessions"], text)
+    # The model that --rates-from reads back holds what the calibration learnt.
+    learnt = doc["model"]
+    expect_equal(learnt["log"], positional(args)[0], "model log")
+    expect_equal(learnt["rates"], rates, "model rates")
+    expect_equal(learnt["cost_ms_per_object"], cal["cost_milliseconds"], "model cost")
+    expect_equal(learnt["bandwidth_kb_per_s"], cal["bandwidth_kilobytes_per_second"],
+                 "model bandwidth")
+    expect_equal(learnt["objects"], sum(c["log_objects"] for c in cal["classes"]), "model objects")
 
 
 def run_with_json(binary, case_dir, args, stdin_name):

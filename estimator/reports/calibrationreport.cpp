@@ -27,6 +27,65 @@ void printClassTable(const CalibrationResult& result) {
   }
 }
 
+// Writes when a timed line was written: its date and time, or its time of
+// day alone (bDate false), to the minute, or to the second with bSeconds.
+void formatWhen(const LineTime& time, bool bDate, bool bSeconds, char* szText) {
+  if (bDate) {
+    formatMoment(time.nMoment, szText);  // YYYY-MM-DD HH:MM:SS
+    if (!bSeconds) szText[16] = '\0';
+    return;
+  }
+  int n = time.nSecondOfDay;
+  if (bSeconds) {
+    std::snprintf(szText, kMomentTextSize, "%02d:%02d:%02d", n / 3600, n % 3600 / 60, n % 60);
+  } else {
+    std::snprintf(szText, kMomentTextSize, "%02d:%02d", n / 3600, n % 3600 / 60);
+  }
+}
+
+// Writes a span in the units that suit it, to the nearest: seconds under a
+// minute, minutes under an hour, hours and minutes under ten hours, else
+// whole hours ("49 hours").
+void formatSpan(std::uint64_t nSeconds, char* szText, std::size_t nSize) {
+  std::uint64_t nMinutes = nSeconds / 60 + (nSeconds % 60 >= 30 ? 1 : 0);
+  if (nSeconds < 60) {
+    std::snprintf(szText, nSize, "%" PRIu64 " sec", nSeconds);
+  } else if (nMinutes < 60) {
+    std::snprintf(szText, nSize, "%" PRIu64 " min%s", nMinutes, nMinutes == 1 ? "" : "s");
+  } else if (nMinutes < 600) {
+    std::uint64_t nHours = nMinutes / 60;
+    int nLength =
+        std::snprintf(szText, nSize, "%" PRIu64 " hour%s", nHours, nHours == 1 ? "" : "s");
+    if (nMinutes % 60 != 0 && nLength > 0 && static_cast<std::size_t>(nLength) < nSize) {
+      std::snprintf(szText + nLength, nSize - static_cast<std::size_t>(nLength),
+                    " %" PRIu64 " min%s", nMinutes % 60, nMinutes % 60 == 1 ? "" : "s");
+    }
+  } else {
+    std::uint64_t nHours = nSeconds / 3600 + (nSeconds % 3600 >= 1800 ? 1 : 0);
+    std::snprintf(szText, nSize, "%" PRIu64 " hours", nHours);
+  }
+}
+
+// "3 sessions from 2026-12-05 22:00 to 2026-12-07 23:01 (49 hours)": the
+// first and the last timed line, with dates where both carry one; without,
+// the days turned between them. A span under an hour shows the seconds.
+void printSessionSpan(const CalibrationResult& result) {
+  const bool bDates = result.first.bDated && result.last.bDated;
+  const bool bSeconds = result.nSpanSeconds < 3600;
+  char szFirst[kMomentTextSize];
+  char szLast[kMomentTextSize];
+  char szSpan[32];
+  formatWhen(result.first, bDates, bSeconds, szFirst);
+  formatWhen(result.last, bDates, bSeconds, szLast);
+  formatSpan(result.nSpanSeconds, szSpan, sizeof szSpan);
+  outFormat("%" PRIu64 " session%s from %s to %s (", result.nSessions,
+            result.nSessions == 1 ? "" : "s", szFirst, szLast);
+  if (!bDates && result.nDayTurns > 0) {
+    outFormat("+%" PRIu64 " day%s, ", result.nDayTurns, result.nDayTurns == 1 ? "" : "s");
+  }
+  outFormat("%s)\n", szSpan);
+}
+
 void printSession(const CalibrationResult& result) {
   char szDuration[kDurationTextSize];
   std::uint64_t nObjects = 0;
@@ -43,15 +102,7 @@ void printSession(const CalibrationResult& result) {
               " (first in the log, after an idle gap, or without a time of day)\n",
               result.nLeftOut);
   }
-  formatDuration(result.nSpanSeconds, szDuration);
-  int nFirst = result.nFirstSecond;
-  int nLast = result.nLastSecond;
-  outFormat("Session: %02d:%02d:%02d to %02d:%02d:%02d", nFirst / 3600, nFirst % 3600 / 60,
-            nFirst % 60, nLast / 3600, nLast % 3600 / 60, nLast % 60);
-  if (result.nDayTurns > 0) {
-    outFormat(" (+%" PRIu64 " day%s)", result.nDayTurns, result.nDayTurns == 1 ? "" : "s");
-  }
-  outFormat(", %s\n", szDuration);
+  printSessionSpan(result);
   formatDuration(result.nBusySeconds, szDuration);
   outFormat("Busy time: %s", szDuration);
   formatDuration(result.nOtherSeconds, szDuration);
@@ -66,20 +117,7 @@ void printSession(const CalibrationResult& result) {
 }
 
 void printModel(const CalibrationResult& result) {
-  outFormat("Cost per object: %.3f ms\n", result.dCostSeconds * 1000.0);
-  if (result.dSecondsPerByte > 0) {
-    outFormat("Bandwidth: %.1f KB/s\n", result.dBandwidthKBps);
-  } else {
-    outText("Bandwidth: unbounded (bytes took no measurable time)\n");
-  }
-  if (result.nFitClasses == 1) {
-    outFormat(
-        "Model fitted to: 1 class (cost and bandwidth cannot be told apart; its time "
-        "counts as %s)\n",
-        result.dSecondsPerByte > 0 ? "bandwidth" : "cost");
-  } else {
-    outFormat("Model fitted to: %d classes\n", result.nFitClasses);
-  }
+  printFittedModel(result);
   bool bAnyFilled = false;
   for (const CalibrationClassResult& c : result.aClasses) bAnyFilled = bAnyFilled || c.bFilled;
   if (!bAnyFilled) return;
@@ -108,7 +146,7 @@ void formatStart(const LineTime& start, char* szText) {
 void printSessions(const CalibrationResult& result) {
   char szDuration[kDurationTextSize];
   formatDuration(result.nSessionGapSeconds, szDuration);
-  outFormat("Sessions: %" PRIu64 " (a step over %s starts one)\n", result.nSessions, szDuration);
+  outFormat("Sessions (a step over %s starts one):\n", szDuration);
   for (const SessionResult& session : result.sessions) {
     char szStart[kMomentTextSize];
     formatStart(session.start, szStart);
@@ -128,6 +166,15 @@ void printSessions(const CalibrationResult& result) {
     outFormat("  and %" PRIu64 " more too small to fit alone, not listed\n", nUnlisted);
   }
 }
+// "cost 1.234 ms per object, bandwidth 567.8 KB/s", for the line above an estimate.
+void printCostAndBandwidth(const CalibrationResult& result) {
+  outFormat("cost %.3f ms per object, ", result.dCostSeconds * 1000.0);
+  if (result.dSecondsPerByte > 0) {
+    outFormat("bandwidth %.1f KB/s", result.dBandwidthKBps);
+  } else {
+    outText("bandwidth unbounded");
+  }
+}
 }  // namespace
 
 void printCalibration(const CalibrationResult& result) {
@@ -140,6 +187,23 @@ void printCalibration(const CalibrationResult& result) {
             result.aClasses[2].nRateKBps, result.aClasses[3].nRateKBps);
 }
 
+void printFittedModel(const CalibrationResult& result) {
+  outFormat("Cost per object: %.3f ms\n", result.dCostSeconds * 1000.0);
+  if (result.dSecondsPerByte > 0) {
+    outFormat("Bandwidth: %.1f KB/s\n", result.dBandwidthKBps);
+  } else {
+    outText("Bandwidth: unbounded (bytes took no measurable time)\n");
+  }
+  if (result.nFitClasses == 1) {
+    outFormat(
+        "Model fitted to: 1 class (cost and bandwidth cannot be told apart; its time "
+        "counts as %s)\n",
+        result.dSecondsPerByte > 0 ? "bandwidth" : "cost");
+  } else {
+    outFormat("Model fitted to: %d classes\n", result.nFitClasses);
+  }
+}
+
 void warnCalibration(const CalibrationResult& result) {
   if (result.nBackSteps > 0) {
     warn("%" PRIu64 " step%s went back in time and %s not charged", result.nBackSteps,
@@ -148,12 +212,17 @@ void warnCalibration(const CalibrationResult& result) {
 }
 
 void printRatesSource(const char* szLog, const CalibrationResult& result) {
-  outFormat("Rates learnt from %s: cost %.3f ms per object, ", szLog, result.dCostSeconds * 1000.0);
-  if (result.dSecondsPerByte > 0) {
-    outFormat("bandwidth %.1f KB/s", result.dBandwidthKBps);
-  } else {
-    outText("bandwidth unbounded");
-  }
+  outFormat("Rates learnt from %s: ", szLog);
+  printCostAndBandwidth(result);
   outFormat(", %" PRIu64 " objects, %" PRIu64 " session%s\n", result.nLogObjects, result.nSessions,
             result.nSessions == 1 ? "" : "s");
+}
+
+void printRatesReport(const char* szReport, bool bMeasured, const char* szOrigin,
+                      const CalibrationResult& result) {
+  outFormat("Rates from %s", szReport);
+  if (*szOrigin != '\0') outFormat(", %s %s", bMeasured ? "measured on" : "learnt from", szOrigin);
+  outText(": ");
+  printCostAndBandwidth(result);
+  outFormat(", %" PRIu64 " objects\n", result.nLogObjects);
 }

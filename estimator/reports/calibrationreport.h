@@ -1,5 +1,6 @@
 // What the calibration shows: the report of --calibrate, its warnings, and
-// the line above an estimate whose rates were learnt from a log.
+// the line above an estimate whose rates were learnt from a log or read from
+// a JSON report.
 #ifndef PLOMET_ESTIMATOR_REPORTS_CALIBRATIONREPORT_H_
 #define PLOMET_ESTIMATOR_REPORTS_CALIBRATIONREPORT_H_
 
@@ -16,5 +17,15 @@ void warnCalibration(const CalibrationResult& result);
 /// Prints the line above an estimate whose rates were learnt from szLog:
 /// where they came from and what was learnt.
 void printRatesSource(const char* szLog, const CalibrationResult& result);
+
+/// Prints the line above an estimate whose rates were read from szReport, a
+/// JSON report of --measure (bMeasured; szOrigin is the target it measured)
+/// or of --calibrate (szOrigin is the log it learnt from; "" when not named).
+void printRatesReport(const char* szReport, bool bMeasured, const char* szOrigin,
+                      const CalibrationResult& result);
+
+/// Prints the fitted model: the cost per object, the bandwidth ("unbounded"
+/// when bytes took no time) and the classes it was fitted to, a line each.
+void printFittedModel(const CalibrationResult& result);
 
 #endif  // PLOMET_ESTIMATOR_REPORTS_CALIBRATIONREPORT_H_

@@ -311,6 +311,56 @@ void writeModel(JsonWriter& json, const ReportFigures& figures) {
   endJsonObject(json);
 }
 
+// The model as --rates-from reads it back: where it was learnt (a member
+// szOriginKey, "log" or "target", naming szOrigin), the cost, the bandwidth,
+// the objects it rests on and the four rates.
+void writeRatesModel(JsonWriter& json, const CalibrationResult& result, const char* szOriginKey,
+                     const char* szOrigin) {
+  writeJsonKey(json, "model");
+  beginJsonObject(json);
+  writeJsonKey(json, szOriginKey);
+  writeJsonString(json, szOrigin);
+  writeJsonKey(json, "cost_ms_per_object");
+  writeJsonDouble(json, result.dCostSeconds * 1000.0);
+  writeJsonKey(json, "bandwidth_kb_per_s");
+  writeJsonDouble(json, result.dBandwidthKBps);  // null when unbounded
+  writeUintMember(json, "objects", result.nLogObjects);
+  writeJsonKey(json, "rates");
+  beginJsonArray(json);
+  for (const CalibrationClassResult& c : result.aClasses) writeJsonUint(json, c.nRateKBps);
+  endJsonArray(json);
+  endJsonObject(json);
+}
+
+void writeMeasuredSets(JsonWriter& json, const MeasureResult& measured,
+                       const CalibrationResult& result) {
+  writeJsonKey(json, "classes");
+  beginJsonArray(json);
+  for (int k = 0; k < kMeasureSets; k++) {
+    const MeasuredClass& set = measured.aClasses[k];
+    const CalibrationClassResult& c = result.aClasses[k];
+    beginJsonObject(json);
+    writeClassBounds(json, k);
+    writeUintMember(json, "file_bytes", kMeasureFileSizes[k]);
+    writeUintMember(json, "objects", set.nObjects);
+    writeUintMember(json, "bytes", set.nBytes);
+    writeJsonKey(json, "seconds");
+    writeJsonDouble(json, set.dSeconds);
+    writeUintMember(json, "rounds", set.nRounds);
+    writeJsonKey(json, "measured_kilobytes_per_second");
+    if (c.bFilled) {
+      writeJsonNull(json);
+    } else {
+      writeJsonDouble(json, c.dMeasuredKBps);
+    }
+    writeUintMember(json, "rate_kilobytes_per_second", c.nRateKBps);
+    endJsonObject(json);
+  }
+  endJsonArray(json);
+  writeJsonKey(json, "model_classes");
+  writeJsonUint(json, static_cast<std::uint64_t>(result.nFitClasses));
+}
+
 }  // namespace
 
 void writeJsonReport(const ReportFigures& figures) {
@@ -341,6 +391,33 @@ void writeJsonCalibration(const ReportFigures& figures, const CalibrationResult&
   writeCalibrationSession(json, result);
   writeSessions(json, result, nullptr);
   endJsonObject(json);
+  writeRatesModel(json, result, "log", figures.listing.c_str());
+  writeWarnings(json);
+  endJsonObject(json);
+}
+
+void writeJsonMeasurement(const MeasureSettings& settings, const MeasureResult& measured,
+                          const CalibrationResult& result) {
+  JsonWriter json;
+  beginJsonObject(json);
+  writeJsonKey(json, "format");
+  writeJsonUint(json, 1);
+  writeJsonKey(json, "input");
+  beginJsonObject(json);
+  writeJsonKey(json, "kind");
+  writeJsonString(json, "measurement");
+  writeJsonKey(json, "target");
+  writeJsonString(json, settings.sTarget.c_str());
+  writeJsonKey(json, "from");
+  writeJsonString(json, measured.sFrom.c_str());
+  writeJsonKey(json, "seconds_per_set");
+  writeJsonDouble(json, settings.dSecondsPerClass);
+  endJsonObject(json);
+  writeJsonKey(json, "measurement");
+  beginJsonObject(json);
+  writeMeasuredSets(json, measured, result);
+  endJsonObject(json);
+  writeRatesModel(json, result, "target", settings.sTarget.c_str());
   writeWarnings(json);
   endJsonObject(json);
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "sources/measure.h"
 #include "tallies/calibrate.h"
 #include "tallies/classes.h"
 #include "tallies/folders.h"
@@ -59,6 +60,12 @@ void writeJsonReport(const ReportFigures& figures);
 
 /// Writes the calibration's report: the input of figures, and the result.
 void writeJsonCalibration(const ReportFigures& figures, const CalibrationResult& result);
+
+/// Writes the measurement's report (--measure): the target and the source
+/// folder, each set's counts and rates, and the model member that
+/// --rates-from reads back, as writeJsonCalibration writes it.
+void writeJsonMeasurement(const MeasureSettings& settings, const MeasureResult& measured,
+                          const CalibrationResult& result);
 
 /// Returns a rate as the command line gives it (see parseRateText) as a JSON number with the same
 /// digits: no blanks, no plus sign, no leading zeros, a digit on both sides of

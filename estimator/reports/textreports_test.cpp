@@ -160,6 +160,22 @@ Calibration calibrate(const std::vector<Line>& lines, std::uint64_t nGap = kDefa
   return cal;
 }
 
+// A timed line's time: "YYYY-MM-DDTHH:MM:SS" dated, "HH:MM:SS" not.
+LineTime lineTime(const char* szWhen) {
+  LineTime time;
+  time.bTimed = true;
+  const char* szClock = szWhen;
+  if (std::strlen(szWhen) > 8) {
+    EXPECT_TRUE(parseSince(szWhen, time.nMoment)) << szWhen;
+    time.bDated = true;
+    szClock = szWhen + 11;
+  }
+  time.nSecondOfDay = ((szClock[0] - '0') * 10 + szClock[1] - '0') * 3600 +
+                      ((szClock[3] - '0') * 10 + szClock[4] - '0') * 60 + (szClock[6] - '0') * 10 +
+                      szClock[7] - '0';
+  return time;
+}
+
 std::string reportOf(const CalibrationResult& result) {
   outFlush();
   testing::internal::CaptureStdout();
@@ -196,12 +212,64 @@ TEST(PrintCalibration, ReportEndsWithTheRates) {
        {"0..< 1KB            300       300000         300       1.0       1\n",
         "1KB..< 10KB         100       1000000        0         -         ",
         "10KB..< 100KB       0         0              0         -         ",
-        "Session: 23:58:20 to 00:21:40 (+1 day), 0 hours 23 mins 20 sec\n",
+        "1 session from 23:58:20 to 00:21:40 (+1 day, 23 mins)\n",
         "Busy time: 0 hours 15 mins 0 sec, of which charged to no class 0 hours 0 mins 0 sec\n",
         "Idle gaps over 60 sec: 1, left out, 0 hours 8 mins 20 sec in all\n",
         "  1KB..< 10KB at the log's average size, 10000 bytes\n",
         "  10KB..< 100KB at its nominal size, 102400 bytes\n"}) {
     EXPECT_NE(sReport.find(szPart), std::string::npos) << szPart << "\nin\n" << sReport;
+  }
+}
+
+// The session line: dates where the first and the last line both carry one,
+// the days turned otherwise, the seconds shown for a span under an hour, and
+// the span in the units that suit it, rounded to the nearest.
+TEST(PrintCalibration, OneLineSaysTheSessionsAndTheirSpan) {
+  struct Case {
+    const char* szFirst;  // "YYYY-MM-DDTHH:MM:SS", or "HH:MM:SS" for a line without a date
+    const char* szLast;
+    std::uint64_t nSpan, nSessions, nDayTurns;
+    const char* szLine;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"2026-12-05T22:00:00", "2026-12-07T23:01:54", 176514, 3, 2,
+       "3 sessions from 2026-12-05 22:00 to 2026-12-07 23:01 (49 hours)"},
+      {"2026-12-07T23:00:00", "2026-12-07T23:29:59", 1799, 1, 0,
+       "1 session from 2026-12-07 23:00:00 to 2026-12-07 23:29:59 (30 mins)"},
+      {"23:00:00", "01:39:11", 9551, 1, 1,
+       "1 session from 23:00 to 01:39 (+1 day, 2 hours 39 mins)"},
+      {"22:00:00", "22:00:00", 172800, 2, 2, "2 sessions from 22:00 to 22:00 (+2 days, 48 hours)"},
+      {"2026-12-07T23:00:00", "23:00:59", 59, 1, 0, "1 session from 23:00:00 to 23:00:59 (59 sec)"},
+      {"10:00:00", "10:00:00", 0, 1, 0, "1 session from 10:00:00 to 10:00:00 (0 sec)"},
+      {"10:00:00", "10:01:29", 89, 1, 0, "1 session from 10:00:00 to 10:01:29 (1 min)"},
+      {"10:00:00", "10:01:30", 90, 1, 0, "1 session from 10:00:00 to 10:01:30 (2 mins)"},
+      {"10:00:00", "10:59:29", 3569, 1, 0, "1 session from 10:00:00 to 10:59:29 (59 mins)"},
+      {"10:00:00", "10:59:30", 3570, 1, 0, "1 session from 10:00:00 to 10:59:30 (1 hour)"},
+      {"10:00:00", "11:00:29", 3629, 1, 0, "1 session from 10:00 to 11:00 (1 hour)"},
+      {"10:00:00", "11:00:30", 3630, 1, 0, "1 session from 10:00 to 11:00 (1 hour 1 min)"},
+      {"10:00:00", "11:29:59", 5399, 1, 0, "1 session from 10:00 to 11:29 (1 hour 30 mins)"},
+      {"10:00:00", "19:59:29", 35969, 1, 0, "1 session from 10:00 to 19:59 (9 hours 59 mins)"},
+      {"10:00:00", "19:59:30", 35970, 1, 0, "1 session from 10:00 to 19:59 (10 hours)"},
+      {"10:00:00", "20:29:59", 37799, 1, 0, "1 session from 10:00 to 20:29 (10 hours)"},
+      {"10:00:00", "20:30:00", 37800, 1, 0, "1 session from 10:00 to 20:30 (11 hours)"},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.szLine);
+    CalibrationResult result{};
+    result.nGapSeconds = 60;
+    result.nSessionGapSeconds = 7200;
+    result.first = lineTime(c.szFirst);
+    result.last = lineTime(c.szLast);
+    result.nSpanSeconds = c.nSpan;
+    result.nSessions = c.nSessions;
+    result.nDayTurns = c.nDayTurns;
+    std::string sReport = reportOf(result);
+    EXPECT_NE(sReport.find(std::string("\n") + c.szLine + "\n"), std::string::npos) << sReport;
+    EXPECT_EQ(sReport.find("Session:"), std::string::npos);
+    EXPECT_NE(sReport.find("Sessions (a step over 2 hours 0 mins 0 sec starts one):\n"),
+              std::string::npos);
   }
 }
 

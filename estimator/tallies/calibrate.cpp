@@ -59,15 +59,23 @@ struct FitRows {
   int nRows;
 };
 
+// One class as the fit sees it: objects, bytes and the seconds they took,
+// whole seconds from a log or fractions from a measurement.
+struct ClassSample {
+  double dObjects;
+  double dBytes;
+  double dSeconds;
+};
+
 // Every class with a measured second takes part.
-FitRows fitRows(const CalibrationClass* aClasses) {
+FitRows fitRows(const ClassSample* aSamples) {
   FitRows rows{};
   for (int k = 0; k < kClasses; k++) {
-    const CalibrationClass& tally = aClasses[k];
-    if (tally.nObjects == 0 || tally.nSeconds == 0) continue;
-    double dSeconds = static_cast<double>(tally.nSeconds);
-    rows.adObjects[rows.nRows] = static_cast<double>(tally.nObjects) / dSeconds;
-    rows.adBytes[rows.nRows] = static_cast<double>(tally.nBytes) / dSeconds;
+    const ClassSample& sample = aSamples[k];
+    if (sample.dObjects == 0 || !(sample.dSeconds > 0)) continue;
+    double dSeconds = sample.dSeconds;
+    rows.adObjects[rows.nRows] = sample.dObjects / dSeconds;
+    rows.adBytes[rows.nRows] = sample.dBytes / dSeconds;
     rows.adWeight[rows.nRows] = 1.0 / (1.0 / dSeconds + kModelSpread * kModelSpread);
     rows.nRows++;
   }
@@ -89,8 +97,8 @@ double squaredResidual(const FitRows& rows, double dCost, double dPerByte) {
 // bandwidth cannot be told apart: all the time counts as bandwidth (the
 // single-rate model a measurement by hand gives), or as cost when the
 // class's objects hold no bytes.
-void fitModel(const CalibrationClass* aClasses, CalibrationResult& result) {
-  FitRows rows = fitRows(aClasses);
+void fitSamples(const ClassSample* aSamples, CalibrationResult& result) {
+  FitRows rows = fitRows(aSamples);
   double dAA = 0, dAB = 0, dBB = 0, dA = 0, dB = 0;
   for (int i = 0; i < rows.nRows; i++) {
     double dW = rows.adWeight[i];
@@ -124,6 +132,17 @@ void fitModel(const CalibrationClass* aClasses, CalibrationResult& result) {
   result.dSecondsPerByte = dPerByte;
   result.dBandwidthKBps =
       dPerByte > 0 ? 1.0 / (dPerByte * kBytesPerKB) : std::numeric_limits<double>::infinity();
+}
+
+// The fit of a log's classes: their measured objects, bytes and seconds.
+void fitModel(const CalibrationClass* aClasses, CalibrationResult& result) {
+  ClassSample aSamples[kClasses];
+  for (int k = 0; k < kClasses; k++) {
+    aSamples[k] = {static_cast<double>(aClasses[k].nObjects),
+                   static_cast<double>(aClasses[k].nBytes),
+                   static_cast<double>(aClasses[k].nSeconds)};
+  }
+  fitSamples(aSamples, result);
 }
 
 void setRate(const CalibrationClass& tally, int nClass, CalibrationResult& result) {
@@ -256,6 +275,7 @@ void calibrateTimedLine(Calibration& cal, const LineTime& time, bool bObject, st
     cal.nFirstClock = cal.nClock = nSecondOfDay;
     cal.bLastDated = time.bDated;
     cal.nLastMomentSeconds = nMomentSeconds;
+    cal.firstTime = cal.lastTime = time;
     startSession(cal, time);
     countSessionObject(cal, bObject);
     return;
@@ -265,6 +285,7 @@ void calibrateTimedLine(Calibration& cal, const LineTime& time, bool bObject, st
   cal.nLastSecond = nSecondOfDay;
   cal.bLastDated = time.bDated;
   cal.nLastMomentSeconds = nMomentSeconds;
+  cal.lastTime = time;
   bool bUntimedPending = cal.bUntimedPending;
   cal.bUntimedPending = false;
   if (!bForward) {
@@ -319,6 +340,8 @@ int finishCalibration(const Calibration& cal, CalibrationResult& result) {
   }
   result.nFirstSecond = cal.nFirstSecond;
   result.nLastSecond = cal.nLastSecond;
+  result.first = cal.firstTime;
+  result.last = cal.lastTime;
   result.nDayTurns = cal.nDayTurns;
   result.nSpanSeconds = static_cast<std::uint64_t>(cal.nClock - cal.nFirstClock);
   result.nBackSteps = cal.nBackSteps;
@@ -333,6 +356,53 @@ int finishCalibration(const Calibration& cal, CalibrationResult& result) {
   fitModel(cal.aClasses, result);
   for (int k = 0; k < kClasses; k++) setRate(cal.aClasses[k], k, result);
   return 0;
+}
+
+namespace {
+
+// Set i of a measurement is counted as class i: its files' size must lie in it.
+constexpr bool eachSetInItsClass() {
+  for (int i = 0; i < kMeasureSets; i++) {
+    if (sizeClass(kMeasureFileSizes[i]) != i) return false;
+  }
+  return true;
+}
+static_assert(kMeasureSets == kClasses, "a measurement has one set a class");
+static_assert(eachSetInItsClass(), "each set of a measurement measures its own size class");
+
+std::uint64_t wholeSeconds(double dSeconds) {
+  return dSeconds > 0 ? static_cast<std::uint64_t>(std::llround(dSeconds)) : 0;
+}
+
+}  // namespace
+
+void calibrateMeasurement(const MeasuredClass (&aSets)[kMeasureSets], CalibrationResult& result) {
+  result = CalibrationResult{};
+  ClassSample aSamples[kClasses];
+  double dSeconds = 0;
+  for (int k = 0; k < kClasses; k++) {
+    const MeasuredClass& set = aSets[k];
+    aSamples[k] = {static_cast<double>(set.nObjects), static_cast<double>(set.nBytes),
+                   set.dSeconds};
+    result.nLogObjects += set.nObjects;
+    if (set.dSeconds > 0) dSeconds += set.dSeconds;
+  }
+  fitSamples(aSamples, result);
+  for (int k = 0; k < kClasses; k++) {
+    const MeasuredClass& set = aSets[k];
+    CalibrationClassResult& out = result.aClasses[k];
+    out.nObjects = out.nLogObjects = set.nObjects;
+    out.nBytes = out.nLogBytes = set.nBytes;
+    out.nSeconds = wholeSeconds(set.dSeconds);
+    bool bMeasured = set.nObjects > 0 && set.dSeconds > 0;
+    out.dMeasuredKBps =
+        bMeasured ? static_cast<double>(set.nBytes) / kBytesPerKB / set.dSeconds : 0;
+    out.bFilled = out.bNominalSize = !bMeasured;
+    out.dModelSize = bMeasured ? 0 : static_cast<double>(kMeasureFileSizes[k]);
+    out.nRateKBps =
+        wholeRate(bMeasured ? out.dMeasuredKBps : modelRateKBps(result, out.dModelSize));
+  }
+  result.nObjectSeconds = result.nBusySeconds = result.nSpanSeconds = wholeSeconds(dSeconds);
 }
 
 double modelRateKBps(const CalibrationResult& result, double dSize) {

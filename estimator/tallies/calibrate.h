@@ -18,6 +18,9 @@
 // night, or a run), and a session large enough is fitted alone as well: the
 // spread of its fits shows how much the same backup varies.
 //
+// A measurement of a target (--measure) gives the same result from its four
+// sets, each of one class, fitted alike.
+//
 // The caller reads the lines and hands over plain values, one line at a time;
 // the accumulators are of fixed size, whatever the length of the log, but for
 // one entry per large session (and at most kListedSmallSessions small ones).
@@ -27,6 +30,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "sources/measure.h"
 #include "tallies/classes.h"
 #include "tallies/dates.h"
 
@@ -97,6 +101,8 @@ struct Calibration {
   std::vector<CalibrationSession> sessions;  // the last is the current one
   std::uint64_t nListedSmall;                // small sessions kept
   std::uint64_t nUnlistedSessions;           // small sessions only counted
+  LineTime firstTime;                        // the first timed line
+  LineTime lastTime;                         // and the last one so far, in file order
 };
 
 /// Starts a calibration that leaves out steps between lines longer than
@@ -174,6 +180,8 @@ struct CalibrationResult {
   std::uint64_t nSessionGapSeconds;
   std::uint64_t nSessions;              // every session, listed or not
   std::vector<SessionResult> sessions;  // in log order; small ones past a number left out
+  LineTime first;                       // the first and the last timed line
+  LineTime last;
 };
 
 /// Computes the rates and the model. Returns 0, or the exit status 1 after
@@ -181,6 +189,15 @@ struct CalibrationResult {
 /// has no object lines, its object lines carry no time of day, fewer than two
 /// of them do, or no object took a measurable second.
 int finishCalibration(const Calibration& cal, CalibrationResult& result);
+
+/// Fills result from a measurement of a target (--measure), set k having
+/// measured class k. Each set is measured on purpose, so a class's rate is its
+/// bytes over its seconds (whole KB/s, at least 1); a set that copied nothing
+/// or took no time takes the model's rate at its files' size (bFilled). The
+/// cost per object and the bandwidth are fitted to the sets as
+/// finishCalibration fits a log's classes. The log's counts (nLogObjects,
+/// nLogBytes) are what was copied; there are no sessions, gaps or steps.
+void calibrateMeasurement(const MeasuredClass (&aSets)[kMeasureSets], CalibrationResult& result);
 
 /// Returns the seconds nObjects objects of nBytes bytes in all take under a
 /// cost per object and seconds per byte, in whole seconds, rounded to the

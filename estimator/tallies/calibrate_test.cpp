@@ -460,6 +460,14 @@ TEST(CalibrateTimedLine, MeasuresStepsFromDateAndTime) {
     EXPECT_EQ(cal.nGapTotal, c.nGapTotal);
     EXPECT_EQ(cal.nBackSteps, c.nBackSteps);
     EXPECT_EQ(cal.nDayTurns, c.nDayTurns);
+    // The first and the last line in file order, a step back or not.
+    LineTime first = timeOf(c.lines.front().szWhen);
+    LineTime last = timeOf(c.lines.back().szWhen);
+    EXPECT_EQ(cal.firstTime.bDated, first.bDated);
+    EXPECT_EQ(cal.firstTime.nMoment, first.nMoment);
+    EXPECT_EQ(cal.lastTime.bDated, last.bDated);
+    EXPECT_EQ(cal.lastTime.nMoment, last.nMoment);
+    EXPECT_EQ(cal.lastTime.nSecondOfDay, last.nSecondOfDay);
   }
 }
 
@@ -521,6 +529,83 @@ TEST(ModelSeconds, RoundsAndSaturates) {
   EXPECT_EQ(modelSeconds(0.0005, 0, 1000, 0), 1u);
   EXPECT_EQ(modelSeconds(1e9, 1.0, ~std::uint64_t{0}, ~std::uint64_t{0}), ~std::uint64_t{0});
   EXPECT_EQ(modelSeconds(0, 0, 5, 5), 0u);
+}
+
+// A measurement: sets whose seconds follow a model exactly give that model
+// back, each rate is the set's own bytes over its seconds, and a set that
+// copied nothing takes the model's rate at its files' size.
+TEST(CalibrateMeasurement, FitsTheSetsAndTakesTheirOwnRates) {
+  const double kCost = 0.002, kPerByte = 1.0 / 50e6;  // 2 ms per file, 50 MB/s
+  const std::uint64_t anFiles[kMeasureSets] = {5000, 4000, 1500, 40};
+  MeasuredClass aSets[kMeasureSets];
+  std::uint64_t nAll = 0;
+  for (int k = 0; k < kMeasureSets; k++) {
+    aSets[k].nObjects = anFiles[k];
+    aSets[k].nBytes = anFiles[k] * kMeasureFileSizes[k];
+    aSets[k].dSeconds =
+        static_cast<double>(anFiles[k]) * kCost + static_cast<double>(aSets[k].nBytes) * kPerByte;
+    aSets[k].nRounds = 1;
+    nAll += anFiles[k];
+  }
+  CalibrationResult result;
+  calibrateMeasurement(aSets, result);
+  EXPECT_EQ(result.nFitClasses, 4);
+  EXPECT_NEAR(result.dCostSeconds, kCost, 1e-9);
+  EXPECT_NEAR(result.dSecondsPerByte, kPerByte, 1e-15);
+  EXPECT_NEAR(result.dBandwidthKBps, 50e6 / 1024, 1e-3);
+  EXPECT_EQ(result.nLogObjects, nAll);
+  EXPECT_EQ(result.nSessions, 0u);
+  for (int k = 0; k < kMeasureSets; k++) {
+    SCOPED_TRACE(k);
+    const CalibrationClassResult& c = result.aClasses[k];
+    double dKBps = static_cast<double>(aSets[k].nBytes) / 1024 / aSets[k].dSeconds;
+    EXPECT_EQ(c.nObjects, anFiles[k]);
+    EXPECT_EQ(c.nLogBytes, aSets[k].nBytes);
+    EXPECT_DOUBLE_EQ(c.dMeasuredKBps, dKBps);
+    EXPECT_EQ(c.nRateKBps, static_cast<std::uint64_t>(std::llround(dKBps)));
+    EXPECT_FALSE(c.bFilled);
+  }
+
+  // The 100 KiB set copied nothing: filled in from the three others' model.
+  aSets[2] = MeasuredClass();
+  calibrateMeasurement(aSets, result);
+  EXPECT_EQ(result.nFitClasses, 3);
+  EXPECT_NEAR(result.dCostSeconds, kCost, 1e-9);
+  EXPECT_TRUE(result.aClasses[2].bFilled);
+  EXPECT_TRUE(result.aClasses[2].bNominalSize);
+  EXPECT_EQ(result.aClasses[2].dModelSize, 102400.0);
+  EXPECT_EQ(
+      result.aClasses[2].nRateKBps,
+      static_cast<std::uint64_t>(std::llround(102400.0 / (kCost + 102400 * kPerByte) / 1024)));
+}
+
+// A set's rate is whole KB/s, rounded to the nearest, at least 1 and at most
+// 10^12, as the estimate takes them; whole seconds round alike.
+TEST(CalibrateMeasurement, RoundsRatesAndSeconds) {
+  struct Case {
+    std::uint64_t nBytes;
+    double dSeconds;
+    std::uint64_t nRate;
+    std::uint64_t nSeconds;
+  };
+  const Case cases[] = {
+      {1024, 1.0, 1, 1},
+      {1535, 1.0, 1, 1},
+      {1536, 1.0, 2, 1},
+      {100, 1.0, 1, 1},
+      {1024, 2.5, 1, 3},
+      {1024 * 1000, 0.4999, 2000, 0},
+      {~std::uint64_t{0}, 1e-9, 1000000000000, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.nBytes);
+    MeasuredClass aSets[kMeasureSets];
+    for (MeasuredClass& set : aSets) set = {1, c.nBytes, c.dSeconds, 1};
+    CalibrationResult result;
+    calibrateMeasurement(aSets, result);
+    EXPECT_EQ(result.aClasses[0].nRateKBps, c.nRate);
+    EXPECT_EQ(result.aClasses[0].nSeconds, c.nSeconds);
+  }
 }
 
 }  // namespace

@@ -24,8 +24,9 @@ inline std::uint64_t addSaturating(std::uint64_t a, std::uint64_t b) {
   return a > ~std::uint64_t{0} - b ? ~std::uint64_t{0} : a + b;
 }
 
-/// Returns the class, 0 to 3, of a file of nSize bytes.
-inline int sizeClass(std::uint64_t nSize) {
+/// Returns the class, 0 to 3, of a file of nSize bytes. A constant
+/// expression, so that sizes fixed elsewhere can be checked against it.
+constexpr int sizeClass(std::uint64_t nSize) {
   if (nSize < kOneKbLimit) return 0;
   if (nSize < kTenKbLimit) return 1;
   if (nSize < kHundredKbLimit) return 2;

@@ -1,0 +1,4 @@
+# The source folder lies inside the target.
+import os
+
+os.mkdir("dst")
