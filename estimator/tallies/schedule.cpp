@@ -1,4 +1,4 @@
-#include "schedule.h"
+#include "tallies/schedule.h"
 
 #include <algorithm>
 #include <climits>
