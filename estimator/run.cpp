@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "plan.h"
 #include "reports/calibrationreport.h"
 #include "reports/folderreport.h"
 #include "reports/htmlreport.h"
@@ -203,6 +204,7 @@ void gatherFigures(Run& run, const Estimate& estimate) {
   figures.nAverageEstimateSeconds = estimate.nAverageSeconds;
   figures.bOwnTotals =
       nParseType == kParseListing && ownTotals(run.ownTotals, figures.nOwnFiles, figures.nOwnBytes);
+  figures.szClient = run.options.szClient;
   figures.pWindow = run.options.bWindow ? &run.window : nullptr;
   figures.pSince = run.options.bSince ? &run.since : nullptr;
   figures.pFolders = run.options.nTop > 0 ? &run.ranking : nullptr;
@@ -356,7 +358,7 @@ int takeCommandLine(int& argc, char** argv, Run& run) {
     outText("plomet " PLOMET_VERSION "\n");
     return kExitOk;
   }
-  if (argc < 2 && !run.options.bCalibrate) {  // which says what it lacks
+  if (argc < 2 && !run.options.bCalibrate && !run.options.bPlan) {  // which says what it lacks
     usage(run.sProgram.c_str(), run.bUsageToStderr);
     return kExitUsage;
   }
@@ -364,6 +366,7 @@ int takeCommandLine(int& argc, char** argv, Run& run) {
     help(run);
     return kExitOk;
   }
+  if (run.options.bPlan) return planNight(argc, argv, run);
   startRun(run);
   return -1;
 }

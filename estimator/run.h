@@ -73,8 +73,9 @@ struct Run {
 
 /// Takes the program's name and the long options out of the command line
 /// and answers --help, --version and a command line that lacks the option,
-/// then sets up the tallies that the options ask for. Returns -1 when the
-/// run goes on, or its exit status.
+/// and runs --plan, which reads no listing (plan.h); else sets up the tallies
+/// that the options ask for. Returns -1 when the run goes on, or its exit
+/// status.
 int takeCommandLine(int& argc, char** argv, Run& run);
 
 /// Checks that the long options go with the source the option chose (the

@@ -36,6 +36,7 @@ struct PlanClient {
   std::string sName;         // the client's name
   double dSeconds = 0;       // T: its estimate alone; NaN or below 0 count as 0, past 1e30 as 1e30
   std::uint64_t nBytes = 0;  // B: the bytes it moves
+  std::size_t nTag = 0;      // the caller's own, kept with the client when ordered
   // Set by planSchedule:
   int nSession = 0;  // 1-based
   double dStart = 0;
