@@ -28,11 +28,10 @@ struct ClassFigures {
 
 /// What the listing was and what the estimate found in it.
 struct ReportFigures {
-  const char* szKind = "";         // "directory listing" or "schedule log"
-  std::string listing;             // its name as given, "-" for standard input
-  const char* szEncoding = "";     // as readEncoding names it
-  const char* szClient = nullptr;  // --client: the client's name, for --plan
-  int nReadError = 0;              // the error number of a read that failed, or 0
+  const char* szKind = "";      // "directory listing" or "schedule log"
+  std::string listing;          // its name as given, "-" for standard input
+  const char* szEncoding = "";  // as readEncoding names it
+  int nReadError = 0;           // the error number of a read that failed, or 0
   ClassFigures aClasses[kClasses];
   std::uint64_t nFiles = 0;
   std::uint64_t nBytes = 0;
@@ -53,6 +52,8 @@ struct ReportFigures {
   std::uint64_t nModelSeconds = 0;
   SessionSpread spread{};
   const WindowVerdict* pModelWindow = nullptr;  // when --window was given too
+  // With --client: the client's name, for --plan.
+  const char* szClient = nullptr;
 };
 
 /// Writes the estimate's report, with the warnings written so far.
