@@ -509,8 +509,9 @@ void appendPlanTable(std::string& out, const PlanFigures& f) {
 
 std::uint64_t wholePlanSeconds(double dSeconds) {
   if (!(dSeconds > 0)) return 0;
-  double d = std::ceil(dSeconds * (1 - 1e-9));
-  return d >= 18446744073709551615.0 ? UINT64_MAX : static_cast<std::uint64_t>(d);
+  double dWhole = std::round(dSeconds);
+  if (std::fabs(dSeconds - dWhole) > 1e-9 * std::max(dSeconds, 1.0)) dWhole = std::ceil(dSeconds);
+  return dWhole >= 18446744073709551615.0 ? UINT64_MAX : static_cast<std::uint64_t>(dWhole);
 }
 
 bool endsInWindow(const PlanFigures& f, double dEnd) {

@@ -4,9 +4,10 @@
 // night, one row per session.
 //
 // Times are the schedule's seconds from the plan's start. Text and the page
-// show them whole, as "H hours M mins S sec" (rounded up, but for the last
-// billionth that the sums' rounding leaves, so that a plan that fits its
-// window by hand shows no second over it); JSON gives them with fractions.
+// show them whole, as "H hours M mins S sec" (rounded up, but a whole number
+// that the sums' rounding moved by a billionth stays whole, so that a plan
+// that fits its window by hand shows no second over it); JSON gives them
+// with fractions.
 #ifndef PLOMET_ESTIMATOR_REPORTS_PLANREPORT_H_
 #define PLOMET_ESTIMATOR_REPORTS_PLANREPORT_H_
 
@@ -51,8 +52,9 @@ struct PlanFigures {
   std::size_t nReports = 0;  // report files and streams read
 };
 
-/// Returns seconds as text and the page show them whole: rounded up, but
-/// for the billionth that sums leave; 0 for NaN or below, 2^64 - 1 at most.
+/// Returns seconds as text and the page show them whole: rounded up, but a
+/// whole number give or take the billionth that sums leave is that number;
+/// 0 for NaN or below, 2^64 - 1 at most.
 std::uint64_t wholePlanSeconds(double dSeconds);
 
 /// Returns whether a client that ends at dEnd ends within the window.
