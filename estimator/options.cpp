@@ -295,7 +295,7 @@ const char* const kLongOptionLines[] = {
     "  --json               write the report as one JSON object",
     "  --top=N              rank the N folders whose files take the longest",
     "  --depth=N            with --top: folders N levels below the root (default 1)",
-    "  --window=DURATION    say whether the estimate fits a window such as 8h or 1h30m",
+    "  --window=DURATION    say whether the estimate fits a window: 8h, 1h30m or 22:00-06:00",
     "  --since=DATE         count only what changed at DATE or later, as 2026-12-06T22:00",
     "  --date-order=ORDER   with --since: the listing's dates are mdy, dmy or ymd",
     "  --calibrate          learn the four rates from a schedule log: plomet --calibrate LOG",

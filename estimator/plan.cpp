@@ -132,15 +132,11 @@ bool readStream(PlanRun& plan, const std::string& path) {
   }
   if (pStream != stdin) std::fclose(pStream);
   if (status == ReportStatus::kNoMore && plan.reader.nReports > 0) return true;
-  std::string where = printable(path.c_str());
-  if (plan.reader.nReports > 0 || status == ReportStatus::kBad) {
-    std::uint64_t nReport = plan.reader.nReports + (status == ReportStatus::kBad ? 0 : 1);
-    if (plan.reader.nReports > 1 || nReport > 1)
-      where += " (report " + std::to_string(nReport) + ")";
-  }
+  std::string where = "'" + printable(path.c_str()) + "'";
+  if (plan.reader.nReports > 1) where += " (report " + std::to_string(plan.reader.nReports) + ")";
   const std::string why = status == ReportStatus::kBad ? printable(plan.reader.sError.c_str())
                                                        : std::string("holds no report");
-  std::fprintf(stderr, "error: '%s': %s\n", where.c_str(), why.c_str());
+  std::fprintf(stderr, "error: %s: %s\n", where.c_str(), why.c_str());
   return false;
 }
 

@@ -181,7 +181,9 @@ void printBusiest(const PlanFigures& f) {
     outText("Busiest stretch: none, no client moves bytes over time\n");
     return;
   }
-  outFormat("Busiest stretch: %s to %s, %.0f bytes per second",
+  // Whole bytes per second, but for a trickle below a thousand.
+  outFormat(o.dBusiestBytesPerSecond >= 1000 ? "Busiest stretch: %s to %s, %.0f bytes per second"
+                                             : "Busiest stretch: %s to %s, %.3g bytes per second",
             durationText(wholePlanSeconds(o.dBusiestStart)).c_str(),
             durationText(wholePlanSeconds(o.dBusiestEnd)).c_str(), o.dBusiestBytesPerSecond);
   if (f.settings.dBandwidth > 0) {

@@ -104,13 +104,14 @@ TEST(PrintPlanTest, PrintsTheClientsInStartOrderThenTheVerdicts) {
 
 TEST(PrintPlanTest, SaysWhyNoNumberOfSessionsFits) {
   // A client alone longer than the window; one second over it.
-  EXPECT_EQ(tail(printed({client("big", 3601, 1), client("small", 60, 1)}, 2, 0, 3600)),
-            "Plan ends after 1 hours 0 mins 1 sec\n"
-            "Backup window 1 hours 0 mins 0 sec: does not fit; 0 hours 0 mins 1 sec over\n"
-            "Sessions needed to fit: none; big alone takes 1 hours 0 mins 1 sec, longer than the "
-            "window\n"
-            "Its report big.json shows no folders: make it with --top=N to see how to split it.\n"
-            "Busiest stretch: 0 hours 0 mins 0 sec to 0 hours 1 mins 0 sec, 0 bytes per second\n");
+  EXPECT_EQ(
+      tail(printed({client("big", 3601, 1), client("small", 60, 1)}, 2, 0, 3600)),
+      "Plan ends after 1 hours 0 mins 1 sec\n"
+      "Backup window 1 hours 0 mins 0 sec: does not fit; 0 hours 0 mins 1 sec over\n"
+      "Sessions needed to fit: none; big alone takes 1 hours 0 mins 1 sec, longer than the "
+      "window\n"
+      "Its report big.json shows no folders: make it with --top=N to see how to split it.\n"
+      "Busiest stretch: 0 hours 0 mins 0 sec to 0 hours 1 mins 0 sec, 0.0169 bytes per second\n");
   // All bytes over the bandwidth: 7200 s, in a window of 7199.
   EXPECT_EQ(tail(printed({client("x", 3600, 3600), client("y", 3600, 3600)}, 2, 1, 7199)),
             "Plan ends after 2 hours 0 mins 0 sec\n"

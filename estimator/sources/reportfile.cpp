@@ -328,6 +328,7 @@ ReportStatus nextReport(ReportReader& reader, ReportFacts& facts) {
   facts.folders.clear();
   Walk walk;
   bool bFine = true;
+  bool bStarted = false;
   JsonToken token;
   for (;;) {
     JsonKind kind = nextJsonToken(reader.json, token);
@@ -340,6 +341,10 @@ ReportStatus nextReport(ReportReader& reader, ReportFacts& facts) {
       return ReportStatus::kBad;
     }
     if (kind == JsonKind::kEnd) return ReportStatus::kNoMore;
+    if (!bStarted) {  // counted from its first byte, so that an error names it
+      bStarted = true;
+      reader.nReports++;
+    }
     if (kind == JsonKind::kError || kind == JsonKind::kEndedEarly) {
       reader.sError = kind == JsonKind::kError ? "not JSON: " : "cut short: it ends ";
       reader.sError += token.szReason;
@@ -362,7 +367,6 @@ ReportStatus nextReport(ReportReader& reader, ReportFacts& facts) {
     }
     if (!bFine) return ReportStatus::kBad;
     if (token.bEndsValue) {
-      reader.nReports++;
       return finishReport(reader, walk, facts) ? ReportStatus::kReport : ReportStatus::kBad;
     }
   }

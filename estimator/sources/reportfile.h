@@ -60,7 +60,7 @@ struct ReportReader {
   std::size_t nBlockSize = kBlockSize;  // bytes read at a time (tests make it small)
   bool bEnded = false;                  // the stream's end was handed over
   int nReadErrno = 0;
-  std::uint64_t nReports = 0;  // reports read from the stream so far
+  std::uint64_t nReports = 0;  // reports begun in the stream so far
   std::string sError;          // what is wrong, when nextReport returned kReportBad
   JsonPull json;
   char aBlock[kBlockSize];
