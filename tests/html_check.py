@@ -201,7 +201,7 @@ def check_plan(page, report):
     for row, c in zip(shown, clients):
         in_window = "" if plan["window_seconds"] is None else \
             "yes" if c["end_seconds"] <= plan["window_seconds"] * (1 + 1e-9) else "no"
-        expect_equal(row, [c["client"], c["report"], str(c["session"]),
+        expect_equal(row, [c["client"], str(c["session"]),
                            duration(whole_seconds(c["start_seconds"])),
                            duration(whole_seconds(c["end_seconds"])), duration(c["seconds"]),
                            str(c["bytes"]), c["by"], in_window], "client row")

@@ -463,7 +463,7 @@ void appendNightChart(std::string& out, const PlanFigures& f) {
   appendLegend(out, 14,
                {{kFilesColour, "ends within the window"},
                 {kTimeColour, "ends past the window"},
-                {kBytesColour, "busiest stretch"}});
+                {kBytesColour, "busiest stretch of bandwidth"}});
   const PlanOutcome& o = f.outcome;
   if (o.dBusiestBytesPerSecond > 0) {
     double x1 = xOf(s, o.dBusiestStart);
@@ -480,16 +480,13 @@ void appendNightChart(std::string& out, const PlanFigures& f) {
 
 void appendPlanTable(std::string& out, const PlanFigures& f) {
   out += "<table id=\"plan-table\">\n";
-  appendHeadRow(
-      out, {"Client", "Report", "Session", "Start", "End", "Time", "Bytes", "By", "In the window"});
+  appendHeadRow(out, {"Client", "Session", "Start", "End", "Time", "Bytes", "By", "In the window"});
   std::size_t nShown = std::min(f.pClients->size(), kPlanTableRows);
   for (std::size_t i = 0; i < nShown; i++) {
     const PlanClient& c = (*f.pClients)[i];
     const PlanReportFacts& facts = factsOf(f, c);
     out += "<tr><td class=\"name\">";
     appendEscapedText(out, c.sName);
-    out += "</td><td class=\"name\">";
-    appendEscapedText(out, facts.sReport);
     out += "</td>";
     appendCell(out, uintText(static_cast<std::uint64_t>(c.nSession)));
     appendCell(out, durationText(wholePlanSeconds(c.dStart)));
@@ -502,7 +499,7 @@ void appendPlanTable(std::string& out, const PlanFigures& f) {
   }
   if (nShown < f.pClients->size()) {
     appendRow(out, {"(" + uintText(f.pClients->size() - nShown) + " more clients)", "", "", "", "",
-                    "", "", "", ""});
+                    "", "", ""});
   }
   out += "</table>\n</section>\n";
 }
