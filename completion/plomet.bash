@@ -1,13 +1,15 @@
-# Bash completion for plomet: the options, the values of --date-order, and
-# file names for the listing (or for the log after --calibrate or
-# --rates-from=) and the page of --html.
+# Bash completion for plomet: the options, the values of --date-order and
+# --order, and file names for the listing (or for the log after --calibrate or
+# --rates-from=, the reports and their folders after --plan) and the page of
+# --html.
 #
 # It needs nothing but bash: source it from ~/.bashrc, or let the
 # bash-completion package load it on first use from its completions directory
 # (/usr/share/bash-completion/completions/plomet).
 
 _plomet_long_options='--help --version --strict --calibrate --json --gap= --top= --depth=
-  --window= --since= --date-order= --rates-from= --session-gap= --html='
+  --window= --since= --date-order= --rates-from= --session-gap= --html= --client= --plan
+  --sessions= --bandwidth= --order='
 
 # Sets _plomet_words to the words up to the cursor as plomet reads them. Bash
 # splits COMP_WORDS at the characters in COMP_WORDBREAKS, so --date-order=dmy
@@ -37,7 +39,7 @@ _plomet() {
   _plomet_join_words
   local n=$((${#_plomet_words[@]} - 1))
   ((n > 0)) || return 0
-  local cur=${_plomet_words[n]} word positional=0 ended=0 calibrate=0
+  local cur=${_plomet_words[n]} word positional=0 ended=0 calibrate=0 plan=0
 
   # Long options may stand anywhere; "--" ends them. Every other word is a
   # positional argument: the option (-d, /LV, ...), the listing, four rates.
@@ -48,6 +50,7 @@ _plomet() {
       ended=1
     elif [[ $word == --* ]]; then
       [[ $word == --calibrate ]] && calibrate=1
+      [[ $word == --plan ]] && plan=1
     else
       positional=$((positional + 1))
     fi
@@ -57,6 +60,7 @@ _plomet() {
   if ((!ended)) && [[ $cur == --*=* ]]; then
     case ${cur%%=*} in
       --date-order) mapfile -t candidates < <(compgen -P --date-order= -W 'mdy dmy ymd' -- "${cur#*=}") ;;
+      --order) mapfile -t candidates < <(compgen -P --order= -W 'longest shortest' -- "${cur#*=}") ;;
       --rates-from)
         compopt -o filenames 2>/dev/null
         mapfile -t candidates < <(compgen -P --rates-from= -f -- "${cur#*=}")
@@ -70,6 +74,8 @@ _plomet() {
     mapfile -t candidates < <(compgen -W "$_plomet_long_options" -- "$cur")
   elif ((calibrate)); then
     ((positional == 0)) && files=1
+  elif ((plan)); then
+    files=1  # reports and folders of reports, any number
   elif ((positional == 0)); then
     local options='-d -dv -l -lv'
     ((ended)) || options+=" $_plomet_long_options"
