@@ -66,7 +66,8 @@ std::string nameOfFile(const std::string& path) {
   std::string name = nSlash == std::string::npos ? path : path.substr(nSlash + 1);
   if (name.size() > 5) {
     std::string ending = name.substr(name.size() - 5);
-    for (char& c : ending) c = static_cast<char>(c | 0x20);
+    std::transform(ending.begin(), ending.end(), ending.begin(),
+                   [](char c) { return static_cast<char>(c | 0x20); });
     if (ending == ".json") name.resize(name.size() - 5);
   }
   return name;
@@ -224,7 +225,7 @@ PlanSettings settingsOf(const LongOptions& options) {
 
 // Shows the plan: text then its warnings, or the warnings then JSON; then
 // the page. Returns the exit status.
-int showPlan(PlanRun& plan, PlanFigures& figures, const Run& run) {
+int showPlan(const PlanRun& plan, const PlanFigures& figures, const Run& run) {
   const LongOptions& options = run.options;
   if (options.bJson) {
     warnReports(plan);
@@ -258,8 +259,9 @@ int planNight(int argc, char** argv, Run& run) {
   if (!gatherPaths(argc, argv, paths)) return kExitFailure;
   nStatus = checkPageName(paths, run);
   if (nStatus >= 0) return nStatus;
-  for (const std::string& path : paths) {
-    if (!readStream(plan, path)) return kExitFailure;
+  if (!std::all_of(paths.begin(), paths.end(),
+                   [&plan](const std::string& path) { return readStream(plan, path); })) {
+    return kExitFailure;
   }
   if (plan.clients.empty()) {
     std::fprintf(stderr, "error: no report to plan%s\n", "");

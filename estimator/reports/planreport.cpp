@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <numeric>
 
 #include "reports/htmlparts.h"
 #include "reports/json.h"
@@ -90,11 +91,10 @@ const PlanClient* longClient(const PlanFigures& f) {
 }
 
 double bytesOfTimedClients(const PlanFigures& f) {
-  double dBytes = 0;
-  for (const PlanClient& c : *f.pClients) {
-    if (c.dSeconds > 0) dBytes += static_cast<double>(c.nBytes);
-  }
-  return dBytes;
+  return std::accumulate(f.pClients->begin(), f.pClients->end(), 0.0,
+                         [](double dSum, const PlanClient& c) {
+                           return c.dSeconds > 0 ? dSum + static_cast<double>(c.nBytes) : dSum;
+                         });
 }
 
 // The verdict on the number of sessions, after "Sessions needed to fit: ".
@@ -433,7 +433,9 @@ void appendNightAxis(std::string& out, const PlanFigures& f, const NightScale& s
   }
   while (s.dSpan / dStep > 6) dStep *= 2;
   appendLine(out, s.x0, y, s.x0 + s.dWidth, y, "stroke=\"#333\"");
-  for (double d = 0; d <= s.dSpan; d += dStep) {
+  int nTicks = static_cast<int>(s.dSpan / dStep);  // at most 6
+  for (int i = 0; i <= nTicks; i++) {
+    double d = i * dStep;
     double x = xOf(s, d);
     appendLine(out, x, y, x, y + 5, "stroke=\"#333\"");
     appendSvgText(out, x, y + 17, f.bWindowClock ? clockAfterStart(f, d) : clockDuration(d),

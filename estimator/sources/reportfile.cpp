@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 
 namespace {
 
@@ -393,6 +394,7 @@ bool listReportFolder(const char* szFolder, std::vector<std::string>& paths, std
   std::sort(names.begin(), names.end());
   std::string folder = szFolder;
   if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
-  for (const std::string& name : names) paths.push_back(folder + name);
+  std::transform(names.begin(), names.end(), std::back_inserter(paths),
+                 [&folder](const std::string& name) { return folder + name; });
   return true;
 }
