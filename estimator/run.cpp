@@ -387,7 +387,7 @@ int checkOptionsOfSource(const Run& run, const char* szOption) {
   return -1;
 }
 
-int takeRatesFromArguments(int argc, char** argv, Run& run) {
+int takeRatesFromArguments(int argc, char** argv, const Run& run) {
   const char* szRatesFrom = run.options.szRatesFrom;
   if (argc > 3) {
     return rejectCommandLine(run, "error: give the four rates or --rates-from, not both%s\n", "");
@@ -405,7 +405,7 @@ int takeRatesFromArguments(int argc, char** argv, Run& run) {
   return -1;
 }
 
-int takeLog(int argc, char** argv, Run& run) {
+int takeLog(int argc, char** argv, const Run& run) {
   if (argc >= 2 && parseOption(argv[1])) {
     return rejectCommandLine(
         run,
@@ -528,7 +528,7 @@ void countEntry(Run& run, const Entry& entry) {
                   nGroup);
 }
 
-void countChosenAside(Run& run) {
+void countChosenAside(const Run& run) {
   const AsideTally& aside = chosenAside(run.since);
   for (int k = 0; k < kClasses; k++) {
     addToClass(k, aside.anFiles[k], aside.anBytes[k], aside.abPassedMax[k]);
@@ -548,7 +548,7 @@ void finishEstimate(Run& run, const Estimate& estimate) {
   if (run.options.bJson || run.options.bHtml) gatherFigures(run, estimate);
 }
 
-void warnListing(Run& run, uint64_t nLines) {
+void warnListing(const Run& run, uint64_t nLines) {
   uint64_t nFilesRead = run.options.bSince ? run.since.nLines : nTotal;  // selected or not
   if (nLines > 0 && nFilesRead == 0) {
     warn("no file sizes found; check that the option (-d or -l) matches the listing");
