@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -204,8 +205,9 @@ void warnReports(const PlanRun& plan) {
       for (std::size_t k = i; k < j; k++) {
         reports.push_back(printable(plan.reports[byName[k]].sReport.c_str()));
       }
-      warn("client %s has %zu reports, %s; each is planned as a client of its own",
-           printable(names[byName[i]]->c_str()).c_str(), j - i, listOf(reports).c_str());
+      warn("client %s has %" PRIu64 " reports, %s; each is planned as a client of its own",
+           printable(names[byName[i]]->c_str()).c_str(), static_cast<std::uint64_t>(j - i),
+           listOf(reports).c_str());
     }
     i = j;
   }

@@ -143,8 +143,8 @@ void printLongFolders(const PlanFigures& f) {
 void printHeadline(const PlanFigures& f) {
   std::size_t nClients = f.pClients->size();
   std::uint64_t nSessions = static_cast<std::uint64_t>(f.settings.nSessions);
-  outFormat("Plan of %zu %s on %" PRIu64 " %s, the %s estimate first, ", nClients,
-            nClients == 1 ? "client" : "clients", nSessions,
+  outFormat("Plan of %" PRIu64 " %s on %" PRIu64 " %s, the %s estimate first, ",
+            static_cast<std::uint64_t>(nClients), nClients == 1 ? "client" : "clients", nSessions,
             nSessions == 1 ? "session" : "sessions", orderName(f.settings.order));
   if (f.settings.dBandwidth > 0) {
     outFormat("bandwidth %s bytes per second\n", rateText(f.settings.dBandwidth).c_str());
