@@ -31,7 +31,8 @@ DIRS = ["logs"]
 SHORT = ["-d", "-dv", "-l", "-lv"]
 LONG = ["--help", "--version", "--strict", "--calibrate", "--json", "--gap=", "--top=",
         "--depth=", "--window=", "--since=", "--date-order=", "--rates-from=", "--session-gap=",
-        "--html=", "--kind=", "--measure=", "--from=", "--measure-seconds="]
+        "--html=", "--kind=", "--client=", "--plan", "--sessions=", "--bandwidth=", "--order=",
+        "--measure=", "--from=", "--measure-seconds="]
 ENTRIES = FILES + DIRS
 
 # Command line up to the cursor -> the candidates the function must offer.
@@ -45,6 +46,8 @@ TABLE = [
     ("plomet --", LONG),
     ("plomet --st", ["--strict"]),
     ("plomet --g", ["--gap="]),
+    ("plomet --p", ["--plan"]),
+    ("plomet --s", ["--strict", "--since=", "--session-gap=", "--sessions="]),
     ("plomet --nothing", []),
     ("plomet -d listing.txt 35 233 457 449 --w", ["--window="]),
     # values of --date-order; the other values are free text
@@ -83,6 +86,13 @@ TABLE = [
     ("plomet --measure=lo", ["logs"]),
     ("plomet --measure=logs --from=", DIRS),
     ("plomet --measure=logs --measure-seconds=", []),
+    # the values of --order; the reports of --plan, and their folders, any number of them
+    ("plomet --plan r --order=", ["longest", "shortest"]),
+    ("plomet --order=s", ["shortest"]),
+    ("plomet --plan ", ENTRIES),
+    ("plomet --plan lo", ["logs"]),
+    ("plomet --plan logs listing.txt --sessions=4 sch", ["schedule.log"]),
+    ("plomet --sessions=", []),
     # after "--" every word is positional
     ("plomet -- -", SHORT),
     ("plomet -- -d ", ENTRIES),

@@ -1,14 +1,15 @@
 # Bash completion for plomet: the options, the values of --date-order and
-# --kind, file names for the listing (or for the log after --calibrate or
-# --rates-from=) and the page of --html, and folders after --measure= and
-# --from=.
+# --kind and --order, file names for the listing (or for the log after
+# --calibrate or --rates-from=, the reports and their folders after --plan)
+# and the page of --html, and folders after --measure= and --from=.
 #
 # It needs nothing but bash: source it from ~/.bashrc, or let the
 # bash-completion package load it on first use from its completions directory
 # (/usr/share/bash-completion/completions/plomet).
 
 _plomet_long_options='--help --version --strict --calibrate --json --gap= --top= --depth=
-  --window= --since= --date-order= --rates-from= --session-gap= --html= --kind='
+  --window= --since= --date-order= --rates-from= --session-gap= --html= --kind= --client= --plan
+  --sessions= --bandwidth= --order='
 # The measurement of a target, and its folders.
 _plomet_long_options+=' --measure= --from= --measure-seconds='
 
@@ -40,7 +41,7 @@ _plomet() {
   _plomet_join_words
   local n=$((${#_plomet_words[@]} - 1))
   ((n > 0)) || return 0
-  local cur=${_plomet_words[n]} word positional=0 ended=0 calibrate=0
+  local cur=${_plomet_words[n]} word positional=0 ended=0 calibrate=0 plan=0
 
   # Long options may stand anywhere; "--" ends them. Every other word is a
   # positional argument: the option (-d, /LV, ...), the listing, four rates.
@@ -51,6 +52,7 @@ _plomet() {
       ended=1
     elif [[ $word == --* ]]; then
       [[ $word == --calibrate ]] && calibrate=1
+      [[ $word == --plan ]] && plan=1
     else
       positional=$((positional + 1))
     fi
@@ -61,6 +63,7 @@ _plomet() {
     case ${cur%%=*} in
       --date-order) mapfile -t candidates < <(compgen -P --date-order= -W 'mdy dmy ymd' -- "${cur#*=}") ;;
       --kind) mapfile -t candidates < <(compgen -P --kind= -W 'dir ls robocopy csv rsync find log' -- "${cur#*=}") ;;
+      --order) mapfile -t candidates < <(compgen -P --order= -W 'longest shortest' -- "${cur#*=}") ;;
       --rates-from)
         compopt -o filenames 2>/dev/null
         mapfile -t candidates < <(compgen -P --rates-from= -f -- "${cur#*=}")
@@ -78,6 +81,8 @@ _plomet() {
     mapfile -t candidates < <(compgen -W "$_plomet_long_options" -- "$cur")
   elif ((calibrate)); then
     ((positional == 0)) && files=1
+  elif ((plan)); then
+    files=1  # reports and folders of reports, any number
   elif ((positional == 0)); then
     local options='-d -dv -l -lv'
     ((ended)) || options+=" $_plomet_long_options"

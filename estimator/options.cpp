@@ -37,8 +37,11 @@ bool reject(const char* szFormat, const std::string& text) {
   return false;
 }
 
-// The largest --top and --depth: the folders count them in an int.
+// The largest --top, --depth and --sessions: they are counted in an int.
 const std::uint64_t kMaxCount = 2147483647;
+
+// The longest name --client takes, in bytes (as a report's client name).
+const std::size_t kMaxClientName = 4096;
 
 // A whole number of 1 to kMaxCount for the option name. Returns false after
 // saying why.
@@ -62,6 +65,53 @@ bool takeDuration(const std::string& name, const char* szValue, std::uint64_t& n
   std::fprintf(stderr, "error: %s needs a duration such as %s, not '%s'\n", name.c_str(),
                szExamples, printable(szValue).c_str());
   return false;
+}
+
+// The backup window: a duration, or clock times HH:MM-HH:MM. Returns false
+// after saying why; the clock form is named with --plan, where it belongs.
+bool takeWindow(const char* szValue, LongOptions& options) {
+  options.bWindow = true;
+  bool bOutOfRange = false;
+  if (parseDuration(szValue, options.nWindowSeconds, &bOutOfRange)) return true;
+  if (parseClockWindow(szValue, options.nWindowSeconds, options.nWindowStartSecond)) {
+    options.bWindowClock = true;
+    return true;
+  }
+  if (bOutOfRange) return reject("error: %s is out of range\n", std::string("--window=") + szValue);
+  return reject(options.bPlan ? "error: --window needs a duration such as 8h, 90m or 5400, or "
+                                "clock times such as 22:00-06:00, not '%s'\n"
+                              : "error: --window needs a duration such as 8h, 90m, 1h30m or "
+                                "5400, not '%s'\n",
+                szValue);
+}
+
+// The options of --plan and of the reports it reads. Returns false after
+// saying why.
+bool takePlanValue(const std::string& name, const char* szValue, LongOptions& options) {
+  if (name == "--sessions") {
+    options.bSessions = true;
+    return takeCount(name, szValue, options.nSessions);
+  }
+  if (name == "--bandwidth") {
+    options.bBandwidth = true;
+    bool bOutOfRange = false;
+    if (parseBandwidth(szValue, options.dBandwidth, &bOutOfRange)) return true;
+    if (bOutOfRange) return reject("error: %s is out of range\n", name + "=" + szValue);
+    return reject(
+        "error: --bandwidth needs a rate such as 110MB/s, 1Gbit/s or 115343360 (bytes per "
+        "second), not '%s'\n",
+        szValue);
+  }
+  if (name == "--order") {
+    options.bOrder = true;
+    options.bShortestFirst = std::strcmp(szValue, "shortest") == 0;
+    return options.bShortestFirst || std::strcmp(szValue, "longest") == 0 ||
+           reject("error: --order needs longest or shortest, not '%s'\n", szValue);
+  }
+  options.szClient = szValue;
+  std::size_t nLength = std::strlen(szValue);
+  return (nLength > 0 && nLength <= kMaxClientName) ||
+         reject("error: --client needs a name of 1 to 4096 bytes%s\n", "");
 }
 
 // The longest copying a set of --measure may take, in seconds: a day.
@@ -128,10 +178,7 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
     options.bDepth = true;
     return takeCount(name, szValue, options.nDepth);
   }
-  if (name == "--window") {
-    options.bWindow = true;
-    return takeDuration(name, szValue, options.nWindowSeconds, "8h, 90m, 1h30m or 5400");
-  }
+  if (name == "--window") return takeWindow(szValue, options);
   if (name == "--since") {
     options.bSince = true;
     return parseSince(szValue, options.nSince) ||
@@ -170,6 +217,9 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
                  printable(szValue).c_str());
     return false;
   }
+  if (name == "--sessions" || name == "--bandwidth" || name == "--order" || name == "--client") {
+    return takePlanValue(name, szValue, options);
+  }
   if (name == "--list") {
     options.bList = true;
     options.sList = szValue;
@@ -198,6 +248,10 @@ const char* valueExample(const std::string& name) {
   if (name == "--measure") return "/mnt/backup";
   if (name == "--from") return "/tmp";
   if (name == "--measure-seconds") return "10";
+  if (name == "--sessions") return "4";
+  if (name == "--bandwidth") return "110MB/s";
+  if (name == "--order") return "longest";
+  if (name == "--client") return "fs01";
   return nullptr;
 }
 
@@ -222,6 +276,7 @@ bool takeLongOption(const char* szArg, LongOptions& options) {
                  : name == "--json"      ? &options.bJson
                                          : nullptr;
   if (name == "--one-file-system") pbFlag = &options.bOneFileSystem;
+  if (name == "--plan") pbFlag = &options.bPlan;
   if (pbFlag == nullptr) return reject("error: unknown option '%s'\n", name);
   if (pEquals != nullptr) return reject("error: option '%s' takes no value\n", name);
   *pbFlag = true;
@@ -261,6 +316,37 @@ bool checkMeasure(const LongOptions& options) {
          reject("error: %s does not go with --measure\n", pOther->szName);
 }
 
+// The options of --plan go with it alone, and --plan takes no option of
+// the estimate's sources; --client names the client in the JSON report.
+bool checkPlanCombinations(const LongOptions& options) {
+  if (!options.bPlan && (options.bSessions || options.bBandwidth || options.bOrder)) {
+    return reject("error: %s goes with --plan\n", options.bSessions    ? "--sessions"
+                                                  : options.bBandwidth ? "--bandwidth"
+                                                                       : "--order");
+  }
+  const char* szOther = options.bCalibrate               ? "--calibrate"
+                        : options.szRatesFrom != nullptr ? "--rates-from"
+                        : options.nTop > 0               ? "--top"
+                        : options.bSince                 ? "--since"
+                        : options.bThreads               ? "--threads"
+                        : options.bOneFileSystem         ? "--one-file-system"
+                        : options.bList                  ? "--list"
+                        : options.szClient != nullptr    ? "--client"
+                        : options.nKind >= 0             ? "--kind"
+                                                         : nullptr;
+  if (options.bPlan && szOther != nullptr) {
+    return reject("error: %s does not go with --plan\n", szOther);
+  }
+  if (options.szClient != nullptr && options.bCalibrate) {
+    return reject("error: %s does not go with --calibrate\n", "--client");
+  }
+  if (options.szClient != nullptr && !options.bJson) {
+    return reject("error: %s goes with --json: it names the client in the JSON report\n",
+                  "--client");
+  }
+  return true;
+}
+
 // Options that serve only beside another one.
 bool checkCombinations(const LongOptions& options) {
   if (!checkMeasure(options)) return false;
@@ -290,7 +376,7 @@ bool checkCombinations(const LongOptions& options) {
     return reject("error: %s does not go with --calibrate\n",
                   options.nTop > 0 ? "--top" : "--window");
   }
-  return true;
+  return checkPlanCombinations(options);
 }
 
 // Multiplies the digits of a decimal fraction (0.d1d2...) by 1024 and
@@ -311,7 +397,7 @@ const char* const kLongOptionLines[] = {
     "  --json               write the report as one JSON object",
     "  --top=N              rank the N folders whose files take the longest",
     "  --depth=N            with --top: folders N levels below the root (default 1)",
-    "  --window=DURATION    say whether the estimate fits a window such as 8h or 1h30m",
+    "  --window=DURATION    say whether the estimate fits a window: 8h, 1h30m or 22:00-06:00",
     "  --since=DATE         count only what changed at DATE or later, as 2026-12-06T22:00",
     "  --date-order=ORDER   with --since: the listing's dates are mdy, dmy or ymd",
     "  --calibrate          learn the four rates from a schedule log: plomet --calibrate LOG",
@@ -326,6 +412,11 @@ const char* const kLongOptionLines[] = {
     "  --measure=TARGET     measure the four rates by copying files to the folder TARGET",
     "  --from=FOLDER        with --measure: make the files in FOLDER (default: the temporary one)",
     "  --measure-seconds=N  with --measure: copy each set of files for N seconds (default 10)",
+    "  --client=NAME        with --json: the client's name in the report, for --plan",
+    "  --plan               plan many clients' JSON reports in one night: plomet --plan REPORTS",
+    "  --sessions=N         with --plan: N clients at a time (default 1)",
+    "  --bandwidth=RATE     with --plan: what the clients share at most, as 110MB/s or 1Gbit/s",
+    "  --order=ORDER        with --plan: the longest (default) or shortest estimate first",
     "  --                   end the long options",
 };
 
@@ -342,6 +433,10 @@ void printLongOptions() {
 
 bool takeLongOptions(int argc, char** argv, LongOptions& options, int& nArgc) {
   nArgc = argc > 0 ? 1 : 0;
+  // A value refused before --plan is read is refused in --plan's terms.
+  for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; i++) {
+    if (std::strcmp(argv[i], "--plan") == 0) options.bPlan = true;
+  }
   bool bOptionsEnded = false;
   for (int i = 1; i < argc; i++) {
     char* szArg = argv[i];
@@ -388,4 +483,59 @@ RateStatus parseRateText(const char* szText, std::int64_t& nBytesPerSec) {
   nBytesPerSec =
       bNegative ? static_cast<std::int64_t>(0 - nBytes) : static_cast<std::int64_t>(nBytes);
   return kRateOk;
+}
+
+bool parseBandwidth(const char* szText, double& dBytesPerSecond, bool* pbOutOfRange) {
+  const char* pC = szText;
+  double dValue = 0;
+  int nDigits = 0;
+  for (; isDigit(*pC); pC++, nDigits++) dValue = dValue * 10 + (*pC - '0');
+  if (*pC == '.') {
+    double dScale = 1;
+    for (pC++; isDigit(*pC); pC++, nDigits++) {
+      dScale /= 10;
+      dValue += (*pC - '0') * dScale;
+    }
+  }
+  if (nDigits == 0) return false;
+  // The units, bytes in powers of 1024 and bits in powers of 1000.
+  struct Unit {
+    const char* szName;  // after the prefix letter, if any
+    char cPrefix;        // k, m, g, t, or 0 for none
+    double dBytes;
+  };
+  static const Unit kUnits[] = {{"", 0, 1},
+                                {"B", 0, 1},
+                                {"B", 'k', 1024.0},
+                                {"iB", 'k', 1024.0},
+                                {"B", 'm', 1048576.0},
+                                {"iB", 'm', 1048576.0},
+                                {"B", 'g', 1073741824.0},
+                                {"iB", 'g', 1073741824.0},
+                                {"B", 't', 1099511627776.0},
+                                {"iB", 't', 1099511627776.0},
+                                {"bit", 0, 0.125},
+                                {"bit", 'k', 125.0},
+                                {"bit", 'm', 125e3},
+                                {"bit", 'g', 125e6},
+                                {"bit", 't', 125e9}};
+  char cPrefix = static_cast<char>(*pC | 0x20);
+  bool bPrefix = cPrefix == 'k' || cPrefix == 'm' || cPrefix == 'g' || cPrefix == 't';
+  if (bPrefix) pC++;
+  const char* pEnd = std::strcmp(pC + std::strcspn(pC, "/"), "/s") == 0 ? pC + std::strcspn(pC, "/")
+                                                                        : pC + std::strlen(pC);
+  std::string unit(pC, static_cast<std::size_t>(pEnd - pC));
+  for (const Unit& u : kUnits) {
+    if ((u.cPrefix != 0) != bPrefix || (bPrefix && u.cPrefix != cPrefix) || unit != u.szName) {
+      continue;
+    }
+    double dBytes = dValue * u.dBytes;
+    if (!(dBytes > 0) || dBytes > 1e18) {
+      if (pbOutOfRange != nullptr) *pbOutOfRange = dBytes > 1e18;
+      return false;
+    }
+    dBytesPerSecond = dBytes;
+    return true;
+  }
+  return false;
 }

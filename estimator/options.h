@@ -44,6 +44,16 @@ struct LongOptions {
   const char* szFrom = nullptr;     // --from: where the measurement makes its files
   bool bMeasureSeconds = false;     // --measure-seconds: each set's copying seconds
   double dMeasureSeconds = 10;
+  bool bWindowClock = false;       // --window was given as HH:MM-HH:MM ...
+  int nWindowStartSecond = 0;      // ... and starts at this second of the day
+  const char* szClient = nullptr;  // --client: the client's name in the JSON report
+  bool bPlan = false;              // --plan: the clients' reports planned into one night
+  bool bSessions = false;          // --sessions: clients at a time
+  std::uint64_t nSessions = 1;
+  bool bBandwidth = false;  // --bandwidth: bytes per second the clients share at most
+  double dBandwidth = 0;
+  bool bOrder = false;  // --order: which clients start first
+  bool bShortestFirst = false;
 };
 
 /// The exit status of a run that printed warnings under --strict.
@@ -59,6 +69,17 @@ bool takeLongOptions(int argc, char** argv, LongOptions& options, int& nArgc);
 
 /// Prints the long options, one line each with what it does, for --help.
 void printLongOptions();
+
+/// Reads a bandwidth such as 110MB/s, 1Gbit/s, 1.5GiB or 115343360 into
+/// bytes per second: a decimal number, then optionally a unit and "/s". A
+/// number alone is bytes per second; B, KB, MB, GB and TB (and KiB to TiB)
+/// are bytes in powers of 1024, as plomet's rates count kilobytes; bit,
+/// kbit, Mbit, Gbit and Tbit are bits in powers of 1000, as links are rated.
+/// The prefix letter may be in either case. Returns false, leaving
+/// dBytesPerSecond as it was, when the text is not one or its value is not
+/// above 0 and at most 1e18 bytes per second (*pbOutOfRange, when given,
+/// tells the second case).
+bool parseBandwidth(const char* szText, double& dBytesPerSecond, bool* pbOutOfRange = nullptr);
 
 enum RateStatus { kRateOk, kRateNotNumber, kRateOutOfRange };
 

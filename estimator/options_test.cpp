@@ -264,6 +264,135 @@ TEST(TakeLongOptionsTest, MeasureTakesItsOwnOptions) {
   }
 }
 
+TEST(ParseBandwidthTest, ReadsBytesInPowersOf1024AndBitsInPowersOf1000) {
+  struct Case {
+    const char* szText;
+    double dBytesPerSecond;
+  };
+  const Case kCases[] = {
+      {"115343360", 115343360},
+      {"1", 1},
+      {"0.5", 0.5},
+      {"110MB/s", 110.0 * 1048576},
+      {"110mb/s", -1},  // b alone could be bits or bytes
+      {"110MiB/s", 110.0 * 1048576},
+      {"1.5GB", 1.5 * 1073741824},
+      {"2TiB/s", 2 * 1099511627776.0},
+      {"512KB/s", 512 * 1024},
+      {"512kB/s", 512 * 1024},
+      {"100B/s", 100},
+      {"100/s", 100},
+      {"1Gbit/s", 125e6},
+      {"10gbit", 1.25e9},
+      {"8bit/s", 1},
+      {"100Mbit/s", 12.5e6},
+      {"1000000000000000000", 1e18},  // the largest
+      {"", -1},
+      {".", -1},
+      {"0", -1},
+      {"0MB/s", -1},
+      {"-1", -1},
+      {"+1", -1},
+      {"1e9", -1},
+      {"110 MB/s", -1},
+      {"110MB/", -1},
+      {"110MB/ss", -1},
+      {"110MB/h", -1},
+      {"1Gbps", -1},
+      {"M", -1},
+      {"1M", -1},
+      {"1KiBit", -1},
+  };
+  for (const Case& c : kCases) {
+    double dBytes = -1;
+    bool bTaken = parseBandwidth(c.szText, dBytes);
+    EXPECT_EQ(bTaken, c.dBytesPerSecond > 0) << c.szText;
+    EXPECT_DOUBLE_EQ(dBytes, c.dBytesPerSecond) << c.szText;
+  }
+  // One past the largest is out of range, and says so.
+  double dBytes = 7;
+  bool bOutOfRange = false;
+  EXPECT_FALSE(parseBandwidth("1000000000000000001000", dBytes, &bOutOfRange));
+  EXPECT_TRUE(bOutOfRange);
+  EXPECT_FALSE(parseBandwidth("1000000TB/s", dBytes, &bOutOfRange));
+  EXPECT_TRUE(bOutOfRange);
+  bOutOfRange = false;
+  EXPECT_FALSE(parseBandwidth("0", dBytes, &bOutOfRange));
+  EXPECT_FALSE(bOutOfRange);
+  EXPECT_EQ(dBytes, 7);
+}
+
+TEST(TakeLongOptionsTest, PlanOptionsGoWithPlanAloneAndClientWithJson) {
+  LongOptions plan;
+  EXPECT_EQ(remaining({"plomet", "--sessions=4", "--plan", "r/", "--bandwidth=1Gbit/s",
+                       "--order=shortest", "--window=22:00-06:00", "--json"},
+                      plan),
+            "plomet r/");
+  EXPECT_TRUE(plan.bPlan && plan.bShortestFirst && plan.bWindowClock);
+  EXPECT_EQ(plan.nSessions, 4u);
+  EXPECT_EQ(plan.dBandwidth, 125e6);
+  EXPECT_EQ(plan.nWindowSeconds, 8u * 3600);
+  EXPECT_EQ(plan.nWindowStartSecond, 22 * 3600);
+
+  // The estimate's window takes the clock form too. The client's name stays
+  // in argv, which outlives the options.
+  std::vector<std::string> words = {"plomet", "-d", "--window=23:30-00:15", "--client=fs01",
+                                    "--json"};
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(&word[0]);
+  argv.push_back(nullptr);
+  LongOptions estimate;
+  int nArgc = 0;
+  ASSERT_TRUE(takeLongOptions(static_cast<int>(words.size()), argv.data(), estimate, nArgc));
+  EXPECT_EQ(nArgc, 2);
+  EXPECT_EQ(estimate.nWindowSeconds, 2700u);
+  EXPECT_STREQ(estimate.szClient, "fs01");
+
+  struct Case {
+    std::vector<std::string> words;
+    const char* szError;
+  };
+  const Case kRejected[] = {
+      {{"--sessions=2"}, "error: --sessions goes with --plan\n"},
+      {{"-d", "--bandwidth=1MB/s"}, "error: --bandwidth goes with --plan\n"},
+      {{"--order=longest"}, "error: --order goes with --plan\n"},
+      {{"--plan", "--sessions=0"},
+       "error: --sessions needs a whole number of 1 or more, not '0'\n"},
+      {{"--plan", "--sessions=2147483648"}, "error: --sessions=2147483648 is out of range\n"},
+      {{"--plan", "--order=random"}, "error: --order needs longest or shortest, not 'random'\n"},
+      {{"--plan", "--bandwidth=fast"},
+       "error: --bandwidth needs a rate such as 110MB/s, 1Gbit/s or 115343360 (bytes per second), "
+       "not 'fast'\n"},
+      {{"--window=25:00-06:00", "--plan"},
+       "error: --window needs a duration such as 8h, 90m or 5400, or clock times such as "
+       "22:00-06:00, not '25:00-06:00'\n"},
+      {{"--plan", "--top=3"}, "error: --top does not go with --plan\n"},
+      {{"--plan", "--calibrate"}, "error: --calibrate does not go with --plan\n"},
+      {{"--plan", "--since=2026-12-06"}, "error: --since does not go with --plan\n"},
+      {{"--plan", "--rates-from=a.log"}, "error: --rates-from does not go with --plan\n"},
+      {{"--plan", "--list=x"}, "error: --list does not go with --plan\n"},
+      {{"--plan", "--client=a", "--json"}, "error: --client does not go with --plan\n"},
+      {{"-d", "--client=a"},
+       "error: --client goes with --json: it names the client in the JSON report\n"},
+      {{"--calibrate", "--client=a", "--json"}, "error: --client does not go with --calibrate\n"},
+      {{"-d", "--client=", "--json"}, "error: --client needs a name of 1 to 4096 bytes\n"},
+      {{"-d", "--client=" + std::string(4097, 'x'), "--json"},
+       "error: --client needs a name of 1 to 4096 bytes\n"},
+  };
+  for (const Case& c : kRejected) {
+    std::vector<std::string> line = {"plomet"};
+    line.insert(line.end(), c.words.begin(), c.words.end());
+    LongOptions options;
+    testing::internal::CaptureStderr();
+    std::string sLeft = remaining(line, options);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.szError) << c.words[0];
+    EXPECT_EQ(sLeft, "error") << c.words[0];
+  }
+  LongOptions longest;
+  EXPECT_EQ(remaining({"plomet", "-d", "--client=" + std::string(4096, 'x'), "--json"}, longest),
+            "plomet -d");
+}
+
 TEST(RateNumberTextTest, KeepsTheDigitsAsAJsonNumber) {
   const char* const kCases[][2] = {
       {"35", "35"},       {" +.50 ", "0.50"}, {"-.5", "-0.5"}, {"5.", "5"},

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "measurerun.h"
+#include "plan.h"
 #include "reports/calibrationreport.h"
 #include "reports/folderreport.h"
 #include "reports/htmlreport.h"
@@ -204,6 +205,7 @@ void gatherFigures(Run& run, const Estimate& estimate) {
   figures.nAverageEstimateSeconds = estimate.nAverageSeconds;
   figures.bOwnTotals =
       nParseType == kParseListing && ownTotals(run.ownTotals, figures.nOwnFiles, figures.nOwnBytes);
+  figures.szClient = run.options.szClient;
   figures.pWindow = run.options.bWindow ? &run.window : nullptr;
   figures.pSince = run.options.bSince ? &run.since : nullptr;
   figures.pFolders = run.options.nTop > 0 ? &run.ranking : nullptr;
@@ -370,8 +372,9 @@ int takeCommandLine(int& argc, char** argv, Run& run) {
     outText("plomet " PLOMET_VERSION "\n");
     return kExitOk;
   }
-  // Which says what it lacks; --calibrate and --measure say it themselves.
-  if (argc < 2 && !run.options.bCalibrate && run.options.szMeasure == nullptr) {
+  // Which says what it lacks; --calibrate, --measure and --plan say it themselves.
+  if (argc < 2 && !run.options.bCalibrate && run.options.szMeasure == nullptr &&
+      !run.options.bPlan) {
     usage(run.sProgram.c_str(), run.bUsageToStderr);
     return kExitUsage;
   }
@@ -379,6 +382,7 @@ int takeCommandLine(int& argc, char** argv, Run& run) {
     help(run);
     return kExitOk;
   }
+  if (run.options.bPlan) return planNight(argc, argv, run);
   startRun(run);
   return -1;
 }
@@ -409,7 +413,7 @@ int checkOptionsOfSource(const Run& run, const char* szOption) {
   return -1;
 }
 
-int takeRatesFromArguments(int argc, char** argv, Run& run) {
+int takeRatesFromArguments(int argc, char** argv, const Run& run) {
   const char* szRatesFrom = run.options.szRatesFrom;
   if (argc > 3) {
     return rejectCommandLine(run, "error: give the four rates or --rates-from, not both%s\n", "");
@@ -427,7 +431,7 @@ int takeRatesFromArguments(int argc, char** argv, Run& run) {
   return -1;
 }
 
-int takeLog(int argc, char** argv, Run& run) {
+int takeLog(int argc, char** argv, const Run& run) {
   if (argc >= 2 && parseOption(argv[1])) {
     return rejectCommandLine(
         run,
@@ -548,7 +552,7 @@ void countEntry(Run& run, const Entry& entry) {
                   nGroup);
 }
 
-void countChosenAside(Run& run) {
+void countChosenAside(const Run& run) {
   const AsideTally& aside = chosenAside(run.since);
   for (int k = 0; k < kClasses; k++) {
     addToClass(k, aside.anFiles[k], aside.anBytes[k], aside.abPassedMax[k]);
@@ -576,7 +580,7 @@ void finishEstimate(Run& run, const Estimate& estimate) {
   if (run.options.bJson || run.options.bHtml) gatherFigures(run, estimate);
 }
 
-void warnListing(Run& run, uint64_t nLines) {
+void warnListing(const Run& run, uint64_t nLines) {
   uint64_t nFilesRead = run.options.bSince ? run.since.nLines : nTotal;  // selected or not
   if (nLines > 0 && nFilesRead == 0) {
     if (nParseType == kParseListing && listingKind(run.decision) == kKindDir &&

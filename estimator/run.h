@@ -76,8 +76,9 @@ struct Run {
 
 /// Takes the program's name and the long options out of the command line
 /// and answers --help, --version and a command line that lacks the option,
-/// then sets up the tallies that the options ask for. Returns -1 when the
-/// run goes on, or its exit status.
+/// and runs --plan, which reads no listing (plan.h); else sets up the tallies
+/// that the options ask for. Returns -1 when the run goes on, or its exit
+/// status.
 int takeCommandLine(int& argc, char** argv, Run& run);
 
 /// Checks that the long options go with the source the option chose (the
@@ -88,11 +89,11 @@ int checkOptionsOfSource(const Run& run, const char* szOption);
 
 /// With --rates-from, the option and the listing, without rates. Returns
 /// -1, or the exit status after rejecting them.
-int takeRatesFromArguments(int argc, char** argv, Run& run);
+int takeRatesFromArguments(int argc, char** argv, const Run& run);
 
 /// With --calibrate, the schedule log alone. Returns -1, or the exit status
 /// after rejecting the arguments.
-int takeLog(int argc, char** argv, Run& run);
+int takeLog(int argc, char** argv, const Run& run);
 
 /// With --rates-from: learns the four rates from the log as --calibrate does,
 /// or reads them from a JSON report of --measure or --calibrate, before any
@@ -120,7 +121,7 @@ void countEntry(Run& run, const Entry& entry);
 
 /// After the whole listing, with --since: the files set aside for the
 /// reading of the dates that the listing showed join the count.
-void countChosenAside(Run& run);
+void countChosenAside(const Run& run);
 
 /// Before the report's table: what --since selected, and where the rates
 /// were learnt (text only).
@@ -132,7 +133,7 @@ void finishEstimate(Run& run, const Estimate& estimate);
 
 /// The warnings about the listing as a whole, after the report; nLines is
 /// the number of lines read.
-void warnListing(Run& run, std::uint64_t nLines);
+void warnListing(const Run& run, std::uint64_t nLines);
 
 /// After a listing's report: its JSON and its page. Returns nStatus, or 1
 /// when the page could not be written.

@@ -10,7 +10,9 @@ The page must:
   - show the numbers of the JSON report: the class table, totals, estimates,
     window verdict, folders, the selection of --since, the warnings, and for
     --calibrate the classes learnt; its size histogram must add up to the
-    files and bytes counted, and the fit's bins to the objects measured;
+    files and bytes counted, and the fit's bins to the objects measured; for
+    --plan, the plan's end, window verdict, sessions needed and every
+    client's row;
   - fetch nothing: no URL, no src or href, no script, style sheet or image
     from elsewhere, and be under 2 MB;
   - keep every name from the listing as text: no element or attribute other
@@ -21,6 +23,7 @@ charts' colours. Without Chromium the test is skipped (exit status 77).
 """
 import html.parser
 import json
+import math
 import os
 import re
 import shutil
@@ -170,6 +173,41 @@ def check_calibration(page, report):
                  "the histogram's objects")
 
 
+def whole_seconds(seconds):
+    """A plan's seconds as its text and page show them: rounded up, but a whole
+    number that a sum moved by a billionth stays whole (as the C++ does)."""
+    if not seconds > 0:
+        return 0
+    whole = float(round(seconds))
+    if abs(seconds - whole) > 1e-9 * max(seconds, 1.0):
+        whole = float(math.ceil(seconds))
+    return min(int(whole), 2**64 - 1)
+
+
+def check_plan(page, report):
+    """The plan's page against its JSON: the end, the sessions needed, the
+    window's verdict and every client's row, in start order."""
+    plan = report["plan"]
+    expect_equal(page.texts["plan-end"], duration(whole_seconds(plan["end_seconds"])), "end")
+    if plan["window_seconds"] is not None:
+        needed = plan["sessions_needed"]
+        expect_equal(page.texts["sessions-needed"], str(needed) if needed else "none",
+                     "sessions needed")
+        fits = page.texts["window"].split(": ", 1)[1].startswith("fits")
+        expect_equal(fits, plan["fits"], "window verdict")
+    rows = [row for row in page.tables["plan-table"] if row and row[0] != "Client"]
+    clients = plan["clients"]
+    shown = rows[:len(clients)]
+    for row, c in zip(shown, clients):
+        in_window = "" if plan["window_seconds"] is None else \
+            "yes" if c["end_seconds"] <= plan["window_seconds"] * (1 + 1e-9) else "no"
+        expect_equal(row, [c["client"], str(c["session"]),
+                           duration(whole_seconds(c["start_seconds"])),
+                           duration(whole_seconds(c["end_seconds"])), duration(c["seconds"]),
+                           str(c["bytes"]), c["by"], in_window], "client row")
+    expect(len(rows) == len(clients) or rows[-1][0].endswith("more clients)"), "the plan's rows")
+
+
 def check_page(text, page):
     expect(len(text.encode()) < MAX_PAGE, f"the page has {len(text)} bytes")
     fetch = FETCHING.search(text)
@@ -189,7 +227,8 @@ def run_case(binary, case_dir, work):
     if stdin:
         stdin.close()
     path = os.path.join(work, page_name)
-    if not os.path.exists(path):
+    # A refused command line writes no page: a file of that name is an input.
+    if run.returncode not in (0, 3) or not os.path.exists(path):
         return None, None
     return json.loads(run.stdout), path
 
@@ -218,7 +257,9 @@ def check_all(binary, cases_dir):
             try:
                 check_page(text, page)
                 expect_equal(page.warnings, report["warnings"], "warnings")
-                if "calibration" in report:
+                if "plan" in report:
+                    check_plan(page, report)
+                elif "calibration" in report:
                     check_calibration(page, report)
                 else:
                     check_estimate(page, report)

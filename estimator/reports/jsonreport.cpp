@@ -19,6 +19,10 @@ void writeUintMember(JsonWriter& json, const char* szKey, std::uint64_t n) {
 void writeInput(JsonWriter& json, const ReportFigures& figures) {
   writeJsonKey(json, "format");
   writeJsonUint(json, 1);
+  if (figures.szClient != nullptr) {
+    writeJsonKey(json, "client");
+    writeJsonString(json, figures.szClient);
+  }
   writeJsonKey(json, "input");
   beginJsonObject(json);
   writeJsonKey(json, "kind");

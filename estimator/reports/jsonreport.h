@@ -53,6 +53,8 @@ struct ReportFigures {
   std::uint64_t nModelSeconds = 0;
   SessionSpread spread{};
   const WindowVerdict* pModelWindow = nullptr;  // when --window was given too
+  // With --client: the client's name, for --plan.
+  const char* szClient = nullptr;
 };
 
 /// Writes the estimate's report, with the warnings written so far.

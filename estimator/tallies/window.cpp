@@ -86,6 +86,35 @@ bool parseDuration(const char* szText, std::uint64_t& nSeconds, bool* pbOutOfRan
   return true;
 }
 
+namespace {
+
+// Reads H:MM or HH:MM at pC into the second of the day; moves pC past it.
+bool readClock(const char*& pC, int& nSecond) {
+  int nHour = 0;
+  int nDigits = 0;
+  for (; *pC >= '0' && *pC <= '9' && nDigits < 3; pC++, nDigits++) nHour = nHour * 10 + (*pC - '0');
+  if (nDigits < 1 || nDigits > 2 || nHour > 23 || *pC != ':') return false;
+  pC++;
+  if (!(pC[0] >= '0' && pC[0] <= '5' && pC[1] >= '0' && pC[1] <= '9')) return false;
+  nSecond = nHour * 3600 + ((pC[0] - '0') * 10 + (pC[1] - '0')) * 60;
+  pC += 2;
+  return true;
+}
+
+}  // namespace
+
+bool parseClockWindow(const char* szText, std::uint64_t& nSeconds, int& nStartSecond) {
+  if (szText == nullptr) return false;
+  const char* pC = szText;
+  int nStart = 0;
+  int nEnd = 0;
+  if (!readClock(pC, nStart) || *pC++ != '-' || !readClock(pC, nEnd) || *pC != '\0') return false;
+  if (nEnd == nStart) return false;
+  nSeconds = static_cast<std::uint64_t>((nEnd - nStart + 86400) % 86400);
+  nStartSecond = nStart;
+  return true;
+}
+
 WindowVerdict judgeWindow(std::uint64_t nWindowSeconds, std::uint64_t nEstimateSeconds,
                           bool bPassedMax) {
   WindowVerdict verdict;

@@ -16,6 +16,14 @@
 /// given) says whether the text is a duration that passes 2^64 - 1 seconds.
 bool parseDuration(const char* szText, std::uint64_t& nSeconds, bool* pbOutOfRange = nullptr);
 
+/// Reads a window given by the clock, HH:MM-HH:MM (22:00-06:00), into its
+/// length and the second of the day it starts. Returns false when the text is
+/// not one: hours 00 to 23 and minutes 00 to 59, two digits each (the hour may
+/// have one), nothing else. An end before the start is on the next day (across
+/// midnight as written); an end equal to the start gives false, as no length
+/// is meant. On false, nothing is changed.
+bool parseClockWindow(const char* szText, std::uint64_t& nSeconds, int& nStartSecond);
+
 /// How an estimate compares with the backup window, all in whole seconds.
 struct WindowVerdict {
   std::uint64_t nWindowSeconds = 0;

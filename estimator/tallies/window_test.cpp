@@ -63,6 +63,44 @@ TEST(ParseDurationTest, RejectsWhatIsNotADurationAndLeavesTheResultAlone) {
   EXPECT_FALSE(parseDuration(nullptr, nSeconds));
 }
 
+TEST(ParseClockWindowTest, ReadsTheLengthAcrossMidnightAndRejectsTheRest) {
+  struct Case {
+    const char* szText;
+    std::uint64_t nSeconds;
+    int nStart;
+  };
+  const Case kCases[] = {
+      {"22:00-06:00", 8 * 3600, 22 * 3600},
+      {"06:00-22:00", 16 * 3600, 6 * 3600},
+      {"0:00-23:59", 86340, 0},
+      {"23:59-00:00", 60, 86340},   // one minute, across midnight
+      {"00:01-00:00", 86340, 60},   // all but a minute
+      {"9:30-10:00", 1800, 34200},  // a one-digit hour
+      {"21:45-01:15", 3 * 3600 + 1800, 78300},
+  };
+  for (const Case& c : kCases) {
+    std::uint64_t nSeconds = 0;
+    int nStart = -1;
+    EXPECT_TRUE(parseClockWindow(c.szText, nSeconds, nStart)) << c.szText;
+    EXPECT_EQ(nSeconds, c.nSeconds) << c.szText;
+    EXPECT_EQ(nStart, c.nStart) << c.szText;
+  }
+  const char* const kNotWindows[] = {
+      "22:00-22:00",   "24:00-06:00",  "22:60-06:00", "22:00-6",          "22:00", "22-06",
+      "22:00 - 06:00", "022:00-06:00", "22:0-06:00",  "22:00-06:00x",     "",      "-06:00",
+      "22:00-06:000",  "2200-0600",    "8h",          "22:00-06:00-07:00"};
+  for (const char* szText : kNotWindows) {
+    std::uint64_t nSeconds = 7;
+    int nStart = 7;
+    EXPECT_FALSE(parseClockWindow(szText, nSeconds, nStart)) << szText;
+    EXPECT_EQ(nSeconds, 7u) << szText;
+    EXPECT_EQ(nStart, 7) << szText;
+  }
+  std::uint64_t nSeconds = 0;
+  int nStart = 0;
+  EXPECT_FALSE(parseClockWindow(nullptr, nSeconds, nStart));
+}
+
 TEST(JudgeWindowTest, FitsUpToTheWindowAndRoundsTheFactorUp) {
   struct Case {
     std::uint64_t nWindow;
