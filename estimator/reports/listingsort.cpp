@@ -79,9 +79,10 @@ bool seekTo(std::FILE* pFile, std::uint64_t nOffset) {
 
 int lastError() { return errno != 0 ? errno : EIO; }
 
-// Makes a scratch file that no folder shows once it is open, so that
-// nothing is left behind however the run ends.
-std::FILE* openScratch(const std::string& sNear) {
+// Makes a scratch file beside the file sNear (or in the temporary folder,
+// for ""), which no folder shows once it is open, so that nothing is left
+// behind however the run ends.
+std::FILE* openScratchNear(const std::string& sNear) {
 #ifdef _WIN32
   std::string sBase = sNear;
   if (sBase.empty()) {
@@ -114,6 +115,15 @@ std::FILE* openScratch(const std::string& sNear) {
   if (pFile == nullptr) close(fd);
   return pFile;
 #endif
+}
+
+// The scratch file beside the listing, where the listing's own disk holds
+// it; where that folder takes no file (the listing is a device such as
+// /dev/null, or a pipe), in the temporary folder.
+std::FILE* openScratch(const std::string& sNear) {
+  std::FILE* pFile = openScratchNear(sNear);
+  if (pFile == nullptr && !sNear.empty()) pFile = openScratchNear("");
+  return pFile;
 }
 
 void sortRun(ListingSort& sort) {

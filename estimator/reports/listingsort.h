@@ -44,7 +44,8 @@ using ListingSink = void (*)(void* pContext, const char* pFolder, std::size_t nF
                              const char* pLine, std::size_t nLine);
 
 /// Starts a sort; the scratch file, if one is needed, is made beside the file
-/// sNear (or in the system's temporary folder when it is "").
+/// sNear, or in the system's temporary folder when sNear is "" or its folder
+/// takes no file.
 void startListingSort(ListingSort& sort, const std::string& sNear);
 
 /// Adds one object: its folder, its name and its line. Spills the run when

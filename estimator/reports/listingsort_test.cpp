@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <tuple>
@@ -89,11 +90,25 @@ TEST(ListingSortTest, KeepsRecordsLargerThanTheMergeBuffer) {
   EXPECT_EQ(got[2].second, "z\n");
 }
 
-TEST(ListingSortTest, EmptyAndUnwritableScratch) {
+TEST(ListingSortTest, EmptyAndScratchWhereTheListingsFolderTakesNone) {
   int nError = -1;
   EXPECT_TRUE(sorted({}, 100, nError).empty());
   EXPECT_EQ(nError, 0);
-  // A scratch file beside a file in a folder that does not exist cannot be made.
+  // Beside a file in a folder that does not exist, the temporary folder takes it.
+  std::vector<std::pair<std::string, std::string>> moved;
+  ListingSort near;
+  startListingSort(near, "/nonexistent-folder-of-plomet/listing.txt");
+  near.nRunBytes = 1;
+  addListingRecord(near, "/a", 2, "c", 1, "c\n", 2);
+  addListingRecord(near, "/a", 2, "b", 1, "b\n", 2);
+  EXPECT_EQ(finishListingSort(near, collect, &moved), 0);
+  ASSERT_EQ(moved.size(), 2u);
+  EXPECT_EQ(moved[0].second, "b\n");
+#ifndef _WIN32
+  // Where neither takes it, the sort fails and says why.
+  const char* szTemp = std::getenv("TMPDIR");
+  std::string sTemp = szTemp != nullptr ? szTemp : "";
+  setenv("TMPDIR", "/nonexistent-folder-of-plomet", 1);
   ListingSort sort;
   startListingSort(sort, "/nonexistent-folder-of-plomet/listing.txt");
   sort.nRunBytes = 1;
@@ -102,6 +117,12 @@ TEST(ListingSortTest, EmptyAndUnwritableScratch) {
   std::vector<std::pair<std::string, std::string>> out;
   EXPECT_NE(finishListingSort(sort, collect, &out), 0);
   EXPECT_TRUE(sort.sRecords.empty());
+  if (szTemp != nullptr) {
+    setenv("TMPDIR", sTemp.c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
+#endif
 }
 
 }  // namespace
