@@ -280,6 +280,11 @@ void addListingRecord(ListingSort& sort, const char* pFolder, std::size_t nFolde
   const std::uint32_t anLength[3] = {static_cast<std::uint32_t>(nFolder),
                                      static_cast<std::uint32_t>(nName),
                                      static_cast<std::uint32_t>(nLine)};
+  // The run's memory is taken once, at its size: grown by doubling, a full
+  // run would hold twice as much.
+  if (sort.sRecords.capacity() < sort.nRunBytes && sort.nRunBytes < (std::size_t{1} << 30)) {
+    sort.sRecords.reserve(sort.nRunBytes + kRecordHead + nFolder + nName + nLine);
+  }
   sort.offsets.push_back(sort.sRecords.size());
   sort.sRecords.append(reinterpret_cast<const char*>(anLength), sizeof anLength);
   sort.sRecords.append(pFolder, nFolder);
