@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 
 #include "reports/calibrationreport.h"
 #include "reports/folderreport.h"
@@ -403,10 +404,11 @@ const char* optionLikeArgument(int argc, char** argv) {
 
 // Rejects an option found among the arguments after the first.
 int rejectOptionLike(const Run& run, const char* szArg) {
-  for (const char* szOption : {"d", "dv", "l", "lv", "s", "sv"}) {
-    if (equalsIgnoringCase(szArg + 1, szOption)) {
-      return rejectCommandLine(run, "error: the option '%s' comes first, and once\n", szArg);
-    }
+  const char* const aszOptions[] = {"d", "dv", "l", "lv", "s", "sv"};
+  if (std::any_of(std::begin(aszOptions), std::end(aszOptions), [szArg](const char* szOption) {
+        return equalsIgnoringCase(szArg + 1, szOption);
+      })) {
+    return rejectCommandLine(run, "error: the option '%s' comes first, and once\n", szArg);
   }
   return rejectCommandLine(run, "error: unknown option '%s'; long options begin with two dashes\n",
                            szArg);

@@ -18,7 +18,7 @@ const char kScanSeparator = '/';
 #endif
 
 // The text gathered is written in blocks of about this size.
-const std::size_t kWriteBlock = 64 * 1024;
+const std::size_t kWriteBlock = std::size_t{64} * 1024;
 
 void writeScanText(ScanRun& run) {
   if (run.bEcho) outWrite(run.sText.data(), run.sText.size());

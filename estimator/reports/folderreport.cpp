@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <iterator>
 #include <numeric>
@@ -22,7 +23,7 @@ struct TableLine {
 // Whole seconds of a row, to the nearest, staying at 2^64 - 1.
 std::uint64_t wholeSeconds(double dSeconds) {
   if (dSeconds >= kFolderMaxSeconds) return UINT64_MAX;
-  return dSeconds > 0 ? static_cast<std::uint64_t>(dSeconds + 0.5) : 0;
+  return dSeconds > 0 ? static_cast<std::uint64_t>(std::round(dSeconds)) : 0;
 }
 
 TableLine tableLine(const FolderRow& row, std::string sName, bool bHuman) {

@@ -54,7 +54,7 @@ std::string durationText(std::uint64_t nSeconds) { return humanDuration(nSeconds
 
 std::string roundedDurationText(double dSeconds) {
   if (dSeconds >= 18446744073709551615.0) return durationText(UINT64_MAX);
-  return durationText(dSeconds > 0 ? static_cast<std::uint64_t>(dSeconds + 0.5) : 0);
+  return durationText(dSeconds > 0 ? static_cast<std::uint64_t>(std::round(dSeconds)) : 0);
 }
 
 std::string bytesText(double dBytes) { return humanSize(dBytes); }

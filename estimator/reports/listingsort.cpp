@@ -20,9 +20,9 @@ namespace {
 // A record: the lengths of its folder, name and line (4 bytes each), then
 // their bytes.
 const std::size_t kRecordHead = 12;
-const std::size_t kFanIn = 64;                // runs merged at once
-const std::size_t kMergeBuffer = 64 * 1024;   // read ahead of each run
-const std::size_t kWriteBuffer = 256 * 1024;  // written at once when merging in passes
+const std::size_t kFanIn = 64;                             // runs merged at once
+const std::size_t kMergeBuffer = std::size_t{64} * 1024;   // read ahead of each run
+const std::size_t kWriteBuffer = std::size_t{256} * 1024;  // written at once when merging in passes
 
 struct Record {
   const char* pFolder;
