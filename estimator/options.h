@@ -42,7 +42,7 @@ struct LongOptions {
   bool bOneFileSystem = false;  // the scan stays on the root's file system
   bool bList = false;           // --list: the scan also writes a listing to sList
   std::string sList;
-  std::vector<const char*> excludes;  // --exclude: the scan leaves out what matches, in argv
+  std::vector<std::string> excludes;  // --exclude: the scan leaves out what matches
   bool bHuman = false;                // sizes and times after the table in KiB and h min s
 };
 

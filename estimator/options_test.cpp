@@ -157,8 +157,8 @@ TEST(TakeLongOptionsTest, TakesAValueFromTheNextArgumentAsGnuToolsDo) {
             "plomet -s a b");
   EXPECT_EQ(taken.nTop, 3u);
   ASSERT_EQ(taken.excludes.size(), 2u);
-  EXPECT_STREQ(taken.excludes[0], "*.tmp");
-  EXPECT_STREQ(taken.excludes[1], "b/");
+  EXPECT_EQ(taken.excludes[0], "*.tmp");
+  EXPECT_EQ(taken.excludes[1], "b/");
   EXPECT_EQ(taken.sList, "-");  // a lone dash is a value
   EXPECT_TRUE(taken.bHuman);
   // A flag never takes the next argument; a value never begins with two
