@@ -203,7 +203,10 @@ def scan_bench(opts):
                            for base in ("du -sb", "find -printf %s"))
         print(f"  {name:24} {medians[name]:7.3f} s {cpus[name]:7.3f} s cpu {peaks[name]:7d} KiB"
               f"   {ratios}")
-    for extra in (["--top=10"], ["--since=2026-01-01"], ["--list=" + os.devnull]):
+    # The listing in path order: sorted runs spilled beside it and merged.
+    listing = os.path.join(opts.dir, "scan-list.txt")
+    for extra in (["--top=10"], ["--since=2026-01-01"], ["--list=" + os.devnull],
+                  ["--list=" + listing, "--threads=8"]):
         seconds, peak, _ = timed(cmds["plomet -s"] + extra)
         print(f"  plomet -s {' '.join(extra):24} {seconds:7.3f} s {peak:7d} KiB")
 

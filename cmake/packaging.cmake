@@ -74,6 +74,20 @@ if(WIN32)
   add_custom_target(windows_texts ALL DEPENDS ${texts})
   install(FILES ${texts} DESTINATION . COMPONENT windows_archive EXCLUDE_FROM_ALL)
 else()
+  # Debian's policy, which lintian checks: the copyright and a changelog of
+  # the version beside the documents, the changelog (as the man page) made
+  # with gzip -9n. The changelog's date is the build's, or SOURCE_DATE_EPOCH.
+  include(${CMAKE_CURRENT_LIST_DIR}/gzip.cmake)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  string(TIMESTAMP PLOMET_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/changelog.in
+                 ${PROJECT_BINARY_DIR}/debian/changelog @ONLY)
+  if(PLOMET_GZIP)
+    plomet_gzip(${PROJECT_BINARY_DIR}/debian/changelog ${PROJECT_BINARY_DIR}/debian/gz/changelog.gz
+                changelog_gz)
+    install(FILES ${PROJECT_BINARY_DIR}/debian/gz/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  endif()
+
   set(CPACK_GENERATOR DEB TGZ)
   set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-linux-${plomet_arch})
 

@@ -28,11 +28,12 @@ import time
 BASH = os.environ.get("BASH_FOR_TEST", "bash")
 FILES = ["listing.txt", "schedule.log", "a=b.txt"]
 DIRS = ["logs"]
-SHORT = ["-d", "-dv", "-l", "-lv"]
+SHORT = ["-d", "-dv", "-l", "-lv", "-s", "-sv"]
 LONG = ["--help", "--version", "--strict", "--calibrate", "--json", "--gap=", "--top=",
         "--depth=", "--window=", "--since=", "--date-order=", "--rates-from=", "--session-gap=",
         "--html=", "--kind=", "--client=", "--plan", "--sessions=", "--bandwidth=", "--order=",
-        "--measure=", "--from=", "--measure-seconds="]
+        "--measure=", "--from=", "--measure-seconds=", "--threads=", "--one-file-system", "--list=",
+        "--exclude=", "--human"]
 ENTRIES = FILES + DIRS
 
 # Command line up to the cursor -> the candidates the function must offer.
@@ -43,6 +44,11 @@ TABLE = [
     ("plomet ", SHORT + LONG),
     ("plomet -", SHORT + LONG),
     ("plomet -d", ["-d", "-dv"]),
+    ("plomet -s", ["-s", "-sv"]),
+    ("plomet --th", ["--threads="]),
+    ("plomet --one", ["--one-file-system"]),
+    ("plomet --ex", ["--exclude="]),
+    ("plomet --hu", ["--human"]),
     ("plomet --", LONG),
     ("plomet --st", ["--strict"]),
     ("plomet --g", ["--gap="]),
@@ -93,6 +99,25 @@ TABLE = [
     ("plomet --plan lo", ["logs"]),
     ("plomet --plan logs listing.txt --sessions=4 sch", ["schedule.log"]),
     ("plomet --sessions=", []),
+    # the scan's paths: folders only, at any place before the rates
+    ("plomet -s ", DIRS),
+    ("plomet -sv l", ["logs"]),
+    ("plomet /S logs ", DIRS),
+    ("plomet --threads=4 -s logs l", ["logs"]),
+    ("plomet -s logs --list=sch", ["schedule.log"]),
+    ("plomet -s logs --list ", ENTRIES),
+    ("plomet -s logs --exclude ", []),
+    # a value after a blank, as after "=": it takes no positional place
+    ("plomet --html ", ENTRIES),
+    ("plomet --rates-from sch", ["schedule.log"]),
+    ("plomet --date-order ", ["mdy", "dmy", "ymd"]),
+    ("plomet --top ", []),
+    ("plomet --top 5 ", SHORT + LONG),
+    ("plomet --top 5 -d ", ENTRIES),
+    ("plomet --html page.html -d lis", ["listing.txt"]),
+    ("plomet --top --json -d ", ENTRIES),  # a word with two dashes is no value
+    ("plomet --top --j", ["--json"]),
+    ("plomet --json -d ", ENTRIES),  # an option without a value takes none
     # after "--" every word is positional
     ("plomet -- -", SHORT),
     ("plomet -- -d ", ENTRIES),
@@ -197,6 +222,8 @@ TYPED = [
     ("plomet --calibrate lo\t", "plomet --calibrate logs/"),
     ("plomet --measure=l\t", "plomet --measure=logs/"),
     ("plomet --json -lv lis\t35", "plomet --json -lv listing.txt 35"),
+    ("plomet -s lo\t", "plomet -s logs/"),
+    ("plomet --html sch\t", "plomet --html schedule.log"),
 ]
 
 

@@ -118,8 +118,9 @@ void usage(const char* szProgram, bool bToStderr);
 /// usage text. Returns the exit status.
 int rejectCommandLine(const Run& run, const char* szFormat, const std::string& arg);
 
-/// The option, the listing and the four rates (or --rates-from). Returns -1,
-/// or the exit status after rejecting them.
+/// The option, the listing and the four rates (or --rates-from); with the
+/// scan, one path or more before the rates, which are the last four
+/// arguments. Returns -1, or the exit status after rejecting them.
 int takeArguments(int argc, char** argv, Run& run);
 
 /// Reads the listing (or the log) named, "-" being standard input, line by

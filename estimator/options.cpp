@@ -225,6 +225,10 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
     options.sList = szValue;
     return !options.sList.empty() || reject("error: --list needs a file name%s\n", "");
   }
+  if (name == "--exclude") {
+    options.excludes.push_back(szValue);
+    return *szValue != '\0' || reject("error: --exclude needs a pattern such as '*.tmp'%s\n", "");
+  }
   options.bDateOrder = true;
   return parseDateOrder(szValue, options.dateOrder) ||
          reject("error: --date-order needs mdy, dmy or ymd, not '%s'\n", szValue);
@@ -252,16 +256,29 @@ const char* valueExample(const std::string& name) {
   if (name == "--bandwidth") return "110MB/s";
   if (name == "--order") return "longest";
   if (name == "--client") return "fs01";
+  if (name == "--exclude") return "'*.tmp'";
   return nullptr;
 }
 
-// Sets one long option from "--name" or "--name=value". Returns false after
-// saying why on standard error.
-bool takeLongOption(const char* szArg, LongOptions& options) {
+// True when szNext may be the value of the option before it: it is there
+// and does not begin with two dashes, as an option or a lone "--" does.
+bool mayBeValue(const char* szNext) {
+  return szNext != nullptr && std::strncmp(szNext, "--", 2) != 0;
+}
+
+// Sets one long option from "--name", "--name=value", or "--name" and the
+// next argument szNext (null when there is none), which bTookNext says was
+// taken. Returns false after saying why on standard error.
+bool takeLongOption(const char* szArg, const char* szNext, LongOptions& options, bool& bTookNext) {
+  bTookNext = false;
   const char* pEquals = std::strchr(szArg, '=');
   std::string name(
       szArg, pEquals != nullptr ? static_cast<std::size_t>(pEquals - szArg) : std::strlen(szArg));
   if (const char* szExample = valueExample(name)) {
+    if (pEquals == nullptr && mayBeValue(szNext)) {
+      bTookNext = true;
+      return takeValue(name, szNext, options);
+    }
     if (pEquals == nullptr) {
       std::fprintf(stderr, "error: option '%s' needs a value, as in %s=%s\n", name.c_str(),
                    name.c_str(), szExample);
@@ -277,6 +294,7 @@ bool takeLongOption(const char* szArg, LongOptions& options) {
                                          : nullptr;
   if (name == "--one-file-system") pbFlag = &options.bOneFileSystem;
   if (name == "--plan") pbFlag = &options.bPlan;
+  if (name == "--human") pbFlag = &options.bHuman;
   if (pbFlag == nullptr) return reject("error: unknown option '%s'\n", name);
   if (pEquals != nullptr) return reject("error: option '%s' takes no value\n", name);
   *pbFlag = true;
@@ -333,6 +351,7 @@ bool checkPlanCombinations(const LongOptions& options) {
                         : options.bList                  ? "--list"
                         : options.szClient != nullptr    ? "--client"
                         : options.nKind >= 0             ? "--kind"
+                        : !options.excludes.empty()      ? "--exclude"
                                                          : nullptr;
   if (options.bPlan && szOther != nullptr) {
     return reject("error: %s does not go with --plan\n", szOther);
@@ -376,6 +395,13 @@ bool checkCombinations(const LongOptions& options) {
     return reject("error: %s does not go with --calibrate\n",
                   options.nTop > 0 ? "--top" : "--window");
   }
+  if (options.bCalibrate && !options.excludes.empty()) {
+    return reject("error: %s does not go with --calibrate\n", "--exclude");
+  }
+  // --human shapes the text after the table: neither JSON nor the calibration has one.
+  if (options.bHuman && (options.bJson || options.bCalibrate)) {
+    return reject("error: --human does not go with %s\n", options.bJson ? "--json" : "--calibrate");
+  }
   return checkPlanCombinations(options);
 }
 
@@ -417,13 +443,42 @@ const char* const kLongOptionLines[] = {
     "  --sessions=N         with --plan: N clients at a time (default 1)",
     "  --bandwidth=RATE     with --plan: what the clients share at most, as 110MB/s or 1Gbit/s",
     "  --order=ORDER        with --plan: the longest (default) or shortest estimate first",
+    "  --exclude=PATTERN    with -s: leave out names (or paths, with a /) that match",
+    "  --human              sizes as 10.2 GiB, times as 1 h 02 min 03 s after the table",
     "  --                   end the long options",
 };
 
 }  // namespace
 
+void printForms(const char* szProgram) {
+  const char* const kForms[][2] = {
+      {"-d|-l[v] LISTING 1KB-RATE 10KB-RATE 100KB-RATE LARGE-RATE",
+       "estimate from a listing (-d: dir /s, ls, robocopy, CSV, rsync) or a\n"
+       "      schedule log (-l); LISTING - reads standard input"},
+      {"-s[v] PATH... 1KB-RATE 10KB-RATE 100KB-RATE LARGE-RATE",
+       "estimate from a scan of the folder trees at each PATH; either form\n"
+       "      takes --rates-from=LOG in the four rates' place"},
+      {"--plan REPORT... [--sessions=N] [--bandwidth=RATE] [--window=...]",
+       "plan the nights of several machines from their JSON reports"},
+      {"--calibrate LOG", "learn the four rates from the schedule log of an earlier backup"},
+      {"--measure=TARGET [--from=FOLDER] [--measure-seconds=N]",
+       "measure the four rates by copying sets of files to TARGET"},
+  };
+  outText("Forms of the command:\n");
+  for (const auto& form : kForms) outFormat("  %s %s\n      %s\n", szProgram, form[0], form[1]);
+}
+
+void printExitStatuses() {
+  outText(
+      "\nExit status:\n"
+      "  0  the report was printed (or this help)\n"
+      "  1  a listing, log or folder could not be read, or an output not written\n"
+      "  2  the command line was rejected\n"
+      "  3  with --strict: the report was printed and a warning written\n");
+}
+
 void printLongOptions() {
-  outText("Long options, anywhere on the command line:\n");
+  outText("Long options, anywhere on the command line, as --name=VALUE or --name VALUE:\n");
   for (const char* szLine : kLongOptionLines) {
     outText(szLine);
     outText("\n");
@@ -443,7 +498,11 @@ bool takeLongOptions(int argc, char** argv, LongOptions& options, int& nArgc) {
     if (!bOptionsEnded && std::strcmp(szArg, "--") == 0) {
       bOptionsEnded = true;
     } else if (!bOptionsEnded && std::strncmp(szArg, "--", 2) == 0) {
-      if (!takeLongOption(szArg, options)) return false;
+      bool bTookNext = false;
+      if (!takeLongOption(szArg, i + 1 < argc ? argv[i + 1] : nullptr, options, bTookNext)) {
+        return false;
+      }
+      if (bTookNext) i++;
     } else {
       argv[nArgc++] = szArg;
     }

@@ -1,13 +1,16 @@
 // The command line beyond the option, the listing and the four rates.
 //
 // Long options begin with two dashes, may stand anywhere, and take their
-// value after an equals sign (--name=value). A lone "--" ends them, so that
-// a file whose name begins with two dashes can be given after it.
+// value after an equals sign (--name=value) or, as GNU tools take it, as the
+// next argument (--name value) unless that begins with two dashes. A lone
+// "--" ends them, so that a file whose name begins with two dashes can be
+// given after it.
 #ifndef PLOMET_ESTIMATOR_OPTIONS_H_
 #define PLOMET_ESTIMATOR_OPTIONS_H_
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "sources/calendar.h"
 
@@ -54,13 +57,17 @@ struct LongOptions {
   double dBandwidth = 0;
   bool bOrder = false;  // --order: which clients start first
   bool bShortestFirst = false;
+  std::vector<std::string> excludes;  // --exclude: the scan leaves out what matches
+  bool bHuman = false;                // sizes and times after the table in KiB and h min s
 };
 
 /// The exit status of a run that printed warnings under --strict.
 const int kExitWarning = 3;
 
 /// Takes the long options out of argv: every argument that begins with two
-/// dashes, up to a lone "--", which is taken out too. The other arguments
+/// dashes, up to a lone "--", which is taken out too, and the value of an
+/// option that takes one when it follows as the next argument (one that does
+/// not begin with two dashes) rather than after "=". The other arguments
 /// move to argv[1] onwards in their order, and nArgc becomes their number
 /// plus one. Returns true, or false after writing "error: ..." on standard
 /// error when an option is unknown, its value does not fit it, or it does
@@ -80,6 +87,12 @@ void printLongOptions();
 /// above 0 and at most 1e18 bytes per second (*pbOutOfRange, when given,
 /// tells the second case).
 bool parseBandwidth(const char* szText, double& dBytesPerSecond, bool* pbOutOfRange = nullptr);
+/// Prints the forms of the command, a short block each, that open --help;
+/// szProgram is the program's name as the command line gave it.
+void printForms(const char* szProgram);
+
+/// Prints the exit statuses and their meanings, that close --help.
+void printExitStatuses();
 
 enum RateStatus { kRateOk, kRateNotNumber, kRateOutOfRange };
 

@@ -144,6 +144,42 @@ TEST(TakeLongOptionsTest, ReadsValuesAndRejectsWhatDoesNotFit) {
   }
 }
 
+TEST(TakeLongOptionsTest, TakesAValueFromTheNextArgumentAsGnuToolsDo) {
+  LongOptions options;
+  EXPECT_EQ(remaining({"plomet", "-s", "a", "--top", "3", "--exclude", "*.tmp", "--exclude=b/",
+                       "--list", "-", "--json", "b", "--human"},
+                      options),
+            "error");  // --human does not go with --json
+  LongOptions taken;
+  EXPECT_EQ(remaining({"plomet", "-s", "a", "--top", "3", "--exclude", "*.tmp", "--exclude=b/",
+                       "--list", "-", "b", "--human"},
+                      taken),
+            "plomet -s a b");
+  EXPECT_EQ(taken.nTop, 3u);
+  ASSERT_EQ(taken.excludes.size(), 2u);
+  EXPECT_EQ(taken.excludes[0], "*.tmp");
+  EXPECT_EQ(taken.excludes[1], "b/");
+  EXPECT_EQ(taken.sList, "-");  // a lone dash is a value
+  EXPECT_TRUE(taken.bHuman);
+  // A flag never takes the next argument; a value never begins with two
+  // dashes; "--name=" keeps its empty value; "--" still ends the options.
+  LongOptions flags;
+  EXPECT_EQ(remaining({"plomet", "--strict", "3", "-d"}, flags), "plomet 3 -d");
+  const std::vector<std::vector<std::string>> kRejected = {
+      {"--top", "--json"}, {"--top", "--"}, {"--top="}, {"--top=", "3"}, {"--html", "--x"}};
+  for (const std::vector<std::string>& words : kRejected) {
+    std::vector<std::string> line = {"plomet"};
+    line.insert(line.end(), words.begin(), words.end());
+    LongOptions rejected;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(remaining(line, rejected), "error") << words[0] << " " << words.back();
+    testing::internal::GetCapturedStderr();
+  }
+  LongOptions ended;
+  EXPECT_EQ(remaining({"plomet", "--", "--top", "3"}, ended), "plomet --top 3");
+  EXPECT_EQ(ended.nTop, 0u);
+}
+
 TEST(TakeLongOptionsTest, ValuesPastTheirRangeSaySo) {
   struct Case {
     const char* szArg;

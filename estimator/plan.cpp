@@ -255,6 +255,7 @@ int planNight(int argc, char** argv, Run& run) {
   PlanRun& plan = *pPlan;
   PlanFigures figures;
   figures.settings = settingsOf(run.options);
+  figures.bHumanTimes = run.options.bHuman;
   plan.dBandwidth = figures.settings.dBandwidth;
   plan.order = figures.settings.order;
   std::vector<std::string> paths;

@@ -447,13 +447,10 @@ int rejectCommandLine(const Run& run, const char* szFormat, const std::string& a
 
 int takeArguments(int argc, char** argv, Run& run) {
   if (run.options.szRatesFrom != nullptr) return takeRatesFromArguments(argc, argv, run);
-  if (argc != 7) {
-    return rejectCommandLine(
-        run, "error: expected 6 arguments (the option, a listing and four rates), got %s\n",
-        std::to_string(argc - 1));
-  }
+  // The scan takes one path or more before the four rates, which come last.
+  if (nParseType == kParseScan ? argc < 7 : argc != 7) return rejectArgumentCount(run, argc, argv);
   szFilename = argv[2];
-  return takeRates(argv, run);
+  return takeRates(argv + (argc - 7), run);
 }
 
 int readListing(Run& run, const char* szName, uint64_t& nLinesRead) {
@@ -567,16 +564,17 @@ int displayResults(Run& run) {
   unsigned char szBuf2[24];
   I64toCh(i64Total, szBuf, 10);
   I64toCh(i64AverageSize, szBuf2, 10);
-  if (!bJson) {
+  const bool bNoLines = bJson || run.options.bHuman;  // --human: finishEstimate writes them
+  if (!bNoLines) {
     outFormat("\nTotal size for all %" PRIu64 " files: %s. Average file size: %s \n\n", nTotal,
               reinterpret_cast<char*>(szBuf), reinterpret_cast<char*>(szBuf2));
   }
-  displayTime(bJson, "Estimated Time", nTotalSecs);
+  displayTime(bNoLines, "Estimated Time", nTotalSecs);
 
   estimate.nAverage = toUint64(i64AverageSize);
   int nAverageClass = sizeClass(estimate.nAverage);
   estimate.nAverageSeconds = secondsAt(i64Total, *apnClassRate[nAverageClass]);
-  displayTime(bJson, "Estimated Time based on average file size", estimate.nAverageSeconds);
+  displayTime(bNoLines, "Estimated Time based on average file size", estimate.nAverageSeconds);
   finishEstimate(run, estimate);
 
   // The warnings follow the report they explain.
@@ -631,13 +629,7 @@ int main(int argc, char** argv) {
   if (nStatus >= 0) return finishRun(run, nStatus);
   if (run.options.bCalibrate) return finishRun(run, update(argc, argv, run));
   if (run.options.szMeasure != nullptr) return finishRun(run, measure(argc, argv, run));
-  if (!parseOption(argv[1])) {
-    const char* szFormat = argv[1][0] == '-' || argv[1][0] == '/'
-                               ? "error: unknown option '%s'\n"
-                               : "error: the first argument must be the option -d, -l, -dv or "
-                                 "-lv, not '%s'\n";
-    return finishRun(run, rejectCommandLine(run, szFormat, argv[1]));
-  }
+  if (!parseOption(argv[1])) return finishRun(run, rejectOption(run, argv[1]));
   nStatus = checkOptionsOfSource(run, argv[1]);
   if (nStatus >= 0) return finishRun(run, nStatus);
   nStatus = nParseType == kParseScan ? scan(argc, argv, run) : update(argc, argv, run);

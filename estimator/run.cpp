@@ -1,10 +1,15 @@
 #include "run.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 
 #include "measurerun.h"
 #include "plan.h"
@@ -145,16 +150,33 @@ void displayModel(Run& run) {
       modelSeconds(model.dCostSeconds, model.dSecondsPerByte, nTotal, toUint64(i64Total));
   figures.spread = sessionSpread(model, nTotal, toUint64(i64Total));
   if (run.options.bJson) return;
+  const bool bHuman = run.options.bHuman;
   char szTime[kDurationTextSize];
-  formatDuration(figures.nModelSeconds, szTime);
+  formatTime(bHuman, figures.nModelSeconds, szTime);
   outFormat("Estimated Time by cost and bandwidth: %s\n", szTime);
   if (figures.spread.nSessions < 2) return;
   char szFastest[kDurationTextSize];
   char szSlowest[kDurationTextSize];
-  formatDuration(figures.spread.nFastest, szFastest);
-  formatDuration(figures.spread.nSlowest, szSlowest);
+  formatTime(bHuman, figures.spread.nFastest, szFastest);
+  formatTime(bHuman, figures.spread.nSlowest, szSlowest);
   outFormat("Over the %d sessions in the log: %s to %s\n", figures.spread.nSessions, szFastest,
             szSlowest);
+}
+
+// With --human: the lines that follow the table, sizes in the binary units
+// and times in hours, minutes and seconds.
+void printHumanLines(const Estimate& estimate) {
+  char szTotal[kSizeTextSize];
+  char szAverage[kSizeTextSize];
+  formatHumanSize(static_cast<double>(toUint64(i64Total)), szTotal);
+  formatHumanSize(static_cast<double>(estimate.nAverage), szAverage);
+  outFormat("\nTotal size for all %" PRIu64 " files: %s. Average file size: %s\n\n", nTotal,
+            szTotal, szAverage);
+  char szTime[kDurationTextSize];
+  formatHumanDuration(estimate.nSeconds, szTime);
+  outFormat("Estimated Time: %s\n", szTime);
+  formatHumanDuration(estimate.nAverageSeconds, szTime);
+  outFormat("Estimated Time based on average file size: %s\n", szTime);
 }
 
 // After the estimates: how they compare with the backup window, and the
@@ -163,10 +185,12 @@ void displayExtras(Run& run, const Estimate& estimate) {
   const LongOptions& options = run.options;
   if (options.bWindow) {
     run.window = judgeWindow(options.nWindowSeconds, estimate.nSeconds, estimate.bPassedMax);
-    if (!options.bJson) printWindowVerdict(run.window);
+    if (!options.bJson) printWindowVerdict(run.window, nullptr, options.bHuman);
     if (run.bModel) {
       run.modelWindow = judgeWindow(options.nWindowSeconds, run.figures.nModelSeconds);
-      if (!options.bJson) printWindowVerdict(run.modelWindow, "by cost and bandwidth");
+      if (!options.bJson) {
+        printWindowVerdict(run.modelWindow, "by cost and bandwidth", options.bHuman);
+      }
     }
   }
   if (options.nTop > 0) {
@@ -177,7 +201,7 @@ void displayExtras(Run& run, const Estimate& estimate) {
     }
     int nTop = options.nTop > INT_MAX ? INT_MAX : static_cast<int>(options.nTop);
     rankFolders(run.folders, anRate, nTop, run.ranking, nAside);
-    if (!options.bJson) printFolders(run.ranking);
+    if (!options.bJson) printFolders(run.ranking, options.bHuman);
   }
 }
 
@@ -273,31 +297,124 @@ WalkOptions walkOptions(const Run& run) {
   options.bOneFileSystem = run.options.bOneFileSystem;
   options.bNames = run.options.bList || bVerbose;
   options.bTimes = options.bNames || run.options.bSince;
+  options.excludes.assign(run.options.excludes.begin(), run.options.excludes.end());
   return options;
 }
 
-// Walks the tree into the tallies and the listing of --list. Returns false
-// after saying why the root cannot be walked.
+// Adds what one root's walk met to what the roots before it met: the
+// folders, and the first unreadable ones by path.
+void addWalkReport(WalkReport& all, const WalkReport& one) {
+  all.nFolders += one.nFolders;
+  all.nUnreadable += one.nUnreadable;
+  std::vector<WalkFailure>& kept = all.firstUnreadable;
+  kept.insert(kept.end(), one.firstUnreadable.begin(), one.firstUnreadable.end());
+  std::sort(kept.begin(), kept.end(),
+            [](const WalkFailure& a, const WalkFailure& b) { return a.sPath < b.sPath; });
+  if (kept.size() > WalkReport::kKept) kept.resize(WalkReport::kKept);
+}
+
+// Walks each path's tree into the tallies and the listing of --list. Returns
+// false after saying why a root cannot be walked.
 bool walkScan(Run& run, WalkReport& report, int& nStatus) {
   ScanRun scanRun;
   scanRun.pCount = countScanEntry;
   scanRun.pCountContext = &run;
   scanRun.bEcho = bVerbose != 0;
   if (run.options.bList) scanRun.sList = run.options.sList;
-  std::string root = absoluteWalkPath(szFilename);
   if (!openScanList(scanRun)) return false;
-  if (!walkTree(root.c_str(), walkOptions(run), countScanBatch, &scanRun, report)) {
-    if (scanRun.pList != nullptr) {  // a wrong path leaves no listing behind
-      std::fclose(scanRun.pList);
-      std::remove(run.options.sList.c_str());
+  startProgress(run.progress, 0);
+  scanRun.pProgress = &run.progress;
+  const WalkOptions options = walkOptions(run);
+  report = WalkReport();
+  for (const char* szPath : run.paths) {
+    WalkReport one;
+    std::string root = absoluteWalkPath(szPath);
+    if (!walkTree(root.c_str(), options, countScanBatch, &scanRun, one)) {
+      endProgress(run.progress);
+      if (scanRun.pList != nullptr) {  // a wrong path leaves no listing behind
+        std::fclose(scanRun.pList);
+        std::remove(run.options.sList.c_str());
+      }
+      outFlush();
+      std::fprintf(stderr, "error: cannot open '%s': %s\n", printable(szPath).c_str(),
+                   walkErrorText(one.nRootError).c_str());
+      return false;
     }
-    outFlush();
-    std::fprintf(stderr, "error: cannot open '%s': %s\n", printable(szFilename).c_str(),
-                 walkErrorText(report.nRootError).c_str());
-    return false;
+    addWalkReport(report, one);
+    scanRun.nFoldersBefore = report.nFolders;
   }
+  endProgress(run.progress);
   nStatus = closeScanList(scanRun) ? kExitOk : kExitFailure;
   return true;
+}
+
+bool isPathSeparator(char c) {
+#ifdef _WIN32
+  return c == '\\' || c == '/';
+#else
+  return c == '/';
+#endif
+}
+
+// True when the absolute path sInner is sOuter or lies below it.
+bool liesWithin(const std::string& sInner, const std::string& sOuter) {
+  if (sInner.compare(0, sOuter.size(), sOuter) != 0) return false;
+  return sInner.size() == sOuter.size() || isPathSeparator(sOuter.back()) ||
+         isPathSeparator(sInner[sOuter.size()]);
+}
+
+// Before anything is learnt or walked: each path of the scan can be opened,
+// and none lies within another, which would count its files twice. Returns
+// -1, or the exit status after saying why not.
+int checkScanPaths(const Run& run) {
+  std::vector<std::string> roots;
+  for (const char* szPath : run.paths) {
+    int nError = walkRootError(szPath);
+    std::int64_t nRate = 0;
+    if (nError == ENOENT && run.options.szRatesFrom != nullptr &&
+        parseRateText(szPath, nRate) == kRateOk) {  // the four rates beside --rates-from
+      return rejectCommandLine(run, "error: give the four rates or --rates-from, not both%s\n", "");
+    }
+    if (nError != 0) {
+      outFlush();
+      std::fprintf(stderr, "error: cannot open '%s': %s\n", printable(szPath).c_str(),
+                   walkErrorText(nError).c_str());
+      return kExitFailure;
+    }
+    roots.push_back(resolvedWalkPath(szPath));
+  }
+  for (std::size_t i = 0; i < roots.size(); i++) {
+    for (std::size_t j = 0; j < roots.size(); j++) {
+      if (i == j || !liesWithin(roots[j], roots[i])) continue;
+      std::string sWhat = printable(run.paths[j]) + "' lies within '" + printable(run.paths[i]);
+      return rejectCommandLine(run, "error: '%s': give each folder once\n", sWhat);
+    }
+  }
+  return -1;
+}
+
+// An argument after the option that is no listing, path or rate but an
+// option: a dash and a letter (a negative rate such as -5 or -.5, and "-"
+// for standard input, are not). Returns it, or null when there is none.
+const char* optionLikeArgument(int argc, char** argv) {
+  for (int i = 2; i < argc; i++) {
+    const char* szArg = argv[i];
+    char c = szArg[0] == '-' ? szArg[1] : '\0';
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return szArg;
+  }
+  return nullptr;
+}
+
+// Rejects an option found among the arguments after the first.
+int rejectOptionLike(const Run& run, const char* szArg) {
+  const char* const aszOptions[] = {"d", "dv", "l", "lv", "s", "sv"};
+  if (std::any_of(std::begin(aszOptions), std::end(aszOptions), [szArg](const char* szOption) {
+        return equalsIgnoringCase(szArg + 1, szOption);
+      })) {
+    return rejectCommandLine(run, "error: the option '%s' comes first, and once\n", szArg);
+  }
+  return rejectCommandLine(run, "error: unknown option '%s'; long options begin with two dashes\n",
+                           szArg);
 }
 
 // True when --json stands among the long options, before any lone "--".
@@ -317,9 +434,11 @@ bool isHelpRequest(const char* szArg) {
 // The usage text, then the long options, on standard output: asked for, not
 // a rejection.
 void help(const Run& run) {
+  printForms(run.sProgram.c_str());
   usage(run.sProgram.c_str(), false);
   outText("\n");
   printLongOptions();
+  printExitStatuses();
 }
 
 // With --rates-from: the class rates become the model's, whole KB/s.
@@ -406,6 +525,9 @@ int checkOptionsOfSource(const Run& run, const char* szOption) {
         kKindRows[options.nKind].szOption);
   }
   if (options.nKind == kKindLog) nParseType = kParseLog;  // -d --kind=log is -l
+  if (!options.excludes.empty() && nParseType != kParseScan) {
+    return rejectCommandLine(run, "error: %s goes with the scan, -s\n", "--exclude");
+  }
   if (bVerbose && options.bJson) {  // the echo would break the JSON on standard output
     return rejectCommandLine(run, "error: --json does not go with the verbose option '%s'\n",
                              szOption);
@@ -415,6 +537,13 @@ int checkOptionsOfSource(const Run& run, const char* szOption) {
 
 int takeRatesFromArguments(int argc, char** argv, const Run& run) {
   const char* szRatesFrom = run.options.szRatesFrom;
+  if (nParseType == kParseScan && argc >= 3) {  // one path or more
+    szFilename = argv[2];
+    return -1;
+  }
+  if (argc != 3) {
+    if (const char* szArg = optionLikeArgument(argc, argv)) return rejectOptionLike(run, szArg);
+  }
   if (argc > 3) {
     return rejectCommandLine(run, "error: give the four rates or --rates-from, not both%s\n", "");
   }
@@ -575,6 +704,7 @@ void printReportHead(const Run& run) {
 
 void finishEstimate(Run& run, const Estimate& estimate) {
   run.estimate = estimate;
+  if (run.options.bHuman) printHumanLines(estimate);
   if (run.bModel) displayModel(run);
   displayExtras(run, estimate);
   if (run.options.bJson || run.options.bHtml) gatherFigures(run, estimate);
@@ -676,7 +806,13 @@ int reportCalibration(Run& run) {
 }
 
 int scan(int argc, char** argv, Run& run) {
+  // A path that begins with a dash is given as ./-name: the paths come in
+  // any number, so an option among them cannot be told by their count.
+  if (const char* szArg = optionLikeArgument(argc, argv)) return rejectOptionLike(run, szArg);
   int nStatus = takeArguments(argc, argv, run);
+  if (nStatus >= 0) return nStatus;
+  run.paths.assign(argv + 2, argv + (run.options.szRatesFrom != nullptr ? argc : argc - 4));
+  nStatus = checkScanPaths(run);
   if (nStatus >= 0) return nStatus;
   if (run.options.szRatesFrom != nullptr) {
     nStatus = learnRatesFrom(run);
@@ -688,6 +824,7 @@ int scan(int argc, char** argv, Run& run) {
   ReportFigures& figures = run.figures;
   figures.szKind = "scan";
   figures.listing = szFilename;
+  figures.paths.assign(run.paths.begin(), run.paths.end());
 #ifdef _WIN32
   figures.szEncoding = "utf-8";
 #else
@@ -700,4 +837,28 @@ int scan(int argc, char** argv, Run& run) {
   if (run.options.bSince) warnSince(run.since);
   if (run.bModel) warnCalibration(run.model);
   return finishListing(run, nStatus);
+}
+
+int rejectArgumentCount(const Run& run, int argc, char** argv) {
+  if (const char* szArg = optionLikeArgument(argc, argv)) return rejectOptionLike(run, szArg);
+  const char* szFormat =
+      nParseType == kParseScan
+          ? "error: expected 6 arguments or more (the option, a path or more and four rates), "
+            "got %s\n"
+          : "error: expected 6 arguments (the option, a listing and four rates), got %s\n";
+  return rejectCommandLine(run, szFormat, std::to_string(argc - 1));
+}
+
+int rejectOption(const Run& run, const char* szArg) {
+  struct stat info {};
+  if (stat(szArg, &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::string sPath = printable(szArg);
+    return rejectCommandLine(run, "error: '%s\n",
+                             sPath + "' is a folder, not an option; to scan it, use -s " + sPath);
+  }
+  const char* szFormat = szArg[0] == '-' || szArg[0] == '/'
+                             ? "error: unknown option '%s'\n"
+                             : "error: the first argument must be the option -d, -l, -dv or "
+                               "-lv, not '%s'\n";
+  return rejectCommandLine(run, szFormat, szArg);
 }

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core.h"
 #include "options.h"
@@ -61,6 +62,8 @@ struct Run {
   LogTimeline timeline;           // and the log over time, under each reading of its dates
   LogTimeline timelineDayFirst;
 
+  std::vector<const char*> paths;  // -s: the folder trees to scan, as argv gives them
+
   // What the report shows besides the table.
   bool bModel = false;      // with --rates-from: what the log taught
   CalibrationResult model;  // and the rates as text for JSON
@@ -87,9 +90,19 @@ int takeCommandLine(int& argc, char** argv, Run& run);
 /// Returns -1, or the exit status after rejecting them.
 int checkOptionsOfSource(const Run& run, const char* szOption);
 
-/// With --rates-from, the option and the listing, without rates. Returns
-/// -1, or the exit status after rejecting them.
+/// With --rates-from, the option and the listing (with -s, one path or
+/// more), without rates. Returns -1, or the exit status after rejecting them.
 int takeRatesFromArguments(int argc, char** argv, const Run& run);
+
+/// Rejects a command line with too few or too many arguments for the
+/// option: says which argument is an option out of place (such as -top=3,
+/// where --top=3 was meant), or how many were expected. Returns the exit
+/// status.
+int rejectArgumentCount(const Run& run, int argc, char** argv);
+
+/// Rejects szArg, which is no option such as -d: says to scan a folder
+/// with -s when it names one. Returns the exit status.
+int rejectOption(const Run& run, const char* szArg);
 
 /// With --calibrate, the schedule log alone. Returns -1, or the exit status
 /// after rejecting the arguments.
@@ -156,8 +169,9 @@ int reportCalibration(Run& run);
 /// (measurerun.cpp). Returns the exit status.
 int measure(int argc, char** argv, Run& run);
 
-/// Walks the folder tree given in the listing's place, counts what a backup
-/// of it sends, and prints the report. Returns the exit status.
+/// Walks the folder trees given in the listing's place (one path or more,
+/// each checked before the first is walked), counts what a backup of them
+/// sends, and prints the report. Returns the exit status.
 int scan(int argc, char** argv, Run& run);
 
 #endif  // PLOMET_ESTIMATOR_RUN_H_

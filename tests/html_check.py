@@ -13,14 +13,23 @@ The page must:
     files and bytes counted, and the fit's bins to the objects measured; for
     --plan, the plan's end, window verdict, sessions needed and every
     client's row;
+  - say at the top what was estimated: the files changed of all (--since),
+    where the rates came from, and the estimate by cost and bandwidth and the
+    sessions' range when the rates were learnt;
+  - keep one time style ("1 h 02 min 03 s") and one unit style (KiB, MiB,
+    GiB) wherever it writes a time or a size outside its folded tables of
+    exact numbers, and name the classes by their bounds;
   - fetch nothing: no URL, no src or href, no script, style sheet or image
     from elsewhere, and be under 2 MB;
   - keep every name from the listing as text: no element or attribute other
     than the page's own, whatever the folder names hold.
 
-With --render, the page of the case CASE is drawn by headless Chromium and its screenshot must not be blank: it must hold the
-charts' colours. Without Chromium the test is skipped (exit status 77).
+With --render, the page of the case CASE is drawn by headless Chromium and its
+screenshot must not be blank: it must hold the charts' colours, and the top
+block's text as Chromium lays it out (its DOM after layout) must say what was
+estimated. Without Chromium the test is skipped (exit status 77).
 """
+import html
 import html.parser
 import json
 import math
@@ -42,7 +51,7 @@ MAX_PAGE = 2 * 1024 * 1024
 # would bring another.
 TAGS = {"html", "head", "meta", "title", "style", "body", "header", "h1", "h2", "h3", "table",
         "tr", "th", "td", "section", "p", "div", "strong", "span", "svg", "rect", "text",
-        "line", "polyline", "circle", "ul", "li", "footer"}
+        "line", "polyline", "circle", "ul", "li", "footer", "details", "summary"}
 ATTRIBUTES = {"lang", "charset", "name", "content", "class", "id", "role", "viewbox",
               "aria-labelledby", "x", "y", "width", "height", "fill", "text-anchor", "x1", "y1",
               "x2", "y2", "stroke", "stroke-dasharray", "stroke-width", "points", "cx", "cy", "r"}
@@ -110,27 +119,54 @@ def expect_equal(page, json_value, what):
     expect(page == json_value, f"{what}: the page has {page!r}, the JSON {json_value!r}")
 
 
+BOUNDS = ["0 \u2013 5 KiB", "5 \u2013 50 KiB", "50 \u2013 500 KiB", "500 KiB and up"]
+# A time or a size in any other style than the page's: "3 hours", "12 mins",
+# "5 sec", "(sec)", "2:05:09" (but a moment's time after its date), decimal
+# kB, MB or GB.
+OTHER_STYLE = re.compile(r"\b\d+ (hours?|mins|sec)\b|\(sec\)|(?<!\d{4}-\d\d-\d\d )\b\d+:\d\d:\d\d\b|"
+                         r"\b\d+ ?[kMG]B\b")
+
+
 def duration(seconds):
-    return f"{seconds // 3600} hours {seconds % 3600 // 60} mins {seconds % 60} sec"
+    """The page's time style, as --human writes it."""
+    if seconds >= 3600:
+        return f"{seconds // 3600} h {seconds % 3600 // 60:02d} min {seconds % 60:02d} s"
+    if seconds >= 60:
+        return f"{seconds // 60} min {seconds % 60:02d} s"
+    return f"{seconds} s"
+
+
+def size(n):
+    """The page's unit style: binary units, one decimal below 100 of a unit."""
+    units, unit, value = ["B", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"], 0, float(n)
+    while value >= 1024 and unit < 6:
+        value, unit = value / 1024, unit + 1
+    decimals = 0 if unit == 0 or value >= 99.95 else 1
+    if 0 < unit < 6 and value >= 1023.5:
+        value, unit, decimals = value / 1024, unit + 1, 1
+    return f"{value:.{decimals}f} {units[unit]}"
+
+
+def rate(bytes_per_second):
+    return f"{size(bytes_per_second)}/s" if bytes_per_second > 0 else "not positive"
 
 
 def body(table):
-    return [row for row in table if row and not row[0].startswith(("Range", "From", "Folder",
+    return [row for row in table if row and not row[0].startswith(("Class", "From", "Folder",
                                                                     "Sizes"))]
 
 
 def check_estimate(page, report):
     rows = body(page.tables["class-table"])
-    for row, c in zip(rows, report["classes"]):
-        expect_equal(row, [c["label"], str(c["files"]), str(c["bytes"]),
-                           str(c["rate_bytes_per_second"]), str(c["whole_seconds"])], "class row")
+    for row, c, bounds in zip(rows, report["classes"], BOUNDS):
+        expect_equal(row, [bounds, str(c["files"]), size(c["bytes"]),
+                           rate(c["rate_bytes_per_second"]), duration(c["whole_seconds"])],
+                     "class row")
     total = report["total"]
-    expect_equal(rows[4], ["Total", str(total["files"]), str(total["bytes"]), "",
-                           str(report["estimate_seconds"])], "total row")
-    expect_equal(page.texts["average"], str(report["average"]["bytes"]), "average")
-    expect_equal(page.texts["estimate"], duration(report["estimate_seconds"]), "estimate")
-    expect_equal(page.texts["estimate-by-average"],
-                 duration(report["estimate_by_average_seconds"]), "estimate by average")
+    expect_equal(rows[4], ["Total", str(total["files"]), size(total["bytes"]), "",
+                           duration(report["estimate_seconds"])], "total row")
+    expect_equal(page.texts["average"], size(report["average"]["bytes"]), "average")
+    check_top(page, report)
     sizes = body(page.tables["size-table"])
     expect_equal(sum(int(r[1]) for r in sizes), total["files"], "the histogram's files")
     expect_equal(sum(int(r[2]) for r in sizes), total["bytes"], "the histogram's bytes")
@@ -139,6 +175,7 @@ def check_estimate(page, report):
         expect_equal(fits, report["window"]["fits"], "window verdict")
     if "selection" in report:
         since = body(page.tables["since-table"])[-1]
+        expect_equal(since[3], size(total["bytes"]), "bytes changed")
         expect_equal([since[1], since[2]], [str(total["files"]),
                                             str(report["selection"]["read"])], "changed of all")
         expect_equal(sum(int(r[3]) for r in sizes), report["selection"]["read"],
@@ -149,20 +186,56 @@ def check_estimate(page, report):
         for row, f in zip(rows, folders["top"]):
             # The page shows a control character as U+FFFD, where JSON escapes it.
             name = re.sub("[\x00-\x1f\x7f]", "\ufffd", f["folder"]) or "(the root's own files)"
-            expect_equal(row, [name, str(f["files"]), str(f["bytes"]), f"{f['seconds']:.1f}",
+            expect_equal(row, [name, str(f["files"]), size(f["bytes"]),
+                               duration(round_half_up(f["seconds"])),
                                f"{f['share_percent']:.1f}"], "folder row")
-        expect_equal(rows[-1][1:3], [str(folders["all"]["files"]), str(folders["all"]["bytes"])],
+        expect_equal(rows[-1][1:3], [str(folders["all"]["files"]), size(folders["all"]["bytes"])],
                      "all folders")
+
+
+def round_half_up(seconds):
+    return int(seconds + 0.5)
+
+
+def check_top(page, report):
+    """The top block: what was estimated, with which rates, and every estimate."""
+    total = report["total"]
+    expect_equal(page.texts["estimate"], duration(report["estimate_seconds"]), "estimate")
+    expect_equal(page.texts["estimate-by-average"],
+                 duration(report["estimate_by_average_seconds"]), "estimate by average")
+    expect_equal(page.texts["files"], str(total["files"]), "files")
+    expect_equal(page.texts["bytes"], size(total["bytes"]), "bytes")
+    rates = " ".join(str(c["rate_kilobytes_per_second"]) for c in report["classes"])
+    expect(page.texts["rates"].startswith(f"Rates per class (KiB/s): {rates}, "),
+           f"the rates: {page.texts['rates']!r}, not {rates}")
+    model = report.get("model")
+    if model is None:
+        expect("as given on the command line" in page.texts["rates"], "the rates' source")
+        expect("estimate-by-model" not in page.texts, "an estimate by cost without a model")
+    else:
+        expect(f"learnt from the schedule log {model['log']} " in page.texts["rates"],
+               f"the rates' source: {page.texts['rates']!r}")
+        expect_equal(page.texts["estimate-by-model"], duration(model["estimate_seconds"]),
+                     "estimate by cost and bandwidth")
+        nights = [s["estimate_seconds"] for s in model["sessions"]]
+        if len(nights) >= 2:
+            expect_equal(page.texts["sessions-range"],
+                         f"{duration(min(nights))} to {duration(max(nights))}", "sessions' range")
+    if "selection" in report:
+        selection = report["selection"]
+        expect_equal(page.texts["selection"],
+                     f"Files changed since {selection['since']}: {selection['selected']} of "
+                     f"{selection['read']}", "the selection")
 
 
 def check_calibration(page, report):
     classes = report["calibration"]["classes"]
     rows = body(page.tables["calibration-table"])
-    for row, c in zip(rows, classes):
-        rate = str(c["rate_kilobytes_per_second"]) + (" *" if c["filled_from_model"] else "")
+    for row, c, bounds in zip(rows, classes, BOUNDS):
+        learnt = str(c["rate_kilobytes_per_second"]) + (" *" if c["filled_from_model"] else "")
         expect_equal([row[0], row[1], row[2], row[3], row[5]],
-                     [c["label"], str(c["objects"]), str(c["bytes"]), str(c["busy_seconds"]), rate],
-                     "calibration row")
+                     [bounds, str(c["objects"]), size(c["bytes"]), duration(c["busy_seconds"]),
+                      learnt], "calibration row")
     fit = body(page.tables["fit-table"])
     # The fit's bins charge each step as the calibration does.
     expect_equal(sum(int(r[1]) for r in fit), sum(c["objects"] for c in classes), "objects measured")
@@ -214,6 +287,12 @@ def check_page(text, page):
     expect(fetch is None, f"the page may fetch: {fetch and fetch.group(0)!r}")
     expect(page.tags <= TAGS, f"elements not of the page: {page.tags - TAGS}")
     expect(page.attributes <= ATTRIBUTES, f"attributes not of the page: {page.attributes - ATTRIBUTES}")
+    # Outside the folded tables of exact numbers, one time and one unit style.
+    unfolded = re.sub(r"<details>.*?</details>", "", text, flags=re.S)
+    unfolded = re.sub(r"<style>.*?</style>", "", unfolded, flags=re.S)
+    other = OTHER_STYLE.search(html.unescape(re.sub(r"<[^>]+>", " ", unfolded)))
+    expect(other is None, f"a time or size in another style: {other and other.group(0)!r}")
+    expect("..&lt;" not in unfolded, "a class named by the text table's label")
 
 
 def run_case(binary, case_dir, work):
@@ -317,20 +396,34 @@ def render(binary, cases_dir, case):
     with tempfile.TemporaryDirectory() as tmp:
         work = os.path.join(tmp, "case")
         shutil.copytree(case_dir, work)
-        _, path = run_case(binary, case_dir, work)
+        report, path = run_case(binary, case_dir, work)
         profile = os.path.join(tmp, "profile")
         os.mkdir(profile)
         shot = os.path.join(tmp, "page.png")
-        subprocess.run([chromium, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                        "--no-first-run", "--disable-background-networking",
-                        "--disable-component-update", "--disable-sync",
-                        f"--user-data-dir={profile}", "--hide-scrollbars", "--window-size=800,1000",
-                        f"--screenshot={shot}", "file://" + os.path.abspath(path)],
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120, check=False)
+        quiet = [chromium, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                 "--no-first-run", "--disable-background-networking", "--disable-component-update",
+                 "--disable-sync", f"--user-data-dir={profile}", "--hide-scrollbars",
+                 "--window-size=800,1000"]
+        url = "file://" + os.path.abspath(path)
+        subprocess.run(quiet + [f"--screenshot={shot}", url], stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=120, check=False)
         if not os.path.exists(shot):
             print(f"FAIL {name}: chromium wrote no screenshot")
             return 1
         pixels = png_pixels(shot)
+        # The top block as Chromium built it: the same checks as the page's source.
+        dom = subprocess.run(quiet + ["--dump-dom", url], capture_output=True, timeout=120,
+                             check=False).stdout.decode("utf-8", "replace")
+    page = Page()
+    page.feed(dom)
+    plan = "plan" in report
+    try:
+        check_plan(page, report) if plan else check_top(page, report)
+    except (Mismatch, KeyError) as e:
+        print(f"FAIL {name}: the top block as Chromium built it: {e!r}")
+        return 1
+    if not plan:
+        print(f"{name}: the top block says: {page.texts.get('selection', '')} | {page.texts['rates']}")
     counts = {}
     for p in pixels:
         counts[p] = counts.get(p, 0) + 1
@@ -341,6 +434,17 @@ def render(binary, cases_dir, case):
           + ", ".join(f"{k} {counts.get(c, 0)}" for k, c in colours.items()))
     blank = background > 0.98 or len(counts) < 16 or any(counts.get(c, 0) < 200 for c in colours.values())
     print("FAIL: the page looks blank" if blank else "the page is drawn")
+    if plan:
+        return 1 if blank else 0
+    # The window's verdict closes the top block: its coloured edge must be
+    # drawn in the first screen's upper half, with the estimates above it.
+    width = 800
+    edges = {(0x00, 0x9E, 0x73), (0xD5, 0x5E, 0x00)}
+    top_rows = {i // width for i, p in enumerate(pixels[:width * 500]) if p in edges and i % width < 60}
+    if not top_rows:
+        print("FAIL: no window verdict drawn in the upper half of the first screen")
+        return 1
+    print(f"the window's verdict is drawn at rows {min(top_rows)} to {max(top_rows)}")
     return 1 if blank else 0
 
 

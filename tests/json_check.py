@@ -4,8 +4,8 @@
 Usage: json_check.py BINARY CASES_DIR
 
 Every case under CASES_DIR whose recorded stdout holds the estimate's table
-(and whose cmd is not verbose, has no --json and does not redirect standard
-output) is run again, in a temporary copy of its directory as run_case.py runs
+(and whose cmd is not verbose, has no --json or --human and does not redirect
+standard output) is run again, in a temporary copy of its directory as run_case.py runs
 it, with --json added. Its output must be valid UTF-8 and one JSON object of
 "format" 1, its numbers must equal those of the recorded table, total line,
 estimates, window line (with --window), selection line (with --since) and
@@ -448,7 +448,8 @@ def read_case(case_dir):
     with open(os.path.join(case_dir, "cmd"), encoding="utf-8", errors="surrogateescape") as f:
         args, stdin_name, stdout_target = parse_cmd(f.read())
     verbose = any(re.fullmatch(r"[-/][dls]v", a, re.I) for a in args)
-    if stdout_target or verbose or "--json" in args:
+    # --human writes sizes and times for people, and does not go with --json.
+    if stdout_target or verbose or "--json" in args or "--human" in args:
         return None
     text = read_text(os.path.join(case_dir, "stdout"))
     if "--calibrate" in args:

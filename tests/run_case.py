@@ -15,7 +15,8 @@ A case is a directory under tests/cases holding:
             other it is skipped (exit status 77)
 and any input files. The case runs in a temporary copy of its directory, with
 "plomet" as the program name, so the expected output is the same on every
-machine.
+machine; where the output names that copy's absolute path (a scan's folders),
+the expected files say WORK.
 
 With --update, the expected files are rewritten from what the program did:
 read the differences before committing them.
@@ -96,7 +97,11 @@ def run(binary, wrapper, case_dir, work):
         return out_tmp.read(), err_tmp.read(), proc.returncode
 
 
-def normalise(data, binary, wrapper):
+def normalise(data, binary, wrapper, work):
+    # A scan names its folders by their absolute paths, which lie in the
+    # case's temporary copy.
+    for path in sorted({os.path.realpath(work), work}, key=len, reverse=True):
+        data = data.replace(path.encode(), b"WORK")
     if not wrapper:
         return data
     # Under an emulator the program sees its own path as its name and writes
@@ -105,7 +110,7 @@ def normalise(data, binary, wrapper):
     data = data.replace(b"\r\n", b"\n")
     for name in (binary, "Z:" + binary.replace("/", "\\"), os.path.basename(binary)):
         data = data.replace(name.encode(), b"plomet")
-    return data
+    return data.replace(("Z:" + work.replace("/", "\\")).encode(), b"WORK")
 
 
 def main():
@@ -134,7 +139,7 @@ def main():
         work = os.path.join(tmp, "work")
         shutil.copytree(case_dir, work)
         out, err, status = run(binary, wrapper, case_dir, work)
-    out, err = normalise(out, binary, wrapper), normalise(err, binary, wrapper)
+        out, err = normalise(out, binary, wrapper, work), normalise(err, binary, wrapper, work)
 
     if opts.update:
         with open(os.path.join(case_dir, "stdout"), "wb") as f:

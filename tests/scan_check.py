@@ -7,8 +7,11 @@
 The tree holds sparse files of every size class (they cost no disk), hard
 and symbolic links, a FIFO, names with blanks, control bytes, high bytes and
 the words the listing reader acts on, files of known modification times, and
-a path deeper than PATH_MAX. Run as root, it also makes folders that an
-unprivileged user cannot read and runs the scan as that user.
+a path deeper than PATH_MAX. --exclude must leave out what find -prune does,
+several paths must count what each counts, and the listing of --list must be
+the same file from run to run on 8 threads, its folders in byte order. Run as
+root, it also makes folders that an unprivileged user cannot read and runs the
+scan as that user.
 """
 import json
 import os
@@ -78,6 +81,37 @@ def find_counts(root):
     return len(entries), sum(int(s) for kind, s in entries if kind == b"f")
 
 
+def find_pruned(root, names, paths):
+    """find's count of the objects left when the folders and objects whose name
+    matches one of names, or whose path one of paths, are pruned."""
+    tests = []
+    for name in names:
+        tests += ["-name", name, "-o"]
+    for path in paths:
+        tests += ["-path", path, "-o"]
+    argv = ["find", root, "-mindepth", "1", "("] + tests[:-1] + [")", "-prune", "-o", "!",
+                                                                 "-type", "d", "-printf", "%y %s\n"]
+    out = subprocess.run(argv, capture_output=True, check=True).stdout.split(b"\n")
+    entries = [line.split() for line in out if line]
+    return len(entries), sum(int(s) for kind, s in entries if kind == b"f")
+
+
+def wide_tree(root):
+    """Many folders of a few files, named so that their byte order is not the
+    order a walk meets them in ("b", "b-x", "b/c")."""
+    for i in range(300):
+        folder = os.path.join(root, f"w{i % 7}", f"b{i}", "b-x" if i % 2 else "b", "c")
+        os.makedirs(folder, exist_ok=True)
+        for j in range(3):
+            with open(os.path.join(folder, f"n{(i * 31 + j) % 11}.{j}"), "wb") as out:
+                out.truncate(i * 10 + j)
+
+
+def folder_headers(listing):
+    return [line[len(b" Directory of "):] for line in listing.split(b"\n")
+            if line.startswith(b" Directory of ")]
+
+
 def main():
     plomet = sys.argv[1]
     failures = []
@@ -114,6 +148,41 @@ def main():
             written = f.read()
         expect("the echo is the listing", echoed[:len(written)], written)
         expect("one line per object", written.count(b"\n20"), n_find)
+
+        # --exclude leaves out what find -prune leaves out: names, folders, and
+        # paths (a pattern with a "/" matches the path's end after any "/").
+        for names, paths in ((["*.dat"], []), (["f1"], []), (["sub", "file 0*"], []),
+                             ([], ["sub"]), (["e*"], ["f0/sub", "d*/d*"])):
+            args = [f"--exclude={n}" for n in names] + [f"--exclude={p}" for p in paths]
+            classes, _, _ = figures(plomet, "-s", root, *RATES, "--threads=4", *args)
+            n_find, bytes_find = find_pruned(root, names, ["*/" + p for p in paths])
+            expect(f"--exclude {args}: files", sum(c[0] for c in classes), n_find)
+            expect(f"--exclude {args}: bytes", sum(c[1] for c in classes), bytes_find)
+
+        # Several paths count what each counts; one within another is refused.
+        parts = [os.path.join(root, "f0"), os.path.join(root, "f2")]
+        together = figures(plomet, "-s", *parts, *RATES)[0]
+        apart = [figures(plomet, "-s", part, *RATES)[0] for part in parts]
+        expect("several paths: files", sum(c[0] for c in together),
+               sum(c[0] for one in apart for c in one))
+        run(plomet, "-s", root, parts[0], *RATES, check_status=2)
+
+        # --list is the same file from run to run on 8 threads, its folders in
+        # byte order, and -d reads it back to the same report.
+        wide = os.path.join(work, "wide")
+        wide_tree(wide)
+        captures = []
+        for n in range(2):
+            out = os.path.join(work, f"wide{n}.txt")
+            run(plomet, "-s", wide, *RATES, "--threads=8", "--list=" + out)
+            with open(out, "rb") as f:
+                captures.append(f.read())
+        expect("two --list runs on 8 threads are the same", captures[0] == captures[1], True)
+        headers = folder_headers(captures[0])
+        expect("--list's folders in byte order", headers, sorted(headers))
+        expect("--list's folders once each", len(headers), len(set(headers)))
+        expect("--list read back", figures(plomet, "-d", os.path.join(work, "wide0.txt"), *RATES)[0],
+               figures(plomet, "-s", wide, *RATES)[0])
 
         missing = run(plomet, "-s", os.path.join(work, "missing"), *RATES, check_status=1)
         expect("missing path: stdout", missing.stdout, b"")

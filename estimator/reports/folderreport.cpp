@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <iterator>
 #include <numeric>
@@ -19,11 +20,20 @@ struct TableLine {
   std::string sName;
 };
 
-TableLine tableLine(const FolderRow& row, std::string sName) {
+// Whole seconds of a row, to the nearest, staying at 2^64 - 1.
+std::uint64_t wholeSeconds(double dSeconds) {
+  if (dSeconds >= kFolderMaxSeconds) return UINT64_MAX;
+  return dSeconds > 0 ? static_cast<std::uint64_t>(std::round(dSeconds)) : 0;
+}
+
+TableLine tableLine(const FolderRow& row, std::string sName, bool bHuman) {
   char szBuf[4][48];
   std::snprintf(szBuf[0], sizeof szBuf[0], "%" PRIu64, row.nFiles);
   std::snprintf(szBuf[1], sizeof szBuf[1], "%" PRIu64, row.nBytes);
-  if (row.dSeconds >= kFolderMaxSeconds) {
+  if (bHuman) {
+    formatHumanSize(static_cast<double>(row.nBytes), szBuf[1]);
+    formatHumanDuration(wholeSeconds(row.dSeconds), szBuf[2]);
+  } else if (row.dSeconds >= kFolderMaxSeconds) {
     std::snprintf(szBuf[2], sizeof szBuf[2], "%" PRIu64 ".0", UINT64_MAX);  // not 2^64
   } else {
     std::snprintf(szBuf[2], sizeof szBuf[2], "%.1f", row.dSeconds);
@@ -70,25 +80,27 @@ void printLine(const TableLine& line, const int anWidth[kNumberColumns]) {
 }
 }  // namespace
 
-void printFolders(const FolderRanking& ranking) {
+void printFolders(const FolderRanking& ranking, bool bHuman) {
   if (!ranking.bFound) {
     outText("\nNo folders found: the listing names no directory for its files.\n");
     return;
   }
   std::vector<TableLine> lines;
   lines.reserve(ranking.rows.size() + 3);
-  std::transform(ranking.rows.begin(), ranking.rows.end(), std::back_inserter(lines),
-                 [](const FolderRow& row) {
-                   // Names come from the listing: none may drive the terminal.
-                   return tableLine(row, row.sName.empty() ? "(files in the root)"
-                                                           : printable(row.sName.c_str()));
-                 });
+  std::transform(
+      ranking.rows.begin(), ranking.rows.end(), std::back_inserter(lines),
+      [bHuman](const FolderRow& row) {
+        // Names come from the listing: none may drive the terminal.
+        return tableLine(
+            row, row.sName.empty() ? "(files in the root)" : printable(row.sName.c_str()), bHuman);
+      });
   if (ranking.nRestFolders > 0) {
-    lines.push_back(
-        tableLine(ranking.rest, "(" + countedText(ranking.nRestFolders, "other folder") + ")"));
+    lines.push_back(tableLine(
+        ranking.rest, "(" + countedText(ranking.nRestFolders, "other folder") + ")", bHuman));
   }
-  if (ranking.unplaced.nFiles > 0) lines.push_back(tableLine(ranking.unplaced, "(no directory)"));
-  TableLine total = tableLine(ranking.total, "(all files)");
+  if (ranking.unplaced.nFiles > 0)
+    lines.push_back(tableLine(ranking.unplaced, "(no directory)", bHuman));
+  TableLine total = tableLine(ranking.total, "(all files)", bHuman);
   int anWidth[kNumberColumns];
   columnWidths(lines, total, anWidth);
 
@@ -109,7 +121,7 @@ void printFolders(const FolderRanking& ranking) {
   sRule += '\n';
   outText(sRule.c_str());
   const TableLine kHeads[] = {{{"#", "#", "Time", "Share"}, "Folder"},
-                              {{"Files", "Bytes", "(sec)", "(%)"}, ""}};
+                              {{"Files", "Bytes", bHuman ? "" : "(sec)", "(%)"}, ""}};
   for (const TableLine& head : kHeads) printLine(head, anWidth);
   outText(sRule.c_str());
   outText("\n");

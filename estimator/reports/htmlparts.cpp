@@ -27,6 +27,7 @@ const char kPageStyle[] =
     "svg{display:block;width:100%;height:auto;font:11px system-ui,sans-serif}"
     "text.bound{paint-order:stroke;stroke:#fff;stroke-width:3px}"
     ".note{color:#444;font-size:.9em}.name{text-align:left;word-break:break-all}"
+    "details{margin:.4em 0}summary{cursor:pointer;color:#444}"
     "section{break-inside:avoid}"
     "@page{size:A4;margin:14mm}@media print{body{margin:0;max-width:none}}";
 
@@ -49,41 +50,18 @@ std::string fixedText(double d, int nDecimals) {
   return sz;
 }
 
-std::string durationText(std::uint64_t nSeconds) {
-  char sz[kDurationTextSize];
-  formatDuration(nSeconds, sz);
-  return sz;
+std::string durationText(std::uint64_t nSeconds) { return humanDuration(nSeconds); }
+
+std::string roundedDurationText(double dSeconds) {
+  if (dSeconds >= 18446744073709551615.0) return durationText(UINT64_MAX);
+  return durationText(dSeconds > 0 ? static_cast<std::uint64_t>(std::round(dSeconds)) : 0);
 }
 
-// A power of ten of bytes, "100 B", "1 kB", "10 MB".
-std::string decadeText(double dExponent) {
-  const char* const aszUnits[] = {"B", "kB", "MB", "GB", "TB", "PB", "EB"};
-  int n = static_cast<int>(dExponent);
-  if (n < 0) n = 0;
-  if (n > 20) n = 20;
-  int nUnit = n / 3 > 6 ? 6 : n / 3;
-  return uintText(static_cast<std::uint64_t>(std::pow(10.0, n - 3 * nUnit))) + " " +
-         aszUnits[nUnit];
-}
+std::string bytesText(double dBytes) { return humanSize(dBytes); }
 
-// A duration in a chart's label, "2:05:09" or "0:00:03".
-std::string clockDuration(double dSeconds) {
-  std::uint64_t n = dSeconds > 0 ? static_cast<std::uint64_t>(std::llround(dSeconds)) : 0;
-  char sz[48];
-  std::snprintf(sz, sizeof sz, "%" PRIu64 ":%02u:%02u", n / 3600,
-                static_cast<unsigned>(n % 3600 / 60), static_cast<unsigned>(n % 60));
-  return sz;
-}
-
-// A size in the binary units, such as "1.5 MiB"; "512 B" below a KiB.
-std::string bytesText(double dBytes) {
-  const char* const aszUnits[] = {"B", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
-  int nUnit = 0;
-  while (dBytes >= 1024 && nUnit < 6) {
-    dBytes /= 1024;
-    nUnit++;
-  }
-  return fixedText(dBytes, nUnit == 0 || dBytes >= 100 ? 0 : 1) + " " + aszUnits[nUnit];
+std::string rateText(std::int64_t nBytesPerSec) {
+  if (nBytesPerSec <= 0) return "not positive";
+  return humanSize(static_cast<double>(nBytesPerSec)) + "/s";
 }
 
 // The lower bound of size bucket b, as a short label.

@@ -45,17 +45,21 @@ std::string uintText(std::uint64_t n);
 /// Returns d with nDecimals decimals, or "-" when it is not finite.
 std::string fixedText(double d, int nDecimals);
 
-/// Returns a duration as the reports write it: "H hours M mins S sec".
+/// Returns a duration in the page's one time style, "1 h 02 min 03 s" (as
+/// --human writes it).
 std::string durationText(std::uint64_t nSeconds);
 
-/// Returns a power of ten of bytes, 10^dExponent, as "100 B", "1 kB", "10 MB".
-std::string decadeText(double dExponent);
+/// Returns seconds with fractions as durationText writes them, to the
+/// nearest second, staying at 2^64 - 1.
+std::string roundedDurationText(double dSeconds);
 
-/// Returns a duration as a chart's label writes it: "2:05:09".
-std::string clockDuration(double dSeconds);
-
-/// Returns a size in the binary units, such as "1.5 MiB"; "512 B" below a KiB.
+/// Returns a size in the page's one unit style, the binary units, such as
+/// "1.5 MiB"; "512 B" below a KiB (as --human writes it).
 std::string bytesText(double dBytes);
+
+/// Returns a rate in bytes per second as "35.0 KiB/s", or "not positive"
+/// for a rate of 0 or less, which gives its class no time.
+std::string rateText(std::int64_t nBytesPerSec);
 
 /// Returns the lower bound of size bucket b (see htmltally.h) as a label.
 std::string bucketLabel(int b);

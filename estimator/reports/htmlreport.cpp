@@ -27,7 +27,9 @@ void appendHead(std::string& out, const PageInput& input) {
   out += "</style>\n</head>\n<body>\n<header>\n<h1>";
   out += input.bEstimate ? "Backup estimate" : "Rates learnt from a schedule log";
   out += "</h1>\n<table class=\"facts\" id=\"read\">\n";
-  appendFact(out, "Read", f.listing);
+  std::string read = f.listing;
+  for (std::size_t i = 1; i < f.paths.size(); i++) read += ", " + f.paths[i];
+  appendFact(out, "Read", read);
   appendFact(out, "Kind", f.szKind);
   appendFact(out, "Encoding", f.szEncoding);
   if (!input.modifiedAt.empty()) appendFact(out, "Last changed", input.modifiedAt);
@@ -36,9 +38,13 @@ void appendHead(std::string& out, const PageInput& input) {
   out += "</table>\n</header>\n";
 }
 
-void appendWindow(std::string& out, const WindowVerdict& w) {
-  out += w.bFits ? "<p class=\"fits\" id=\"window\">" : "<p class=\"over\" id=\"window\">";
-  std::string text = "Backup window " + durationText(w.nWindowSeconds) + ": ";
+void appendWindow(std::string& out, const WindowVerdict& w, const char* szId, const char* szWhat) {
+  out += w.bFits ? "<p class=\"fits\" id=\"" : "<p class=\"over\" id=\"";
+  out += szId;
+  out += "\">";
+  std::string text = "Backup window " + durationText(w.nWindowSeconds);
+  if (szWhat != nullptr) text = text + " " + szWhat;
+  text += ": ";
   if (w.bFits) {
     text += "fits, " + durationText(w.nSpareSeconds) + " to spare";
   } else {
@@ -52,17 +58,65 @@ void appendWindow(std::string& out, const WindowVerdict& w) {
   out += "</p>\n";
 }
 
+// One large figure of the top block, under its label.
+void appendBig(std::string& out, const std::string& label, const char* szId,
+               const std::string& value) {
+  out += "<div class=\"big\">";
+  appendEscapedText(out, label);
+  out += "<strong id=\"";
+  out += szId;
+  out += "\">";
+  appendEscapedText(out, value);
+  out += "</strong></div>\n";
+}
+
+// Where the four rates came from, and what they are.
+std::string ratesText(const ReportFigures& f) {
+  std::string text = "Rates per class (KiB/s): ";
+  for (int k = 0; k < kClasses; k++)
+    text += (k > 0 ? " " : "") + rateNumberText(f.aClasses[k].szRate);
+  if (f.pModel == nullptr) return text + ", as given on the command line";
+  return text + ", learnt from the schedule log " + f.szModelLog + " (cost " +
+         fixedText(f.pModel->dCostSeconds * 1000.0, 3) + " ms per object, bandwidth " +
+         (f.pModel->dSecondsPerByte > 0 ? fixedText(f.pModel->dBandwidthKBps, 1) + " KiB/s)"
+                                        : std::string("unbounded)"));
+}
+
+// The top block: what was estimated (with --since, the files changed), with
+// which rates, and every estimate the run made, beside the window's verdicts.
 void appendEstimates(std::string& out, const ReportFigures& f) {
-  out += "<section id=\"estimates\">\n<div class=\"big\">Estimated time<strong id=\"estimate\">";
-  appendEscapedText(out, durationText(f.nEstimateSeconds));
-  out +=
-      "</strong></div>\n<div class=\"big\">Based on average file size<strong "
-      "id=\"estimate-by-average\">";
-  appendEscapedText(out, durationText(f.nAverageEstimateSeconds));
-  out += "</strong></div>\n<div class=\"big\">Files<strong id=\"files\">" + uintText(f.nFiles) +
-         "</strong></div>\n<div class=\"big\">Bytes<strong id=\"bytes\">" + uintText(f.nBytes) +
-         "</strong></div>\n";
-  if (f.pWindow != nullptr) appendWindow(out, *f.pWindow);
+  out += "<section id=\"estimates\">\n";
+  if (f.pSince != nullptr) {
+    char szSince[kMomentTextSize];
+    formatMoment(f.pSince->nSince, szSince);
+    out += "<p id=\"selection\">";
+    appendEscapedText(out, std::string("Files changed since ") + szSince + ": " +
+                               uintText(f.nFiles) + " of " + uintText(f.pSince->nLines));
+    out += "</p>\n";
+  }
+  out += "<p id=\"rates\">";
+  appendEscapedText(out, ratesText(f));
+  out += "</p>\n";
+  appendBig(out, "Estimated time, by the four classes", "estimate",
+            durationText(f.nEstimateSeconds));
+  appendBig(out, "Based on average file size", "estimate-by-average",
+            durationText(f.nAverageEstimateSeconds));
+  if (f.pModel != nullptr) {
+    appendBig(out, "By cost and bandwidth", "estimate-by-model", durationText(f.nModelSeconds));
+    if (f.spread.nSessions >= 2) {
+      appendBig(out,
+                "Over the " + uintText(static_cast<unsigned>(f.spread.nSessions)) +
+                    " sessions in the log",
+                "sessions-range",
+                durationText(f.spread.nFastest) + " to " + durationText(f.spread.nSlowest));
+    }
+  }
+  appendBig(out, "Files", "files", uintText(f.nFiles));
+  appendBig(out, "Bytes", "bytes", bytesText(static_cast<double>(f.nBytes)));
+  if (f.pWindow != nullptr) appendWindow(out, *f.pWindow, "window", nullptr);
+  if (f.pModelWindow != nullptr) {
+    appendWindow(out, *f.pModelWindow, "window-by-model", "by cost and bandwidth");
+  }
   out += "</section>\n";
 }
 
@@ -94,7 +148,7 @@ void appendClassChart(std::string& out, const ReportFigures& f) {
   for (int k = 0; k < kClasses; k++) {
     const ClassFigures& c = f.aClasses[k];
     double y = 30 + k * nGroup;
-    appendSvgText(out, 4, y + 28, kClassLabels[k]);
+    appendSvgText(out, 4, y + 28, kClassBoundLabels[k]);
     const double adShare[3] = {
         percentOf(c.dSeconds, dTotalSeconds),
         percentOf(static_cast<double>(c.nFiles), static_cast<double>(f.nFiles)),
@@ -115,17 +169,18 @@ void appendClassChart(std::string& out, const ReportFigures& f) {
 
 void appendClasses(std::string& out, const ReportFigures& f) {
   out += "<section id=\"classes\">\n<h2>Size classes</h2>\n<table id=\"class-table\">\n";
-  appendHeadRow(out, {"Range (bytes)", "Files", "Bytes", "Bytes per sec", "Time (sec)"});
+  appendHeadRow(out, {"Class", "Files", "Bytes", "Rate", "Time"});
   for (int k = 0; k < kClasses; k++) {
     const ClassFigures& c = f.aClasses[k];
-    appendRow(out, {kClassLabels[k], uintText(c.nFiles), uintText(c.nBytes),
-                    std::to_string(c.nRate), uintText(c.nSeconds)});
+    appendRow(out,
+              {kClassBoundLabels[k], uintText(c.nFiles), bytesText(static_cast<double>(c.nBytes)),
+               rateText(c.nRate), durationText(c.nSeconds)});
   }
-  appendRow(out,
-            {"Total", uintText(f.nFiles), uintText(f.nBytes), "", uintText(f.nEstimateSeconds)});
-  out += "</table>\n<p>Average file size: <span id=\"average\">" + uintText(f.nAverage) +
-         "</span> bytes, in class ";
-  appendEscapedText(out, kClassLabels[f.nAverageClass]);
+  appendRow(out, {"Total", uintText(f.nFiles), bytesText(static_cast<double>(f.nBytes)), "",
+                  durationText(f.nEstimateSeconds)});
+  out += "</table>\n<p>Average file size: <span id=\"average\">" +
+         bytesText(static_cast<double>(f.nAverage)) + "</span>, in class ";
+  appendEscapedText(out, kClassBoundLabels[f.nAverageClass]);
   out += ".</p>\n";
   appendClassChart(out, f);
   out += "</section>\n";
@@ -143,17 +198,13 @@ void bucketRange(const SizeHistogram& h, int& bFrom, int& bTo) {
   }
 }
 
-// One histogram: bars per bucket of h's files or bytes (bBytes), behind
-// them pAll's in grey, and the class bounds as dashed lines.
-void appendHistogram(std::string& out, const char* szId, const SizeHistogram& h,
-                     const SizeHistogram* pAll, bool bBytes, int bFrom, int bTo) {
+// One histogram: bars per bucket of h's files or bytes (bBytes), at their
+// own scale, and the class bounds as dashed lines.
+void appendHistogram(std::string& out, const char* szId, const SizeHistogram& h, bool bBytes,
+                     int bFrom, int bTo) {
   const std::uint64_t* pn = bBytes ? h.anBytes : h.anFiles;
-  const std::uint64_t* pnAll = pAll == nullptr ? nullptr : bBytes ? pAll->anBytes : pAll->anFiles;
   double dMax = 1;
-  for (int b = bFrom; b <= bTo; b++) {
-    double d = static_cast<double>(pnAll != nullptr ? pnAll[b] : pn[b]);
-    if (d > dMax) dMax = d;
-  }
+  for (int b = bFrom; b <= bTo; b++) dMax = std::fmax(dMax, static_cast<double>(pn[b]));
   const double x0 = 60, y0 = 24, dHeight = 150, dWidth = kChartWidth - 80;
   const double dSlot = dWidth / (bTo - bFrom + 1);
   std::string title =
@@ -164,10 +215,6 @@ void appendHistogram(std::string& out, const char* szId, const SizeHistogram& h,
                        : "files (max " + uintText(static_cast<std::uint64_t>(dMax)) + ")");
   for (int b = bFrom; b <= bTo; b++) {
     double x = x0 + (b - bFrom) * dSlot;
-    if (pnAll != nullptr && pnAll[b] > 0) {
-      double hAll = dHeight * static_cast<double>(pnAll[b]) / dMax;
-      appendRect(out, x + 1, y0 + dHeight - hAll, dSlot - 2, hAll, kAllColour);
-    }
     if (pn[b] > 0) {
       double hBar = dHeight * static_cast<double>(pn[b]) / dMax;
       appendRect(out, x + 1, y0 + dHeight - hBar, dSlot - 2, hBar,
@@ -202,11 +249,17 @@ void appendSizes(std::string& out, const SizeHistogram& h, const SizeHistogram* 
   out +=
       " by size</h2>\n<p class=\"note\">Each bar holds the sizes from a power of two up to the "
       "next; the dashed lines are the class bounds.";
-  if (pAll != nullptr) out += " Grey: every file the listing holds; in colour: those changed.";
+  if (pAll != nullptr) {
+    out +=
+        " The charts show the files changed, at their own scale; the table below holds every "
+        "file the listing holds as well.";
+  }
   out += "</p>\n";
-  appendHistogram(out, "size-files", h, pAll, false, bFrom, bTo);
-  appendHistogram(out, "size-bytes", h, pAll, true, bFrom, bTo);
-  out += "<table id=\"size-table\">\n";
+  appendHistogram(out, "size-files", h, false, bFrom, bTo);
+  appendHistogram(out, "size-bytes", h, true, bFrom, bTo);
+  out +=
+      "<details><summary>The numbers by size, in exact bytes</summary>\n<table "
+      "id=\"size-table\">\n";
   if (pAll != nullptr) {
     appendHeadRow(out, {"From (bytes)", "Files", "Bytes", "All files", "All bytes"});
   } else {
@@ -222,7 +275,7 @@ void appendSizes(std::string& out, const SizeHistogram& h, const SizeHistogram* 
       appendRow(out, {from, uintText(h.anFiles[b]), uintText(h.anBytes[b])});
     }
   }
-  out += "</table>\n</section>\n";
+  out += "</table>\n</details>\n</section>\n";
 }
 
 void appendFolderRow(std::string& out, const std::string& name, const FolderRow& row) {
@@ -230,8 +283,8 @@ void appendFolderRow(std::string& out, const std::string& name, const FolderRow&
   appendEscapedText(out, name);
   out += "</td>";
   appendCell(out, uintText(row.nFiles));
-  appendCell(out, uintText(row.nBytes));
-  appendCell(out, fixedText(row.dSeconds, 1));
+  appendCell(out, bytesText(static_cast<double>(row.nBytes)));
+  appendCell(out, roundedDurationText(row.dSeconds));
   appendCell(out, fixedText(row.dShare, 1));
   out += "</tr>\n";
 }
@@ -250,7 +303,7 @@ void appendFolderBar(std::string& out, double y, const std::string& name, const 
   double w = 230 * row.dSeconds / dMax;
   appendRect(out, 270, y + 1, w, 13, kTimeColour);
   appendSvgText(out, 274 + w, y + 11,
-                clockDuration(row.dSeconds) + ", " + uintText(row.nFiles) + " files, " +
+                roundedDurationText(row.dSeconds) + ", " + uintText(row.nFiles) + " files, " +
                     bytesText(static_cast<double>(row.nBytes)));
   out += '\n';
 }
@@ -292,7 +345,7 @@ void appendFolders(std::string& out, const FolderRanking& r) {
   }
   if (r.unplaced.nFiles > 0) appendFolderBar(out, y, "(no folder)", r.unplaced, dMax);
   out += "</svg>\n<table id=\"folder-table\">\n";
-  appendHeadRow(out, {"Folder", "Files", "Bytes", "Time (sec)", "Share (%)"});
+  appendHeadRow(out, {"Folder", "Files", "Bytes", "Time", "Share (%)"});
   for (std::size_t i = 0; i < nShown; i++) appendFolderRow(out, folderName(r.rows[i]), r.rows[i]);
   if (nRest > 0) appendFolderRow(out, restName, rest);
   if (r.unplaced.nFiles > 0) appendFolderRow(out, "(no folder)", r.unplaced);
@@ -317,7 +370,7 @@ void appendSince(std::string& out, const ReportFigures& f, const PageTallies& t)
       {{kFilesColour, "files changed"}, {kBytesColour, "bytes changed"}, {kAllColour, "all"}});
   for (int k = 0; k < kClasses; k++) {
     double y = 30 + 40 * k;
-    appendSvgText(out, 4, y + 22, kClassLabels[k]);
+    appendSvgText(out, 4, y + 22, kClassBoundLabels[k]);
     const double adShare[2] = {
         percentOf(static_cast<double>(f.aClasses[k].nFiles), static_cast<double>(t.anAllFiles[k])),
         percentOf(static_cast<double>(f.aClasses[k].nBytes), static_cast<double>(t.anAllBytes[k]))};
@@ -331,42 +384,44 @@ void appendSince(std::string& out, const ReportFigures& f, const PageTallies& t)
     out += '\n';
   }
   out += "</svg>\n<table id=\"since-table\">\n";
-  appendHeadRow(out, {"Range (bytes)", "Files changed", "All files", "Bytes changed", "All bytes"});
+  appendHeadRow(out, {"Class", "Files changed", "All files", "Bytes changed", "All bytes"});
   for (int k = 0; k < kClasses; k++) {
-    appendRow(out, {kClassLabels[k], uintText(f.aClasses[k].nFiles), uintText(t.anAllFiles[k]),
-                    uintText(f.aClasses[k].nBytes), uintText(t.anAllBytes[k])});
+    appendRow(out, {kClassBoundLabels[k], uintText(f.aClasses[k].nFiles), uintText(t.anAllFiles[k]),
+                    bytesText(static_cast<double>(f.aClasses[k].nBytes)),
+                    bytesText(static_cast<double>(t.anAllBytes[k]))});
   }
-  appendRow(out, {"Total", uintText(f.nFiles), uintText(s.nLines), uintText(f.nBytes),
-                  uintText(s.nBytes)});
+  appendRow(out,
+            {"Total", uintText(f.nFiles), uintText(s.nLines),
+             bytesText(static_cast<double>(f.nBytes)), bytesText(static_cast<double>(s.nBytes))});
   out += "</table>\n</section>\n";
 }
 
 void appendCalibration(std::string& out, const CalibrationResult& r) {
   out += "<section id=\"calibration\">\n<h2>Rates learnt</h2>\n<table id=\"calibration-table\">\n";
-  appendHeadRow(
-      out, {"Range (bytes)", "Objects", "Bytes", "Busy (sec)", "Measured (KB/s)", "Rate (KB/s)"});
+  appendHeadRow(out, {"Class", "Objects", "Bytes", "Busy", "Measured (KiB/s)", "Rate (KiB/s)"});
   for (int k = 0; k < kClasses; k++) {
     const CalibrationClassResult& c = r.aClasses[k];
-    appendRow(out, {kClassLabels[k], uintText(c.nObjects), uintText(c.nBytes), uintText(c.nSeconds),
-                    c.nSeconds > 0 ? fixedText(c.dMeasuredKBps, 1) : "-",
-                    uintText(c.nRateKBps) + (c.bFilled ? " *" : "")});
+    appendRow(out,
+              {kClassBoundLabels[k], uintText(c.nObjects), bytesText(static_cast<double>(c.nBytes)),
+               durationText(c.nSeconds), c.nSeconds > 0 ? fixedText(c.dMeasuredKBps, 1) : "-",
+               uintText(c.nRateKBps) + (c.bFilled ? " *" : "")});
   }
   out += "</table>\n<p class=\"note\">* from the model: fewer than " +
-         uintText(kWellMeasuredObjects) + " objects or " + uintText(kWellMeasuredSeconds) +
-         " sec measured in the class.</p>\n";
+         uintText(kWellMeasuredObjects) + " objects or " + durationText(kWellMeasuredSeconds) +
+         " measured in the class.</p>\n";
   out += "<table class=\"facts\" id=\"session\">\n";
-  appendFact(out, "Rates",
+  appendFact(out, "Rates (KiB/s)",
              uintText(r.aClasses[0].nRateKBps) + " " + uintText(r.aClasses[1].nRateKBps) + " " +
                  uintText(r.aClasses[2].nRateKBps) + " " + uintText(r.aClasses[3].nRateKBps));
   appendFact(out, "Cost per object", fixedText(r.dCostSeconds * 1000.0, 3) + " ms");
   appendFact(
       out, "Bandwidth",
-      r.dSecondsPerByte > 0 ? fixedText(r.dBandwidthKBps, 1) + " KB/s" : std::string("unbounded"));
+      r.dSecondsPerByte > 0 ? fixedText(r.dBandwidthKBps, 1) + " KiB/s" : std::string("unbounded"));
   appendFact(out, "Session", durationText(r.nSpanSeconds));
   appendFact(out, "Busy", durationText(r.nBusySeconds));
   appendFact(out, "Idle gaps",
              uintText(r.nGaps) + ", " + durationText(r.nGapTotal) + " (steps over " +
-                 uintText(r.nGapSeconds) + " sec)");
+                 durationText(r.nGapSeconds) + ")");
   out += "</table>\n</section>\n";
 }
 
@@ -395,7 +450,7 @@ void appendTimelinePanel(std::string& out, const TimelineSession& session, int n
   double dMax = 1e-9;
   for (int i = 0; i < nBins; i++) dMax = std::fmax(dMax, binRate(session, i, bKilobytes));
   appendSvgText(out, 4, y0 - 4,
-                (bKilobytes ? "KB per minute (max " : "objects per minute (max ") +
+                (bKilobytes ? "KiB per minute (max " : "objects per minute (max ") +
                     fixedText(dMax, dMax < 10 ? 1 : 0) + ")");
   for (int i = 0; i < nBins;) {  // consecutive idle bins make one shaded block
     if (session.aBins[i].nIdleSeconds * 2 < session.nBinSeconds) {
@@ -435,10 +490,10 @@ void appendTimeline(std::string& out, const LogTimeline& t) {
   if (!t.bStarted) return;
   out +=
       "<section id=\"timeline\">\n<h2>The log over time</h2>\n<p class=\"note\">Objects and "
-      "kilobytes per minute, each session of its own (a pause of over " +
+      "KiB per minute, each session of its own (a pause of over " +
       durationText(std::max(t.nGapSeconds, t.nSessionGapSeconds)) +
-      " starts a new one). Grey: idle, steps of over " + uintText(t.nGapSeconds) +
-      " sec between lines.</p>\n";
+      " starts a new one). Grey: idle, steps of over " + durationText(t.nGapSeconds) +
+      " between lines.</p>\n";
   for (int s = 0; s < t.nSessions; s++) {
     const TimelineSession& session = t.aSessions[s];
     int nBins = sessionBinsUsed(t, s);
@@ -449,7 +504,7 @@ void appendTimeline(std::string& out, const LogTimeline& t) {
     out += "<h3>";
     appendEscapedText(out, title);
     out += "</h3>\n";
-    beginSvg(out, id.c_str(), 260, "Objects and kilobytes per minute across " + title);
+    beginSvg(out, id.c_str(), 260, "Objects and KiB per minute across " + title);
     appendTimelinePanel(out, session, nBins, 20, false);
     appendTimelinePanel(out, session, nBins, 150, true);
     out += "</svg>\n";
@@ -475,22 +530,25 @@ void appendFit(std::string& out, const LogTimeline& t, const CalibrationResult& 
     out += "<p>No size of object took a measurable second.</p>\n</section>\n";
     return;
   }
-  double lx0 = std::floor(std::log10(dXMin)), lx1 = std::ceil(std::log10(dXMax));
+  // Bytes on powers of two, as the page's sizes are; seconds on powers of ten.
+  double lx0 = std::floor(std::log2(dXMin)), lx1 = std::ceil(std::log2(dXMax));
   double ly0 = std::floor(std::log10(dYMin)), ly1 = std::ceil(std::log10(dYMax));
   if (lx1 <= lx0) lx1 = lx0 + 1;
   if (ly1 <= ly0) ly1 = ly0 + 1;
   const double x0 = 70, y0 = 20, dWidth = kChartWidth - 100, dHeight = 220;
-  auto xOf = [&](double x) { return x0 + dWidth * (std::log10(x) - lx0) / (lx1 - lx0); };
+  auto xOf = [&](double x) { return x0 + dWidth * (std::log2(x) - lx0) / (lx1 - lx0); };
   auto yOf = [&](double y) { return y0 + dHeight * (ly1 - std::log10(y)) / (ly1 - ly0); };
   beginSvg(out, "fit-chart", 290,
            "Seconds per object against bytes per object, per size of object, and the fitted line");
   appendLegend(out, 14,
                {{kFilesColour, "measured, per size"}, {kTimeColour, "cost + bytes / bandwidth"}});
-  for (int n = 0; n <= static_cast<int>(lx1 - lx0); n++) {
-    double e = lx0 + n;
-    double x = xOf(std::pow(10.0, e));
+  // A tick at every power of two over a short span, else at every fifth.
+  const int nStep = lx1 - lx0 <= 8 ? 1 : 5;
+  for (int e = static_cast<int>(lx0); e <= static_cast<int>(lx1); e++) {
+    if (e % nStep != 0) continue;
+    double x = xOf(std::pow(2.0, e));
     appendLine(out, x, y0, x, y0 + dHeight, "stroke=\"#ddd\"");
-    appendSvgText(out, x, y0 + dHeight + 16, decadeText(e), "middle");
+    appendSvgText(out, x, y0 + dHeight + 16, bucketLabel(e + 1), "middle");
   }
   for (int n = 0; n <= static_cast<int>(ly1 - ly0); n++) {
     double e = ly0 + n;
@@ -502,7 +560,7 @@ void appendFit(std::string& out, const LogTimeline& t, const CalibrationResult& 
   // The fitted line, cut to the chart.
   std::string points;
   for (int i = 0; i <= 60; i++) {
-    double x = std::pow(10.0, lx0 + (lx1 - lx0) * i / 60.0);
+    double x = std::pow(2.0, lx0 + (lx1 - lx0) * i / 60.0);
     double y = r.dCostSeconds + x * r.dSecondsPerByte;
     if (!(y > 0)) continue;
     double yy = std::fmin(std::fmax(yOf(y), y0), y0 + dHeight);
@@ -518,7 +576,8 @@ void appendFit(std::string& out, const LogTimeline& t, const CalibrationResult& 
            "\" r=\"4.5\" fill=\"" + kFilesColour + "\"/>";
   }
   appendSvgText(out, x0 + dWidth / 2, 282, "bytes per object", "middle");
-  out += "\n</svg>\n<table id=\"fit-table\">\n";
+  out += "\n</svg>\n<details><summary>The numbers by size, in exact bytes and seconds</summary>\n";
+  out += "<table id=\"fit-table\">\n";
   appendHeadRow(
       out, {"Sizes from (bytes)", "Objects", "Bytes per object", "Seconds", "Seconds per object"});
   for (int b = 0; b < kSizeBuckets; b++) {
@@ -530,7 +589,7 @@ void appendFit(std::string& out, const LogTimeline& t, const CalibrationResult& 
                fixedText(static_cast<double>(bin.nBytes) / dObjects, 0), uintText(bin.nSeconds),
                fixedText(static_cast<double>(bin.nSeconds) / dObjects, 4)});
   }
-  out += "</table>\n</section>\n";
+  out += "</table>\n</details>\n</section>\n";
 }
 
 }  // namespace

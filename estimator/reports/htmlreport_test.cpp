@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "reports/warnings.h"
 #include "tallies/calibrate.h"
@@ -176,6 +177,66 @@ TEST(HtmlEscape, NamesStayTextAndCutsFallBetweenCharacters) {
     appendEscaped(out, c.in.data(), c.in.size(), c.nMax);
     EXPECT_EQ(out, c.out) << c.in;
   }
+}
+
+TEST(HtmlText, OneTimeAndOneUnitStyle) {
+  EXPECT_EQ(durationText(3723), "1 h 02 min 03 s");
+  const std::pair<double, const char*> kRounded[] = {
+      {0, "0 s"},
+      {0.49, "0 s"},
+      {0.5, "1 s"},
+      {59.5, "1 min 00 s"},
+      {-3, "0 s"},
+      {18446744073709551615.0, "5124095576030431 h 00 min 15 s"},
+      {1e30, "5124095576030431 h 00 min 15 s"}};
+  for (const auto& c : kRounded) EXPECT_EQ(roundedDurationText(c.first), c.second) << c.first;
+  const std::pair<std::int64_t, const char*> kRates[] = {
+      {INT64_MIN, "not positive"}, {0, "not positive"},   {1, "1 B/s"},
+      {35840, "35.0 KiB/s"},       {459776, "449 KiB/s"}, {INT64_MAX, "8.0 EiB/s"}};
+  for (const auto& c : kRates) EXPECT_EQ(rateText(c.first), c.second) << c.first;
+  EXPECT_EQ(bytesText(5119), "5.0 KiB");
+  EXPECT_EQ(bucketLabel(14), "8 KiB");
+}
+
+// The top block says where the rates came from, and shows every estimate.
+TEST(HtmlPage, TopBlockSaysWhatWasEstimated) {
+  ReportFigures figures;
+  figures.listing = "listing.txt";
+  figures.nEstimateSeconds = 3723;
+  const char* const aszRates[] = {"35", " +.50 ", "457", "449"};
+  for (int k = 0; k < kClasses; k++) figures.aClasses[k].szRate = aszRates[k];
+  SizeHistogram counted;
+  PageInput input;
+  input.pFigures = &figures;
+  input.pCounted = &counted;
+  std::string page = htmlPage(input);
+  EXPECT_NE(page.find("<p id=\"rates\">Rates per class (KiB/s): 35 0.50 457 449, as given on the "
+                      "command line</p>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<strong id=\"estimate\">1 h 02 min 03 s</strong>"), std::string::npos);
+  EXPECT_EQ(page.find("estimate-by-model"), std::string::npos);
+  EXPECT_EQ(page.find("id=\"selection\""), std::string::npos);
+
+  CalibrationResult model;
+  model.dCostSeconds = 0.153114;
+  model.dSecondsPerByte = 1e-6;
+  model.dBandwidthKBps = 976.6;
+  figures.pModel = &model;
+  figures.szModelLog = "night<1>.log";
+  figures.nModelSeconds = 60;
+  figures.spread.nSessions = 3;
+  figures.spread.nFastest = 59;
+  figures.spread.nSlowest = 3600;
+  page = htmlPage(input);
+  EXPECT_NE(page.find("learnt from the schedule log night&lt;1&gt;.log (cost 153.114 ms per "
+                      "object, bandwidth 976.6 KiB/s)"),
+            std::string::npos);
+  EXPECT_NE(page.find("<strong id=\"estimate-by-model\">1 min 00 s</strong>"), std::string::npos);
+  EXPECT_NE(page.find("Over the 3 sessions in the log<strong id=\"sessions-range\">59 s to 1 h 00 "
+                      "min 00 s</strong>"),
+            std::string::npos);
+  figures.spread.nSessions = 1;  // one session has no range
+  EXPECT_EQ(htmlPage(input).find("sessions-range"), std::string::npos);
 }
 
 // A page of many folders with long hostile names, a hostile listing name

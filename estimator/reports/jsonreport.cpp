@@ -29,6 +29,12 @@ void writeInput(JsonWriter& json, const ReportFigures& figures) {
   writeJsonString(json, figures.szKind);
   writeJsonKey(json, "listing");
   writeJsonString(json, figures.listing.c_str());
+  if (figures.paths.size() > 1) {  // a scan of several trees: "listing" is the first
+    writeJsonKey(json, "paths");
+    beginJsonArray(json);
+    for (const std::string& path : figures.paths) writeJsonString(json, path.c_str());
+    endJsonArray(json);
+  }
   writeJsonKey(json, "encoding");
   writeJsonString(json, figures.szEncoding);
   // A read that failed leaves the numbers short: they count what came before.

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "sources/measure.h"
 #include "tallies/calibrate.h"
@@ -29,10 +30,11 @@ struct ClassFigures {
 
 /// What the listing was and what the estimate found in it.
 struct ReportFigures {
-  const char* szKind = "";      // "directory listing" or "schedule log"
-  std::string listing;          // its name as given, "-" for standard input
-  const char* szEncoding = "";  // as readEncoding names it
-  int nReadError = 0;           // the error number of a read that failed, or 0
+  const char* szKind = "";         // "directory listing" or "schedule log"
+  std::string listing;             // its name as given, "-" for standard input
+  std::vector<std::string> paths;  // the scan's paths, when it was given more than one
+  const char* szEncoding = "";     // as readEncoding names it
+  int nReadError = 0;              // the error number of a read that failed, or 0
   ClassFigures aClasses[kClasses];
   std::uint64_t nFiles = 0;
   std::uint64_t nBytes = 0;

@@ -71,6 +71,58 @@ void formatDuration(std::uint64_t nSeconds, char* szText) {
                 nSeconds / 3600, nSeconds % 3600 / 60, nSeconds % 60);
 }
 
+void formatHumanDuration(std::uint64_t nSeconds, char* szText) {
+  std::uint64_t nMinutes = nSeconds % 3600 / 60;
+  std::uint64_t nRest = nSeconds % 60;
+  if (nSeconds >= 3600) {
+    std::snprintf(szText, kDurationTextSize, "%" PRIu64 " h %02" PRIu64 " min %02" PRIu64 " s",
+                  nSeconds / 3600, nMinutes, nRest);
+  } else if (nSeconds >= 60) {
+    std::snprintf(szText, kDurationTextSize, "%" PRIu64 " min %02" PRIu64 " s", nMinutes, nRest);
+  } else {
+    std::snprintf(szText, kDurationTextSize, "%" PRIu64 " s", nRest);
+  }
+}
+
+void formatTime(bool bHuman, std::uint64_t nSeconds, char* szText) {
+  if (bHuman) {
+    formatHumanDuration(nSeconds, szText);
+  } else {
+    formatDuration(nSeconds, szText);
+  }
+}
+
+void formatHumanSize(double dBytes, char* szText) {
+  const char* const aszUnits[] = {"B", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+  if (!(dBytes > 0)) dBytes = 0;  // and not a number
+  int nUnit = 0;
+  while (dBytes >= 1024 && nUnit < 6) {
+    dBytes /= 1024;
+    nUnit++;
+  }
+  // The decimals the text shows decide where it rounds to: 1023.96 KiB
+  // would show as 1024 KiB, which is 1.0 MiB.
+  int nDecimals = nUnit == 0 || dBytes >= 99.95 ? 0 : 1;
+  if (nUnit > 0 && nUnit < 6 && dBytes >= 1023.5) {
+    dBytes /= 1024;
+    nUnit++;
+    nDecimals = 1;
+  }
+  std::snprintf(szText, kSizeTextSize, "%.*f %s", nDecimals, dBytes, aszUnits[nUnit]);
+}
+
+std::string humanSize(double dBytes) {
+  char szText[kSizeTextSize];
+  formatHumanSize(dBytes, szText);
+  return szText;
+}
+
+std::string humanDuration(std::uint64_t nSeconds) {
+  char szText[kDurationTextSize];
+  formatHumanDuration(nSeconds, szText);
+  return szText;
+}
+
 int outFlush() {
   drain();
   errno = 0;

@@ -33,6 +33,28 @@ const std::size_t kDurationTextSize = 48;
 /// szText, which has room for kDurationTextSize characters.
 void formatDuration(std::uint64_t nSeconds, char* szText);
 
+/// Writes nSeconds as --human and the page write a time: "1 h 02 min 03 s",
+/// "2 min 05 s" below an hour, "7 s" below a minute, into szText, which has
+/// room for kDurationTextSize characters.
+void formatHumanDuration(std::uint64_t nSeconds, char* szText);
+
+/// Writes nSeconds as formatHumanDuration (bHuman) or formatDuration does.
+void formatTime(bool bHuman, std::uint64_t nSeconds, char* szText);
+
+/// Characters formatHumanSize writes, its NUL included, for any size.
+const std::size_t kSizeTextSize = 24;
+
+/// Writes a size in the binary units as --human and the page write it,
+/// "10.2 GiB": bytes below a KiB ("512 B"), else one decimal below 100 of
+/// the unit and none from 100 on ("512 MiB"), into szText, which has room
+/// for kSizeTextSize characters. A size that rounds up to 1024 of a unit is
+/// written in the next ("1.0 MiB", not "1024 KiB").
+void formatHumanSize(double dBytes, char* szText);
+
+/// Returns formatHumanSize's text, and formatHumanDuration's.
+std::string humanSize(double dBytes);
+std::string humanDuration(std::uint64_t nSeconds);
+
 /// Writes out everything buffered so far, then flushes the C library's stream.
 /// Returns 0, or the error number of the first write that failed in this run.
 int outFlush();

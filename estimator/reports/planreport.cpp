@@ -44,6 +44,15 @@ std::string rateText(double dBytesPerSecond) {
   return sz;
 }
 
+// The text report keeps the report's style, "0 hours 31 mins 8 sec", unless
+// --human is given; the page always writes "31 min 08 s".
+std::string planTimeText(const PlanFigures& f, std::uint64_t nSeconds) {
+  if (f.bHumanTimes) return durationText(nSeconds);
+  char sz[kDurationTextSize];
+  formatDuration(nSeconds, sz);
+  return sz;
+}
+
 std::string clockOfDay(std::uint64_t nSecond) {
   char sz[24];
   std::snprintf(sz, sizeof sz, "%02u:%02u", static_cast<unsigned>(nSecond % 86400 / 3600),
@@ -63,7 +72,7 @@ std::string clockAfterStart(const PlanFigures& f, double dSeconds) {
 }
 
 std::string windowText(const PlanFigures& f) {
-  std::string text = durationText(f.nWindowSeconds);
+  std::string text = planTimeText(f, f.nWindowSeconds);
   if (f.bWindowClock) {
     text += " (" + clockOfDay(static_cast<std::uint64_t>(f.nWindowStartSecond)) + "-" +
             clockOfDay(static_cast<std::uint64_t>(f.nWindowStartSecond) + f.nWindowSeconds) + ")";
@@ -75,11 +84,11 @@ std::string windowText(const PlanFigures& f) {
 std::string verdictText(const PlanFigures& f) {
   std::uint64_t nEnd = wholePlanSeconds(f.outcome.dEnd);
   if (f.fit.bFits) {
-    return "fits, " + durationText(nEnd < f.nWindowSeconds ? f.nWindowSeconds - nEnd : 0) +
+    return "fits, " + planTimeText(f, nEnd < f.nWindowSeconds ? f.nWindowSeconds - nEnd : 0) +
            " to spare";
   }
   std::uint64_t nOver = nEnd > f.nWindowSeconds ? nEnd - f.nWindowSeconds : 1;
-  return "does not fit; " + durationText(nOver) + " over";
+  return "does not fit; " + planTimeText(f, nOver) + " over";
 }
 
 // The name of the client too long for the window, or "" when there is none.
@@ -107,12 +116,12 @@ std::string sessionsNeededText(const PlanFigures& f) {
   }
   if (const PlanClient* pLong = longClient(f)) {
     return "none; " + printable(pLong->sName.c_str()) + " alone takes " +
-           durationText(wholePlanSeconds(aloneSeconds(*pLong, f.settings.dBandwidth))) +
+           planTimeText(f, wholePlanSeconds(aloneSeconds(*pLong, f.settings.dBandwidth))) +
            ", longer than the window";
   }
   if (fit.why == PlanMiss::kBytesOverBandwidth) {
     return "none; the bytes of all clients take " +
-           durationText(wholePlanSeconds(bytesOfTimedClients(f) / f.settings.dBandwidth)) +
+           planTimeText(f, wholePlanSeconds(bytesOfTimedClients(f) / f.settings.dBandwidth)) +
            " over the bandwidth, longer than the window";
   }
   std::string text =
@@ -134,7 +143,7 @@ void printLongFolders(const PlanFigures& f) {
   outFormat("Its folders that take the longest, from --top in %s, to split it by:\n",
             report.c_str());
   for (const ReportFolder& folder : f.longFolders) {
-    std::string time = durationText(wholePlanSeconds(folder.dSeconds));
+    std::string time = planTimeText(f, wholePlanSeconds(folder.dSeconds));
     outFormat("  %-*s%s\n", widthOf(time, kTimeWidth), time.c_str(),
               printable(folder.sName.c_str()).c_str());
   }
@@ -168,8 +177,8 @@ void printClientTable(const PlanFigures& f) {
   outFormat("%s\n\n", kRule);
   for (const PlanClient& c : *f.pClients) {
     printClientRow(printable(c.sName.c_str()), uintText(static_cast<std::uint64_t>(c.nSession)),
-                   durationText(wholePlanSeconds(c.dStart)), durationText(wholePlanSeconds(c.dEnd)),
-                   durationText(factsOf(f, c).nSeconds), uintText(c.nBytes),
+                   planTimeText(f, wholePlanSeconds(c.dStart)), planTimeText(f, wholePlanSeconds(c.dEnd)),
+                   planTimeText(f, factsOf(f, c).nSeconds), uintText(c.nBytes),
                    factsOf(f, c).bModel ? "model" : "classes");
   }
   outText("\n");
@@ -184,8 +193,8 @@ void printBusiest(const PlanFigures& f) {
   // Whole bytes per second, but for a trickle below a thousand.
   outFormat(o.dBusiestBytesPerSecond >= 1000 ? "Busiest stretch: %s to %s, %.0f bytes per second"
                                              : "Busiest stretch: %s to %s, %.3g bytes per second",
-            durationText(wholePlanSeconds(o.dBusiestStart)).c_str(),
-            durationText(wholePlanSeconds(o.dBusiestEnd)).c_str(), o.dBusiestBytesPerSecond);
+            planTimeText(f, wholePlanSeconds(o.dBusiestStart)).c_str(),
+            planTimeText(f, wholePlanSeconds(o.dBusiestEnd)).c_str(), o.dBusiestBytesPerSecond);
   if (f.settings.dBandwidth > 0) {
     outFormat(", %.1f%% of the bandwidth",
               std::min(100.0, 100.0 * o.dBusiestBytesPerSecond / f.settings.dBandwidth));
@@ -332,7 +341,7 @@ void appendPlanHead(std::string& out, const PlanFigures& f, const std::string& r
 
 void appendPlanNumbers(std::string& out, const PlanFigures& f) {
   out += "<section id=\"estimates\">\n<div class=\"big\">Plan ends after<strong id=\"plan-end\">";
-  appendEscapedText(out, durationText(wholePlanSeconds(f.outcome.dEnd)));
+  appendEscapedText(out, planTimeText(f, wholePlanSeconds(f.outcome.dEnd)));
   out += "</strong></div>\n";
   if (f.bWindow) {
     out += "<div class=\"big\">Sessions needed to fit<strong id=\"sessions-needed\">";
@@ -438,7 +447,7 @@ void appendNightAxis(std::string& out, const PlanFigures& f, const NightScale& s
     double d = i * dStep;
     double x = xOf(s, d);
     appendLine(out, x, y, x, y + 5, "stroke=\"#333\"");
-    appendSvgText(out, x, y + 17, f.bWindowClock ? clockAfterStart(f, d) : clockDuration(d),
+    appendSvgText(out, x, y + 17, f.bWindowClock ? clockAfterStart(f, d).substr(0, 5) : roundedDurationText(d),
                   "middle");
   }
 }
@@ -491,9 +500,9 @@ void appendPlanTable(std::string& out, const PlanFigures& f) {
     appendEscapedText(out, c.sName);
     out += "</td>";
     appendCell(out, uintText(static_cast<std::uint64_t>(c.nSession)));
-    appendCell(out, durationText(wholePlanSeconds(c.dStart)));
-    appendCell(out, durationText(wholePlanSeconds(c.dEnd)));
-    appendCell(out, durationText(facts.nSeconds));
+    appendCell(out, planTimeText(f, wholePlanSeconds(c.dStart)));
+    appendCell(out, planTimeText(f, wholePlanSeconds(c.dEnd)));
+    appendCell(out, planTimeText(f, facts.nSeconds));
     appendCell(out, uintText(c.nBytes));
     appendCell(out, facts.bModel ? "model" : "classes");
     appendCell(out, !f.bWindow ? "" : endsInWindow(f, c.dEnd) ? "yes" : "no");
@@ -522,7 +531,7 @@ bool endsInWindow(const PlanFigures& f, double dEnd) {
 void printPlan(const PlanFigures& f) {
   printHeadline(f);
   printClientTable(f);
-  std::string end = durationText(wholePlanSeconds(f.outcome.dEnd));
+  std::string end = planTimeText(f, wholePlanSeconds(f.outcome.dEnd));
   if (f.bWindowClock) end += ", at " + clockAfterStart(f, f.outcome.dEnd);
   outFormat("Plan ends after %s\n", end.c_str());
   if (f.bWindow) {
@@ -561,7 +570,9 @@ void writeJsonPlan(const PlanFigures& f) {
   endJsonObject(json);
 }
 
-std::string planPage(const PlanFigures& f, const std::string& readAt) {
+std::string planPage(const PlanFigures& figures, const std::string& readAt) {
+  PlanFigures f = figures;
+  f.bHumanTimes = true;
   std::string out;
   out.reserve(std::size_t{64} * 1024);
   appendPlanHead(out, f, readAt);

@@ -50,6 +50,7 @@ struct PlanFigures {
   bool bLongFolders = false;
   std::vector<ReportFolder> longFolders;
   std::size_t nReports = 0;  // report files and streams read
+  bool bHumanTimes = false;  // --human: times as "1 h 02 min 03 s"
 };
 
 /// Returns seconds as text and the page show them whole: rounded up, but a

@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "reports/calibrationreport.h"
 #include "reports/folderreport.h"
 #include "reports/output.h"
+#include "reports/progress.h"
 #include "reports/windowreport.h"
 
 namespace {
@@ -271,6 +273,83 @@ TEST(PrintCalibration, OneLineSaysTheSessionsAndTheirSpan) {
     EXPECT_NE(sReport.find("Sessions (a step over 2 hours 0 mins 0 sec starts one):\n"),
               std::string::npos);
   }
+}
+
+TEST(HumanTextTest, SizesInBinaryUnitsAtTheirBoundaries) {
+  struct Case {
+    double dBytes;
+    const char* szText;
+  };
+  const Case kCases[] = {
+      {0, "0 B"},
+      {1, "1 B"},
+      {1023, "1023 B"},
+      {1024, "1.0 KiB"},
+      {1024 * 99.94, "99.9 KiB"},
+      {1024 * 99.96, "100 KiB"},  // no decimal from 100 on
+      {1024 * 1023.4, "1023 KiB"},
+      {1048575, "1.0 MiB"},  // 1023.999 KiB rounds up to the next unit
+      {10.2 * 1073741824.0, "10.2 GiB"},
+      {4294967295.0, "4.0 GiB"},
+      {18446744073709551615.0, "16.0 EiB"},  // the largest total
+      {-5, "0 B"},
+  };
+  for (const Case& c : kCases) EXPECT_EQ(humanSize(c.dBytes), c.szText) << c.dBytes;
+}
+
+TEST(HumanTextTest, DurationsInHoursMinutesAndSeconds) {
+  const std::pair<std::uint64_t, const char*> kCases[] = {
+      {0, "0 s"},
+      {59, "59 s"},
+      {60, "1 min 00 s"},
+      {3599, "59 min 59 s"},
+      {3600, "1 h 00 min 00 s"},
+      {3723, "1 h 02 min 03 s"},
+      {360000, "100 h 00 min 00 s"},
+      {UINT64_MAX, "5124095576030431 h 00 min 15 s"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(humanDuration(c.first), c.second) << c.first;
+  char szText[kDurationTextSize];
+  formatTime(false, 3723, szText);
+  EXPECT_STREQ(szText, "1 hours 2 mins 3 sec");
+  formatTime(true, 3723, szText);
+  EXPECT_STREQ(szText, "1 h 02 min 03 s");
+}
+
+TEST(HumanTextTest, ScanProgressLine) {
+  char szText[160];
+  int n = formatScanProgress(szText, sizeof szText, 123456, 10952166604, 4567, 65);
+  EXPECT_STREQ(szText, "123456 objects, 10.2 GiB, 4567 folders, 1 min 05 s");
+  EXPECT_EQ(n, static_cast<int>(std::strlen(szText)));
+  formatScanProgress(szText, sizeof szText, UINT64_MAX, UINT64_MAX, UINT64_MAX, 0);
+  EXPECT_STREQ(szText, "18446744073709551615 objects, 16.0 EiB, 18446744073709551615 folders, 0 s");
+}
+
+TEST(FoldersTest, HumanTableWritesSizesAndTimes) {
+  FolderTally ft;
+  startFolders(ft, 1);
+  header(ft, " Directory of C:\\data\\big");
+  file(ft, "a.bin", std::uint64_t{3} << 30, 3);
+  header(ft, " Directory of C:\\data\\small");
+  file(ft, "b.txt", 1536, 0);
+  FolderRanking ranking;
+  const std::int64_t anRate[4] = {1024, 1024, 1024, 1024 * 1024};
+  rankFolders(ft, anRate, 5, ranking);
+  outFlush();
+  testing::internal::CaptureStdout();
+  printFolders(ranking, true);
+  outFlush();
+  std::string sText = testing::internal::GetCapturedStdout();
+  // 3 GiB at 1 MiB/s is 3072 s; 1.5 KiB at 1 KiB/s rounds to 2 s.
+  EXPECT_NE(sText.find("1         3.0 GiB        51 min 12 s    100.0     big\n"),
+            std::string::npos)
+      << sText;
+  EXPECT_NE(sText.find("1         1.5 KiB        2 s            0.0       small\n"),
+            std::string::npos)
+      << sText;
+  EXPECT_NE(sText.find("2         3.0 GiB        51 min 14 s    100.0     (all files)\n"),
+            std::string::npos)
+      << sText;
 }
 
 }  // namespace

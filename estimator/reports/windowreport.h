@@ -12,7 +12,8 @@ void printWindowVerdict(const WindowVerdict& verdict);
 
 /// printWindowVerdict for another estimate than the class times': szWhat
 /// follows the window's length ("Backup window 8 hours 0 mins 0 sec by cost
-/// and bandwidth: fits, ...").
-void printWindowVerdict(const WindowVerdict& verdict, const char* szWhat);
+/// and bandwidth: fits, ..."); szWhat may be null. With bHuman (--human) the
+/// times are written as "8 h 00 min 00 s".
+void printWindowVerdict(const WindowVerdict& verdict, const char* szWhat, bool bHuman = false);
 
 #endif  // PLOMET_ESTIMATOR_REPORTS_WINDOWREPORT_H_

@@ -35,6 +35,7 @@ bool takeFolder(WalkState& state, PendingFolder& folder) {
   group.nNext += sizeof folder.nListedNumber + nName + 1;
   if (group.nNext >= group.sChildren.size()) state.stack.pop_back();
   state.nBusy++;
+  state.nFolders.fetch_add(1, std::memory_order_relaxed);
   return true;
 }
 
@@ -65,6 +66,16 @@ void runWorker(WalkState& state) {
   }
 }
 
+// True when a pattern leaves out the object or folder named by the nName
+// bytes at pName in the folder at sFolder.
+bool excluded(WalkWorker& worker, const std::string& sFolder, const char* pName, std::size_t nName,
+              bool bFolder) {
+  const WalkState& state = *worker.pState;
+  return worker.bExcluding && !state.excludes.patterns.empty() &&
+         isExcluded(state.excludes, sFolder, state.cSeparator, pName, nName, bFolder,
+                    worker.sExcludePath);
+}
+
 }  // namespace
 
 void startFolder(WalkWorker& worker, const std::string& sFolder) {
@@ -73,6 +84,7 @@ void startFolder(WalkWorker& worker, const std::string& sFolder) {
 }
 
 void addObject(WalkWorker& worker, const WalkObject& object, const char* pName, std::size_t nName) {
+  if (excluded(worker, *worker.pFolder, pName, nName, false)) return;
   worker.objects.push_back(object);
   if (worker.pState->options.bNames) {
     worker.objects.back().nNameOffset = worker.sNames.size();
@@ -86,6 +98,7 @@ void addObject(WalkWorker& worker, const WalkObject& object, const char* pName, 
 
 void addChild(WalkWorker& worker, const char* pName, std::size_t nName,
               const std::shared_ptr<const WalkNode>& node, std::uint64_t nNumber) {
+  if (excluded(worker, node->sPath, pName, nName, true)) return;
   // Assigned only when it changes: a shared pointer's copy is an atomic count.
   // cppcheck-suppress duplicateConditionalAssign
   if (worker.childParent != node) worker.childParent = node;
@@ -104,6 +117,7 @@ void flushObjects(WalkWorker& worker) {
   batch.pObjects = worker.objects.data();
   batch.nObjects = worker.objects.size();
   batch.pNames = worker.pState->options.bNames ? worker.sNames.data() : nullptr;
+  batch.nFolders = worker.pState->nFolders.load(std::memory_order_relaxed);
   {
     std::lock_guard<std::mutex> lock(worker.pState->sinkMutex);
     worker.pState->sink(worker.pState->pContext, batch);
@@ -155,6 +169,7 @@ void runWalk(WalkState& state, PendingFolder root) {
   WalkWorker worker;
   worker.pState = &state;
   state.nBusy = 1;
+  state.nFolders = 1;
   walkFolder(worker, root);
   flushObjects(worker);
   finishFolder(state, worker);
@@ -176,15 +191,18 @@ bool walkTree(const char* szPath, const WalkOptions& options, WalkSink sink, voi
 #ifdef _WIN32
   state.cSeparator = '\\';
 #endif
+  startExcludes(state.excludes, options.excludes);
   std::string sPath = absoluteWalkPath(szPath);
   WalkWorker worker;
   worker.pState = &state;
+  worker.bExcluding = false;
   PendingFolder root;
   bool bFolder = false;
   report.nRootError = openWalkRoot(state, worker, sPath, root, bFolder);
   if (report.nRootError != 0) return false;
   flushObjects(worker);
   if (bFolder) runWalk(state, std::move(root));
+  report.nFolders = state.nFolders;
   std::sort(report.firstUnreadable.begin(), report.firstUnreadable.end(),
             [](const WalkFailure& a, const WalkFailure& b) { return a.sPath < b.sPath; });
   return true;

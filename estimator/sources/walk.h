@@ -10,8 +10,8 @@
 // Symbolic links and other reparse points are objects of 0 bytes and never
 // followed; mount points below the root are crossed unless asked not to be;
 // a folder that is one of its own ancestors (a bind mount of a parent) is
-// walked once. The platform's own calls do the work: walk_posix.cpp and
-// walk_windows.cpp.
+// walked once; what matches a pattern of WalkOptions::excludes is left out. The platform's own
+// calls do the work: walk_posix.cpp and walk_windows.cpp.
 #ifndef PLOMET_ESTIMATOR_WALK_H_
 #define PLOMET_ESTIMATOR_WALK_H_
 
@@ -43,6 +43,7 @@ struct WalkBatch {
   // The objects' names, each ended by a NUL, as the system gives them (UTF-8
   // on Windows); null unless WalkOptions asks for names.
   const char* pNames = nullptr;
+  std::uint64_t nFolders = 0;  // the folders the walk has taken so far, for a progress line
 };
 
 /// Called for every batch, never by two threads at once.
@@ -53,6 +54,9 @@ struct WalkOptions {
   bool bOneFileSystem = false;  // do not cross into other file systems
   bool bTimes = false;          // fill in the modification times
   bool bNames = false;          // hand over the names
+  // Glob patterns of what is left out (see exclude.h): an object or folder
+  // below the root that one matches is not handed over, nor entered.
+  std::vector<std::string> excludes;
   // For tests: every folder below the root named sFailForTest fails to open
   // with nFailErrorForTest, as if the system had said so ("": none does).
   std::string sFailForTest;
@@ -69,6 +73,7 @@ struct WalkFailure {
 struct WalkReport {
   int nRootError = 0;             // the root could not be opened: its error number
   std::uint64_t nUnreadable = 0;  // folders that could not be read
+  std::uint64_t nFolders = 0;     // folders walked, the root among them
   static constexpr std::size_t kKept = 10;
   std::vector<WalkFailure> firstUnreadable;  // the first kKept of them by path, in that order
 };
@@ -87,6 +92,16 @@ std::string absoluteWalkPath(const char* szPath);
 /// an object removed between being listed and being looked at.
 bool walkTree(const char* szPath, const WalkOptions& options, WalkSink sink, void* pContext,
               WalkReport& report);
+
+/// Returns the path with its links and ".." parts resolved where the system
+/// can (absoluteWalkPath's otherwise): two roots whose resolved paths lie
+/// one within the other would have their files counted twice.
+std::string resolvedWalkPath(const char* szPath);
+
+/// Returns 0 when the root at szPath can be opened as walkTree opens it, or
+/// the error number that walkTree would give: the paths of a scan are all
+/// checked before the first is walked.
+int walkRootError(const char* szPath);
 
 /// Returns the number of processors, at least 1: the default number of threads.
 int walkDefaultThreads();

@@ -3,6 +3,7 @@
 #ifndef PLOMET_ESTIMATOR_WALK_INTERNAL_H_
 #define PLOMET_ESTIMATOR_WALK_INTERNAL_H_
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "sources/exclude.h"
 #include "sources/walk.h"
 
 /// What tells one folder from another: its device and its file number.
@@ -57,6 +59,8 @@ struct WalkState {
   std::vector<PendingGroup> stack;  // never holds a group with no folder left
   int nBusy = 0;                    // threads walking a folder, which may add more
   std::mutex sinkMutex;
+  ExcludeRules excludes;                   // from options.excludes
+  std::atomic<std::uint64_t> nFolders{0};  // folders taken, the root among them
 };
 
 /// One thread's batch of objects and the subfolders it found, reused from
@@ -69,17 +73,20 @@ struct WalkWorker {
   std::shared_ptr<const WalkNode> childParent;  // the folder whose subfolders these are
   std::string sChildren;                        // packed as in PendingGroup
   std::vector<std::uint64_t> readBuffer;        // the platform's folder reader's, when it needs one
+  bool bExcluding = true;    // false while the root itself is looked at: a root is never left out
+  std::string sExcludePath;  // an object's path, for the patterns that match paths
 };
 
 /// Starts the batch of the folder at sFolder (kept alive by the caller).
 void startFolder(WalkWorker& worker, const std::string& sFolder);
 
 /// Adds one object, named by the nName bytes at pName, and hands the batch
-/// over when it is full.
+/// over when it is full; an object that a pattern excludes is left out.
 void addObject(WalkWorker& worker, const WalkObject& object, const char* pName, std::size_t nName);
 
 /// Adds a subfolder of the folder node, named by nName bytes at pName, whose
-/// entry gave it the file number nNumber (0 when it gives none).
+/// entry gave it the file number nNumber (0 when it gives none); a folder
+/// that a pattern excludes is left out, and not walked.
 void addChild(WalkWorker& worker, const char* pName, std::size_t nName,
               const std::shared_ptr<const WalkNode>& node, std::uint64_t nNumber = 0);
 

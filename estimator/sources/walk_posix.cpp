@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #ifdef __linux__
@@ -99,7 +100,7 @@ void splitPath(const std::string& sPath, std::string& sFolder, std::string& sNam
 // Reads a folder's entries. On Linux the entries come straight from the
 // system in a large buffer, each worker's own: no stream to set up, fewer
 // calls per folder.
-const std::size_t kFolderBufferSize = 32 * 1024;
+const std::size_t kFolderBufferSize = std::size_t{32} * 1024;
 struct FolderReader {
   int fd = -1;
 #ifdef __linux__
@@ -239,6 +240,25 @@ std::string absoluteWalkPath(const char* szPath) {
 }
 
 std::string walkErrorText(int nError) { return std::strerror(nError); }
+
+std::string resolvedWalkPath(const char* szPath) {
+  char* szResolved = realpath(szPath, nullptr);
+  if (szResolved == nullptr) return absoluteWalkPath(szPath);
+  std::string sResolved = szResolved;
+  std::free(szResolved);
+  return sResolved;
+}
+
+int walkRootError(const char* szPath) {
+  std::string sPath = absoluteWalkPath(szPath);
+  struct stat st;
+  if (stat(sPath.c_str(), &st) != 0) return errno;
+  if (!S_ISDIR(st.st_mode)) return 0;
+  int fd = open(sPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);  // as openWalkRoot opens it
+  if (fd < 0) return errno;
+  close(fd);
+  return 0;
+}
 
 int openWalkRoot(WalkState& state, WalkWorker& worker, const std::string& sPath,
                  PendingFolder& root, bool& bFolder) {

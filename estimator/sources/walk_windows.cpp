@@ -118,6 +118,18 @@ std::string absoluteWalkPath(const char* szPath) {
 
 std::string walkErrorText(int nError) { return std::strerror(nError); }
 
+// The full path already has its ".." parts resolved; links stay.
+std::string resolvedWalkPath(const char* szPath) { return absoluteWalkPath(szPath); }
+
+int walkRootError(const char* szPath) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(longPath(absoluteWalkPath(szPath)).c_str(), GetFileExInfoStandard,
+                            &data)) {
+    return errorNumber(GetLastError());
+  }
+  return 0;
+}
+
 // The POSIX walk changes the state and the folder; this one need not.
 // cppcheck-suppress constParameter
 int openWalkRoot(WalkState& state, WalkWorker& worker, const std::string& sPath,

@@ -18,6 +18,11 @@ const std::uint64_t kHundredKbLimit = std::uint64_t{500} * 1024;
 const char* const kClassLabels[kClasses] = {"0..< 1KB", "1KB..< 10KB", "10KB..< 100KB",
                                             "100KB and up"};
 
+/// The classes named by their bounds, as the page and the plan name them
+/// ("0 – 5 KiB": from 0 to below 5 KiB).
+const char* const kClassBoundLabels[kClasses] = {"0 \xE2\x80\x93 5 KiB", "5 \xE2\x80\x93 50 KiB",
+                                                 "50 \xE2\x80\x93 500 KiB", "500 KiB and up"};
+
 /// Returns a + b, or 2^64 - 1 when that would pass it: byte totals stay at
 /// their largest value rather than wrap.
 inline std::uint64_t addSaturating(std::uint64_t a, std::uint64_t b) {
