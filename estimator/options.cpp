@@ -114,7 +114,10 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
   if (name == "--list") {
     options.bList = true;
     options.sList = szValue;
-    return !options.sList.empty() || reject("error: --list needs a file name%s\n", "");
+    // Standard output holds the report: the listing goes to a file of its own.
+    return (!options.sList.empty() && options.sList != "-") ||
+           reject("error: --list needs the name of a file to write the listing to, not '%s'\n",
+                  szValue);
   }
   options.bDateOrder = true;
   return parseDateOrder(szValue, options.dateOrder) ||

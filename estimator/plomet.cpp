@@ -637,7 +637,7 @@ int main(int argc, char** argv) {
                                  "-lv, not '%s'\n";
     return finishRun(run, rejectCommandLine(run, szFormat, argv[1]));
   }
-  nStatus = checkOptionsOfSource(run, argv[1]);
+  nStatus = checkOptionsOfSource(run, argc, argv);
   if (nStatus >= 0) return finishRun(run, nStatus);
   nStatus = nParseType == kParseScan ? scan(argc, argv, run) : update(argc, argv, run);
   return finishRun(run, nStatus);

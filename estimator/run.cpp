@@ -14,6 +14,7 @@
 #include "reports/sourcewarnings.h"
 #include "reports/warnings.h"
 #include "reports/windowreport.h"
+#include "runfiles.h"
 #include "scanrun.h"
 #include "sources/lslisting.h"
 #include "sources/walk.h"
@@ -281,9 +282,8 @@ bool walkScan(Run& run, WalkReport& report, int& nStatus) {
   scanRun.pCountContext = &run;
   scanRun.bEcho = bVerbose != 0;
   if (run.options.bList) scanRun.sList = run.options.sList;
-  std::string root = absoluteWalkPath(szFilename);
   if (!openScanList(scanRun)) return false;
-  if (!walkTree(root.c_str(), walkOptions(run), countScanBatch, &scanRun, report)) {
+  if (!walkTree(szFilename, walkOptions(run), countScanBatch, &scanRun, report)) {
     if (scanRun.pList != nullptr) {  // a wrong path leaves no listing behind
       std::fclose(scanRun.pList);
       std::remove(run.options.sList.c_str());
@@ -317,6 +317,34 @@ void help(const Run& run) {
   usage(run.sProgram.c_str(), false);
   outText("\n");
   printLongOptions();
+}
+
+// The files the run reads and writes, as the command line names them:
+// szSource is the listing, the log of --calibrate or the tree to scan (null
+// when the command line lacks it).
+RunFiles runFiles(const Run& run, const char* szSource) {
+  RunFiles files;
+  const LongOptions& options = run.options;
+  if (szSource != nullptr && nParseType == kParseScan) {
+    files.trees.push_back({"the tree", szSource});
+  } else if (szSource != nullptr) {
+    files.inputs.push_back({options.bCalibrate ? "the log" : "the listing", szSource});
+  }
+  if (options.szRatesFrom != nullptr) {
+    files.inputs.push_back({"the log of --rates-from", options.szRatesFrom});
+  }
+  if (options.bHtml) files.outputs.push_back({"--html", options.szHtml});
+  if (options.bList) files.outputs.push_back({"--list", options.sList});
+  return files;
+}
+
+// Refuses outputs that would overwrite an input or each other, mix with the
+// report on standard output, or land in the tree being scanned, before
+// anything is read or written. Returns -1, or the exit status.
+int checkRunFiles(const Run& run, const char* szSource) {
+  std::string sClash = findFileClash(runFiles(run, szSource));
+  if (sClash.empty()) return -1;
+  return rejectCommandLine(run, "error: %s\n", sClash);
 }
 
 // Sets up the tallies that the options ask for, before anything is read.
@@ -368,7 +396,8 @@ int takeCommandLine(int& argc, char** argv, Run& run) {
   return -1;
 }
 
-int checkOptionsOfSource(const Run& run, const char* szOption) {
+int checkOptionsOfSource(const Run& run, int argc, char** argv) {
+  const char* szOption = argv[1];
   const LongOptions& options = run.options;
   bool bScanOptions = options.bThreads || options.bOneFileSystem || options.bList;
   if (bScanOptions && nParseType != kParseScan) {
@@ -381,7 +410,7 @@ int checkOptionsOfSource(const Run& run, const char* szOption) {
     return rejectCommandLine(run, "error: --json does not go with the verbose option '%s'\n",
                              szOption);
   }
-  return -1;
+  return checkRunFiles(run, argc > 2 ? argv[2] : nullptr);
 }
 
 int takeRatesFromArguments(int argc, char** argv, Run& run) {
@@ -416,7 +445,7 @@ int takeLog(int argc, char** argv, Run& run) {
   szFilename = argv[1];
   nParseType = kParseLog;
   bVerbose = 0;
-  return -1;
+  return checkRunFiles(run, szFilename);
 }
 
 int learnRatesFrom(Run& run) {

@@ -77,17 +77,19 @@ struct Run {
 /// run goes on, or its exit status.
 int takeCommandLine(int& argc, char** argv, Run& run);
 
-/// Checks that the long options go with the source the option chose (the
-/// scan's options with -s alone, --json without the echo). Returns -1, or the
-/// exit status after rejecting them.
-int checkOptionsOfSource(const Run& run, const char* szOption);
+/// Checks that the long options go with the source that the option argv[1]
+/// chose (the scan's options with -s alone, --json without the echo), and
+/// that no output named would overwrite the listing (argv[2]), the log of
+/// --rates-from or another output, write to standard output or inside the
+/// tree scanned. Returns -1, or the exit status after rejecting them.
+int checkOptionsOfSource(const Run& run, int argc, char** argv);
 
 /// With --rates-from, the option and the listing, without rates. Returns
 /// -1, or the exit status after rejecting them.
 int takeRatesFromArguments(int argc, char** argv, Run& run);
 
-/// With --calibrate, the schedule log alone. Returns -1, or the exit status
-/// after rejecting the arguments.
+/// With --calibrate, the schedule log alone, which --html must not name.
+/// Returns -1, or the exit status after rejecting the arguments.
 int takeLog(int argc, char** argv, Run& run);
 
 /// With --rates-from: learns the four rates from the log as --calibrate does,
