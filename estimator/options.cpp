@@ -168,13 +168,37 @@ bool takeLongOption(const char* szArg, LongOptions& options) {
   return true;
 }
 
+// A step longer than the session gap starts a session and is never busy: the
+// gap limit stays within it. Given alone, either one moves the other's
+// default to it; given both, a gap limit past the session gap is refused.
+// Returns false after saying why.
+bool takeGaps(LongOptions& options) {
+  std::uint64_t& nGap = options.nGapSeconds;
+  std::uint64_t& nSessionGap = options.nSessionGapSeconds;
+  if (nGap <= nSessionGap) return true;
+  if (!options.bSessionGap) {
+    nSessionGap = nGap;
+    return true;
+  }
+  if (!options.bGap) {
+    nGap = nSessionGap;
+    return true;
+  }
+  return reject(
+      "error: %s: a step longer than the session gap starts a new session and is "
+      "never busy\n",
+      "--gap=" + std::to_string(nGap) + " is longer than --session-gap (" +
+          std::to_string(nSessionGap) + " seconds)");
+}
+
 // Options that serve only beside another one.
-bool checkCombinations(const LongOptions& options) {
+bool checkCombinations(LongOptions& options) {
   bool bLearns = options.bCalibrate || options.szRatesFrom != nullptr;
   if ((options.bGap || options.bSessionGap) && !bLearns) {
     return reject("error: %s goes with --calibrate or --rates-from\n",
                   options.bGap ? "--gap" : "--session-gap");
   }
+  if (!takeGaps(options)) return false;
   if (options.bCalibrate && options.szRatesFrom != nullptr) {
     return reject("error: %s does not go with --calibrate\n", "--rates-from");
   }

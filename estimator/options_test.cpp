@@ -183,6 +183,47 @@ TEST(TakeLongOptionsTest, ValuesPastTheirRangeSaySo) {
   }
 }
 
+// The gap limit stays within the session gap: one given alone moves the
+// other's default; both given, a gap past the session gap is refused.
+TEST(TakeLongOptionsTest, TheGapLimitStaysWithinTheSessionGap) {
+  const struct {
+    std::vector<std::string> words;
+    std::uint64_t nGap;
+    std::uint64_t nSessionGap;
+    const char* szError;
+  } kCases[] = {
+      {{"--gap=7200"}, 7200, 7200, ""},
+      {{"--gap=7201"}, 7201, 7201, ""},
+      {{"--gap=18446744073709551615"}, UINT64_MAX, UINT64_MAX, ""},
+      {{"--session-gap=60"}, 60, 60, ""},
+      {{"--session-gap=59"}, 59, 59, ""},
+      {{"--session-gap=1"}, 1, 1, ""},
+      {{"--gap=100", "--session-gap=100"}, 100, 100, ""},
+      {{"--session-gap=99", "--gap=100"},
+       0,
+       0,
+       "error: --gap=100 is longer than --session-gap (99 seconds): a step longer than the "
+       "session gap starts a new session and is never busy\n"},
+      {{"--gap=7201", "--session-gap=2h"},
+       0,
+       0,
+       "error: --gap=7201 is longer than --session-gap (7200 seconds): a step longer than the "
+       "session gap starts a new session and is never busy\n"},
+  };
+  for (const auto& c : kCases) {
+    std::vector<std::string> line = {"plomet", "--calibrate"};
+    line.insert(line.end(), c.words.begin(), c.words.end());
+    LongOptions options;
+    testing::internal::CaptureStderr();
+    std::string sLeft = remaining(line, options);
+    std::string sError = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(sError, c.szError) << c.words[0];
+    if (*c.szError != '\0') continue;
+    EXPECT_EQ(options.nGapSeconds, c.nGap) << c.words[0];
+    EXPECT_EQ(options.nSessionGapSeconds, c.nSessionGap) << c.words[0];
+  }
+}
+
 TEST(RateNumberTextTest, KeepsTheDigitsAsAJsonNumber) {
   const char* const kCases[][2] = {
       {"35", "35"},       {" +.50 ", "0.50"}, {"-.5", "-0.5"}, {"5.", "5"},

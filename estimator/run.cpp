@@ -28,10 +28,15 @@ void calibrateLogLine(Run& run, const Piece& piece, const char* szData, SinceFil
   bool bTimed = readLogStamp(piece.szText, piece.nLength, stamp, run.stamps);
   uint64_t nSize = 0;
   bool bObject = szData[0] != '\0' && parseSize(szData, nSize);
-  if (!bTimed && !bObject) return;  // a line without a time or an object tells nothing
+  bool bTooLarge = szData[0] != '\0' && !bObject;
+  // A line without a time or an object tells nothing, but for an object too
+  // large to be counted.
+  if (!bTimed && !bObject && !bTooLarge) return;
   Selection selection;
   selection.bMonthFirst = selection.bDayFirst = true;
   if (pSince != nullptr) selection = judgeLine(*pSince, stamp, nSize);
+  if (bTooLarge) calibrateTooLarge(run.logCalibration, selection);
+  if (!bTimed && !bObject) return;
   calibrateStampedLine(run.logCalibration, stamp, bTimed, selection, bObject, nSize);
   if (!run.options.bHtml) return;
   if (selection.bMonthFirst) {
@@ -133,6 +138,17 @@ int writePage(Run& run, int nStatus, bool bEstimate, const CalibrationResult* pC
   std::fprintf(stderr, "error: cannot write the page to '%s': %s\n",
                printable(run.options.szHtml).c_str(), std::strerror(nErrno));
   return kExitFailure;
+}
+
+// With --rates-from, after the report: what the log did, and whether it
+// measured enough objects for the classes whose rates the estimate takes
+// (those holding files, and the average file's).
+void warnModel(const Run& run) {
+  warnCalibration(run.model);
+  bool abUsed[kClasses];
+  for (int k = 0; k < kClasses; k++) abUsed[k] = classFiles(k) > 0;
+  if (filesCounted() > 0) abUsed[sizeClass(run.estimate.nAverage)] = true;
+  warnFewObjects(run.model, abUsed);
 }
 
 // With --rates-from: the estimate by the fitted cost and bandwidth over every
@@ -598,7 +614,7 @@ void warnListing(Run& run, uint64_t nLines) {
     warnKind(run.kinds);
   }
   if (run.options.bSince) warnSince(run.since);
-  if (run.bModel) warnCalibration(run.model);
+  if (run.bModel) warnModel(run);
 }
 
 int finishListing(Run& run, int nStatus) {
@@ -683,6 +699,6 @@ int scan(int argc, char** argv, Run& run) {
   warnUnreadable(report);
   warnCounts(run);
   if (run.options.bSince) warnSince(run.since);
-  if (run.bModel) warnCalibration(run.model);
+  if (run.bModel) warnModel(run);
   return finishListing(run, nStatus);
 }
