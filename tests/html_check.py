@@ -10,7 +10,8 @@ The page must:
   - show the numbers of the JSON report: the class table, totals, estimates,
     window verdict, folders, the selection of --since, the warnings, and for
     --calibrate the classes learnt; its size histogram must add up to the
-    files and bytes counted, and the fit's bins to the objects measured;
+    files and bytes counted, and the fit's bins to the objects measured (also
+    of the log of --rates-from);
   - fetch nothing: no URL, no src or href, no script, style sheet or image
     from elsewhere, and be under 2 MB;
   - keep every name from the listing as text: no element or attribute other
@@ -152,6 +153,15 @@ def check_estimate(page, report):
                      "all folders")
 
 
+def check_fit(page):
+    """The fit's bins charge each step as the calibration does: on a page with
+    both, they add up to the calibration's objects and seconds measured."""
+    rows = body(page.tables["calibration-table"])
+    fit = body(page.tables["fit-table"])
+    expect_equal(sum(int(r[1]) for r in fit), sum(int(r[1]) for r in rows), "objects measured")
+    expect_equal(sum(int(r[3]) for r in fit), sum(int(r[3]) for r in rows), "seconds measured")
+
+
 def check_calibration(page, report):
     classes = report["calibration"]["classes"]
     rows = body(page.tables["calibration-table"])
@@ -179,17 +189,21 @@ def check_page(text, page):
 
 
 def run_case(binary, case_dir, work):
-    """Runs the case with --json in work; returns the JSON report and the page's path."""
+    """Runs the case with --json in work (after its setup.py, when it has one);
+    returns the JSON report and the page's path, or None, None when the run
+    wrote no page (a path that names another file of the case is no page)."""
     with open(os.path.join(case_dir, "cmd"), encoding="utf-8", errors="surrogateescape") as f:
         args, stdin_name, _ = parse_cmd(f.read())
     page_name = next(a.split("=", 1)[1] for a in args if a.startswith("--html="))
+    if os.path.exists(os.path.join(work, "setup.py")):
+        subprocess.run([sys.executable, "setup.py"], cwd=work, check=True)
     stdin = open(os.path.join(work, stdin_name), "rb") if stdin_name else None
     run = subprocess.run([binary] + args + ["--json"], cwd=work,
                          stdin=stdin or subprocess.DEVNULL, capture_output=True)
     if stdin:
         stdin.close()
     path = os.path.join(work, page_name)
-    if not os.path.exists(path):
+    if run.returncode not in (0, 3) or not os.path.exists(path):
         return None, None
     return json.loads(run.stdout), path
 
@@ -222,6 +236,8 @@ def check_all(binary, cases_dir):
                     check_calibration(page, report)
                 else:
                     check_estimate(page, report)
+                if "model" in report:  # rates learnt from a log: its timeline and fit
+                    check_fit(page)
                 checked += 1
             except (Mismatch, KeyError, IndexError) as e:
                 print(f"FAIL {name}: {e!r}")
