@@ -2,6 +2,8 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <iterator>
+#include <numeric>
 
 #include "reports/output.h"
 #include "reports/warnings.h"
@@ -153,8 +155,9 @@ void warnCalibration(const CalibrationResult& result) {
 }
 
 void warnFewObjects(const CalibrationResult& result, const bool abUsed[kClasses]) {
-  std::uint64_t nMeasured = 0;
-  for (const CalibrationClassResult& c : result.aClasses) nMeasured += c.nObjects;
+  std::uint64_t nMeasured = std::accumulate(
+      std::begin(result.aClasses), std::end(result.aClasses), std::uint64_t{0},
+      [](std::uint64_t n, const CalibrationClassResult& c) { return n + c.nObjects; });
   if (nMeasured < kTrustedLogObjects) {
     warn("the log measured %" PRIu64 " object%s, fewer than %" PRIu64
          ": the rates learnt from it cannot be trusted",

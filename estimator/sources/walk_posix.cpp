@@ -101,7 +101,7 @@ void splitPath(const std::string& sPath, std::string& sFolder, std::string& sNam
 // Reads a folder's entries. On Linux the entries come straight from the
 // system in a large buffer, each worker's own: no stream to set up, fewer
 // calls per folder.
-const std::size_t kFolderBufferSize = 32 * 1024;
+const std::size_t kFolderBufferSize = std::size_t{32} * 1024;
 struct FolderReader {
   int fd = -1;
 #ifdef __linux__
