@@ -75,14 +75,14 @@ void runWorker(WalkState& state) {
 NodeRef NodeRef::make(const NodeRef& parent, const FolderId& id, const char* pName,
                       std::size_t nName, char cSeparator) {
   NodeRef node;
-  node.pNode_ = new WalkNode();
-  WalkNode& n = *node.pNode_;
+  node.pTarget = new WalkNode();
+  WalkNode& n = *node.pTarget;
   n.id = id;
   n.sName.assign(pName, nName);
   n.nPathLength = nName;
   if (parent) {
-    hold(parent.pNode_);
-    n.pParent = parent.pNode_;
+    hold(parent.pTarget);
+    n.pParent = parent.pTarget;
     n.nDepth = parent->nDepth + 1;
     const std::string& sParentName = parent->sName;
     // As appendName joins them: a root's path may end in the separator.

@@ -46,30 +46,30 @@ struct WalkNode {
 class NodeRef {
  public:
   NodeRef() = default;
-  NodeRef(const NodeRef& other) : pNode_(other.pNode_) { hold(pNode_); }
-  NodeRef(NodeRef&& other) noexcept : pNode_(other.pNode_) { other.pNode_ = nullptr; }
+  NodeRef(const NodeRef& other) : pTarget(other.pTarget) { hold(pTarget); }
+  NodeRef(NodeRef&& other) noexcept : pTarget(other.pTarget) { other.pTarget = nullptr; }
   NodeRef& operator=(NodeRef other) noexcept {
-    std::swap(pNode_, other.pNode_);
+    std::swap(pTarget, other.pTarget);
     return *this;
   }
-  ~NodeRef() { releaseNode(pNode_); }
+  ~NodeRef() { releaseNode(pTarget); }
 
   /// Makes a node below parent (null: a root), holding a reference to it.
   static NodeRef make(const NodeRef& parent, const FolderId& id, const char* pName,
                       std::size_t nName, char cSeparator);
 
-  WalkNode* get() const { return pNode_; }
-  WalkNode* operator->() const { return pNode_; }
-  explicit operator bool() const { return pNode_ != nullptr; }
-  bool operator==(const NodeRef& other) const { return pNode_ == other.pNode_; }
-  bool operator!=(const NodeRef& other) const { return pNode_ != other.pNode_; }
+  WalkNode* get() const { return pTarget; }
+  WalkNode* operator->() const { return pTarget; }
+  explicit operator bool() const { return pTarget != nullptr; }
+  bool operator==(const NodeRef& other) const { return pTarget == other.pTarget; }
+  bool operator!=(const NodeRef& other) const { return pTarget != other.pTarget; }
   void reset() { *this = NodeRef(); }
 
   /// Returns a new reference to pNode (null: none).
   static NodeRef of(const WalkNode* pNode) {
     NodeRef node;
-    node.pNode_ = const_cast<WalkNode*>(pNode);  // the count alone changes
-    hold(node.pNode_);
+    node.pTarget = const_cast<WalkNode*>(pNode);  // the count alone changes
+    hold(node.pTarget);
     return node;
   }
   /// Takes one more reference to pNode (null: none).
@@ -79,7 +79,7 @@ class NodeRef {
   static void releaseNode(WalkNode* pNode);
 
  private:
-  WalkNode* pNode_ = nullptr;
+  WalkNode* pTarget = nullptr;
 };
 
 /// The subfolders of one folder that wait to be walked, packed: for each,
