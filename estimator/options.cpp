@@ -223,7 +223,10 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
   if (name == "--list") {
     options.bList = true;
     options.sList = szValue;
-    return !options.sList.empty() || reject("error: --list needs a file name%s\n", "");
+    // Standard output holds the report: the listing goes to a file of its own.
+    return (!options.sList.empty() && options.sList != "-") ||
+           reject("error: --list needs the name of a file to write the listing to, not '%s'\n",
+                  szValue);
   }
   if (name == "--exclude") {
     options.excludes.push_back(szValue);
@@ -327,7 +330,8 @@ bool checkMeasure(const LongOptions& options) {
                                  {options.bThreads, "--threads"},
                                  {options.bOneFileSystem, "--one-file-system"},
                                  {options.bList, "--list"},
-                                 {options.nKind >= 0, "--kind"}};
+                                 {options.nKind >= 0, "--kind"},
+                                 {!options.excludes.empty(), "--exclude"}};
   const OptionGiven* pOther = std::find_if(std::begin(aOthers), std::end(aOthers),
                                            [](const OptionGiven& other) { return other.bGiven; });
   return pOther == std::end(aOthers) ||
@@ -366,14 +370,38 @@ bool checkPlanCombinations(const LongOptions& options) {
   return true;
 }
 
+// A step longer than the session gap starts a session and is never busy: the
+// gap limit stays within it. Given alone, either one moves the other's
+// default to it; given both, a gap limit past the session gap is refused.
+// Returns false after saying why.
+bool takeGaps(LongOptions& options) {
+  std::uint64_t& nGap = options.nGapSeconds;
+  std::uint64_t& nSessionGap = options.nSessionGapSeconds;
+  if (nGap <= nSessionGap) return true;
+  if (!options.bSessionGap) {
+    nSessionGap = nGap;
+    return true;
+  }
+  if (!options.bGap) {
+    nGap = nSessionGap;
+    return true;
+  }
+  return reject(
+      "error: %s: a step longer than the session gap starts a new session and is "
+      "never busy\n",
+      "--gap=" + std::to_string(nGap) + " is longer than --session-gap (" +
+          std::to_string(nSessionGap) + " seconds)");
+}
+
 // Options that serve only beside another one.
-bool checkCombinations(const LongOptions& options) {
+bool checkCombinations(LongOptions& options) {
   if (!checkMeasure(options)) return false;
   bool bLearns = options.bCalibrate || options.szRatesFrom != nullptr;
   if ((options.bGap || options.bSessionGap) && !bLearns) {
     return reject("error: %s goes with --calibrate or --rates-from\n",
                   options.bGap ? "--gap" : "--session-gap");
   }
+  if (!takeGaps(options)) return false;
   if (options.bCalibrate && options.szRatesFrom != nullptr) {
     return reject("error: %s does not go with --calibrate\n", "--rates-from");
   }

@@ -147,19 +147,19 @@ TEST(TakeLongOptionsTest, ReadsValuesAndRejectsWhatDoesNotFit) {
 TEST(TakeLongOptionsTest, TakesAValueFromTheNextArgumentAsGnuToolsDo) {
   LongOptions options;
   EXPECT_EQ(remaining({"plomet", "-s", "a", "--top", "3", "--exclude", "*.tmp", "--exclude=b/",
-                       "--list", "-", "--json", "b", "--human"},
+                       "--exclude", "-", "--json", "b", "--human"},
                       options),
             "error");  // --human does not go with --json
   LongOptions taken;
   EXPECT_EQ(remaining({"plomet", "-s", "a", "--top", "3", "--exclude", "*.tmp", "--exclude=b/",
-                       "--list", "-", "b", "--human"},
+                       "--exclude", "-", "b", "--human"},
                       taken),
             "plomet -s a b");
   EXPECT_EQ(taken.nTop, 3u);
-  ASSERT_EQ(taken.excludes.size(), 2u);
+  ASSERT_EQ(taken.excludes.size(), 3u);
   EXPECT_EQ(taken.excludes[0], "*.tmp");
   EXPECT_EQ(taken.excludes[1], "b/");
-  EXPECT_EQ(taken.sList, "-");  // a lone dash is a value
+  EXPECT_EQ(taken.excludes[2], "-");  // a lone dash is a value
   EXPECT_TRUE(taken.bHuman);
   // A flag never takes the next argument; a value never begins with two
   // dashes; "--name=" keeps its empty value; "--" still ends the options.
@@ -427,6 +427,47 @@ TEST(TakeLongOptionsTest, PlanOptionsGoWithPlanAloneAndClientWithJson) {
   LongOptions longest;
   EXPECT_EQ(remaining({"plomet", "-d", "--client=" + std::string(4096, 'x'), "--json"}, longest),
             "plomet -d");
+}
+
+// The gap limit stays within the session gap: one given alone moves the
+// other's default; both given, a gap past the session gap is refused.
+TEST(TakeLongOptionsTest, TheGapLimitStaysWithinTheSessionGap) {
+  const struct {
+    std::vector<std::string> words;
+    std::uint64_t nGap;
+    std::uint64_t nSessionGap;
+    const char* szError;
+  } kCases[] = {
+      {{"--gap=7200"}, 7200, 7200, ""},
+      {{"--gap=7201"}, 7201, 7201, ""},
+      {{"--gap=18446744073709551615"}, UINT64_MAX, UINT64_MAX, ""},
+      {{"--session-gap=60"}, 60, 60, ""},
+      {{"--session-gap=59"}, 59, 59, ""},
+      {{"--session-gap=1"}, 1, 1, ""},
+      {{"--gap=100", "--session-gap=100"}, 100, 100, ""},
+      {{"--session-gap=99", "--gap=100"},
+       0,
+       0,
+       "error: --gap=100 is longer than --session-gap (99 seconds): a step longer than the "
+       "session gap starts a new session and is never busy\n"},
+      {{"--gap=7201", "--session-gap=2h"},
+       0,
+       0,
+       "error: --gap=7201 is longer than --session-gap (7200 seconds): a step longer than the "
+       "session gap starts a new session and is never busy\n"},
+  };
+  for (const auto& c : kCases) {
+    std::vector<std::string> line = {"plomet", "--calibrate"};
+    line.insert(line.end(), c.words.begin(), c.words.end());
+    LongOptions options;
+    testing::internal::CaptureStderr();
+    std::string sLeft = remaining(line, options);
+    std::string sError = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(sError, c.szError) << c.words[0];
+    if (*c.szError != '\0') continue;
+    EXPECT_EQ(options.nGapSeconds, c.nGap) << c.words[0];
+    EXPECT_EQ(options.nSessionGapSeconds, c.nSessionGap) << c.words[0];
+  }
 }
 
 TEST(RateNumberTextTest, KeepsTheDigitsAsAJsonNumber) {

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "reports/output.h"
 #include "reports/planreport.h"
 #include "reports/warnings.h"
+#include "runfiles.h"
 #include "sources/reader.h"
 #include "sources/reportfile.h"
 #include "tallies/schedule.h"
@@ -164,17 +164,16 @@ bool gatherPaths(int argc, char** argv, std::vector<std::string>& paths) {
   return true;
 }
 
-// The page of --html must not take the place of a report read.
+// The page of --html must not take the place of a report read, nor of the
+// plan on standard output.
 int checkPageName(const std::vector<std::string>& paths, const Run& run) {
   if (!run.options.bHtml) return -1;
-  for (const std::string& path : paths) {
-    std::error_code error;
-    if (path != "-" && std::filesystem::equivalent(path, run.options.szHtml, error)) {
-      return rejectCommandLine(run, "error: --html=%s would overwrite a report it reads\n",
-                               run.options.szHtml);
-    }
-  }
-  return -1;
+  RunFiles files;
+  for (const std::string& path : paths) files.inputs.push_back({"the report", path});
+  files.outputs.push_back({"--html", run.options.szHtml});
+  std::string sClash = findFileClash(files);
+  if (sClash.empty()) return -1;
+  return rejectCommandLine(run, "error: %s\n", sClash);
 }
 
 // "a, b and c", with at most five named.

@@ -630,7 +630,7 @@ int main(int argc, char** argv) {
   if (run.options.bCalibrate) return finishRun(run, update(argc, argv, run));
   if (run.options.szMeasure != nullptr) return finishRun(run, measure(argc, argv, run));
   if (!parseOption(argv[1])) return finishRun(run, rejectOption(run, argv[1]));
-  nStatus = checkOptionsOfSource(run, argv[1]);
+  nStatus = checkOptionsOfSource(run, argc, argv);
   if (nStatus >= 0) return finishRun(run, nStatus);
   nStatus = nParseType == kParseScan ? scan(argc, argv, run) : update(argc, argv, run);
   return finishRun(run, nStatus);

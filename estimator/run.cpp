@@ -21,6 +21,7 @@
 #include "reports/sourcewarnings.h"
 #include "reports/warnings.h"
 #include "reports/windowreport.h"
+#include "runfiles.h"
 #include "scanrun.h"
 #include "sources/lslisting.h"
 #include "sources/walk.h"
@@ -34,10 +35,15 @@ void calibrateLogLine(Run& run, const Piece& piece, const char* szData, SinceFil
   bool bTimed = readLogStamp(piece.szText, piece.nLength, stamp, run.stamps);
   uint64_t nSize = 0;
   bool bObject = szData[0] != '\0' && parseSize(szData, nSize);
-  if (!bTimed && !bObject) return;  // a line without a time or an object tells nothing
+  bool bTooLarge = szData[0] != '\0' && !bObject;
+  // A line without a time or an object tells nothing, but for an object too
+  // large to be counted.
+  if (!bTimed && !bObject && !bTooLarge) return;
   Selection selection;
   selection.bMonthFirst = selection.bDayFirst = true;
   if (pSince != nullptr) selection = judgeLine(*pSince, stamp, nSize);
+  if (bTooLarge) calibrateTooLarge(run.logCalibration, selection);
+  if (!bTimed && !bObject) return;
   calibrateStampedLine(run.logCalibration, stamp, bTimed, selection, bObject, nSize);
   if (!run.options.bHtml) return;
   if (selection.bMonthFirst) {
@@ -246,16 +252,6 @@ void warnPassedMax(const char* szWhat, bool bPassedMax) {
   if (bPassedMax) warn("the byte total of %s passed 18446744073709551615 and is not exact", szWhat);
 }
 
-// The totals and the estimate that stayed at their largest value, whatever
-// the source of the files.
-void warnCounts(const Run& run) {
-  for (int k = 0; k < kClasses; k++) warnPassedMax(kClassLabels[k], classPassedMax(k));
-  warnPassedMax("all classes", bTotalPassedMax);
-  if (run.estimate.bPassedMax) {
-    warn("the estimated time passed 18446744073709551615 seconds and is not exact");
-  }
-}
-
 // Compares the totals that a directory listing states about itself with what
 // was counted.
 void warnOwnTotals(const Run& run) {
@@ -283,138 +279,6 @@ void warnReading(const Reader& reader) {
         "the listing has no line feeds; lines that end in a carriage return alone are not "
         "read as lines");
   }
-}
-
-void countScanEntry(void* pContext, const Entry& entry) {
-  countEntry(*static_cast<Run*>(pContext), entry);
-}
-
-// The options of the scan's walk.
-WalkOptions walkOptions(const Run& run) {
-  WalkOptions options;
-  options.nThreads =
-      run.options.bThreads ? static_cast<int>(run.options.nThreads) : walkDefaultThreads();
-  options.bOneFileSystem = run.options.bOneFileSystem;
-  options.bNames = run.options.bList || bVerbose;
-  options.bTimes = options.bNames || run.options.bSince;
-  options.excludes.assign(run.options.excludes.begin(), run.options.excludes.end());
-  return options;
-}
-
-// Adds what one root's walk met to what the roots before it met: the
-// folders, and the first unreadable ones by path.
-void addWalkReport(WalkReport& all, const WalkReport& one) {
-  all.nFolders += one.nFolders;
-  all.nUnreadable += one.nUnreadable;
-  std::vector<WalkFailure>& kept = all.firstUnreadable;
-  kept.insert(kept.end(), one.firstUnreadable.begin(), one.firstUnreadable.end());
-  std::sort(kept.begin(), kept.end(),
-            [](const WalkFailure& a, const WalkFailure& b) { return a.sPath < b.sPath; });
-  if (kept.size() > WalkReport::kKept) kept.resize(WalkReport::kKept);
-}
-
-// Walks each path's tree into the tallies and the listing of --list. Returns
-// false after saying why a root cannot be walked.
-bool walkScan(Run& run, WalkReport& report, int& nStatus) {
-  ScanRun scanRun;
-  scanRun.pCount = countScanEntry;
-  scanRun.pCountContext = &run;
-  scanRun.bEcho = bVerbose != 0;
-  if (run.options.bList) scanRun.sList = run.options.sList;
-  if (!openScanList(scanRun)) return false;
-  startProgress(run.progress, 0);
-  scanRun.pProgress = &run.progress;
-  const WalkOptions options = walkOptions(run);
-  report = WalkReport();
-  for (const char* szPath : run.paths) {
-    WalkReport one;
-    std::string root = absoluteWalkPath(szPath);
-    if (!walkTree(root.c_str(), options, countScanBatch, &scanRun, one)) {
-      endProgress(run.progress);
-      if (scanRun.pList != nullptr) {  // a wrong path leaves no listing behind
-        std::fclose(scanRun.pList);
-        std::remove(run.options.sList.c_str());
-      }
-      outFlush();
-      std::fprintf(stderr, "error: cannot open '%s': %s\n", printable(szPath).c_str(),
-                   walkErrorText(one.nRootError).c_str());
-      return false;
-    }
-    addWalkReport(report, one);
-    scanRun.nFoldersBefore = report.nFolders;
-  }
-  endProgress(run.progress);
-  nStatus = closeScanList(scanRun) ? kExitOk : kExitFailure;
-  return true;
-}
-
-bool isPathSeparator(char c) {
-#ifdef _WIN32
-  return c == '\\' || c == '/';
-#else
-  return c == '/';
-#endif
-}
-
-// True when the absolute path sInner is sOuter or lies below it.
-bool liesWithin(const std::string& sInner, const std::string& sOuter) {
-  if (sInner.compare(0, sOuter.size(), sOuter) != 0) return false;
-  return sInner.size() == sOuter.size() || isPathSeparator(sOuter.back()) ||
-         isPathSeparator(sInner[sOuter.size()]);
-}
-
-// Before anything is learnt or walked: each path of the scan can be opened,
-// and none lies within another, which would count its files twice. Returns
-// -1, or the exit status after saying why not.
-int checkScanPaths(const Run& run) {
-  std::vector<std::string> roots;
-  for (const char* szPath : run.paths) {
-    int nError = walkRootError(szPath);
-    std::int64_t nRate = 0;
-    if (nError == ENOENT && run.options.szRatesFrom != nullptr &&
-        parseRateText(szPath, nRate) == kRateOk) {  // the four rates beside --rates-from
-      return rejectCommandLine(run, "error: give the four rates or --rates-from, not both%s\n", "");
-    }
-    if (nError != 0) {
-      outFlush();
-      std::fprintf(stderr, "error: cannot open '%s': %s\n", printable(szPath).c_str(),
-                   walkErrorText(nError).c_str());
-      return kExitFailure;
-    }
-    roots.push_back(resolvedWalkPath(szPath));
-  }
-  for (std::size_t i = 0; i < roots.size(); i++) {
-    for (std::size_t j = 0; j < roots.size(); j++) {
-      if (i == j || !liesWithin(roots[j], roots[i])) continue;
-      std::string sWhat = printable(run.paths[j]) + "' lies within '" + printable(run.paths[i]);
-      return rejectCommandLine(run, "error: '%s': give each folder once\n", sWhat);
-    }
-  }
-  return -1;
-}
-
-// An argument after the option that is no listing, path or rate but an
-// option: a dash and a letter (a negative rate such as -5 or -.5, and "-"
-// for standard input, are not). Returns it, or null when there is none.
-const char* optionLikeArgument(int argc, char** argv) {
-  for (int i = 2; i < argc; i++) {
-    const char* szArg = argv[i];
-    char c = szArg[0] == '-' ? szArg[1] : '\0';
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return szArg;
-  }
-  return nullptr;
-}
-
-// Rejects an option found among the arguments after the first.
-int rejectOptionLike(const Run& run, const char* szArg) {
-  const char* const aszOptions[] = {"d", "dv", "l", "lv", "s", "sv"};
-  if (std::any_of(std::begin(aszOptions), std::end(aszOptions), [szArg](const char* szOption) {
-        return equalsIgnoringCase(szArg + 1, szOption);
-      })) {
-    return rejectCommandLine(run, "error: the option '%s' comes first, and once\n", szArg);
-  }
-  return rejectCommandLine(run, "error: unknown option '%s'; long options begin with two dashes\n",
-                           szArg);
 }
 
 // True when --json stands among the long options, before any lone "--".
@@ -452,6 +316,25 @@ void useLearntRates(Run& run) {
   run.bModel = true;
 }
 
+// The files the run reads and writes, as the command line names them:
+// szSource is the listing or the log of --calibrate (null when the command
+// line lacks it); the scan's trees are its paths.
+RunFiles runFiles(const Run& run, const char* szSource) {
+  RunFiles files;
+  const LongOptions& options = run.options;
+  if (nParseType == kParseScan) {
+    for (const char* szPath : run.paths) files.trees.push_back({"the tree", szPath});
+  } else if (szSource != nullptr) {
+    files.inputs.push_back({options.bCalibrate ? "the log" : "the listing", szSource});
+  }
+  if (options.szRatesFrom != nullptr) {
+    files.inputs.push_back({"the log of --rates-from", options.szRatesFrom});
+  }
+  if (options.bHtml) files.outputs.push_back({"--html", options.szHtml});
+  if (options.bList) files.outputs.push_back({"--list", options.sList});
+  return files;
+}
+
 // Sets up the tallies that the options ask for, before anything is read.
 void startRun(Run& run) {
   const LongOptions& options = run.options;
@@ -475,6 +358,61 @@ void startRun(Run& run) {
 }
 
 }  // namespace
+
+// With --rates-from, after the report: what the log did, and whether it
+// measured enough objects for the classes whose rates the estimate takes
+// (those holding files, and the average file's).
+void warnModel(const Run& run) {
+  if (run.bModelFromReport) return warnFewReportObjects(run.model);
+  warnCalibration(run.model);
+  bool abUsed[kClasses];
+  for (int k = 0; k < kClasses; k++) abUsed[k] = classFiles(k) > 0;
+  if (filesCounted() > 0) abUsed[sizeClass(run.estimate.nAverage)] = true;
+  warnFewObjects(run.model, abUsed);
+}
+
+// The totals and the estimate that stayed at their largest value, whatever
+// the source of the files.
+void warnCounts(const Run& run) {
+  for (int k = 0; k < kClasses; k++) warnPassedMax(kClassLabels[k], classPassedMax(k));
+  warnPassedMax("all classes", bTotalPassedMax);
+  if (run.estimate.bPassedMax) {
+    warn("the estimated time passed 18446744073709551615 seconds and is not exact");
+  }
+}
+
+// Refuses outputs that would overwrite an input or each other, mix with the
+// report on standard output, or land in the tree being scanned, before
+// anything is read or written. Returns -1, or the exit status.
+int checkRunFiles(const Run& run, const char* szSource) {
+  std::string sClash = findFileClash(runFiles(run, szSource));
+  if (sClash.empty()) return -1;
+  return rejectCommandLine(run, "error: %s\n", sClash);
+}
+
+// An argument after the option that is no listing, path or rate but an
+// option: a dash and a letter (a negative rate such as -5 or -.5, and "-"
+// for standard input, are not). Returns it, or null when there is none.
+const char* optionLikeArgument(int argc, char** argv) {
+  for (int i = 2; i < argc; i++) {
+    const char* szArg = argv[i];
+    char c = szArg[0] == '-' ? szArg[1] : '\0';
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return szArg;
+  }
+  return nullptr;
+}
+
+// Rejects an option found among the arguments after the first.
+int rejectOptionLike(const Run& run, const char* szArg) {
+  const char* const aszOptions[] = {"d", "dv", "l", "lv", "s", "sv"};
+  if (std::any_of(std::begin(aszOptions), std::end(aszOptions), [szArg](const char* szOption) {
+        return equalsIgnoringCase(szArg + 1, szOption);
+      })) {
+    return rejectCommandLine(run, "error: the option '%s' comes first, and once\n", szArg);
+  }
+  return rejectCommandLine(run, "error: unknown option '%s'; long options begin with two dashes\n",
+                           szArg);
+}
 
 int takeCommandLine(int& argc, char** argv, Run& run) {
   run.sProgram = printable(argc > 0 && argv[0] != nullptr ? argv[0] : "plomet");
@@ -506,7 +444,8 @@ int takeCommandLine(int& argc, char** argv, Run& run) {
   return -1;
 }
 
-int checkOptionsOfSource(const Run& run, const char* szOption) {
+int checkOptionsOfSource(const Run& run, int argc, char** argv) {
+  const char* szOption = argv[1];
   const LongOptions& options = run.options;
   bool bScanOptions = options.bThreads || options.bOneFileSystem || options.bList;
   if (bScanOptions && nParseType != kParseScan) {
@@ -532,7 +471,9 @@ int checkOptionsOfSource(const Run& run, const char* szOption) {
     return rejectCommandLine(run, "error: --json does not go with the verbose option '%s'\n",
                              szOption);
   }
-  return -1;
+  // The scan's paths are known once its arguments are taken.
+  if (nParseType == kParseScan) return -1;
+  return checkRunFiles(run, argc > 2 ? argv[2] : nullptr);
 }
 
 int takeRatesFromArguments(int argc, char** argv, const Run& run) {
@@ -574,7 +515,7 @@ int takeLog(int argc, char** argv, const Run& run) {
   szFilename = argv[1];
   nParseType = kParseLog;
   bVerbose = 0;
-  return -1;
+  return checkRunFiles(run, szFilename);
 }
 
 int learnRatesFrom(Run& run) {
@@ -741,7 +682,7 @@ void warnListing(const Run& run, uint64_t nLines) {
     warnKind(run.kinds);
   }
   if (run.options.bSince) warnSince(run.since);
-  if (run.bModel) warnCalibration(run.model);
+  if (run.bModel) warnModel(run);
 }
 
 int finishListing(Run& run, int nStatus) {
@@ -803,40 +744,6 @@ int reportCalibration(Run& run) {
   }
   if (run.options.bHtml) return writePage(run, kExitOk, false, &result);
   return kExitOk;
-}
-
-int scan(int argc, char** argv, Run& run) {
-  // A path that begins with a dash is given as ./-name: the paths come in
-  // any number, so an option among them cannot be told by their count.
-  if (const char* szArg = optionLikeArgument(argc, argv)) return rejectOptionLike(run, szArg);
-  int nStatus = takeArguments(argc, argv, run);
-  if (nStatus >= 0) return nStatus;
-  run.paths.assign(argv + 2, argv + (run.options.szRatesFrom != nullptr ? argc : argc - 4));
-  nStatus = checkScanPaths(run);
-  if (nStatus >= 0) return nStatus;
-  if (run.options.szRatesFrom != nullptr) {
-    nStatus = learnRatesFrom(run);
-    if (nStatus >= 0) return nStatus;
-  }
-  WalkReport report;
-  if (!walkScan(run, report, nStatus)) return kExitFailure;
-  outFlush();
-  ReportFigures& figures = run.figures;
-  figures.szKind = "scan";
-  figures.listing = szFilename;
-  figures.paths.assign(run.paths.begin(), run.paths.end());
-#ifdef _WIN32
-  figures.szEncoding = "utf-8";
-#else
-  figures.szEncoding = "plain";
-#endif
-  if (run.options.bSince) countChosenAside(run);
-  displayResults(run);
-  warnUnreadable(report);
-  warnCounts(run);
-  if (run.options.bSince) warnSince(run.since);
-  if (run.bModel) warnCalibration(run.model);
-  return finishListing(run, nStatus);
 }
 
 int rejectArgumentCount(const Run& run, int argc, char** argv) {

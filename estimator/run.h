@@ -84,11 +84,14 @@ struct Run {
 /// status.
 int takeCommandLine(int& argc, char** argv, Run& run);
 
-/// Checks that the long options go with the source the option chose (the
-/// scan's options with -s alone, --kind with -d, or --kind=log with -l,
-/// --json without the echo); -d --kind=log reads the schedule log as -l.
-/// Returns -1, or the exit status after rejecting them.
-int checkOptionsOfSource(const Run& run, const char* szOption);
+/// Checks that the long options go with the source the option argv[1] chose
+/// (the scan's options with -s alone, --kind with -d, or --kind=log with -l,
+/// --json without the echo); -d --kind=log reads the schedule log as -l. For
+/// a listing or log, also that no output named would overwrite it (argv[2]),
+/// the log of --rates-from or another output, or write to standard output;
+/// the scan checks its outputs once it has taken its paths. Returns -1, or
+/// the exit status after rejecting them.
+int checkOptionsOfSource(const Run& run, int argc, char** argv);
 
 /// With --rates-from, the option and the listing (with -s, one path or
 /// more), without rates. Returns -1, or the exit status after rejecting them.
@@ -104,8 +107,8 @@ int rejectArgumentCount(const Run& run, int argc, char** argv);
 /// with -s when it names one. Returns the exit status.
 int rejectOption(const Run& run, const char* szArg);
 
-/// With --calibrate, the schedule log alone. Returns -1, or the exit status
-/// after rejecting the arguments.
+/// With --calibrate, the schedule log alone, which --html must not name.
+/// Returns -1, or the exit status after rejecting the arguments.
 int takeLog(int argc, char** argv, const Run& run);
 
 /// With --rates-from: learns the four rates from the log as --calibrate does,
@@ -171,7 +174,29 @@ int measure(int argc, char** argv, Run& run);
 
 /// Walks the folder trees given in the listing's place (one path or more,
 /// each checked before the first is walked), counts what a backup of them
-/// sends, and prints the report. Returns the exit status.
+/// sends, and prints the report (scan.cpp). Returns the exit status.
 int scan(int argc, char** argv, Run& run);
+
+/// With --rates-from, after the report: what the log did, and whether it
+/// measured enough objects for the classes whose rates the estimate takes.
+void warnModel(const Run& run);
+
+/// The warnings about the counts: a class's or the total's files or bytes
+/// that passed the largest number the tallies hold.
+void warnCounts(const Run& run);
+
+/// Refuses outputs that would overwrite an input or each other, mix with the
+/// report on standard output, or land in a tree the scan walks (run.paths),
+/// before anything is read or written; szSource is the listing or log, or
+/// null. Returns -1, or the exit status.
+int checkRunFiles(const Run& run, const char* szSource);
+
+/// Returns the first argument after the option that is no listing, path or
+/// rate but looks like an option (a dash and a letter), or null.
+const char* optionLikeArgument(int argc, char** argv);
+
+/// Rejects szArg, an option found among the arguments after the first.
+/// Returns the exit status.
+int rejectOptionLike(const Run& run, const char* szArg);
 
 #endif  // PLOMET_ESTIMATOR_RUN_H_

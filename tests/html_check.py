@@ -10,9 +10,9 @@ The page must:
   - show the numbers of the JSON report: the class table, totals, estimates,
     window verdict, folders, the selection of --since, the warnings, and for
     --calibrate the classes learnt; its size histogram must add up to the
-    files and bytes counted, and the fit's bins to the objects measured; for
-    --plan, the plan's end, window verdict, sessions needed and every
-    client's row;
+    files and bytes counted, and the fit's bins to the objects measured (also
+    of the log of --rates-from); for --plan, the plan's end, window verdict,
+    sessions needed and every client's row;
   - say at the top what was estimated: the files changed of all (--since),
     where the rates came from, and the estimate by cost and bandwidth and the
     sessions' range when the rates were learnt;
@@ -228,6 +228,26 @@ def check_top(page, report):
                      f"{selection['read']}", "the selection")
 
 
+def check_fit(page):
+    """The fit's bins charge each step as the calibration does: on a page with
+    both, they add up to the calibration's objects and seconds measured."""
+    rows = body(page.tables["calibration-table"])
+    fit = body(page.tables["fit-table"])
+    expect_equal(sum(int(r[1]) for r in fit), sum(int(r[1]) for r in rows), "objects measured")
+    expect_equal(sum(seconds_of(r[3]) for r in fit), sum(seconds_of(r[3]) for r in rows),
+                 "seconds measured")
+
+
+def seconds_of(text):
+    """The seconds of a time as the page writes it: "1 h 02 min 03 s", or a number."""
+    if text.isdigit():
+        return int(text)
+    units = {"h": 3600, "min": 60, "s": 1}
+    words = text.split()
+    expect(len(words) % 2 == 0 and all(u in units for u in words[1::2]), f"a time: {text!r}")
+    return sum(int(n) * units[u] for n, u in zip(words[0::2], words[1::2]))
+
+
 def check_calibration(page, report):
     classes = report["calibration"]["classes"]
     rows = body(page.tables["calibration-table"])
@@ -296,10 +316,14 @@ def check_page(text, page):
 
 
 def run_case(binary, case_dir, work):
-    """Runs the case with --json in work; returns the JSON report and the page's path."""
+    """Runs the case with --json in work (after its setup.py, when it has one);
+    returns the JSON report and the page's path, or None, None when the run
+    wrote no page (a path that names another file of the case is no page)."""
     with open(os.path.join(case_dir, "cmd"), encoding="utf-8", errors="surrogateescape") as f:
         args, stdin_name, _ = parse_cmd(f.read())
     page_name = next(a.split("=", 1)[1] for a in args if a.startswith("--html="))
+    if os.path.exists(os.path.join(work, "setup.py")):
+        subprocess.run([sys.executable, "setup.py"], cwd=work, check=True)
     stdin = open(os.path.join(work, stdin_name), "rb") if stdin_name else None
     run = subprocess.run([binary] + args + ["--json"], cwd=work,
                          stdin=stdin or subprocess.DEVNULL, capture_output=True)
@@ -342,6 +366,8 @@ def check_all(binary, cases_dir):
                     check_calibration(page, report)
                 else:
                     check_estimate(page, report)
+                if report.get("model", {}).get("sessions"):  # learnt from a log: its fit
+                    check_fit(page)
                 checked += 1
             except (Mismatch, KeyError, IndexError) as e:
                 print(f"FAIL {name}: {e!r}")
@@ -403,7 +429,7 @@ def render(binary, cases_dir, case):
         quiet = [chromium, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
                  "--no-first-run", "--disable-background-networking", "--disable-component-update",
                  "--disable-sync", f"--user-data-dir={profile}", "--hide-scrollbars",
-                 "--window-size=800,1000"]
+                 "--window-size=800,1200"]
         url = "file://" + os.path.abspath(path)
         subprocess.run(quiet + [f"--screenshot={shot}", url], stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=120, check=False)

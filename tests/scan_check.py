@@ -148,6 +148,10 @@ def main():
             written = f.read()
         expect("the echo is the listing", echoed[:len(written)], written)
         expect("one line per object", written.count(b"\n20"), n_find)
+        # Without --list too, the echo ends with the listing's own totals.
+        totals = written[written.rindex(b"\n     Total Files Listed:"):]
+        alone = run(plomet, "-sv", root, *RATES).stdout
+        expect("the echo alone ends with the totals", totals in alone, True)
 
         # --exclude leaves out what find -prune leaves out: names, folders, and
         # paths (a pattern with a "/" matches the path's end after any "/").
@@ -207,6 +211,14 @@ def main():
             expect("unreadable: counted", lines[10:],
                    ["warning: 12 folders could not be read; the files in them were not counted"])
             expect("unreadable: the rest counted", b"all 12 files: 120." in result.stdout, True)
+            # One folder alone is named, and summed up in the singular.
+            one = os.path.join(work, "one")
+            os.makedirs(os.path.join(one, "closed"))
+            os.chmod(os.path.join(one, "closed"), 0o700)
+            result = run(plomet, "-s", one, *RATES, "--strict", user=True, check_status=3)
+            expect("one unreadable folder", result.stderr.decode().splitlines(),
+                   [f"warning: cannot read folder '{one}/closed': Permission denied",
+                    "warning: 1 folder could not be read; the files in it were not counted"])
     finally:
         subprocess.run(["find", work, "-depth", "-delete"], check=False)
         shutil.rmtree(work, ignore_errors=True)

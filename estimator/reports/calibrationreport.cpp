@@ -2,6 +2,8 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <iterator>
+#include <numeric>
 
 #include "reports/output.h"
 #include "reports/warnings.h"
@@ -209,6 +211,37 @@ void warnCalibration(const CalibrationResult& result) {
     warn("%" PRIu64 " step%s went back in time and %s not charged", result.nBackSteps,
          result.nBackSteps == 1 ? "" : "s", result.nBackSteps == 1 ? "was" : "were");
   }
+  if (result.nTooLarge > 0) {
+    warn(
+        "%" PRIu64 " object line%s of the log had sizes too large to be file sizes and %s left out",
+        result.nTooLarge, result.nTooLarge == 1 ? "" : "s", result.nTooLarge == 1 ? "was" : "were");
+  }
+}
+
+void warnFewObjects(const CalibrationResult& result, const bool abUsed[kClasses]) {
+  std::uint64_t nMeasured = std::accumulate(
+      std::begin(result.aClasses), std::end(result.aClasses), std::uint64_t{0},
+      [](std::uint64_t n, const CalibrationClassResult& c) { return n + c.nObjects; });
+  if (nMeasured < kTrustedLogObjects) {
+    warn("the log measured %" PRIu64 " object%s, fewer than %" PRIu64
+         ": the rates learnt from it cannot be trusted",
+         nMeasured, nMeasured == 1 ? "" : "s", kTrustedLogObjects);
+    return;
+  }
+  for (int k = 0; k < kClasses; k++) {
+    const CalibrationClassResult& c = result.aClasses[k];
+    if (!abUsed[k] || c.nObjects >= kWellMeasuredObjects) continue;
+    warn("the log measured %" PRIu64 " object%s of %s, fewer than %" PRIu64
+         ": the class's rate learnt from it cannot be trusted",
+         c.nObjects, c.nObjects == 1 ? "" : "s", kClassLabels[k], kWellMeasuredObjects);
+  }
+}
+
+void warnFewReportObjects(const CalibrationResult& result) {
+  if (result.nLogObjects >= kTrustedLogObjects) return;
+  warn("the report's rates rest on %" PRIu64 " object%s, fewer than %" PRIu64
+       ": the rates taken from it cannot be trusted",
+       result.nLogObjects, result.nLogObjects == 1 ? "" : "s", kTrustedLogObjects);
 }
 
 void printRatesSource(const char* szLog, const CalibrationResult& result) {

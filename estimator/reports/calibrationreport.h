@@ -11,8 +11,17 @@
 void printCalibration(const CalibrationResult& result);
 
 /// Writes the warnings of the calibration through warnings.h: steps that went
-/// back in time.
+/// back in time, object lines left out for their sizes.
 void warnCalibration(const CalibrationResult& result);
+
+/// Warns that the rates learnt cannot be trusted, when the log measured
+/// fewer than kTrustedLogObjects objects in all, or else fewer than
+/// kWellMeasuredObjects in a class whose rate the estimate takes (abUsed).
+void warnFewObjects(const CalibrationResult& result, const bool abUsed[kClasses]);
+
+/// Warns as warnFewObjects does for rates from a JSON report, which keeps
+/// the objects its model rests on (result.nLogObjects) but not each class's.
+void warnFewReportObjects(const CalibrationResult& result);
 
 /// Prints the line above an estimate whose rates were learnt from szLog:
 /// where they came from and what was learnt.

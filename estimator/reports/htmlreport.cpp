@@ -338,7 +338,8 @@ void appendFolders(std::string& out, const FolderRanking& r) {
     appendFolderBar(out, y, folderName(r.rows[i]), r.rows[i], dMax);
     y += 16;
   }
-  std::string restName = "(" + uintText(nRest) + " other folders)";
+  std::string restName =
+      "(" + uintText(nRest) + (nRest == 1 ? " other folder)" : " other folders)");
   if (nRest > 0) {
     appendFolderBar(out, y, restName, rest, dMax);
     y += 16;

@@ -135,6 +135,8 @@ TEST(LogTimeline, SessionsBinsAndIdleTime) {
       {"steps within the gap limit", {0, 30, 89, 120, -1, -1}, 1, 60, 0},
       {"an idle step", {0, 10, 100, 110, -1, -1}, 1, 60, 90},
       {"a pause of over an hour", {0, 10, 3700, 3710, -1, -1}, 2, 60, 0},
+      {"a pause of exactly the session gap", {0, 10, 3610, 3620, -1, -1}, 1, 60, 3600},
+      {"a pause of the session gap and a second", {0, 10, 3611, 3621, -1, -1}, 2, 60, 0},
       {"a session past its bins", {0, 3500, 7000, 10500, 14000, 14400}, 1, 120, 14400},
       {"midnight within a session", {86390, 5, 10, 20, -1, -1}, 1, 60, 0},
   };
@@ -151,6 +153,23 @@ TEST(LogTimeline, SessionsBinsAndIdleTime) {
     EXPECT_EQ(last.nBinSeconds, c.nBinSeconds) << c.szWhat;
     EXPECT_EQ(nIdle, c.nIdle) << c.szWhat;
   }
+}
+
+TEST(HtmlParts, SizesInBinaryUnitsFromTheFirstKibibyte) {
+  const struct {
+    double dBytes;
+    const char* szText;
+  } kCases[] = {{0, "0 B"},
+                {1, "1 B"},
+                {1023, "1023 B"},
+                {1024, "1.0 KiB"},
+                {1025, "1.0 KiB"},
+                {1536, "1.5 KiB"},
+                {1048575, "1.0 MiB"},
+                {1048576, "1.0 MiB"},
+                {4294967295.0, "4.0 GiB"},
+                {18446744073709551615.0, "16.0 EiB"}};
+  for (const auto& c : kCases) EXPECT_EQ(bytesText(c.dBytes), c.szText) << c.dBytes;
 }
 
 TEST(HtmlEscape, NamesStayTextAndCutsFallBetweenCharacters) {
@@ -281,6 +300,67 @@ TEST(HtmlPage, StaysSmallSelfContainedAndEscapedWhateverTheNames) {
     nRows++;
   }
   EXPECT_EQ(nRows, kMaxFolderRows + 2);  // and the rest, and all
+}
+
+// The folders past those shown join one row: the first of them too.
+TEST(HtmlPage, FoldersPastTheFiftiethJoinTheOtherFolders) {
+  const struct {
+    std::size_t nRows;
+    const char* szRest;  // the row of the others, "" for none
+  } kCases[] = {
+      {kMaxFolderRows, ""},
+      {kMaxFolderRows + 1, "<td class=\"name\">(1 other folder)</td><td>1</td><td>51 B</td>"},
+      {kMaxFolderRows + 2, "<td class=\"name\">(2 other folders)</td><td>2</td><td>103 B</td>"},
+  };
+  for (const auto& c : kCases) {
+    FolderRanking ranking;
+    ranking.bFound = true;
+    ranking.sRoot = "/srv";
+    for (std::size_t i = 0; i < c.nRows; i++) {
+      FolderRow row;
+      row.sName = "d" + std::to_string(i);
+      row.nFiles = 1;
+      row.nBytes = i + 1;
+      row.dSeconds = static_cast<double>(1000 - i);
+      ranking.rows.push_back(row);
+    }
+    ranking.nFolders = ranking.rows.size();
+    ReportFigures figures;
+    figures.pFolders = &ranking;
+    SizeHistogram counted;
+    PageInput input;
+    input.pFigures = &figures;
+    input.pCounted = &counted;
+    std::string page = htmlPage(input);
+    if (*c.szRest == '\0') {
+      EXPECT_EQ(page.find("other folder"), std::string::npos) << c.nRows;
+    } else {
+      EXPECT_NE(page.find(c.szRest), std::string::npos) << c.nRows;
+    }
+  }
+}
+
+// The chart's shares of the time are of all four classes' time.
+TEST(HtmlPage, TheClassChartSharesTheTimeOfEveryClass) {
+  ReportFigures figures;
+  for (int k = 0; k < kClasses; k++) {
+    figures.aClasses[k].dSeconds = 1.5;
+    figures.aClasses[k].nFiles = 1;
+    figures.aClasses[k].nBytes = 10;
+  }
+  figures.nFiles = 4;
+  figures.nBytes = 40;
+  SizeHistogram counted;
+  PageInput input;
+  input.pFigures = &figures;
+  input.pCounted = &counted;
+  std::string page = htmlPage(input);
+  std::size_t nShares = 0;
+  for (std::size_t at = page.find(">25.0% of the time<"); at != std::string::npos;
+       at = page.find(">25.0% of the time<", at + 1)) {
+    nShares++;
+  }
+  EXPECT_EQ(nShares, 4u);
 }
 
 }  // namespace

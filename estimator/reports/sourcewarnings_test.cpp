@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,45 @@ TEST(SourceWarningsTest, FarFewerObjectsThanDirLinesAndRoundedSizes) {
           << c.nDirFiles << " " << c.nObjects;
       EXPECT_EQ(text.find("--kind=dir") != std::string::npos, c.bWarns) << text;
       EXPECT_EQ(text.find("rounded (rsync -h") != std::string::npos, nRounded == 1) << text;
+    }
+  }
+}
+
+// The scan's folders that could not be read: each one kept by name, then
+// the summary, for one folder as for many.
+TEST(SourceWarningsTest, UnreadableFoldersEachAndInAll) {
+  const struct {
+    std::uint64_t nUnreadable;
+    std::size_t nKept;
+    std::vector<std::string> last;  // the last warnings
+  } kCases[] = {
+      {0, 0, {}},
+      {1,
+       1,
+       {"cannot read folder '/t/d0': Permission denied",
+        "1 folder could not be read; the files in it were not counted"}},
+      {2,
+       2,
+       {"cannot read folder '/t/d1': Permission denied",
+        "2 folders could not be read; the files in them were not counted"}},
+      {11,
+       10,
+       {"cannot read folder '/t/d9': Permission denied",
+        "11 folders could not be read; the files in them were not counted"}},
+  };
+  for (const auto& c : kCases) {
+    WalkReport report;
+    report.nUnreadable = c.nUnreadable;
+    for (std::size_t i = 0; i < c.nKept; i++) {
+      report.firstUnreadable.push_back({"/t/d" + std::to_string(i), EACCES});
+    }
+    resetWarnings();
+    testing::internal::CaptureStderr();
+    warnUnreadable(report);
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(warningCount(), c.nKept + (c.nUnreadable > 0 ? 1 : 0)) << c.nUnreadable;
+    for (std::size_t i = 0; i < c.last.size(); i++) {
+      EXPECT_EQ(warningText(warningCount() - c.last.size() + i), c.last[i]) << c.nUnreadable;
     }
   }
 }

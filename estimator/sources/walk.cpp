@@ -1,6 +1,7 @@
 #include "sources/walk.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <thread>
 #include <utility>
@@ -27,16 +28,19 @@ bool takeFolder(WalkState& state, PendingFolder& folder) {
   std::size_t nName = std::strlen(szName);
   folder.parent = group.parent;
   folder.nHandle = -1;
-  folder.sPath = group.parent->sPath;
-  if (folder.sPath.empty() || folder.sPath.back() != state.cSeparator) {
-    folder.sPath += state.cSeparator;
-  }
-  folder.sPath.append(szName, nName);
+  folder.sName.assign(szName, nName);
   group.nNext += sizeof folder.nListedNumber + nName + 1;
   if (group.nNext >= group.sChildren.size()) state.stack.pop_back();
   state.nBusy++;
   state.nFolders.fetch_add(1, std::memory_order_relaxed);
   return true;
+}
+
+// Appends a name to a path, with the separator between them unless the
+// path ends in one already (a root such as "/" or "C:\").
+void appendName(std::string& sPath, const char* pName, std::size_t nName, char cSeparator) {
+  if (!sPath.empty() && sPath.back() != cSeparator) sPath += cSeparator;
+  sPath.append(pName, nName);
 }
 
 // Puts the subfolders found on the stack, to be walked before those found
@@ -50,6 +54,7 @@ void finishFolder(WalkState& state, WalkWorker& worker) {
     state.stack.back().sChildren.swap(worker.sChildren);
   }
   worker.childParent.reset();
+  worker.nChildren = 0;
   state.nBusy--;
   if (bFound || state.nBusy == 0) state.wake.notify_all();
 }
@@ -67,24 +72,101 @@ void runWorker(WalkState& state) {
 }
 
 // True when a pattern leaves out the object or folder named by the nName
-// bytes at pName in the folder at sFolder.
-bool excluded(WalkWorker& worker, const std::string& sFolder, const char* pName, std::size_t nName,
+// bytes at pName in the folder pFolder.
+bool excluded(WalkWorker& worker, const WalkNode* pFolder, const char* pName, std::size_t nName,
               bool bFolder) {
   const WalkState& state = *worker.pState;
-  return worker.bExcluding && !state.excludes.patterns.empty() &&
-         isExcluded(state.excludes, sFolder, state.cSeparator, pName, nName, bFolder,
-                    worker.sExcludePath);
+  if (!worker.bExcluding || state.excludes.patterns.empty()) return false;
+  return isExcluded(state.excludes, nodePath(worker, pFolder), state.cSeparator, pName, nName,
+                    bFolder, worker.sExcludePath);
 }
 
 }  // namespace
 
-void startFolder(WalkWorker& worker, const std::string& sFolder) {
+NodeRef NodeRef::make(const NodeRef& parent, const FolderId& id, const char* pName,
+                      std::size_t nName, char cSeparator) {
+  NodeRef node;
+  node.pTarget = new WalkNode();
+  WalkNode& n = *node.pTarget;
+  n.id = id;
+  n.sName.assign(pName, nName);
+  n.nPathLength = nName;
+  if (parent) {
+    hold(parent.pTarget);
+    n.pParent = parent.pTarget;
+    n.nDepth = parent->nDepth + 1;
+    const std::string& sParentName = parent->sName;
+    // As appendName joins them: a root's path may end in the separator.
+    bool bSeparator =
+        parent->pParent != nullptr || (!sParentName.empty() && sParentName.back() != cSeparator);
+    n.nPathLength += parent->nPathLength + (bSeparator ? 1 : 0);
+  }
+  return node;
+}
+
+void NodeRef::hold(WalkNode* pNode) {
+  if (pNode != nullptr) pNode->nRefs.fetch_add(1, std::memory_order_relaxed);
+}
+
+void NodeRef::releaseNode(WalkNode* pNode) {
+  while (pNode != nullptr && pNode->nRefs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    WalkNode* pParent = pNode->pParent;
+    delete pNode;
+    pNode = pParent;
+  }
+}
+
+const std::string& nodePath(WalkWorker& worker, const WalkNode* pNode) {
+  const WalkNode* pFrom = worker.pathNode.get();
+  if (pFrom == pNode) return worker.sPath;
+  // Up from both to the folder they share (none between two roots), noting
+  // the way down to pNode.
+  std::vector<const WalkNode*>& trail = worker.trail;
+  trail.clear();
+  const WalkNode* pTo = pNode;
+  while (pFrom != nullptr && (pTo == nullptr || pFrom->nDepth > pTo->nDepth)) {
+    pFrom = pFrom->pParent;
+  }
+  while (pTo != nullptr && (pFrom == nullptr || pTo->nDepth > pFrom->nDepth)) {
+    trail.push_back(pTo);
+    pTo = pTo->pParent;
+  }
+  while (pFrom != pTo) {
+    pFrom = pFrom->pParent;
+    trail.push_back(pTo);
+    pTo = pTo->pParent;
+  }
+  std::string& sPath = worker.sPath;
+  sPath.resize(pTo != nullptr ? pTo->nPathLength : 0);
+  const char cSeparator = worker.pState->cSeparator;
+  for (std::size_t i = trail.size(); i-- > 0;) {
+    const WalkNode* pStep = trail[i];
+    if (pStep->pParent == nullptr) {
+      sPath = pStep->sName;
+    } else {
+      appendName(sPath, pStep->sName.data(), pStep->sName.size(), cSeparator);
+    }
+  }
+  worker.pathNode = NodeRef::of(pNode);
+  return sPath;
+}
+
+const std::string& childPath(WalkWorker& worker, const WalkNode* pParent, const char* pName,
+                             std::size_t nName) {
+  std::string& sPath = worker.sChildPath;
+  sPath.clear();
+  if (pParent != nullptr) sPath = nodePath(worker, pParent);
+  appendName(sPath, pName, nName, worker.pState->cSeparator);
+  return sPath;
+}
+
+void startFolder(WalkWorker& worker, const WalkNode* pNode) {
   flushObjects(worker);
-  worker.pFolder = &sFolder;
+  worker.pFolder = pNode;
 }
 
 void addObject(WalkWorker& worker, const WalkObject& object, const char* pName, std::size_t nName) {
-  if (excluded(worker, *worker.pFolder, pName, nName, false)) return;
+  if (excluded(worker, worker.pFolder, pName, nName, false)) return;
   worker.objects.push_back(object);
   if (worker.pState->options.bNames) {
     worker.objects.back().nNameOffset = worker.sNames.size();
@@ -96,10 +178,10 @@ void addObject(WalkWorker& worker, const WalkObject& object, const char* pName, 
   }
 }
 
-void addChild(WalkWorker& worker, const char* pName, std::size_t nName,
-              const std::shared_ptr<const WalkNode>& node, std::uint64_t nNumber) {
-  if (excluded(worker, node->sPath, pName, nName, true)) return;
-  // Assigned only when it changes: a shared pointer's copy is an atomic count.
+void addChild(WalkWorker& worker, const char* pName, std::size_t nName, const NodeRef& node,
+              std::uint64_t nNumber) {
+  if (excluded(worker, node.get(), pName, nName, true)) return;
+  // Assigned only when it changes: a reference's copy is an atomic count.
   // cppcheck-suppress duplicateConditionalAssign
   if (worker.childParent != node) worker.childParent = node;
   char aNumber[sizeof nNumber];
@@ -107,13 +189,15 @@ void addChild(WalkWorker& worker, const char* pName, std::size_t nName,
   worker.sChildren.append(aNumber, sizeof aNumber);
   worker.sChildren.append(pName, nName);
   worker.sChildren += '\0';
+  worker.nChildren++;
 }
 
 void flushObjects(WalkWorker& worker) {
   if (worker.objects.empty()) return;
   WalkBatch batch;
-  batch.pFolder = worker.pFolder->data();
-  batch.nFolder = worker.pFolder->size();
+  const std::string& sFolder = nodePath(worker, worker.pFolder);
+  batch.pFolder = sFolder.data();
+  batch.nFolder = sFolder.size();
   batch.pObjects = worker.objects.data();
   batch.nObjects = worker.objects.size();
   batch.pNames = worker.pState->options.bNames ? worker.sNames.data() : nullptr;
@@ -150,19 +234,26 @@ void noteUnreadable(WalkState& state, const std::string& sPath, int nError) {
 }
 
 bool isAncestor(const WalkNode* pNode, const FolderId& id) {
-  for (; pNode != nullptr; pNode = pNode->parent.get()) {
+  for (; pNode != nullptr; pNode = pNode->pParent) {
     if (pNode->id.nDevice == id.nDevice && pNode->id.nNumber == id.nNumber) return true;
   }
   return false;
 }
 
-int injectedFailure(const WalkOptions& options, const std::string& sPath) {
+int injectedFailure(const WalkOptions& options, const std::string& sName) {
   if (options.sFailForTest.empty()) return 0;
-  std::size_t nName = sPath.find_last_of("/\\") + 1;  // 0 when there is no separator
-  return sPath.compare(nName, std::string::npos, options.sFailForTest) == 0
-             ? options.nFailErrorForTest
-             : 0;
+  return sName == options.sFailForTest ? options.nFailErrorForTest : 0;
 }
+
+bool keepHandle(WalkState& state) {
+  if (state.nKeptHandles.fetch_add(1, std::memory_order_relaxed) < state.options.nKeptHandles) {
+    return true;
+  }
+  dropHandle(state);
+  return false;
+}
+
+void dropHandle(WalkState& state) { state.nKeptHandles.fetch_sub(1, std::memory_order_relaxed); }
 
 void runWalk(WalkState& state, PendingFolder root) {
   // The root on this thread; then its subfolders, on every thread.
@@ -192,6 +283,10 @@ bool walkTree(const char* szPath, const WalkOptions& options, WalkSink sink, voi
   state.cSeparator = '\\';
 #endif
   startExcludes(state.excludes, options.excludes);
+  if (*szPath == '\0') {  // no path at all, as no file is named "" to be opened
+    report.nRootError = ENOENT;
+    return false;
+  }
   std::string sPath = absoluteWalkPath(szPath);
   WalkWorker worker;
   worker.pState = &state;

@@ -5,7 +5,9 @@
 // time, so that the tallies behind it need no locks of their own. Pending
 // folders wait on a stack that is taken from at its top, so the walk goes
 // deep first and its memory follows the tree's width along the paths being
-// walked, not the number of folders or files.
+// walked, not the number of folders or files. A folder keeps its own name
+// alone, and is opened relative to its parent where the system allows: a
+// tree's time and memory grow with its depth, not with the square of it.
 //
 // Symbolic links and other reparse points are objects of 0 bytes and never
 // followed; mount points below the root are crossed unless asked not to be;
@@ -57,10 +59,17 @@ struct WalkOptions {
   // Glob patterns of what is left out (see exclude.h): an object or folder
   // below the root that one matches is not handed over, nor entered.
   std::vector<std::string> excludes;
+  // Folders whose handles stay open, at most, for their subfolders to be
+  // opened relative to them (POSIX); a subfolder of another folder is
+  // opened by its whole path. 0 opens every folder by its path.
+  int nKeptHandles = 256;
   // For tests: every folder below the root named sFailForTest fails to open
-  // with nFailErrorForTest, as if the system had said so ("": none does).
+  // with nFailErrorForTest, as if the system had said so ("": none does);
+  // with bUnknownTypesForTest the folders' entries tell no type, as on a
+  // file system that does not fill it in.
   std::string sFailForTest;
   int nFailErrorForTest = 0;
+  bool bUnknownTypesForTest = false;
 };
 
 /// A folder the walk could not read.

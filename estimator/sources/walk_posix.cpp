@@ -1,5 +1,7 @@
-// The walk on POSIX systems: a folder is opened relative to no path longer
-// than the system takes, read with readdir, and each entry looked at with
+// The walk on POSIX systems: a folder is opened relative to its parent,
+// whose handle stays open until its last subfolder is (within a bound on the
+// handles kept), or else by its path, a part no longer than the system takes
+// at a time; read with getdents or readdir; and each entry looked at with
 // fstatat relative to the open folder, only where the folder's entry does
 // not already tell what is needed.
 #ifndef _WIN32
@@ -199,16 +201,75 @@ bool nextEntry(FolderReader& reader, const char*& szName, unsigned char& nType,
 #endif
 }
 
-void stopReading(FolderReader& reader) {
+// Ends the reading of a folder and closes it, or with bKeep keeps a handle
+// to it open. Returns the handle kept, or -1.
+int stopReading(FolderReader& reader, bool bKeep) {
 #ifdef __linux__
+  if (bKeep) return reader.fd;
   close(reader.fd);
+  return -1;
 #else
-  if (reader.pDir != nullptr) {
-    closedir(reader.pDir);
-  } else {
+  if (reader.pDir == nullptr) {
+    if (bKeep) return reader.fd;
     close(reader.fd);
+    return -1;
   }
+  int nKept = bKeep ? fcntl(dirfd(reader.pDir), F_DUPFD_CLOEXEC, 0) : -1;
+  closedir(reader.pDir);
+  return nKept;
 #endif
+}
+
+// Opens a folder taken to be walked: relative to its parent's handle where
+// the parent kept one open, else by its whole path. The last of a parent's
+// subfolders to be opened closes its handle. Returns the descriptor, or -1
+// with nError set.
+int openPending(WalkWorker& worker, const PendingFolder& folder, int& nError) {
+  WalkState& state = *worker.pState;
+  WalkNode* pParent = folder.parent.get();
+  const bool bRelative = pParent != nullptr && pParent->nHandle >= 0;
+  int fd = -1;
+  nError = injectedFailure(state.options, folder.sName);
+  if (nError == 0) {
+    fd = bRelative
+             ? openat(pParent->nHandle, folder.sName.c_str(), kFolderFlags)
+             : openFolderPath(childPath(worker, pParent, folder.sName.data(), folder.sName.size()));
+    if (fd < 0) nError = errno;
+  }
+  if (bRelative && pParent->nWaiting.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    close(pParent->nHandle);
+    dropHandle(state);
+  }
+  return fd;
+}
+
+// Tells the folder open at fd apart. Returns false when it is not to be
+// walked: on another file system than the root's when asked to stay on it,
+// or one of its own ancestors; with nError set when it cannot be looked at.
+bool identifyFolder(const WalkState& state, int fd, FolderReader& reader,
+                    const PendingFolder& folder, FolderId& id, int& nError) {
+  // A folder whose own number is the one its parent listed it with, on its
+  // parent's device, is no mount point: it cannot be one of its ancestors.
+  // On Linux its "." entry tells the number without a stat. Only the others
+  // (a mount point, the root) are looked at.
+  const WalkNode* pParent = folder.parent.get();
+  bool bListed = pParent != nullptr && folder.nListedNumber != 0;
+  if (bListed && ownNumber(reader, id.nNumber) && id.nNumber == folder.nListedNumber) {
+    id.nDevice = pParent->id.nDevice;
+    return true;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    nError = errno;
+    return false;
+  }
+  id.nDevice = static_cast<std::uint64_t>(st.st_dev);
+  id.nNumber = static_cast<std::uint64_t>(st.st_ino);
+  if (bListed && id.nNumber == folder.nListedNumber && id.nDevice == pParent->id.nDevice) {
+    return true;
+  }
+  return !(state.options.bOneFileSystem && id.nDevice != state.nRootDevice) &&
+         !isAncestor(pParent, id);
 }
 
 }  // namespace
@@ -271,7 +332,8 @@ int openWalkRoot(WalkState& state, WalkWorker& worker, const std::string& sPath,
     splitPath(sPath, sFolder, sName);
     WalkObject object;
     setFromStat(object, st, state.options.bTimes);
-    startFolder(worker, sFolder);
+    NodeRef folder = NodeRef::make(NodeRef(), FolderId(), sFolder.data(), sFolder.size(), '/');
+    startFolder(worker, folder.get());
     addObject(worker, object, sName.data(), sName.size());
     flushObjects(worker);
     return 0;
@@ -279,7 +341,7 @@ int openWalkRoot(WalkState& state, WalkWorker& worker, const std::string& sPath,
   int fd = open(sPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return errno;
   state.nRootDevice = static_cast<std::uint64_t>(st.st_dev);
-  root.sPath = sPath;
+  root.sName = sPath;
   root.nHandle = fd;
   return 0;
 }
@@ -287,13 +349,13 @@ int openWalkRoot(WalkState& state, WalkWorker& worker, const std::string& sPath,
 void walkFolder(WalkWorker& worker, PendingFolder& folder) {
   WalkState& state = *worker.pState;
   int fd = static_cast<int>(folder.nHandle);
+  int nError = 0;
+  if (fd < 0) fd = openPending(worker, folder, nError);
   if (fd < 0) {
-    int nInjected = injectedFailure(state.options, folder.sPath);
-    fd = nInjected != 0 ? -1 : openFolderPath(folder.sPath);
-    if (fd < 0) {
-      noteUnreadable(state, folder.sPath, nInjected != 0 ? nInjected : errno);
-      return;
-    }
+    noteUnreadable(state,
+                   childPath(worker, folder.parent.get(), folder.sName.data(), folder.sName.size()),
+                   nError);
+    return;
   }
   FolderReader reader;
 #ifdef __linux__
@@ -302,38 +364,24 @@ void walkFolder(WalkWorker& worker, PendingFolder& folder) {
   if (worker.readBuffer.empty()) worker.readBuffer.resize(kFolderBufferSize / 8);
   reader.aBuffer = reinterpret_cast<char*>(worker.readBuffer.data());
 #endif
-  if (!startReading(reader, fd)) {
-    noteUnreadable(state, folder.sPath, reader.nError);
-    stopReading(reader);
+  FolderId id;
+  bool bWalk = startReading(reader, fd);
+  if (!bWalk) nError = reader.nError;
+  if (bWalk) bWalk = identifyFolder(state, fd, reader, folder, id, nError);
+  if (!bWalk) {
+    stopReading(reader, false);
+    if (nError != 0) {
+      noteUnreadable(
+          state, childPath(worker, folder.parent.get(), folder.sName.data(), folder.sName.size()),
+          nError);
+    }
     return;
   }
-  // A folder whose own entry gives the number its parent listed it with is
-  // no mount point: it lies on its parent's device, and cannot be one of its
-  // ancestors. Only the others (a mount point, the root) are looked at.
-  FolderId id;
-  const WalkNode* pParent = folder.parent.get();
-  if (pParent != nullptr && folder.nListedNumber != 0 && ownNumber(reader, id.nNumber) &&
-      id.nNumber == folder.nListedNumber) {
-    id.nDevice = pParent->id.nDevice;
-  } else {
-    struct stat st;
-    if (fstat(fd, &st) != 0) {
-      noteUnreadable(state, folder.sPath, errno);
-      stopReading(reader);
-      return;
-    }
-    id.nDevice = static_cast<std::uint64_t>(st.st_dev);
-    id.nNumber = static_cast<std::uint64_t>(st.st_ino);
-    if ((state.options.bOneFileSystem && id.nDevice != state.nRootDevice) ||
-        isAncestor(pParent, id)) {
-      stopReading(reader);
-      return;
-    }
-  }
-  auto node = std::make_shared<const WalkNode>(
-      WalkNode{std::move(folder.parent), id, std::move(folder.sPath)});
-  startFolder(worker, node->sPath);
+  NodeRef node = NodeRef::make(folder.parent, id, folder.sName.data(), folder.sName.size(), '/');
+  folder.parent.reset();
+  startFolder(worker, node.get());
   const bool bTimes = state.options.bTimes;
+  const bool bUnknownTypes = state.options.bUnknownTypesForTest;
   int nStatError = 0;
   const char* szName;
   unsigned char nType;
@@ -342,6 +390,7 @@ void walkFolder(WalkWorker& worker, PendingFolder& folder) {
     if (szName[0] == '.' && (szName[1] == '\0' || (szName[1] == '.' && szName[2] == '\0'))) {
       continue;
     }
+    if (bUnknownTypes) nType = DT_UNKNOWN;
     std::size_t nName = std::strlen(szName);
     if (nType == DT_DIR) {
       addChild(worker, szName, nName, node, nNumber);
@@ -366,9 +415,16 @@ void walkFolder(WalkWorker& worker, PendingFolder& folder) {
   }
   int nReadError = reader.nError;
   flushObjects(worker);
-  stopReading(reader);
+  // A folder with subfolders stays open for them, while there is room.
+  bool bKeep = worker.nChildren > 0 && keepHandle(state);
+  int nKept = stopReading(reader, bKeep);
+  if (bKeep && nKept < 0) dropHandle(state);
+  if (nKept >= 0) {
+    node->nHandle = nKept;
+    node->nWaiting.store(worker.nChildren, std::memory_order_relaxed);
+  }
   if (nReadError != 0 || nStatError != 0) {
-    noteUnreadable(state, node->sPath, nReadError != 0 ? nReadError : nStatError);
+    noteUnreadable(state, nodePath(worker, node.get()), nReadError != 0 ? nReadError : nStatError);
   }
 }
 

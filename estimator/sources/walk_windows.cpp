@@ -141,7 +141,7 @@ int openWalkRoot(WalkState& state, WalkWorker& worker, const std::string& sPath,
   // The root is followed even when it is a junction or a link to a folder.
   bFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   if (bFolder) {
-    root.sPath = sPath;
+    root.sName = sPath;
     return 0;
   }
   std::size_t nSeparator = sPath.find_last_of("\\/");
@@ -152,7 +152,8 @@ int openWalkRoot(WalkState& state, WalkWorker& worker, const std::string& sPath,
   WalkObject object;
   setFromEntry(object, data.dwFileAttributes & ~FILE_ATTRIBUTE_REPARSE_POINT, data.nFileSizeHigh,
                data.nFileSizeLow, data.ftLastWriteTime, state.options.bTimes);
-  startFolder(worker, sFolder);
+  NodeRef folder = NodeRef::make(NodeRef(), FolderId(), sFolder.data(), sFolder.size(), '\\');
+  startFolder(worker, folder.get());
   addObject(worker, object, sName.data(), sName.size());
   flushObjects(worker);
   return 0;
@@ -161,12 +162,14 @@ int openWalkRoot(WalkState& state, WalkWorker& worker, const std::string& sPath,
 // cppcheck-suppress constParameter
 void walkFolder(WalkWorker& worker, PendingFolder& folder) {
   WalkState& state = *worker.pState;
-  int nInjected = injectedFailure(state.options, folder.sPath);
+  const std::string& sPath =
+      childPath(worker, folder.parent.get(), folder.sName.data(), folder.sName.size());
+  int nInjected = folder.parent ? injectedFailure(state.options, folder.sName) : 0;
   if (nInjected != 0) {
-    noteUnreadable(state, folder.sPath, nInjected);
+    noteUnreadable(state, sPath, nInjected);
     return;
   }
-  std::wstring pattern = longPath(folder.sPath);
+  std::wstring pattern = longPath(sPath);
   if (pattern.back() != L'\\') pattern += L'\\';
   pattern += L'*';
   WIN32_FIND_DATAW data;
@@ -175,14 +178,15 @@ void walkFolder(WalkWorker& worker, PendingFolder& folder) {
   if (find == INVALID_HANDLE_VALUE) {
     DWORD nError = GetLastError();
     // A drive's root has no "." and "..": an empty one has no entries at all.
-    if (nError != ERROR_FILE_NOT_FOUND) noteUnreadable(state, folder.sPath, errorNumber(nError));
+    if (nError != ERROR_FILE_NOT_FOUND) noteUnreadable(state, sPath, errorNumber(nError));
     return;
   }
   // Reparse points are not followed, so no folder is reached twice: the
   // ancestors need no identity here.
-  auto node = std::make_shared<const WalkNode>(
-      WalkNode{std::move(folder.parent), FolderId(), std::move(folder.sPath)});
-  startFolder(worker, node->sPath);
+  NodeRef node =
+      NodeRef::make(folder.parent, FolderId(), folder.sName.data(), folder.sName.size(), '\\');
+  folder.parent.reset();
+  startFolder(worker, node.get());
   const bool bTimes = state.options.bTimes;
   std::string sName;
   do {
@@ -203,7 +207,9 @@ void walkFolder(WalkWorker& worker, PendingFolder& folder) {
   DWORD nError = GetLastError();
   flushObjects(worker);
   FindClose(find);
-  if (nError != ERROR_NO_MORE_FILES) noteUnreadable(state, node->sPath, errorNumber(nError));
+  if (nError != ERROR_NO_MORE_FILES) {
+    noteUnreadable(state, nodePath(worker, node.get()), errorNumber(nError));
+  }
 }
 
 #endif  // _WIN32

@@ -42,6 +42,25 @@ int reportError(const char* szWhy) {
   return 1;
 }
 
+// Why no object took a measurable second: most steps went back in time (a
+// log in reverse order, whose dated steps back are charged to nothing and
+// whose undated ones read as turns of the day, each an idle gap), or all
+// took less than a second or followed an idle gap.
+int reportNoMeasuredSecond(const Calibration& cal) {
+  std::uint64_t nBack = cal.nBackSteps + cal.nTurnSteps;
+  if (nBack == 0 || nBack < cal.nSteps - nBack) {
+    return reportError(
+        "no object in the log took a measurable second (all within one second, or each after an "
+        "idle gap)");
+  }
+  std::fprintf(stderr,
+               "error: the log's time goes back at %" PRIu64 " of its %" PRIu64
+               " steps between timed lines, as if its lines were in reverse order; rates cannot "
+               "be learnt from it\n",
+               nBack, cal.nSteps);
+  return 1;
+}
+
 // The fit works on each class's equation divided by its seconds,
 //   1 = (objects / seconds) * cost + (bytes / seconds) * secondsPerByte,
 // so that classes are matched in relative terms: the small objects' few
@@ -282,6 +301,10 @@ void calibrateTimedLine(Calibration& cal, const LineTime& time, bool bObject, st
   }
   std::uint64_t nStep = 0;
   bool bForward = stepOf(cal, time, nMomentSeconds, nStep);
+  cal.nSteps++;
+  if (bForward && !(time.bDated && cal.bLastDated) && nSecondOfDay < cal.nLastSecond) {
+    cal.nTurnSteps++;
+  }
   cal.nLastSecond = nSecondOfDay;
   cal.bLastDated = time.bDated;
   cal.nLastMomentSeconds = nMomentSeconds;
@@ -328,16 +351,20 @@ int finishCalibration(const Calibration& cal, CalibrationResult& result) {
     nMeasured += tally.nObjects;
     result.nObjectSeconds += tally.nSeconds;
   }
+  if (nLogObjects == 0 && cal.nTooLarge > 0) {
+    std::fprintf(stderr,
+                 "error: each of the log's %" PRIu64
+                 " object lines has a size too large to be a file's (over "
+                 "9223372036854775807 bytes); rates cannot be learnt from it\n",
+                 cal.nTooLarge);
+    return 1;
+  }
   if (nLogObjects == 0) {
     return reportError("the log holds no line that sends an object (with \"-->\")");
   }
   if (cal.nTimedObjects == 0) return reportError("the log's lines carry no time of day");
   if (cal.nTimedObjects < 2) return reportError("the log holds only one object with a time of day");
-  if (result.nObjectSeconds == 0) {
-    return reportError(
-        "no object in the log took a measurable second (all within one second, or each after an "
-        "idle gap)");
-  }
+  if (result.nObjectSeconds == 0) return reportNoMeasuredSecond(cal);
   result.nFirstSecond = cal.nFirstSecond;
   result.nLastSecond = cal.nLastSecond;
   result.first = cal.firstTime;
@@ -353,6 +380,7 @@ int finishCalibration(const Calibration& cal, CalibrationResult& result) {
   result.nGapTotal = cal.nGapTotal;
   result.nLeftOut = nLogObjects - nMeasured;
   result.nUntimedObjects = cal.nUntimedObjects;
+  result.nTooLarge = cal.nTooLarge;
   fitModel(cal.aClasses, result);
   for (int k = 0; k < kClasses; k++) setRate(cal.aClasses[k], k, result);
   return 0;
@@ -404,6 +432,8 @@ void calibrateMeasurement(const MeasuredClass (&aSets)[kMeasureSets], Calibratio
   }
   result.nObjectSeconds = result.nBusySeconds = result.nSpanSeconds = wholeSeconds(dSeconds);
 }
+
+void calibrateTooLarge(Calibration& cal) { cal.nTooLarge++; }
 
 double modelRateKBps(const CalibrationResult& result, double dSize) {
   double dSeconds = result.dCostSeconds + dSize * result.dSecondsPerByte;
@@ -460,6 +490,11 @@ void calibrateStampedLine(LogCalibration& log, const LineStamp& stamp, bool bTim
     time.bDated = bTimed && computeMoment(stamp, DateOrder::kDayFirst, time.nMoment);
     calibrateTimedLine(log.dayFirst, time, bObject, nSize, nClass);
   }
+}
+
+void calibrateTooLarge(LogCalibration& log, const Selection& selection) {
+  if (selection.bMonthFirst) calibrateTooLarge(log.monthFirst);
+  if (selection.bDayFirst && !log.bOrderGiven) calibrateTooLarge(log.dayFirst);
 }
 
 // Where no date proves the order (07.12.2026 reads both ways), the readings

@@ -39,6 +39,10 @@
 const std::uint64_t kWellMeasuredObjects = 100;
 const std::uint64_t kWellMeasuredSeconds = 10;
 
+/// A log whose measured objects are fewer than this is too small for its
+/// rates to be trusted.
+const std::uint64_t kTrustedLogObjects = 1000;
+
 /// Idle steps longer than this many seconds are left out unless told otherwise.
 const std::uint64_t kDefaultGapSeconds = 60;
 
@@ -82,16 +86,16 @@ struct CalibrationSession {
 struct Calibration {
   std::uint64_t nGapSeconds;  // the longest step still counted as busy
   CalibrationClass aClasses[kClasses];
-  std::uint64_t nOtherSeconds;    // busy seconds charged to no class
-  std::uint64_t nGaps;            // steps left out as idle
-  std::uint64_t nGapTotal;        // their seconds
-  std::uint64_t nTimedObjects;    // object lines with a time of day
-  std::uint64_t nUntimedObjects;  // object lines without one
-  std::uint64_t nDayTurns;        // times the time of day went backwards
-  int nFirstSecond;               // the first timed line's second of the day
-  int nLastSecond;                // the last one's so far
-  bool bStarted;                  // a timed line has been seen
-  bool bUntimedPending;           // objects without a time since the last timed line
+  std::uint64_t nOtherSeconds;               // busy seconds charged to no class
+  std::uint64_t nGaps;                       // steps left out as idle
+  std::uint64_t nGapTotal;                   // their seconds
+  std::uint64_t nTimedObjects;               // object lines with a time of day
+  std::uint64_t nUntimedObjects;             // object lines without one
+  std::uint64_t nDayTurns;                   // times the time of day went backwards
+  int nFirstSecond;                          // the first timed line's second of the day
+  int nLastSecond;                           // the last one's so far
+  bool bStarted;                             // a timed line has been seen
+  bool bUntimedPending;                      // objects without a time since the last timed line
   std::uint64_t nSessionGapSeconds;          // the longest step within a session
   std::uint64_t nBackSteps;                  // steps back in date and time, charged to nothing
   bool bLastDated;                           // the last timed line carried a date
@@ -103,6 +107,9 @@ struct Calibration {
   std::uint64_t nUnlistedSessions;           // small sessions only counted
   LineTime firstTime;                        // the first timed line
   LineTime lastTime;                         // and the last one so far, in file order
+  std::uint64_t nSteps;                      // steps from one timed line to the next
+  std::uint64_t nTurnSteps;                  // those where the time of day alone went back
+  std::uint64_t nTooLarge;                   // object lines whose size passed 2^63 - 1
 };
 
 /// Starts a calibration that leaves out steps between lines longer than
@@ -182,12 +189,19 @@ struct CalibrationResult {
   std::vector<SessionResult> sessions;  // in log order; small ones past a number left out
   LineTime first;                       // the first and the last timed line
   LineTime last;
+  std::uint64_t nTooLarge;              // object lines left out, their sizes past 2^63 - 1
 };
+
+/// Counts an object line whose size is too large to be a file's, and is
+/// left out (a line of its time is still taken, as one without an object).
+void calibrateTooLarge(Calibration& cal);
 
 /// Computes the rates and the model. Returns 0, or the exit status 1 after
 /// writing "error: ..." on standard error when rates cannot be learnt: the log
-/// has no object lines, its object lines carry no time of day, fewer than two
-/// of them do, or no object took a measurable second.
+/// has no object lines (or only sizes too large to be files'), its object
+/// lines carry no time of day, fewer than two of them do, or no object took a
+/// measurable second (saying so when most steps went back in time, as in a
+/// log in reverse order).
 int finishCalibration(const Calibration& cal, CalibrationResult& result);
 
 /// Fills result from a measurement of a target (--measure), set k having
@@ -233,6 +247,10 @@ void startLogCalibration(LogCalibration& log, std::uint64_t nGapSeconds,
 /// returned), whether each reading of the dates selects it, and its object.
 void calibrateStampedLine(LogCalibration& log, const LineStamp& stamp, bool bTimed,
                           const Selection& selection, bool bObject, std::uint64_t nSize);
+
+/// Counts an object line too large to be a file's in the calibration of
+/// each reading of the dates that selects it.
+void calibrateTooLarge(LogCalibration& log, const Selection& selection);
 
 /// Returns the calibration of the reading the log's own dates prove (or of
 /// the order given). When they prove none, the reading under which the dates

@@ -471,6 +471,63 @@ TEST(CalibrateTimedLine, MeasuresStepsFromDateAndTime) {
   }
 }
 
+// When no second was measured, the message says why: a time that goes back
+// at most steps (dated, or as turns of the day without dates) is a log in
+// reverse order; and object lines whose sizes pass 2^63 - 1 are no objects.
+TEST(FinishCalibration, SaysWhyNothingWasLearnt) {
+  const char* const kNoSecond = "error: no object in the log took a measurable second";
+  const char* const kBackwards = "error: the log's time goes back at ";
+  const struct {
+    const char* szName;
+    std::vector<DatedLine> lines;
+    int nTooLarge;  // object lines of sizes past 2^63 - 1 besides
+    const char* szError;
+  } kCases[] = {
+      {"dated, in reverse order",
+       {{"2026-12-06T10:00:09", 10}, {"2026-12-06T10:00:05", 10}, {"2026-12-06T10:00:01", 10}},
+       0,
+       "error: the log's time goes back at 2 of its 2 steps between timed lines, as if its lines "
+       "were in reverse order; rates cannot be learnt from it\n"},
+      {"undated, in reverse order",
+       {{"10:00:09", 10}, {"10:00:05", 10}, {"10:00:01", 10}, {"09:59:57", 10}},
+       0,
+       "error: the log's time goes back at 3 of its 3 steps between timed lines, as if its lines "
+       "were in reverse order; rates cannot be learnt from it\n"},
+      {"back at half the steps",
+       {{"10:00:00", 10}, {"10:05:00", 10}, {"10:04:00", 10}},
+       0,
+       kBackwards},
+      {"back at fewer than half",
+       {{"10:00:00", 10}, {"10:05:00", 10}, {"10:10:00", 10}, {"10:09:00", 10}},
+       0,
+       kNoSecond},
+      {"every size too large",
+       {{"10:00:00", kNoObject}, {"10:00:05", kNoObject}},
+       3,
+       "error: each of the log's 3 object lines has a size too large to be a file's (over "
+       "9223372036854775807 bytes); rates cannot be learnt from it\n"},
+      {"one size too large, others learnt from",
+       {{"10:00:00", 10}, {"10:00:02", 10}, {"10:00:03", 10}},
+       1,
+       nullptr},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.szName);
+    Calibration cal = calibrateDated(c.lines);
+    for (int i = 0; i < c.nTooLarge; i++) calibrateTooLarge(cal);
+    CalibrationResult result;
+    int nStatus;
+    std::string sError = stderrOf(cal, result, nStatus);
+    if (c.szError == nullptr) {
+      EXPECT_EQ(nStatus, 0);
+      EXPECT_EQ(result.nTooLarge, static_cast<std::uint64_t>(c.nTooLarge));
+    } else {
+      EXPECT_EQ(nStatus, 1);
+      EXPECT_EQ(sError.rfind(c.szError, 0), 0u) << sError;
+    }
+  }
+}
+
 // Sessions: a step past the session gap starts one; those of enough objects
 // and busy seconds are fitted alone, and their fits give the spread.
 TEST(CalibrateLine, SplitsAndFitsSessions) {
