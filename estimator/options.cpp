@@ -111,6 +111,13 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
             options.nThreads > 0) ||
            reject("error: --threads needs a whole number from 1 to 256, not '%s'\n", szValue);
   }
+  if (name == "--read-block") {
+    options.bReadBlock = true;
+    return (parseWholeNumber(szValue, kMaxReadBlock, options.nReadBlock) == kNumberOk &&
+            options.nReadBlock > 0) ||
+           reject("error: --read-block needs a number of bytes from 1 to 262144, not '%s'\n",
+                  szValue);
+  }
   if (name == "--list") {
     options.bList = true;
     options.sList = szValue;
@@ -135,6 +142,7 @@ const char* valueExample(const std::string& name) {
   if (name == "--html") return "report.html";
   if (name == "--threads") return "4";
   if (name == "--list") return "listing.txt";
+  if (name == "--read-block") return "65536";
   return nullptr;
 }
 
@@ -179,10 +187,8 @@ bool checkCombinations(const LongOptions& options) {
   if (options.bDateOrder && !options.bSince) {
     return reject("error: %s goes with --since\n", "--date-order");
   }
-  if (options.bCalibrate && (options.bThreads || options.bOneFileSystem || options.bList)) {
-    const char* szScanOption = options.bList      ? "--list"
-                               : options.bThreads ? "--threads"
-                                                  : "--one-file-system";
+  if (options.bCalibrate && (options.bOneFileSystem || options.bList)) {
+    const char* szScanOption = options.bList ? "--list" : "--one-file-system";
     return reject("error: %s does not go with --calibrate\n", szScanOption);
   }
   if (options.bCalibrate && (options.nTop > 0 || options.bWindow)) {
@@ -218,7 +224,8 @@ const char* const kLongOptionLines[] = {
     "  --rates-from=LOG     learn the four rates from LOG and use them (no rates given)",
     "  --session-gap=DUR    a longer step starts a new session of the log (default 2h)",
     "  --html=FILE          also write the report as a page of charts to FILE",
-    "  --threads=N          with -s: walk on N threads (default: the processors)",
+    "  --threads=N          read the listing, or walk the tree (-s), on N threads\n"
+    "                       (default: the processors)",
     "  --one-file-system    with -s: stay on the file system of PATH",
     "  --list=FILE          with -s: also write what was found as a listing for -d",
     "  --                   end the long options",

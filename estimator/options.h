@@ -38,8 +38,13 @@ struct LongOptions {
   std::uint64_t nThreads = 0;
   bool bOneFileSystem = false;  // the scan stays on the root's file system
   bool bList = false;           // --list: the scan also writes a listing to sList
+  bool bReadBlock = false;      // --read-block: the text a reading thread takes at a time
+  std::uint64_t nReadBlock = 0;
   std::string sList;
 };
+
+/// The most text a reading thread takes at a time (--read-block), in bytes.
+const std::uint64_t kMaxReadBlock = std::uint64_t{1} << 18;
 
 /// The exit status of a run that printed warnings under --strict.
 const int kExitWarning = 3;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "blocks.h"
 #include "reports/calibrationreport.h"
 #include "reports/folderreport.h"
 #include "reports/htmlreport.h"
@@ -46,7 +47,7 @@ void calibrateLogLine(Run& run, const Piece& piece, const char* szData, SinceFil
 // folders' group of the file, or -1 when neither reading selects it.
 int countSelected(Run& run, const Selection& selection, uint64_t nSize) {
   if (selection.bMonthFirst && selection.bDayFirst) {
-    countFile(nSize);
+    countIntoTally(run.counted, nSize);
     return kFolderCounted;
   }
   setAside(run.since, selection, nSize);
@@ -70,7 +71,11 @@ void weighDate(Run& run, const Piece& piece) {
 Piece wholeLine(Run& run, const Piece& piece) {
   std::string& sWhole = run.sWholeLine;  // grows to the longest such line, and stays
   sWhole.assign(piece.szText, piece.nLength);
-  readRestOfListingLine(run.reader, run.decision, piece, sWhole);
+  if (run.pBlockRest != nullptr) {
+    sWhole.append(run.pBlockRest, run.nBlockRest);
+  } else {
+    readRestOfListingLine(run.reader, run.decision, piece, sWhole);
+  }
   std::size_t nLength = sWhole.size();
   sWhole.append(kPieceSlack, '\0');
   return Piece{sWhole.c_str(), nLength, true, false};
@@ -186,11 +191,11 @@ void gatherFigures(Run& run, const Estimate& estimate) {
   for (int k = 0; k < kClasses; k++) {
     ClassFigures& c = figures.aClasses[k];
     std::int64_t nRate = classRate(k);
-    c.nFiles = classFiles(k);
-    c.nBytes = toUint64(classBytes(k));
-    c.bExact = !classPassedMax(k);
+    c.nFiles = classFilesOf(k);
+    c.nBytes = toUint64(classBytesOf(k));
+    c.bExact = !classPassedMaxOf(k);
     c.nRate = nRate;
-    c.nSeconds = secondsAt(classBytes(k), nRate);
+    c.nSeconds = secondsAt(classBytesOf(k), nRate);
     c.dSeconds = nRate > 0 ? static_cast<double>(c.nBytes) / static_cast<double>(nRate) : 0;
     bExact = bExact && c.bExact;
   }
@@ -222,7 +227,7 @@ void warnPassedMax(const char* szWhat, bool bPassedMax) {
 // The totals and the estimate that stayed at their largest value, whatever
 // the source of the files.
 void warnCounts(const Run& run) {
-  for (int k = 0; k < kClasses; k++) warnPassedMax(kClassLabels[k], classPassedMax(k));
+  for (int k = 0; k < kClasses; k++) warnPassedMax(kClassLabels[k], classPassedMaxOf(k));
   warnPassedMax("all classes", bTotalPassedMax);
   if (run.estimate.bPassedMax) {
     warn("the estimated time passed 18446744073709551615 seconds and is not exact");
@@ -322,6 +327,9 @@ void help(const Run& run) {
 // Sets up the tallies that the options ask for, before anything is read.
 void startRun(Run& run) {
   const LongOptions& options = run.options;
+  run.nReadThreads = options.bThreads ? static_cast<int>(options.nThreads) : walkDefaultThreads();
+  run.nReadBlock =
+      options.bReadBlock ? static_cast<std::size_t>(options.nReadBlock) : kDefaultReadBlock;
   run.bExtras = options.bCalibrate || options.bSince || options.nTop > 0 || options.bHtml;
   if (options.bHtml) {
     run.page.bAll = options.bSince;
@@ -370,12 +378,13 @@ int takeCommandLine(int& argc, char** argv, Run& run) {
 
 int checkOptionsOfSource(const Run& run, const char* szOption) {
   const LongOptions& options = run.options;
-  bool bScanOptions = options.bThreads || options.bOneFileSystem || options.bList;
+  bool bScanOptions = options.bOneFileSystem || options.bList;
   if (bScanOptions && nParseType != kParseScan) {
     return rejectCommandLine(run, "error: %s goes with the scan, -s\n",
-                             options.bList      ? "--list"
-                             : options.bThreads ? "--threads"
-                                                : "--one-file-system");
+                             options.bList ? "--list" : "--one-file-system");
+  }
+  if (options.bReadBlock && nParseType == kParseScan) {
+    return rejectCommandLine(run, "error: %s goes with a listing, -d or -l\n", "--read-block");
   }
   if (bVerbose && options.bJson) {  // the echo would break the JSON on standard output
     return rejectCommandLine(run, "error: --json does not go with the verbose option '%s'\n",
@@ -506,7 +515,7 @@ void takeLineExtras(Run& run, const Piece& piece, const char* szData) {
         judgeLineText(run.since, piece.szText, piece.nLength, nParseType == kParseListing, nSize);
     nGroup = countSelected(run, selection, nSize);
   } else {
-    countFile(nSize);
+    countIntoTally(run.counted, nSize);
   }
   if (options.bHtml) countPageFile(run.page, nSize, nGroup);
   if (options.nTop > 0 && nGroup >= 0) countLineFolder(run, piece, nSize, nGroup);
@@ -517,7 +526,7 @@ void countEntry(Run& run, const Entry& entry) {
   if (run.options.bSince) {
     nGroup = countSelected(run, judgeLine(run.since, entry.stamp, entry.nSize), entry.nSize);
   } else {
-    countFile(entry.nSize);
+    countIntoTally(run.counted, entry.nSize);
   }
   if (run.options.bHtml) countPageFile(run.page, entry.nSize, nGroup);
   if (run.options.nTop == 0 || nGroup < 0) return;
@@ -525,11 +534,20 @@ void countEntry(Run& run, const Entry& entry) {
                   nGroup);
 }
 
+void takeCounted(Run& run) {
+  addClassTally(run.counted);
+  run.counted = ClassTally();
+}
+
 void countChosenAside(Run& run) {
   const AsideTally& aside = chosenAside(run.since);
+  ClassTally tally;
   for (int k = 0; k < kClasses; k++) {
-    addToClass(k, aside.anFiles[k], aside.anBytes[k], aside.abPassedMax[k]);
+    tally.anFiles[k] = aside.anFiles[k];
+    tally.anBytes[k] = aside.anBytes[k];
+    tally.abPassedMax[k] = aside.abPassedMax[k];
   }
+  addClassTally(tally);
 }
 
 void printReportHead(Run& run) {
@@ -580,7 +598,7 @@ int finishListing(Run& run, int nStatus) {
 
 void warnRates(const Run& run, int nAverageClass) {
   for (int k = 0; k < kClasses; k++) {
-    int64 i64Bytes = classBytes(k);
+    int64 i64Bytes = classBytesOf(k);
     bool bEmpty = i64Bytes.lo == 0 && i64Bytes.hi == 0;
     if (classRate(k) > 0 || (bEmpty && k != nAverageClass)) continue;
     // A rate's text, as parseRateText accepted it, is above 0 when it holds
@@ -650,6 +668,7 @@ int scan(int argc, char** argv, Run& run) {
   figures.szEncoding = "plain";
 #endif
   if (run.options.bSince) countChosenAside(run);
+  takeCounted(run);
   displayResults(run);
   warnUnreadable(report);
   warnCounts(run);
