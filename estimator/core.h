@@ -13,7 +13,9 @@
 #include <string>
 
 #include "int64.h"
+#include "tallies/classes.h"
 
+struct BlockLines;
 struct Run;
 
 /// Exit statuses: success, a failure (a file that cannot be read or
@@ -39,24 +41,27 @@ extern std::int64_t nTenMbSec;
 
 // The tallies: files and bytes of each size class. A byte total that passed
 // 2^64 - 1 stays there, and its flag says so. nTotal and i64Total are made
-// by displayResults.
-extern std::uint64_t nOneKB;
-extern std::uint64_t nTenKB;
-extern std::uint64_t nHundredKB;
-extern std::uint64_t nTenMB;
-extern std::uint64_t nTotal;
-extern int64 i64OneKB;
-extern int64 i64TenKB;
-extern int64 i64HundredKB;
-extern int64 i64TenMB;
-extern int64 i64Total;
-extern bool bOneKbPassedMax;
-extern bool bTenKbPassedMax;
-extern bool bHundredKbPassedMax;
-extern bool bTenMbPassedMax;
-extern bool bTotalPassedMax;
-extern std::uint64_t nTooLarge;      // size fields beyond the largest file size
-extern std::uint64_t nNoDigitSizes;  // size texts without digits, counted as 0 bytes
+// by displayResults. Each thread that reads a listing counts into its own
+// (thread_local), and hands them to the main thread's, which the report
+// shows (takeThreadTallies, addClassTally).
+extern thread_local std::uint64_t nOneKB;
+extern thread_local std::uint64_t nTenKB;
+extern thread_local std::uint64_t nHundredKB;
+extern thread_local std::uint64_t nTenMB;
+extern thread_local std::uint64_t nTotal;
+extern thread_local int64 i64OneKB;
+extern thread_local int64 i64TenKB;
+extern thread_local int64 i64HundredKB;
+extern thread_local int64 i64TenMB;
+extern thread_local int64 i64Total;
+extern thread_local bool bOneKbPassedMax;
+extern thread_local bool bTenKbPassedMax;
+extern thread_local bool bHundredKbPassedMax;
+extern thread_local bool bTenMbPassedMax;
+extern thread_local bool bTotalPassedMax;
+extern thread_local std::uint64_t nTooLarge;  // size fields beyond the largest file size
+// size texts without digits, counted as 0 bytes
+extern thread_local std::uint64_t nNoDigitSizes;
 
 /// What the parsers find beside a line's size text.
 struct LineFacts {
@@ -79,17 +84,23 @@ inline int64 toInt64(std::uint64_t n) {
 /// the largest file size.
 bool parseSize(const char* pC, std::uint64_t& nSize);
 
-/// Counts a file of nSize bytes in its size class.
-void countFile(std::uint64_t nSize);
-
 /// Counts the file whose size text is szData in its size class. Empty text is
 /// no file; text without digits, or with a minus sign, is a file of 0 bytes;
 /// digits beyond the largest file size are no file either (nTooLarge).
 int processResults(const char* szData);
 
-/// Adds nFiles files of nBytes bytes to class k (0 to 3); bPassedMax when
-/// those bytes passed 2^64 - 1 where they were counted.
-void addToClass(int k, std::uint64_t nFiles, std::uint64_t nBytes, bool bPassedMax);
+/// Moves this thread's class tallies into tally and sets them to zero.
+void takeThreadTallies(ClassTally& tally);
+
+/// Adds a tally that another thread counted to this thread's.
+void addClassTally(const ClassTally& tally);
+
+/// Reads the lines of one block of a listing as update's reading loop
+/// reads them (block.pReader holds the text): each is parsed by the parser
+/// of nParseType and counted by processResults into this thread's tallies,
+/// which are then handed over in block.tallies; or, as block asks, kept for
+/// the main thread. Runs on any thread.
+void readBlockLines(BlockLines& block);
 
 /// Returns the files counted in the four classes.
 std::uint64_t filesCounted();
@@ -98,10 +109,20 @@ std::uint64_t filesCounted();
 std::int64_t classRate(int k);
 void setClassRate(int k, std::int64_t nBytesPerSec);
 
-/// Returns class k's files, its bytes and whether they passed 2^64 - 1.
-std::uint64_t classFiles(int k);
-int64 classBytes(int k);
-bool classPassedMax(int k);
+/// Returns class k's (0 to 3) files, bytes and whether they passed 2^64 - 1:
+/// the calling thread's tallies.
+inline std::uint64_t& classFilesOf(int k) {
+  return k == 0 ? nOneKB : k == 1 ? nTenKB : k == 2 ? nHundredKB : nTenMB;
+}
+inline int64& classBytesOf(int k) {
+  return k == 0 ? i64OneKB : k == 1 ? i64TenKB : k == 2 ? i64HundredKB : i64TenMB;
+}
+inline bool& classPassedMaxOf(int k) {
+  return k == 0   ? bOneKbPassedMax
+         : k == 1 ? bTenKbPassedMax
+         : k == 2 ? bHundredKbPassedMax
+                  : bTenMbPassedMax;
+}
 
 /// Returns the whole seconds to move the bytes at the rate; 0 when the rate
 /// is not positive.

@@ -220,6 +220,13 @@ bool takeValue(const std::string& name, const char* szValue, LongOptions& option
   if (name == "--sessions" || name == "--bandwidth" || name == "--order" || name == "--client") {
     return takePlanValue(name, szValue, options);
   }
+  if (name == "--read-block") {
+    options.bReadBlock = true;
+    return (parseWholeNumber(szValue, kMaxReadBlock, options.nReadBlock) == kNumberOk &&
+            options.nReadBlock > 0) ||
+           reject("error: --read-block needs a number of bytes from 1 to 262144, not '%s'\n",
+                  szValue);
+  }
   if (name == "--list") {
     options.bList = true;
     options.sList = szValue;
@@ -260,6 +267,7 @@ const char* valueExample(const std::string& name) {
   if (name == "--order") return "longest";
   if (name == "--client") return "fs01";
   if (name == "--exclude") return "'*.tmp'";
+  if (name == "--read-block") return "65536";
   return nullptr;
 }
 
@@ -409,10 +417,8 @@ bool checkCombinations(LongOptions& options) {
   if (options.bDateOrder && !options.bSince) {
     return reject("error: %s goes with --since\n", "--date-order");
   }
-  if (options.bCalibrate && (options.bThreads || options.bOneFileSystem || options.bList)) {
-    const char* szScanOption = options.bList      ? "--list"
-                               : options.bThreads ? "--threads"
-                                                  : "--one-file-system";
+  if (options.bCalibrate && (options.bOneFileSystem || options.bList)) {
+    const char* szScanOption = options.bList ? "--list" : "--one-file-system";
     return reject("error: %s does not go with --calibrate\n", szScanOption);
   }
   if (options.bCalibrate && options.nKind != kKindUnknown && options.nKind != kKindLog) {
@@ -459,7 +465,8 @@ const char* const kLongOptionLines[] = {
     "  --rates-from=FILE    use the rates of a log, or of a JSON report of --measure (no rates)",
     "  --session-gap=DUR    a longer step starts a new session of the log (default 2h)",
     "  --html=FILE          also write the report as a page of charts to FILE",
-    "  --threads=N          with -s: walk on N threads (default: the processors)",
+    "  --threads=N          read the listing, or walk the tree (-s), on N threads\n"
+    "                       (default: the processors)",
     "  --one-file-system    with -s: stay on the file system of PATH",
     "  --list=FILE          with -s: also write what was found as a listing for -d",
     "  --kind=KIND          read the listing as KIND: dir, ls, robocopy, csv, rsync, find, log",

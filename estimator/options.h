@@ -41,6 +41,8 @@ struct LongOptions {
   std::uint64_t nThreads = 0;
   bool bOneFileSystem = false;  // the scan stays on the root's file system
   bool bList = false;           // --list: the scan also writes a listing to sList
+  bool bReadBlock = false;      // --read-block: the text a reading thread takes at a time
+  std::uint64_t nReadBlock = 0;
   std::string sList;
   int nKind = -1;  // --kind: the listing's kind (a row of kKindRows), or -1 to decide it
   const char* szMeasure = nullptr;  // --measure: the target to measure, as given in argv
@@ -60,6 +62,9 @@ struct LongOptions {
   std::vector<std::string> excludes;  // --exclude: the scan leaves out what matches
   bool bHuman = false;                // sizes and times after the table in KiB and h min s
 };
+
+/// The most text a reading thread takes at a time (--read-block), in bytes.
+const std::uint64_t kMaxReadBlock = std::uint64_t{1} << 18;
 
 /// The exit status of a run that printed warnings under --strict.
 const int kExitWarning = 3;

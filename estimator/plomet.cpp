@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 
+#include "blocks.h"
 #include "core.h"
 #include "int64.h"
 #include "options.h"
@@ -42,35 +43,40 @@ int64_t nTenKbSec = 0;
 int64_t nHundredKbSec = 0;
 int64_t nTenMbSec = 0;
 
-// Tallies: files and bytes of each size class.
-uint64_t nOneKB = 0;
-uint64_t nTenKB = 0;
-uint64_t nHundredKB = 0;
-uint64_t nTenMB = 0;
-uint64_t nTotal = 0;
-int64 i64OneKB;
-int64 i64TenKB;
-int64 i64HundredKB;
-int64 i64TenMB;
-int64 i64Total;
+// Tallies: files and bytes of each size class, each thread its own.
+thread_local uint64_t nOneKB = 0;
+thread_local uint64_t nTenKB = 0;
+thread_local uint64_t nHundredKB = 0;
+thread_local uint64_t nTenMB = 0;
+thread_local uint64_t nTotal = 0;
+thread_local int64 i64OneKB;
+thread_local int64 i64TenKB;
+thread_local int64 i64HundredKB;
+thread_local int64 i64TenMB;
+thread_local int64 i64Total;
 // A byte total that passed 2^64 - 1 stays there; these say which did.
-bool bOneKbPassedMax = false;
-bool bTenKbPassedMax = false;
-bool bHundredKbPassedMax = false;
-bool bTenMbPassedMax = false;
-bool bTotalPassedMax = false;
-uint64_t nTooLarge = 0;  // size fields beyond the largest file size
+thread_local bool bOneKbPassedMax = false;
+thread_local bool bTenKbPassedMax = false;
+thread_local bool bHundredKbPassedMax = false;
+thread_local bool bTenMbPassedMax = false;
+thread_local bool bTotalPassedMax = false;
+thread_local uint64_t nTooLarge = 0;  // size fields beyond the largest file size
 // Size texts without digits, as parseSize found them: with -l, objects
 // whose line had no size after the arrow.
-uint64_t nNoDigitSizes = 0;
+thread_local uint64_t nNoDigitSizes = 0;
 
 namespace {
 
+// The parsers run for every line: in the reading loop for the first lines
+// and the echo, and in readBlockLines for the rest. Both loops keep them
+// inline, as the compiler would not for two callers.
+#if defined(__GNUC__)
+#define PLOMET_EVERY_LINE inline __attribute__((always_inline))
+#else
+#define PLOMET_EVERY_LINE inline
+#endif
+
 // The tallies of the size classes, in class order.
-uint64_t* const apnClassFiles[] = {&nOneKB, &nTenKB, &nHundredKB, &nTenMB};
-int64* const api64ClassBytes[] = {&i64OneKB, &i64TenKB, &i64HundredKB, &i64TenMB};
-bool* const apbClassPassedMax[] = {&bOneKbPassedMax, &bTenKbPassedMax, &bHundredKbPassedMax,
-                                   &bTenMbPassedMax};
 int64_t* const apnClassRate[] = {&nOneKbSec, &nTenKbSec, &nHundredKbSec, &nTenMbSec};
 
 const char* const kUsageText =
@@ -179,7 +185,7 @@ bool holdsWordFrom(const char* szLine, const void* pFound, std::size_t nBefore,
 }
 
 /// Schedule log: the size is the field after the first "-->".
-inline int parseLineLog(const char* szLine, char* szData, LineFacts& facts) {
+PLOMET_EVERY_LINE int parseLineLog(const char* szLine, char* szData, LineFacts& facts) {
   szData[0] = '\0';
   // Find each '>' and look back: faster than a search for all three.
   for (const char* pC = std::strchr(szLine, '>'); pC != nullptr; pC = std::strchr(pC + 1, '>')) {
@@ -195,7 +201,7 @@ inline int parseLineLog(const char* szLine, char* szData, LineFacts& facts) {
 /// day (the first colon, or in a line without one, a time such as 20.59),
 /// an optional marker such as PM, then the size.
 /// Header, directory, summary and "<DIR>" lines carry no size.
-inline int parseLineDirListing(const char* szLine, std::size_t nLength, char* szData,
+PLOMET_EVERY_LINE int parseLineDirListing(const char* szLine, std::size_t nLength, char* szData,
                                LineFacts& facts) {
   szData[0] = '\0';
   if (szLine[0] == '\0' || isWhitespace(szLine[0])) return 0;
@@ -298,23 +304,18 @@ int takeRates(char** argv, Run& run) {
 // inlined where it is called for every line.
 inline void countSize(uint64_t nSize) {
   int64 i64Size = toInt64(nSize);
-  switch (sizeClass(nSize)) {
-    case 0:
-      nOneKB++;
-      addBytes(i64OneKB, i64Size, bOneKbPassedMax);
-      break;
-    case 1:
-      nTenKB++;
-      addBytes(i64TenKB, i64Size, bTenKbPassedMax);
-      break;
-    case 2:
-      nHundredKB++;
-      addBytes(i64HundredKB, i64Size, bHundredKbPassedMax);
-      break;
-    default:
-      nTenMB++;
-      addBytes(i64TenMB, i64Size, bTenMbPassedMax);
-      break;
+  if (nSize < kOneKbLimit) {
+    nOneKB++;
+    addBytes(i64OneKB, i64Size, bOneKbPassedMax);
+  } else if (nSize < kTenKbLimit) {
+    nTenKB++;
+    addBytes(i64TenKB, i64Size, bTenKbPassedMax);
+  } else if (nSize < kHundredKbLimit) {
+    nHundredKB++;
+    addBytes(i64HundredKB, i64Size, bHundredKbPassedMax);
+  } else {
+    nTenMB++;
+    addBytes(i64TenMB, i64Size, bTenMbPassedMax);
   }
 }
 
@@ -328,35 +329,6 @@ inline int countSizeText(const char* szData) {
   }
   countSize(nSize);
   return 0;
-}
-
-// The rest of a listing of the document's kinds, in a plain run: each line
-// parsed and counted, and nothing else. Returns the number of lines read in
-// all, from nLines before.
-uint64_t countPlainLines(Run& run, uint64_t nLines, char* szData) {
-  Reader& reader = run.reader;
-  KindDecision& decision = run.decision;
-  LineFacts& facts = run.line;
-  Piece piece;
-  if (nParseType == kParseLog) {
-    while (readListingPiece(reader, decision, piece)) {
-      if (++nLines % 16384 == 0) {
-        showProgress(run.progress, bytesRead(reader), nLines, filesCounted());
-      }
-      parseLineLog(piece.szText, szData, facts);
-      countSizeText(szData);
-    }
-    return nLines;
-  }
-  while (readListingPiece(reader, decision, piece)) {
-    if (++nLines % 16384 == 0) {
-      showProgress(run.progress, bytesRead(reader), nLines, filesCounted());
-    }
-    parseLineDirListing(piece.szText, piece.nLength, szData, facts);
-    if (mayHoldTotals(piece.szText)) noteOwnTotalsLine(run.ownTotals, piece.szText, nLines);
-    countSizeText(szData);
-  }
-  return nLines;
 }
 
 }  // namespace
@@ -381,9 +353,36 @@ bool parseSize(const char* pC, uint64_t& nSize) {
   return true;
 }
 
-void countFile(uint64_t nSize) { countSize(nSize); }
-
 int processResults(const char* szData) { return countSizeText(szData); }
+
+void readBlockLines(BlockLines& block) {
+  startBlockLines(block);
+  Reader& reader = *block.pReader;
+  const bool bLog = nParseType == kParseLog;
+  const bool bCount = block.bCount;
+  Piece piece;
+  while (readPiece(reader, piece)) {
+    block.nLines++;
+    if (!block.bParse) {  // a listing of another kind: its lines, for its source
+      keepBlockLine(block, piece, nullptr);
+      continue;
+    }
+    if (bLog) {
+      parseLineLog(piece.szText, block.szData, block.facts);
+    } else {
+      parseLineDirListing(piece.szText, piece.nLength, block.szData, block.facts);
+    }
+    if (!bLog && mayHoldTotals(piece.szText)) {
+      noteRangeTotalsLine(block.ownTotals, piece.szText, block.nLines);
+    }
+    if (bCount) {
+      countSizeText(block.szData);
+    } else {
+      keepBlockLine(block, piece, block.szData);
+    }
+  }
+  takeThreadTallies(block.tally);
+}
 
 uint64_t filesCounted() { return nTenMB + nHundredKB + nTenKB + nOneKB; }
 
@@ -397,36 +396,21 @@ uint64_t secondsAt(int64 i64Bytes, int64_t nRate) {
 bool parseOption(const char* szOption) {
   if (szOption[0] != '-' && szOption[0] != '/') return false;
   const char* szName = szOption + 1;
-  if (equalsIgnoringCase(szName, "d")) {
-    nParseType = 1;
-  } else if (equalsIgnoringCase(szName, "dv")) {
-    nParseType = 1;
-    bVerbose = 1;
-  } else if (equalsIgnoringCase(szName, "l")) {
-    nParseType = 0;
-  } else if (equalsIgnoringCase(szName, "lv")) {
-    nParseType = 0;
-    bVerbose = 1;
+  if (equalsIgnoringCase(szName, "d") || equalsIgnoringCase(szName, "dv")) {
+    nParseType = kParseListing;
+  } else if (equalsIgnoringCase(szName, "l") || equalsIgnoringCase(szName, "lv")) {
+    nParseType = kParseLog;
   } else if (equalsIgnoringCase(szName, "s") || equalsIgnoringCase(szName, "sv")) {
     nParseType = kParseScan;
-    bVerbose = szName[1] != '\0';
   } else {
     return false;
   }
+  bVerbose = szName[1] != '\0';  // the option ends in v
   return true;
-}
-
-void addToClass(int k, uint64_t nFiles, uint64_t nBytes, bool bPassedMax) {
-  *apnClassFiles[k] += nFiles;
-  addBytes(*api64ClassBytes[k], toInt64(nBytes), *apbClassPassedMax[k]);
-  if (bPassedMax) *apbClassPassedMax[k] = true;
 }
 
 int64_t classRate(int k) { return *apnClassRate[k]; }
 void setClassRate(int k, int64_t nBytesPerSec) { *apnClassRate[k] = nBytesPerSec; }
-uint64_t classFiles(int k) { return *apnClassFiles[k]; }
-int64 classBytes(int k) { return *api64ClassBytes[k]; }
-bool classPassedMax(int k) { return *apbClassPassedMax[k]; }
 
 void usage(const char* szProgram, bool bToStderr) {
   if (bToStderr) {
@@ -478,7 +462,10 @@ int readListing(Run& run, const char* szName, uint64_t& nLinesRead) {
   // no more than before there were kinds to decide.
   bool bDeciding = nParseType == kParseListing;
   bool bOtherKind = false;
-  const bool bPlain = !run.bExtras && !bVerbose;
+  // Past the kind's decision, the lines are read in blocks, on every core
+  // asked for; the echo keeps to this loop, one line after the other.
+  const bool bBlocks = !bVerbose;
+  const bool bLog = nParseType == kParseLog;
   while (readListingPiece(reader, decision, piece)) {
     if (bDeciding) {
       if (!decision.bDecided && holdPiece(reader, decision, piece)) continue;
@@ -491,25 +478,22 @@ int readListing(Run& run, const char* szName, uint64_t& nLinesRead) {
     }
     if (bOtherKind) {
       takeKindLine(run, piece);
-      continue;
-    }
-    if (nParseType == kParseLog) {
-      parseLineLog(szLine, szData, facts);
     } else {
-      parseLineDirListing(szLine, piece.nLength, szData, facts);
-      if (mayHoldTotals(szLine)) noteOwnTotalsLine(run.ownTotals, szLine, nLines);
+      if (nParseType == kParseLog) {
+        parseLineLog(szLine, szData, facts);
+      } else {
+        parseLineDirListing(szLine, piece.nLength, szData, facts);
+        if (mayHoldTotals(szLine)) noteOwnTotalsLine(run.ownTotals, szLine, nLines);
+      }
+      if (bVerbose) echoLine(bLog ? "parseLineLog" : "parseDirListing", piece, szData);
+      if (run.bExtras) {
+        takeLineExtras(run, piece, szData);
+      } else {
+        processResults(szData);
+      }
     }
-    if (bVerbose)
-      echoLine(nParseType == kParseLog ? "parseLineLog" : "parseDirListing", piece, szData);
-    if (run.bExtras) {
-      takeLineExtras(run, piece, szData);
-    } else {
-      processResults(szData);
-    }
-    // Once a plain run's kind is known, the rest is read by a loop that
-    // does nothing else.
-    if (bPlain && !bDeciding) {
-      nLines = countPlainLines(run, nLines, szData);
+    if (bBlocks && !bDeciding && !decision.bReplaying) {
+      nLines = readInBlocks(run, nLines, run.nReadThreads, run.nReadBlock);
       break;
     }
   }
@@ -599,6 +583,7 @@ int update(int argc, char** argv, Run& run) {
   if (!takeListingFacts(run)) return kExitFailure;
   if (run.options.bCalibrate) return nStatus == kExitOk ? reportCalibration(run) : nStatus;
   if (run.options.bSince) countChosenAside(run);
+  takeCounted(run);
   displayResults(run);
   warnListing(run, nLines);
   return finishListing(run, nStatus);

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <iterator>
 
+#include "blocks.h"
 #include "measurerun.h"
 #include "plan.h"
 #include "reports/calibrationreport.h"
@@ -59,7 +60,7 @@ void calibrateLogLine(Run& run, const Piece& piece, const char* szData, SinceFil
 // folders' group of the file, or -1 when neither reading selects it.
 int countSelected(Run& run, const Selection& selection, uint64_t nSize) {
   if (selection.bMonthFirst && selection.bDayFirst) {
-    countFile(nSize);
+    countIntoTally(run.counted, nSize);
     return kFolderCounted;
   }
   setAside(run.since, selection, nSize);
@@ -83,7 +84,11 @@ void weighDate(Run& run, const Piece& piece) {
 Piece wholeLine(Run& run, const Piece& piece) {
   std::string& sWhole = run.sWholeLine;  // grows to the longest such line, and stays
   sWhole.assign(piece.szText, piece.nLength);
-  readRestOfListingLine(run.reader, run.decision, piece, sWhole);
+  if (run.pBlockRest != nullptr) {
+    sWhole.append(run.pBlockRest, run.nBlockRest);
+  } else {
+    readRestOfListingLine(run.reader, run.decision, piece, sWhole);
+  }
   std::size_t nLength = sWhole.size();
   sWhole.append(kPieceSlack, '\0');
   return Piece{sWhole.c_str(), nLength, true, false};
@@ -218,11 +223,11 @@ void gatherFigures(Run& run, const Estimate& estimate) {
   for (int k = 0; k < kClasses; k++) {
     ClassFigures& c = figures.aClasses[k];
     std::int64_t nRate = classRate(k);
-    c.nFiles = classFiles(k);
-    c.nBytes = toUint64(classBytes(k));
-    c.bExact = !classPassedMax(k);
+    c.nFiles = classFilesOf(k);
+    c.nBytes = toUint64(classBytesOf(k));
+    c.bExact = !classPassedMaxOf(k);
     c.nRate = nRate;
-    c.nSeconds = secondsAt(classBytes(k), nRate);
+    c.nSeconds = secondsAt(classBytesOf(k), nRate);
     c.dSeconds = nRate > 0 ? static_cast<double>(c.nBytes) / static_cast<double>(nRate) : 0;
     bExact = bExact && c.bExact;
   }
@@ -338,6 +343,9 @@ RunFiles runFiles(const Run& run, const char* szSource) {
 // Sets up the tallies that the options ask for, before anything is read.
 void startRun(Run& run) {
   const LongOptions& options = run.options;
+  run.nReadThreads = options.bThreads ? static_cast<int>(options.nThreads) : walkDefaultThreads();
+  run.nReadBlock =
+      options.bReadBlock ? static_cast<std::size_t>(options.nReadBlock) : kDefaultReadBlock;
   run.bExtras = options.bCalibrate || options.bSince || options.nTop > 0 || options.bHtml;
   if (options.bHtml) {
     run.page.bAll = options.bSince;
@@ -374,7 +382,7 @@ void warnModel(const Run& run) {
 // The totals and the estimate that stayed at their largest value, whatever
 // the source of the files.
 void warnCounts(const Run& run) {
-  for (int k = 0; k < kClasses; k++) warnPassedMax(kClassLabels[k], classPassedMax(k));
+  for (int k = 0; k < kClasses; k++) warnPassedMax(kClassLabels[k], classPassedMaxOf(k));
   warnPassedMax("all classes", bTotalPassedMax);
   if (run.estimate.bPassedMax) {
     warn("the estimated time passed 18446744073709551615 seconds and is not exact");
@@ -447,12 +455,13 @@ int takeCommandLine(int& argc, char** argv, Run& run) {
 int checkOptionsOfSource(const Run& run, int argc, char** argv) {
   const char* szOption = argv[1];
   const LongOptions& options = run.options;
-  bool bScanOptions = options.bThreads || options.bOneFileSystem || options.bList;
+  bool bScanOptions = options.bOneFileSystem || options.bList;
   if (bScanOptions && nParseType != kParseScan) {
     return rejectCommandLine(run, "error: %s goes with the scan, -s\n",
-                             options.bList      ? "--list"
-                             : options.bThreads ? "--threads"
-                                                : "--one-file-system");
+                             options.bList ? "--list" : "--one-file-system");
+  }
+  if (options.bReadBlock && nParseType == kParseScan) {
+    return rejectCommandLine(run, "error: %s goes with a listing, -d or -l\n", "--read-block");
   }
   if (options.nKind != kKindUnknown && nParseType == kParseScan) {
     return rejectCommandLine(run, "error: --kind=%s goes with -d or -l, not with the scan\n",
@@ -603,7 +612,7 @@ void takeLineExtras(Run& run, const Piece& piece, const char* szData) {
         judgeLineText(run.since, piece.szText, piece.nLength, nParseType == kParseListing, nSize);
     nGroup = countSelected(run, selection, nSize);
   } else {
-    countFile(nSize);
+    countIntoTally(run.counted, nSize);
   }
   if (options.bHtml) countPageFile(run.page, nSize, nGroup);
   if (options.nTop > 0 && nGroup >= 0) countLineFolder(run, piece, nSize, nGroup);
@@ -614,7 +623,7 @@ void countEntry(Run& run, const Entry& entry) {
   if (run.options.bSince) {
     nGroup = countSelected(run, judgeLine(run.since, entry.stamp, entry.nSize), entry.nSize);
   } else {
-    countFile(entry.nSize);
+    countIntoTally(run.counted, entry.nSize);
   }
   if (run.options.bHtml) countPageFile(run.page, entry.nSize, nGroup);
   if (run.options.nTop == 0 || nGroup < 0) return;
@@ -622,11 +631,20 @@ void countEntry(Run& run, const Entry& entry) {
                   nGroup);
 }
 
-void countChosenAside(const Run& run) {
+void takeCounted(Run& run) {
+  addClassTally(run.counted);
+  run.counted = ClassTally();
+}
+
+void countChosenAside(Run& run) {
   const AsideTally& aside = chosenAside(run.since);
+  ClassTally tally;
   for (int k = 0; k < kClasses; k++) {
-    addToClass(k, aside.anFiles[k], aside.anBytes[k], aside.abPassedMax[k]);
+    tally.anFiles[k] = aside.anFiles[k];
+    tally.anBytes[k] = aside.anBytes[k];
+    tally.abPassedMax[k] = aside.abPassedMax[k];
   }
+  addClassTally(tally);
 }
 
 void printReportHead(const Run& run) {
@@ -695,7 +713,7 @@ int finishListing(Run& run, int nStatus) {
 
 void warnRates(const Run& run, int nAverageClass) {
   for (int k = 0; k < kClasses; k++) {
-    int64 i64Bytes = classBytes(k);
+    int64 i64Bytes = classBytesOf(k);
     bool bEmpty = i64Bytes.lo == 0 && i64Bytes.hi == 0;
     if (classRate(k) > 0 || (bEmpty && k != nAverageClass)) continue;
     // A rate's text, as parseRateText accepted it, is above 0 when it holds

@@ -43,6 +43,8 @@ struct Run {
   // The options that ask for more than the report take every line too.
   bool bExtras = false;
   bool bLearning = false;  // with --rates-from: the log is being read
+  int nReadThreads = 1;    // the threads that read a listing, and the text each takes at a time
+  std::size_t nReadBlock = 0;
 
   // The listing as it is read.
   Reader reader;
@@ -52,6 +54,14 @@ struct Run {
   StampCache stamps;  // the date the listing's or log's stamps read last
   Progress progress;
   std::string sWholeLine;  // a cut line read whole, for its path
+  // The rest of the cut line being taken, when the line was read in a block.
+  const char* pBlockRest = nullptr;
+  std::size_t nBlockRest = 0;
+
+  // Files counted by the options' work and the sources' entries, which may
+  // run on another thread than the core's tallies; they join those before
+  // the report (takeCounted).
+  ClassTally counted;
 
   // The tallies beside the classes.
   OwnTotals ownTotals;  // what a directory listing says of itself
@@ -135,9 +145,13 @@ void takeLineExtras(Run& run, const Piece& piece, const char* szData);
 /// with --since, and in its folder with --top.
 void countEntry(Run& run, const Entry& entry);
 
+/// Adds the files counted into run.counted to the core's tallies, once all
+/// were counted.
+void takeCounted(Run& run);
+
 /// After the whole listing, with --since: the files set aside for the
 /// reading of the dates that the listing showed join the count.
-void countChosenAside(const Run& run);
+void countChosenAside(Run& run);
 
 /// Before the report's table: what --since selected, and where the rates
 /// were learnt (text only).

@@ -154,6 +154,7 @@ int scan(int argc, char** argv, Run& run) {
   figures.szEncoding = "plain";
 #endif
   if (run.options.bSince) countChosenAside(run);
+  takeCounted(run);
   displayResults(run);
   warnUnreadable(report);
   warnCounts(run);

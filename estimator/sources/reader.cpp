@@ -15,8 +15,6 @@
 
 namespace {
 
-// A whole line in view: its characters, a carriage return and the line feed.
-const std::size_t kLookahead = kMaxLine + 2;
 const unsigned char kEndOfText = 26;
 
 // Reads up to n raw bytes of the file, the sniffed prefix first.
@@ -69,16 +67,17 @@ void sniffEncoding(Reader& r) {
 // True when every raw byte, the sniffed prefix included, has been handed out.
 bool rawExhausted(const Reader& r) { return r.bRawEnded && r.nPrefixPos == r.nPrefixLen; }
 
-// Appends text after r.nEnd, n bytes at most, converting UTF-16 on the way.
-// Returns the number of bytes added; 0 means the input has no more text.
-std::size_t readText(Reader& r, std::size_t n) {
-  if (!r.bUtf16) return readRaw(r, r.aBlock + r.nEnd, n);
+// Writes text at pDst, n bytes at most (n >= 16), converting UTF-16 on the
+// way. Returns the number of bytes written; 0 means the input has no more text.
+std::size_t readText(Reader& r, unsigned char* pDst, std::size_t n) {
+  if (!r.bUtf16) return readRaw(r, pDst, n);
   std::size_t nRawMax = (n / 3 - 4) * 2;  // so that utf16OutputLimit(nRawMax) <= n
   if (nRawMax > kRawBlockSize) nRawMax = kRawBlockSize;
+  if (r.raw.size() < kRawBlockSize) r.raw.resize(kRawBlockSize);
   std::size_t nText = 0;
   while (nText == 0 && !rawExhausted(r)) {
-    std::size_t nRaw = readRaw(r, r.aRaw, nRawMax);
-    nText = decodeUtf16(r.aRaw, nRaw, rawExhausted(r), r.utf16, r.aBlock + r.nEnd);
+    std::size_t nRaw = readRaw(r, r.raw.data(), nRawMax);
+    nText = decodeUtf16(r.raw.data(), nRaw, rawExhausted(r), r.utf16, pDst);
   }
   return nText;
 }
@@ -93,9 +92,27 @@ bool moreFollows(Reader& r) {
 // Carriage returns matter only while no line feed has been seen.
 void noteText(Reader& r, const unsigned char* p, std::size_t n) {
   if (n > 0) r.bAnyText = true;
+  if (!r.bLineFeed && std::memchr(p, '\n', n) != nullptr) r.bLineFeed = true;
   if (!r.bLineFeed && !r.bCarriageReturn && std::memchr(p, '\r', n) != nullptr) {
     r.bCarriageReturn = true;
   }
+}
+
+// Reads text at pDst, n bytes at most, up to a byte 26, which ends the input
+// there. Returns the number of bytes of text; 0 at its end.
+std::size_t readEndedText(Reader& r, unsigned char* pDst, std::size_t n) {
+  if (r.bInputEnded) return 0;
+  std::size_t nRead = readText(r, pDst, n);
+  if (nRead == 0) r.bInputEnded = true;
+  void* pStop = std::memchr(pDst, kEndOfText, nRead);
+  if (pStop != nullptr) {
+    std::size_t nText = static_cast<std::size_t>(static_cast<unsigned char*>(pStop) - pDst);
+    r.facts.bStoppedEarly = nText + 1 < nRead || moreFollows(r);
+    nRead = nText;
+    r.bInputEnded = true;
+  }
+  noteText(r, pDst, nRead);
+  return nRead;
 }
 
 void passRestOfLine(Reader& r, std::string* pKeep);
@@ -104,23 +121,13 @@ void passRestOfLine(Reader& r, std::string* pKeep);
 // lie ahead of r.nPos unless the input ends first.
 void refill(Reader& r) {
   if (r.bRestPending) passRestOfLine(r, nullptr);
+  if (r.bFixedText) return;  // a block's lines stay where they lie
   std::size_t nLeft = r.nEnd - r.nPos;
   std::memmove(r.aBlock, r.aBlock + r.nPos, nLeft);
   r.nPos = 0;
   r.nEnd = nLeft;
   while (!r.bInputEnded && r.nEnd < kLookahead) {
-    std::size_t nRead = readText(r, kBlockSize - r.nEnd);
-    if (nRead == 0) r.bInputEnded = true;
-    void* pStop = std::memchr(r.aBlock + r.nEnd, kEndOfText, nRead);
-    if (pStop != nullptr) {
-      std::size_t nText =
-          static_cast<std::size_t>(static_cast<unsigned char*>(pStop) - (r.aBlock + r.nEnd));
-      r.facts.bStoppedEarly = nText + 1 < nRead || moreFollows(r);
-      nRead = nText;
-      r.bInputEnded = true;
-    }
-    noteText(r, r.aBlock + r.nEnd, nRead);
-    r.nEnd += nRead;
+    r.nEnd += readEndedText(r, r.aBlock + r.nEnd, kBlockSize - r.nEnd);
   }
 }
 
@@ -156,6 +163,7 @@ void passRestOfLine(Reader& r, std::string* pKeep) {
 
 void startReading(Reader& r, std::FILE* stream) {
   r.pStream = stream;
+  r.bFixedText = false;
   r.nPos = r.nEnd = 0;
   r.bInputEnded = false;
   r.bRawEnded = false;
@@ -167,6 +175,27 @@ void startReading(Reader& r, std::FILE* stream) {
   r.bLineFeed = r.bCarriageReturn = false;
   r.bRestPending = false;
   sniffEncoding(r);
+}
+
+void startReadingBlock(Reader& r, std::size_t nLength) {
+  r.bFixedText = true;
+  r.bInputEnded = true;
+  r.bRestPending = false;
+  r.nPos = 0;
+  r.nEnd = nLength;
+}
+
+std::size_t takeText(Reader& r, unsigned char* pOut, std::size_t nMax) {
+  if (r.bRestPending) passRestOfLine(r, nullptr);
+  std::size_t nHeld = r.nEnd - r.nPos;
+  if (nHeld > 0) {
+    std::size_t n = nHeld < nMax ? nHeld : nMax;
+    std::memcpy(pOut, r.aBlock + r.nPos, n);
+    r.nPos += n;
+    return n;
+  }
+  if (nMax < 16) return 0;  // the UTF-16 decoder's least room
+  return readEndedText(r, pOut, nMax);
 }
 
 // The line at pStart, of which nAhead characters are in view, when it is not
@@ -194,34 +223,16 @@ void readUnusualLine(Reader& r, char* pStart, std::size_t nAhead, Piece& piece) 
   piece.bCut = true;
 }
 
-bool readPiece(Reader& r, Piece& piece) {
+bool readPieceAfterRefill(Reader& r, Piece& piece) {
   if (r.nEnd - r.nPos < kLookahead) refill(r);
-  // The position in a local: the line's NUL, a char, may be written over
-  // any byte of the reader, so r.nPos would be read again after it.
   const std::size_t nPos = r.nPos;
   std::size_t nAhead = r.nEnd - nPos;
   if (nAhead == 0) return false;
-
   char* pStart = reinterpret_cast<char*>(r.aBlock + nPos);
   std::size_t nWindow = nAhead < kLookahead ? nAhead : kLookahead;
   const char* pFound = static_cast<const char*>(std::memchr(pStart, '\n', nWindow));
   piece.bCut = false;
-  if (pFound != nullptr) {
-    std::size_t nLineFeed = static_cast<std::size_t>(pFound - pStart);
-    bool bCrLf = nLineFeed > 0 && pStart[nLineFeed - 1] == '\r';
-    std::size_t nLength = bCrLf ? nLineFeed - 1 : nLineFeed;  // once CR LF is LF
-    if (nLength <= kMaxLine) {
-      r.bLineFeed = true;
-      r.nPos = nPos + nLineFeed + 1;
-      piece.szText = pStart;
-      piece.nLength = nLength;
-      piece.bLineFeed = true;
-      // The text is used where it lies: its line end becomes its NUL.
-      pStart[nLength] = '\0';
-      return true;
-    }
-    r.bLineFeed = true;
-  }
+  if (pFound != nullptr && takeLine(r, pStart, pFound, piece)) return true;
   readUnusualLine(r, pStart, nAhead, piece);
   return true;
 }

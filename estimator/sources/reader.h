@@ -18,7 +18,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "sources/text.h"
 #include "sources/utf16.h"
@@ -68,8 +70,11 @@ struct Reader {
   // in nRestEnd.
   bool bRestPending = false;
   std::size_t nRestEnd = 0;
+  // A block of text given whole (startReadingBlock): nothing more is read,
+  // and the text stays where it lies, line after line.
+  bool bFixedText = false;
   unsigned char aBlock[kBlockSize + kPieceSlack];
-  unsigned char aRaw[kRawBlockSize];
+  std::vector<unsigned char> raw;  // UTF-16 input before conversion, kRawBlockSize once needed
   char szCut[kMaxLine + 1 + kPieceSlack];  // the first characters of a line cut
 };
 
@@ -84,6 +89,20 @@ std::uint64_t listingFileSize(const char* szName);
 /// Starts reading the open stream (opened in binary mode) from its start.
 void startReading(Reader& reader, std::FILE* stream);
 
+/// Starts reading the nLength bytes of text that lie in reader.aBlock as
+/// lines, as readPiece reads a listing's: the text is not decoded again and
+/// no byte 26 ends it; it ends at its end. The lines stay in the block until
+/// it is started again.
+void startReadingBlock(Reader& reader, std::size_t nLength);
+
+/// Moves the text the reader has read but not handed out as lines, then
+/// more of the listing's text, decoded as readPiece decodes it and ended as
+/// it is ended (by the end of the file, a read error or a byte 26), into
+/// pOut: nMax bytes at most. The rest of a cut line still to be passed over
+/// is passed over first. Returns the number of bytes moved; 0 at the end of
+/// the text. Once this is used, the reader hands out no more lines.
+std::size_t takeText(Reader& reader, unsigned char* pOut, std::size_t nMax);
+
 /// One line of the listing, or its first kMaxLine characters.
 struct Piece {
   const char* szText;   // its characters, ended by a NUL; valid until the next read
@@ -93,9 +112,43 @@ struct Piece {
   bool bCut;            // the line was longer than kMaxLine; the rest was passed over
 };
 
+/// A whole line in view: its characters, a carriage return and the line feed.
+const std::size_t kLookahead = kMaxLine + 2;
+
+/// Hands out the line at pStart whose line feed is at pFound, when it is
+/// not too long: its line end becomes its NUL. Returns false, touching
+/// nothing, for a line longer than kMaxLine.
+inline bool takeLine(Reader& r, char* pStart, const char* pFound, Piece& piece) {
+  std::size_t nLineFeed = static_cast<std::size_t>(pFound - pStart);
+  bool bCrLf = nLineFeed > 0 && pStart[nLineFeed - 1] == '\r';
+  std::size_t nLength = bCrLf ? nLineFeed - 1 : nLineFeed;  // once CR LF is LF
+  if (nLength > kMaxLine) return false;
+  // The position is written before the NUL: the NUL, a char, may be
+  // written over any byte of the reader, so r.nPos would be read again.
+  r.nPos += nLineFeed + 1;
+  piece.szText = pStart;
+  piece.nLength = nLength;
+  piece.bLineFeed = true;
+  piece.bCut = false;
+  pStart[nLength] = '\0';
+  return true;
+}
+
+/// readPiece for what is not an ordinary line in view: more text to read
+/// first, a last line without a line feed, a line to cut, the end.
+bool readPieceAfterRefill(Reader& reader, Piece& piece);
+
 /// Reads the next line. Returns false, leaving piece alone, when the input
-/// has ended or a read failed.
-bool readPiece(Reader& reader, Piece& piece);
+/// has ended or a read failed. The ordinary line, whole in the text read,
+/// is read here; the rest in readPieceAfterRefill.
+inline bool readPiece(Reader& r, Piece& piece) {
+  if (r.nEnd - r.nPos >= kLookahead) {
+    char* pStart = reinterpret_cast<char*>(r.aBlock + r.nPos);
+    const char* pFound = static_cast<const char*>(std::memchr(pStart, '\n', kLookahead));
+    if (pFound != nullptr && takeLine(r, pStart, pFound, piece)) return true;
+  }
+  return readPieceAfterRefill(r, piece);
+}
 
 /// Appends to sRest the characters of the last piece's line past its first
 /// kMaxLine, without the line feed (nor a carriage return before it), when

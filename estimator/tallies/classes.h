@@ -38,4 +38,23 @@ constexpr int sizeClass(std::uint64_t nSize) {
   return 3;
 }
 
+/// The tallies of the four classes as counted on one thread, for another
+/// to add to its own: files, bytes (staying at 2^64 - 1), whether the
+/// bytes passed it, and the sizes that were no file's or had no digits.
+struct ClassTally {
+  std::uint64_t anFiles[kClasses] = {};
+  std::uint64_t anBytes[kClasses] = {};
+  bool abPassedMax[kClasses] = {};
+  std::uint64_t nTooLarge = 0;
+  std::uint64_t nNoDigitSizes = 0;
+};
+
+/// Counts a file of nSize bytes into the tally's class.
+inline void countIntoTally(ClassTally& tally, std::uint64_t nSize) {
+  const int k = sizeClass(nSize);
+  tally.anFiles[k]++;
+  if (tally.anBytes[k] > ~std::uint64_t{0} - nSize) tally.abPassedMax[k] = true;
+  tally.anBytes[k] = addSaturating(tally.anBytes[k], nSize);
+}
+
 #endif  // PLOMET_ESTIMATOR_CLASSES_H_

@@ -68,13 +68,9 @@ bool readSummaryLine(const char* szLine, std::uint64_t& nFiles, std::uint64_t& n
   return pC != nullptr && *skipWhitespace(pC) == '\0';
 }
 
-void noteOwnTotalsLine(OwnTotals& totals, const char* szLine, std::uint64_t nLine) {
-  std::uint64_t nFiles;
-  std::uint64_t nBytes;
-  if (!readSummaryLine(szLine, nFiles, nBytes)) {
-    if (isIntroLine(szLine)) totals.nIntroLine = nLine;
-    return;
-  }
+// A summary at line nLine, after the lines noted so far.
+void noteSummary(OwnTotals& totals, std::uint64_t nFiles, std::uint64_t nBytes,
+                 std::uint64_t nLine) {
   bool bAfterSummary = totals.nSummaryLine != 0 && totals.nSummaryLine + 1 == nLine;
   totals.nSummaryLine = nLine;
   if (bAfterSummary) return;  // the directories and the free space
@@ -87,6 +83,43 @@ void noteOwnTotalsLine(OwnTotals& totals, const char* szLine, std::uint64_t nLin
     totals.nDirectoryFiles = addSaturating(totals.nDirectoryFiles, nFiles);
     totals.nDirectoryBytes = addSaturating(totals.nDirectoryBytes, nBytes);
   }
+}
+
+void noteOwnTotalsLine(OwnTotals& totals, const char* szLine, std::uint64_t nLine) {
+  std::uint64_t nFiles;
+  std::uint64_t nBytes;
+  if (readSummaryLine(szLine, nFiles, nBytes)) {
+    noteSummary(totals, nFiles, nBytes, nLine);
+  } else if (isIntroLine(szLine)) {
+    totals.nIntroLine = nLine;
+  }
+}
+
+void noteRangeTotalsLine(OwnTotalsRange& range, const char* szLine, std::uint64_t nLine) {
+  std::uint64_t nFiles;
+  std::uint64_t nBytes;
+  if (nLine == 1 && readSummaryLine(szLine, nFiles, nBytes)) {
+    range.bFirstSummary = true;  // what it is depends on the line before the range
+    range.nFirstFiles = nFiles;
+    range.nFirstBytes = nBytes;
+    range.totals.nSummaryLine = 1;
+    return;
+  }
+  noteOwnTotalsLine(range.totals, szLine, nLine);
+}
+
+void joinOwnTotals(OwnTotals& totals, std::uint64_t nLinesBefore, const OwnTotalsRange& range) {
+  if (range.bFirstSummary)
+    noteSummary(totals, range.nFirstFiles, range.nFirstBytes, nLinesBefore + 1);
+  const OwnTotals& part = range.totals;
+  totals.nDirectoryFiles = addSaturating(totals.nDirectoryFiles, part.nDirectoryFiles);
+  totals.nDirectoryBytes = addSaturating(totals.nDirectoryBytes, part.nDirectoryBytes);
+  totals.nGrandFiles = addSaturating(totals.nGrandFiles, part.nGrandFiles);
+  totals.nGrandBytes = addSaturating(totals.nGrandBytes, part.nGrandBytes);
+  totals.bDirectorySummary = totals.bDirectorySummary || part.bDirectorySummary;
+  totals.bGrandTotal = totals.bGrandTotal || part.bGrandTotal;
+  if (part.nIntroLine != 0) totals.nIntroLine = nLinesBefore + part.nIntroLine;
+  if (part.nSummaryLine != 0) totals.nSummaryLine = nLinesBefore + part.nSummaryLine;
 }
 
 bool ownTotals(const OwnTotals& totals, std::uint64_t& nFiles, std::uint64_t& nBytes) {

@@ -47,6 +47,23 @@ inline bool mayHoldTotals(const char* szLine) {
 /// offered.
 void noteOwnTotalsLine(OwnTotals& totals, const char* szLine, std::uint64_t nLine);
 
+/// The totals of a range of a listing's lines noted apart, with line
+/// numbers from 1, to be joined to the lines before it: a summary on its
+/// first line is held back, as what it is depends on the line before.
+struct OwnTotalsRange {
+  OwnTotals totals;
+  bool bFirstSummary = false;
+  std::uint64_t nFirstFiles = 0;
+  std::uint64_t nFirstBytes = 0;
+};
+
+/// noteOwnTotalsLine for line nLine (from 1) of a range.
+void noteRangeTotalsLine(OwnTotalsRange& range, const char* szLine, std::uint64_t nLine);
+
+/// Joins a range's totals to the listing's, whose nLinesBefore lines came
+/// before the range: the same as noting the range's lines after them.
+void joinOwnTotals(OwnTotals& totals, std::uint64_t nLinesBefore, const OwnTotalsRange& range);
+
 /// Returns false when the listing stated no totals; else true, with the
 /// grand total where there is one, or else the per-directory summaries added up.
 bool ownTotals(const OwnTotals& totals, std::uint64_t& nFiles, std::uint64_t& nBytes);

@@ -1,0 +1,325 @@
+#include "blocks.h"
+
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "reports/progress.h"
+#include "run.h"
+#include "tallies/owntotals.h"
+
+namespace {
+
+// The text a block can hold: a reader's block, less the room a last read
+// of at least kReadMin bytes needs.
+const std::size_t kReadMin = std::size_t{1} << 14;
+const std::size_t kBlockRoom = kBlockSize - kReadMin;
+
+// Returns the last line feed in the n bytes at p, or nullptr.
+const unsigned char* lastLineFeed(const unsigned char* p, std::size_t n) {
+  while (n > 0) {
+    if (p[--n] == '\n') return p + n;
+  }
+  return nullptr;
+}
+
+// What the main thread keeps between blocks as it reads the text.
+struct Producer {
+  Reader* pReader = nullptr;
+  std::size_t nTarget = kDefaultReadBlock;  // a block ends at the first line end from here
+  bool bKeepRests = false;
+  bool bEnded = false;
+  std::string sCarry;  // text read past the last block's end
+};
+
+// Reads more text after the n bytes in the block: about up to the target and
+// a line past it. Returns the number of bytes read; 0 when the text ended.
+std::size_t readMore(Producer& producer, unsigned char* p, std::size_t n) {
+  std::size_t nWant = producer.nTarget + 512 > n ? producer.nTarget + 512 - n : 0;
+  if (nWant < kReadMin) nWant = kReadMin;
+  if (nWant > kBlockSize - n) nWant = kBlockSize - n;
+  std::size_t nRead = takeText(*producer.pReader, p + n, nWant);
+  if (nRead == 0) producer.bEnded = true;
+  return nRead;
+}
+
+// The rest of a line the block ends in, past what the block holds of it:
+// read on to its line end, kept for the block when rests are kept (the text
+// after the line end is carried to the next block).
+void readRestOfCutLine(Producer& producer, BlockLines& block, const unsigned char* pFrom,
+                       std::size_t n) {
+  unsigned char aChunk[1 << 14];
+  for (;;) {
+    const void* pLf = std::memchr(pFrom, '\n', n);
+    std::size_t nRest =
+        pLf != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(pLf) - pFrom)
+                       : n;
+    if (producer.bKeepRests) block.sOverflow.append(reinterpret_cast<const char*>(pFrom), nRest);
+    if (pLf != nullptr) {
+      block.bOverflowLineFeed = true;
+      producer.sCarry.assign(reinterpret_cast<const char*>(pFrom) + nRest + 1, n - nRest - 1);
+      return;
+    }
+    n = takeText(*producer.pReader, aChunk, sizeof aChunk);
+    if (n == 0) {
+      producer.bEnded = true;
+      return;
+    }
+    pFrom = aChunk;
+  }
+}
+
+// Fills the block with the text that follows: whole lines, up to the first
+// line end at or past the target. A line that holds the target and runs
+// past kMaxLine + 1 bytes ends the block, cut there; the reader of the block
+// cuts it as it cuts any such line. Returns false when no text is left.
+bool fillBlock(Producer& producer, BlockLines& block) {
+  unsigned char* p = block.pReader->aBlock;
+  std::size_t n = producer.sCarry.size();
+  std::memcpy(p, producer.sCarry.data(), n);
+  producer.sCarry.clear();
+  block.sOverflow.clear();
+  block.bOverflow = block.bOverflowLineFeed = false;
+  const std::size_t nTarget = producer.nTarget > 0 ? producer.nTarget : 1;
+  std::size_t nScanned = nTarget - 1;  // the first byte not yet searched for the line end
+  std::size_t nLineStart = SIZE_MAX;   // where the line that holds the target starts
+  for (;;) {
+    if (n > nScanned) {
+      const void* pLf = std::memchr(p + nScanned, '\n', n - nScanned);
+      if (pLf != nullptr) {
+        std::size_t nEnd = static_cast<std::size_t>(static_cast<const unsigned char*>(pLf) - p) + 1;
+        producer.sCarry.assign(reinterpret_cast<const char*>(p) + nEnd, n - nEnd);
+        block.nText = nEnd;
+        return true;
+      }
+      nScanned = n;
+      if (nLineStart == SIZE_MAX) {
+        const unsigned char* pLast = lastLineFeed(p, nTarget - 1);
+        nLineStart = pLast != nullptr ? static_cast<std::size_t>(pLast - p) + 1 : 0;
+      }
+      if (n - nLineStart >= kMaxLine + 2 || n >= kBlockRoom) {
+        std::size_t nEnd = nLineStart + kMaxLine + 2 < n ? nLineStart + kMaxLine + 2 : n;
+        block.bOverflow = true;
+        readRestOfCutLine(producer, block, p + nEnd, n - nEnd);
+        block.nText = nEnd;
+        return true;
+      }
+    }
+    if (producer.bEnded) break;
+    n += readMore(producer, p, n);
+  }
+  block.nText = n;
+  return n > 0;
+}
+
+// The blocks in flight, and the threads that read them.
+struct Blocks {
+  std::vector<BlockLines> slots;
+  std::mutex mutex;
+  std::condition_variable work;  // a block waits to be read, or the end
+  std::condition_variable done;  // a block was read
+  std::deque<std::size_t> queue;
+  std::vector<bool> abDone;
+  bool bStop = false;
+};
+
+void readQueuedBlocks(Blocks& blocks) {
+  for (;;) {
+    std::size_t i;
+    {
+      std::unique_lock<std::mutex> lock(blocks.mutex);
+      blocks.work.wait(lock, [&] { return blocks.bStop || !blocks.queue.empty(); });
+      if (blocks.queue.empty()) return;
+      i = blocks.queue.front();
+      blocks.queue.pop_front();
+    }
+    readBlockLines(blocks.slots[i]);
+    {
+      std::lock_guard<std::mutex> lock(blocks.mutex);
+      blocks.abDone[i] = true;
+    }
+    blocks.done.notify_all();
+  }
+}
+
+// The text of a line kept in a block.
+const char* keptText(const BlockLines& block, const LineRecord& record) {
+  return record.bCopied ? block.sCopies.data() + record.nText
+                        : reinterpret_cast<const char*>(block.pReader->aBlock) + record.nText;
+}
+
+// Takes a block that was read, in the listing's order: its tallies join the
+// main thread's, and its lines kept go on as the reading loop hands them on.
+void takeBlock(Run& run, const BlockLines& block, std::uint64_t& nLines) {
+  addClassTally(block.tally);
+  run.line.nArrowFiles += block.facts.nArrowFiles;
+  joinOwnTotals(run.ownTotals, nLines, block.ownTotals);
+  for (const LineRecord& record : block.records) {
+    const char* pText = keptText(block, record);
+    Piece piece{pText, record.nLength, record.bLineFeed, record.bCut};
+    if (!block.bParse) {
+      takeKindLine(run, piece);
+      continue;
+    }
+    run.line.pSizeEnd = pText + record.nSizeEnd;
+    run.pBlockRest = record.bRest ? block.sCopies.data() + record.nRest : nullptr;
+    run.nBlockRest = record.nRestLength;
+    takeLineExtras(run, piece, block.sData.data() + record.nData);
+  }
+  run.pBlockRest = nullptr;
+  if ((nLines + block.nLines) / 16384 != nLines / 16384) {
+    showProgress(run.progress, bytesRead(run.reader), nLines + block.nLines, filesCounted());
+  }
+  nLines += block.nLines;
+}
+
+void startSlots(Run& run, Blocks& blocks, std::size_t nSlots) {
+  blocks.slots.resize(nSlots);
+  blocks.abDone.assign(nSlots, false);
+  const bool bOtherKind = nParseType == kParseListing && listingKind(run.decision) != kKindDir;
+  for (BlockLines& block : blocks.slots) {
+    block.pReader.reset(new Reader());
+    block.bParse = !bOtherKind;
+    block.bCount = !bOtherKind && !run.bExtras;
+    block.bKeepRests = run.options.nTop > 0;
+  }
+}
+
+// One thread: each block read and taken in turn.
+std::uint64_t readOnThisThread(Run& run, Producer& producer, BlockLines& block,
+                               std::uint64_t nLines) {
+  while (fillBlock(producer, block)) {
+    readBlockLines(block);
+    takeBlock(run, block, nLines);
+  }
+  return nLines;
+}
+
+}  // namespace
+
+void takeThreadTallies(ClassTally& tally) {
+  for (int k = 0; k < kClasses; k++) {
+    tally.anFiles[k] = classFilesOf(k);
+    tally.anBytes[k] = toUint64(classBytesOf(k));
+    tally.abPassedMax[k] = classPassedMaxOf(k);
+    classFilesOf(k) = 0;
+    classBytesOf(k) = Make64(0);
+    classPassedMaxOf(k) = false;
+  }
+  tally.nTooLarge = nTooLarge;
+  tally.nNoDigitSizes = nNoDigitSizes;
+  nTooLarge = nNoDigitSizes = 0;
+}
+
+void addClassTally(const ClassTally& tally) {
+  for (int k = 0; k < kClasses; k++) {
+    classFilesOf(k) += tally.anFiles[k];
+    std::uint64_t nBytes = toUint64(classBytesOf(k));
+    if (nBytes > ~std::uint64_t{0} - tally.anBytes[k] || tally.abPassedMax[k]) {
+      classPassedMaxOf(k) = true;
+    }
+    classBytesOf(k) = toInt64(addSaturating(nBytes, tally.anBytes[k]));
+  }
+  nTooLarge += tally.nTooLarge;
+  nNoDigitSizes += tally.nNoDigitSizes;
+}
+
+void startBlockLines(BlockLines& block) {
+  startReadingBlock(*block.pReader, block.nText);
+  block.nLines = 0;
+  block.records.clear();
+  block.sData.clear();
+  block.sCopies.clear();
+  block.facts = LineFacts();
+  block.tally = ClassTally();
+  block.ownTotals = OwnTotalsRange();
+}
+
+void keepBlockLine(BlockLines& block, const Piece& piece, const char* szData) {
+  LineRecord record;
+  record.nLine = block.nLines;
+  record.nLength = piece.nLength;
+  record.bLineFeed = piece.bLineFeed;
+  record.bCut = piece.bCut;
+  const char* pBlock = reinterpret_cast<const char*>(block.pReader->aBlock);
+  if (piece.bCut) {  // the reader keeps a cut line's text apart, for this line only
+    record.bCopied = true;
+    record.nText = block.sCopies.size();
+    block.sCopies.append(piece.szText, kMaxLine + 1 + kPieceSlack);
+  } else {
+    record.nText = static_cast<std::size_t>(piece.szText - pBlock);
+  }
+  if (szData != nullptr) {
+    std::ptrdiff_t nSizeEnd = block.facts.pSizeEnd - piece.szText;
+    record.nSizeEnd = nSizeEnd >= 0 && static_cast<std::size_t>(nSizeEnd) <= piece.nLength
+                          ? static_cast<std::size_t>(nSizeEnd)
+                          : 0;
+    record.nData = block.sData.size();
+    block.sData.append(szData, std::strlen(szData) + 1);
+  }
+  if (piece.bCut && block.bKeepRests) {
+    std::string& sRest = block.sRest;
+    sRest.clear();
+    readRestOfLine(*block.pReader, sRest);
+    Reader& reader = *block.pReader;
+    if (block.bOverflow && reader.nPos == reader.nEnd) {  // the block's last line
+      sRest += block.sOverflow;
+      if (block.bOverflowLineFeed && !sRest.empty() && sRest.back() == '\r') sRest.pop_back();
+    }
+    record.bRest = true;
+    record.nRest = block.sCopies.size();
+    record.nRestLength = sRest.size();
+    block.sCopies += sRest;
+  }
+  block.records.push_back(record);
+}
+
+std::uint64_t readInBlocks(Run& run, std::uint64_t nLines, int nThreads, std::size_t nBlockBytes) {
+  Producer producer;
+  producer.pReader = &run.reader;
+  producer.nTarget = nBlockBytes < kBlockRoom / 2 ? nBlockBytes : kBlockRoom / 2;
+  producer.bKeepRests = run.options.nTop > 0;
+  Blocks blocks;
+  if (nThreads <= 1) {
+    startSlots(run, blocks, 1);
+    return readOnThisThread(run, producer, blocks.slots[0], nLines);
+  }
+  const std::size_t nSlots = static_cast<std::size_t>(nThreads) * 2;
+  startSlots(run, blocks, nSlots);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < nThreads; i++) threads.emplace_back(readQueuedBlocks, std::ref(blocks));
+  std::size_t nFilled = 0;  // blocks handed out, and taken back, in order
+  std::size_t nTaken = 0;
+  bool bMore = true;
+  while (bMore || nTaken < nFilled) {
+    while (bMore && nFilled - nTaken < nSlots) {
+      BlockLines& block = blocks.slots[nFilled % nSlots];
+      bMore = fillBlock(producer, block);
+      if (!bMore) break;
+      {
+        std::lock_guard<std::mutex> lock(blocks.mutex);
+        blocks.abDone[nFilled % nSlots] = false;
+        blocks.queue.push_back(nFilled % nSlots);
+      }
+      blocks.work.notify_one();
+      nFilled++;
+    }
+    if (nTaken == nFilled) break;
+    std::size_t i = nTaken % nSlots;
+    {
+      std::unique_lock<std::mutex> lock(blocks.mutex);
+      blocks.done.wait(lock, [&] { return static_cast<bool>(blocks.abDone[i]); });
+    }
+    takeBlock(run, blocks.slots[i], nLines);
+    nTaken++;
+  }
+  {
+    std::lock_guard<std::mutex> lock(blocks.mutex);
+    blocks.bStop = true;
+  }
+  blocks.work.notify_all();
+  for (std::thread& thread : threads) thread.join();
+  return nLines;
+}

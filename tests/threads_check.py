@@ -1,0 +1,188 @@
+#!/usr/bin/env python3
+"""Checks that a listing read on several threads gives the report of one.
+
+    threads_check.py PLOMET CASES-DIR [--quick]
+
+Every end-to-end case that reads a listing or a log (-d, -l, --calibrate;
+not the echo, which reads on one thread, nor the scan) is run again with
+--threads=1, and then on 2, 3 and 8 threads with the text cut into blocks
+of many sizes (--read-block): a few bytes, so that every line end is a
+block's end somewhere, and sizes near the listing's own length and near a
+line's longest. Standard output, standard error, the exit status and any
+page written must be the same, byte for byte. Then random listings and logs
+made here are read with --top, --since, --json and --rates-from alike.
+Prints each difference; exits 1 if there was one.
+"""
+import argparse
+import os
+import random
+import shlex
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from run_case import parse_cmd  # noqa: E402
+
+
+def reads_a_listing(args):
+    option = next((a for a in args if not a.startswith("--")), "")
+    if "--calibrate" in args and not any(a == "--" for a in args):
+        return True
+    return option.lower() in ("-d", "/d", "-l", "/l")
+
+
+def run(binary, args, work, stdin_name):
+    stdin = open(os.path.join(work, stdin_name), "rb") if stdin_name else subprocess.DEVNULL
+    try:
+        result = subprocess.run([binary] + args, cwd=work, stdin=stdin, capture_output=True,
+                                timeout=120)
+    finally:
+        if stdin_name:
+            stdin.close()
+    pages = {}
+    for name in sorted(os.listdir(work)):
+        if name.endswith(".html"):
+            with open(os.path.join(work, name), "rb") as f:
+                pages[name] = strip_times(f.read())
+            os.remove(os.path.join(work, name))
+    return result.stdout, result.stderr, result.returncode, pages
+
+
+def strip_times(page):
+    # The page says when it was written: the one thing two runs differ in.
+    out = []
+    for line in page.split(b"\n"):
+        out.append(b"" if b" UTC" in line else line)
+    return b"\n".join(out)
+
+
+def block_sizes(work, args, rng, quick):
+    total = 0
+    for a in args:
+        path = os.path.join(work, a)
+        if os.path.isfile(path):
+            total = max(total, os.path.getsize(path))
+    sizes = {1, 2, 7, 4097} if quick else {1, 2, 3, 7, 64, 4095, 4097, 4099, 65536}
+    if total:
+        sizes |= {max(1, total // 2), total + 1}
+        sizes |= {rng.randint(1, total) for _ in range(1 if quick else 4)}
+    return sorted(min(size, 262144) for size in sizes)  # the most --read-block takes
+
+
+def check_case(binary, case_dir, rng, quick):
+    with open(os.path.join(case_dir, "cmd"), encoding="utf-8", errors="surrogateescape") as f:
+        args, stdin_name, stdout_target = parse_cmd(f.read())
+    if stdout_target or not reads_a_listing(args) or os.path.exists(
+            os.path.join(case_dir, "setup.py")):
+        return []
+    if any(a.lower() in ("-dv", "/dv", "-lv", "/lv") for a in args):
+        return []
+    faults = []
+    with tempfile.TemporaryDirectory() as tmp:
+        work = os.path.join(tmp, "case")
+        shutil.copytree(case_dir, work)
+        # A lone "--" ends the long options: the new ones go before it.
+        def with_options(extra):
+            if "--" in args:
+                i = args.index("--")
+                return args[:i] + extra + args[i:]
+            return args + extra
+        one = run(binary, with_options(["--threads=1"]), work, stdin_name)
+        # Each block size on one of the thread counts, in turn.
+        for i, size in enumerate(block_sizes(work, args, rng, quick)):
+            threads = (2, 3, 8)[i % 3]
+            got = run(binary, with_options([f"--threads={threads}", f"--read-block={size}"]), work,
+                      stdin_name)
+            if got != one:
+                faults.append(f"{os.path.basename(case_dir)}: --threads={threads} "
+                              f"--read-block={size} differs from one thread")
+                print("FAIL", faults[-1], flush=True)
+                return faults
+    return faults
+
+
+def random_listing(rng, path):
+    lines = [" Volume in drive C is DATA", "", " Directory of C:\\data", ""]
+    folders = [f"C:\\data\\f{i}\\s{j}" for i in range(5) for j in range(3)]
+    for folder in folders:
+        lines += [f" Directory of {folder}", ""]
+        for _ in range(rng.randint(0, 40)):
+            month, day = rng.randint(1, 12), rng.randint(1, 28)
+            size = rng.choice([0, 1, 5119, 5120, 51199, 51200, rng.randint(0, 10**10)])
+            name = "x" * rng.choice([3, 10, 200, 5000])
+            lines.append(f"{month:02d}/{day:02d}/2025  {rng.randint(1, 12):02d}:"
+                         f"{rng.randint(0, 59):02d} {rng.choice(['AM', 'PM'])}"
+                         f"{size:>18,} {name}")
+        lines += ["               1 File(s)              5 bytes", ""]
+    lines += ["     Total Files Listed:", "             99 File(s)      1,234 bytes",
+              "              3 Dir(s)  9 bytes free"]
+    end = rng.choice(["\n", "\r\n"])
+    with open(path, "w", newline="") as f:
+        f.write(end.join(lines) + rng.choice(["", end]))
+
+
+def random_log(rng, path):
+    lines = []
+    second = 22 * 3600
+    for i in range(rng.randint(50, 3000)):
+        second += rng.choice([0, 0, 1, 1, 2, 90])
+        day = 8 + second // 86400
+        s = second % 86400
+        stamp = f"12/{day:02d}/2026 {s // 3600:02d}:{s // 60 % 60:02d}:{s % 60:02d}"
+        size = rng.choice([1, 500, 6000, 60000, 600000, 7000000])
+        if rng.random() < 0.9:
+            lines.append(f"{stamp} Normal File-->  {size:>12,} /srv/d{rng.randint(0, 9)}/f{i} [Sent]")
+        else:
+            lines.append(f"{stamp} Session note {i}")
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+def check_random(binary, rng, rounds):
+    faults = []
+    with tempfile.TemporaryDirectory() as work:
+        for r in range(rounds):
+            random_listing(rng, os.path.join(work, "listing.txt"))
+            random_log(rng, os.path.join(work, "sched.log"))
+            for args in (["-d", "listing.txt", "35", "233", "457", "449", "--top=3", "--depth=2"],
+                         ["-d", "listing.txt", "35", "233", "457", "449", "--since=2025-06-01",
+                          "--json"],
+                         ["-d", "listing.txt", "--rates-from=sched.log", "--top=2",
+                          "--html=page.html"],
+                         ["-l", "sched.log", "35", "233", "457", "449", "--top=4", "--since=2026-12-09"],
+                         ["--calibrate", "sched.log", "--json"]):
+                one = run(binary, args + ["--threads=1"], work, None)
+                for threads in (2, 3, 8):
+                    size = rng.choice([1, 17, 100, 4097, 5000, 70000])
+                    got = run(binary, args + [f"--threads={threads}", f"--read-block={size}"],
+                              work, None)
+                    if got != one:
+                        faults.append(f"random round {r}: {' '.join(args)} --threads={threads} "
+                                      f"--read-block={size} differs from one thread")
+    return faults
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("plomet")
+    parser.add_argument("cases")
+    parser.add_argument("--quick", action="store_true")
+    opts = parser.parse_args()
+    binary = os.path.abspath(opts.plomet)
+    rng = random.Random(29)
+    faults = []
+    for name in sorted(os.listdir(opts.cases)):
+        case_dir = os.path.join(opts.cases, name)
+        if os.path.isdir(case_dir):
+            faults += check_case(binary, case_dir, rng, opts.quick)
+    faults += check_random(binary, rng, 3 if opts.quick else 8)
+    for fault in faults:
+        print("FAIL", fault)
+    print(f"{len(faults)} differences")
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
