@@ -374,7 +374,7 @@ void warnModel(const Run& run) {
   if (run.bModelFromReport) return warnFewReportObjects(run.model);
   warnCalibration(run.model);
   bool abUsed[kClasses];
-  for (int k = 0; k < kClasses; k++) abUsed[k] = classFiles(k) > 0;
+  for (int k = 0; k < kClasses; k++) abUsed[k] = classFilesOf(k) > 0;
   if (filesCounted() > 0) abUsed[sizeClass(run.estimate.nAverage)] = true;
   warnFewObjects(run.model, abUsed);
 }
