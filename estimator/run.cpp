@@ -27,6 +27,7 @@
 #include "sources/compressed.h"
 #include "sources/lslisting.h"
 #include "sources/walk.h"
+#include "streamrun.h"
 
 namespace {
 
@@ -581,6 +582,10 @@ void takeKindLine(Run& run, const Piece& piece) {
   if (reader.nKind != listingKind(run.decision)) {
     startKindReader(reader, listingKind(run.decision), todayLocal(), run.options.bSince,
                     run.options.nTop > 0);
+  }
+  if (isStreamKind(reader.nKind)) {  // the whole listing, from this line on
+    takeStreamListing(run, piece);
+    return;
   }
   Entry entry;
   bool bObject = readKindLine(reader, piece, entry);
