@@ -38,7 +38,8 @@ bool localOffset(std::int64_t nSeconds, std::int64_t& nOffset) {
 #endif
   std::int64_t nLocal =
       daysFromCivil(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday) * kSecondsPerDay +
-      parts.tm_hour * 3600 + parts.tm_min * 60 + (parts.tm_sec > 59 ? 59 : parts.tm_sec);
+      std::int64_t{parts.tm_hour} * 3600 + std::int64_t{parts.tm_min} * 60 +
+      (parts.tm_sec > 59 ? 59 : parts.tm_sec);
   nOffset = nLocal - nSeconds;
   return true;
 }
@@ -96,6 +97,7 @@ bool setEpochStamp(LineStamp& stamp, std::int64_t nSeconds, LocalOffsetCache& ca
   return true;
 }
 
+// cppcheck-suppress constParameter ; nSeconds is written on success
 bool readRfc3339(const char* pC, std::size_t n, std::int64_t& nSeconds) {
   // YYYY-MM-DDThh:mm:ss, then the fraction and the zone.
   if (n < 20 || !isDigitAt(pC, 4) || pC[4] != '-' || !isDigitAt(pC + 5, 2) || pC[7] != '-' ||
@@ -115,8 +117,8 @@ bool readRfc3339(const char* pC, std::size_t n, std::int64_t& nSeconds) {
     return false;
   }
   if (nSecond == 60) nSecond = 59;
-  std::size_t i = 19;
-  if (i < n && pC[i] == '.') {
+  std::size_t i = 19;  // n > 19: the zone follows, at least
+  if (pC[i] == '.') {
     i++;
     const std::size_t nDigits = i;
     while (i < n && pC[i] >= '0' && pC[i] <= '9') i++;
@@ -130,12 +132,12 @@ bool readRfc3339(const char* pC, std::size_t n, std::int64_t& nSeconds) {
     const int nOffsetHours = digitsAt(pC + i + 1, 2);
     const int nOffsetMinutes = digitsAt(pC + i + 4, 2);
     if (nOffsetHours > 23 || nOffsetMinutes > 59) return false;
-    nOffset = (nOffsetHours * 60 + nOffsetMinutes) * 60;
+    nOffset = (std::int64_t{nOffsetHours} * 60 + nOffsetMinutes) * 60;
     if (pC[i] == '-') nOffset = -nOffset;
     i += 6;
   }
   if (i != n) return false;
-  nSeconds = daysFromCivil(nYear, nMonth, nDay) * kSecondsPerDay + nHour * 3600 + nMinute * 60 +
-             nSecond - nOffset;
+  nSeconds = daysFromCivil(nYear, nMonth, nDay) * kSecondsPerDay + std::int64_t{nHour} * 3600 +
+             std::int64_t{nMinute} * 60 + nSecond - nOffset;
   return true;
 }

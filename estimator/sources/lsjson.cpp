@@ -105,68 +105,73 @@ std::size_t folderOf(LsJson& x, const char* pPath, std::size_t nPath) {
 
 }  // namespace
 
-void startLsJson(LsJson& x, bool bDates, bool bFolders) {
-  restartJson(x.json);
-  x.bDates = bDates;
-  x.bFolders = bFolders;
-  x.nOpened = x.nClosed = x.nFolders = x.nUnknownSize = x.nUnread = x.nLong = x.nUndated = 0;
-  x.bLastCut = false;
-  x.offsets = LocalOffsetCache();
+void startLsJson(LsJson& lsjson, bool bDates, bool bFolders) {
+  restartJson(lsjson.json);
+  lsjson.bDates = bDates;
+  lsjson.bFolders = bFolders;
+  lsjson.nOpened = lsjson.nClosed = lsjson.nFolders = lsjson.nUnknownSize = lsjson.nUnread =
+      lsjson.nLong = lsjson.nUndated = 0;
+  lsjson.bLastCut = false;
+  lsjson.offsets = LocalOffsetCache();
 }
 
-bool readLsJsonLine(LsJson& x, const char* szLine, std::size_t nLength, bool bCut, Entry& entry) {
+bool readLsJsonLine(LsJson& lsjson, const char* szLine, std::size_t nLength, bool bCut,
+                    Entry& entry) {
   const char* pEnd = szLine + nLength;
   const char* p = skipBlanks(szLine, pEnd);
   if (p == pEnd) return false;
-  x.bLastCut = false;
+  lsjson.bLastCut = false;
   if (*p == '[') {
-    x.nOpened++;
+    lsjson.nOpened++;
     p = skipBlanks(p + 1, pEnd);
     if (p == pEnd) return false;
   }
   if (*p == ']') {
-    x.nClosed++;
+    lsjson.nClosed++;
     return false;
   }
   LsJsonObject o;
   bool bEndedEarly = false;
   std::uint64_t nObjectEnd = 0;
   if (*p == '{') {
-    restartJson(x.json);
-    feedJson(x.json, p, static_cast<std::size_t>(pEnd - p));
-    endJsonInput(x.json);
-    nObjectEnd = readObject(x, o, bEndedEarly);
+    restartJson(lsjson.json);
+    feedJson(lsjson.json, p, static_cast<std::size_t>(pEnd - p));
+    endJsonInput(lsjson.json);
+    nObjectEnd = readObject(lsjson, o, bEndedEarly);
   }
   if (nObjectEnd == 0) {
     if (bEndedEarly && !bCut) {
-      x.bLastCut = true;  // the list's end, if no line follows
+      lsjson.bLastCut = true;  // the list's end, if no line follows
     } else {
-      x.nUnread++;
-      if (bCut) x.nLong++;
+      lsjson.nUnread++;
+      if (bCut) lsjson.nLong++;
     }
     return false;
   }
   // The array may close after the last object, on its line.
   const char* pAfter = skipBlanks(p + nObjectEnd, pEnd);
   if (pAfter < pEnd && *pAfter == ',') pAfter = skipBlanks(pAfter + 1, pEnd);
-  if (pAfter < pEnd && *pAfter == ']') x.nClosed++;
+  if (pAfter < pEnd && *pAfter == ']') lsjson.nClosed++;
   if (o.bDir) {
-    x.nFolders++;
+    lsjson.nFolders++;
     return false;
   }
   entry = Entry();
   entry.nType = kEntryFile;
   entry.nSize = o.bSize ? o.nSize : 0;
-  if (!o.bSize) x.nUnknownSize++;
-  if (x.bDates && !(o.bTime && setEpochStamp(entry.stamp, o.nTime, x.offsets))) x.nUndated++;
-  if (x.bFolders) {
-    entry.pFolder = x.szFolder;
-    entry.nFolder = folderOf(x, o.szPath, o.nPath);
+  if (!o.bSize) lsjson.nUnknownSize++;
+  if (lsjson.bDates && !(o.bTime && setEpochStamp(entry.stamp, o.nTime, lsjson.offsets)))
+    lsjson.nUndated++;
+  if (lsjson.bFolders) {
+    entry.pFolder = lsjson.szFolder;
+    entry.nFolder = folderOf(lsjson, o.szPath, o.nPath);
   }
   return true;
 }
 
-bool lsJsonEndedEarly(const LsJson& x) { return x.bLastCut || x.nOpened > x.nClosed; }
+bool lsJsonEndedEarly(const LsJson& lsjson) {
+  return lsjson.bLastCut || lsjson.nOpened > lsjson.nClosed;
+}
 
 int lsJsonWeight(const char* szLine, std::size_t nLength, int nBefore, int nHeaderWeight) {
   const char* pEnd = szLine + nLength;

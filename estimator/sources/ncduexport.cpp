@@ -251,67 +251,68 @@ void takeToken(NcduExport& x, const JsonToken& t) {
 
 }  // namespace
 
-void startNcdu(NcduExport& x, bool bDates) {
-  x.json = JsonPull();
-  x.bDates = bDates;
-  x.nPlace = kBeforeExport;
-  x.nTopIndex = 0;
-  x.nSkipDepth = -1;
-  x.bFolderNext = x.bInObject = x.bKeyContinues = false;
-  x.sName.clear();
-  x.sName.reserve(256);
-  x.sPath.clear();
-  x.aLevels.clear();
-  x.aLevels.reserve(JsonPull::kMaxDepth);
-  x.offsets = LocalOffsetCache();
-  x.nExports = 0;
-  x.szProgram[0] = '\0';
-  x.nObjects = x.nExcluded = x.nReadErrors = x.nUnread = x.nUndated = x.nLength = 0;
-  x.bEnded = x.bEndedEarly = x.bFailed = false;
-  x.szError[0] = '\0';
+void startNcdu(NcduExport& ncdu, bool bDates) {
+  ncdu.json = JsonPull();
+  ncdu.bDates = bDates;
+  ncdu.nPlace = kBeforeExport;
+  ncdu.nTopIndex = 0;
+  ncdu.nSkipDepth = -1;
+  ncdu.bFolderNext = ncdu.bInObject = ncdu.bKeyContinues = false;
+  ncdu.sName.clear();
+  ncdu.sName.reserve(256);
+  ncdu.sPath.clear();
+  ncdu.aLevels.clear();
+  ncdu.aLevels.reserve(JsonPull::kMaxDepth);
+  ncdu.offsets = LocalOffsetCache();
+  ncdu.nExports = 0;
+  ncdu.szProgram[0] = '\0';
+  ncdu.nObjects = ncdu.nExcluded = ncdu.nReadErrors = ncdu.nUnread = ncdu.nUndated = ncdu.nLength =
+      0;
+  ncdu.bEnded = ncdu.bEndedEarly = ncdu.bFailed = false;
+  ncdu.szError[0] = '\0';
 }
 
-void feedNcdu(NcduExport& x, const char* p, std::size_t n) { feedJson(x.json, p, n); }
+void feedNcdu(NcduExport& ncdu, const char* p, std::size_t n) { feedJson(ncdu.json, p, n); }
 
-void endNcdu(NcduExport& x) { endJsonInput(x.json); }
+void endNcdu(NcduExport& ncdu) { endJsonInput(ncdu.json); }
 
-bool nextNcduEntry(NcduExport& x, Entry& entry) {
-  while (!x.bEnded) {
+bool nextNcduEntry(NcduExport& ncdu, Entry& entry) {
+  while (!ncdu.bEnded) {
     JsonToken t;
-    JsonKind kind = nextJsonToken(x.json, t);
+    JsonKind kind = nextJsonToken(ncdu.json, t);
     switch (kind) {
       case JsonKind::kNeedMore:
         return false;
       case JsonKind::kEnd:
-        x.bEnded = true;
-        x.nLength = t.nOffset;
-        if (x.nExports == 0 && t.nOffset > 0) fail(x, t.nOffset, "it holds no JSON array");
+        ncdu.bEnded = true;
+        ncdu.nLength = t.nOffset;
+        if (ncdu.nExports == 0 && t.nOffset > 0) fail(ncdu, t.nOffset, "it holds no JSON array");
         return false;
       case JsonKind::kEndedEarly:
-        x.bEnded = x.bEndedEarly = true;
-        x.nLength = t.nOffset;
+        ncdu.bEnded = ncdu.bEndedEarly = true;
+        ncdu.nLength = t.nOffset;
         return false;
       case JsonKind::kError:
-        fail(x, t.nOffset, t.szReason);
+        fail(ncdu, t.nOffset, t.szReason);
         return false;
       default:
         break;
     }
-    if (x.nSkipDepth >= 0) {  // inside a value passed over
+    if (ncdu.nSkipDepth >= 0) {  // inside a value passed over
       bool bCloses = kind == JsonKind::kEndObject || kind == JsonKind::kEndArray;
-      if (bCloses && t.nDepth == x.nSkipDepth) x.nSkipDepth = -1;
+      if (bCloses && t.nDepth == ncdu.nSkipDepth) ncdu.nSkipDepth = -1;
       continue;
     }
-    if (!x.bInObject) {
-      takeToken(x, t);
-    } else if (takeMember(x, t, entry)) {
+    if (!ncdu.bInObject) {
+      takeToken(ncdu, t);
+    } else if (takeMember(ncdu, t, entry)) {
       return true;
     }
   }
   return false;
 }
 
-const char* ncduError(const NcduExport& x) { return x.bFailed ? x.szError : nullptr; }
+const char* ncduError(const NcduExport& ncdu) { return ncdu.bFailed ? ncdu.szError : nullptr; }
 
 bool isNcduHeader(const char* szLine, std::size_t nLength) {
   const char* pC = skipWhitespace(szLine);
