@@ -239,6 +239,46 @@ TEST(LsJsonTest, ToldWhenTheListEndsEarly) {
   }
 }
 
+// A line read without the tokenizer, and the same line with an escape that
+// makes the tokenizer read it, give the same object.
+TEST(LsJsonTest, ReadsPlainLinesAsTheTokenizerDoes) {
+  const char* const kObjects[] = {
+      "\"Path\":\"d/a\",\"Size\":0,\"ModTime\":\"2026-12-05T12:00:00Z\",\"IsDir\":false",
+      "\"Path\":\"d/e/b\",\"Size\":18446744073709551615,\"IsDir\":false",
+      "\"Path\":\"c\",\"Size\":18446744073709551616",  // one past: no size
+      "\"Path\":\"c\",\"Size\":4294967295 , \"IsDir\" : null",
+      "\"Path\":\"c\",\"Size\":-1,\"IsDir\":false",
+      "\"Path\":\"c\",\"Size\":-0",
+      "\"Path\":\"c\",\"Size\":5120.0",
+      "\"Path\":\"c\",\"Size\":5e3",
+      "\"Path\":\"c\",\"Size\":05",  // no JSON: not read
+      "\"Path\":\"c\",\"Size\":\"5\"",
+      "\"Path\":\"x\",\"Size\":-1,\"IsDir\":true",
+      "\"Size\":7,\"Hashes\":{\"md5\":\"00\"},\"Path\":\"h/i\"",
+      "\"Size\":7,\"Path\":\"h/\u00e9/j\"",
+      "\"Size\":7,\"Path\":\"p\",\"Size\":8",
+      "\"Size\":tru",
+  };
+  for (const char* szObject : kObjects) {
+    std::string sPlain = std::string("{") + szObject + ",\"MimeType\":\"a/b\"}";
+    std::string sEscaped = std::string("{") + szObject + ",\"MimeType\":\"a\\/b\"}";
+    LsJson plain;
+    LsJson escaped;
+    LsJsonResult a = readLines(plain, {"[", sPlain});
+    LsJsonResult b = readLines(escaped, {"[", sEscaped});
+    EXPECT_EQ(a.asEntries, b.asEntries) << szObject;
+    EXPECT_EQ(plain.nUnknownSize, escaped.nUnknownSize) << szObject;
+    EXPECT_EQ(plain.nUnread, escaped.nUnread) << szObject;
+    EXPECT_EQ(plain.nFolders, escaped.nFolders) << szObject;
+    EXPECT_EQ(plain.nUndated, escaped.nUndated) << szObject;
+  }
+  LsJson lsjson;  // the sizes the fast reading gives, at their bounds
+  LsJsonResult result = readLines(
+      lsjson, {"[", std::string("{") + kObjects[1] + "}", std::string("{") + kObjects[3] + "}"});
+  EXPECT_EQ(result.nBytes, 18446744073709551615u + 4294967295u);  // wraps: checks both
+  EXPECT_EQ(result.asEntries.size(), 2u);
+}
+
 TEST(LsJsonTest, WeighsTheOpeningBracketAndPathLines) {
   std::string sOpen = "[";
   std::string sPath = "{\"Path\":\"a\",\"Size\":1}";

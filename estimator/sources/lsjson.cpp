@@ -90,6 +90,99 @@ std::uint64_t readObject(LsJson& x, LsJsonObject& o, bool& bEndedEarly) {
   }
 }
 
+// --- The common line, read without the tokenizer ------------------------------
+
+// Returns the closing quote of a string that begins at p (after its opening
+// quote), or nullptr when it holds an escape, a control or a byte above 127,
+// or the line ends first: the tokenizer reads such a string.
+const char* plainStringEnd(const char* p, const char* pEnd) {
+  for (; p < pEnd; p++) {
+    auto c = static_cast<unsigned char>(*p);
+    if (c == '"') return p;
+    if (c == '\\' || c < 0x20 || c >= 0x80) return nullptr;
+  }
+  return nullptr;
+}
+
+// Reads an integer at p into o's size for the key Size. Returns the byte
+// after it, or nullptr for any number the tokenizer must judge: a fraction,
+// an exponent, a leading zero, more than 19 digits.
+const char* readPlainInteger(const char* p, const char* pEnd, Key key, LsJsonObject& o) {
+  bool bNegative = *p == '-';
+  if (bNegative) p++;
+  const char* pDigits = p;
+  std::uint64_t nValue = 0;
+  while (p < pEnd && isDigit(*p)) nValue = nValue * 10 + static_cast<unsigned>(*p++ - '0');
+  std::ptrdiff_t nDigits = p - pDigits;
+  if (nDigits == 0 || nDigits > 19 || (*pDigits == '0' && nDigits > 1)) return nullptr;
+  if (p < pEnd && (*p == '.' || *p == 'e' || *p == 'E')) return nullptr;
+  if (bNegative && nValue == 0) return nullptr;  // -0
+  if (key == kSizeKey) {
+    o.bSize = !bNegative;
+    o.nSize = nValue;
+  }
+  return p;
+}
+
+// Reads true, false or null at p. Returns the byte after it, or nullptr.
+const char* readPlainLiteral(const char* p, const char* pEnd, Key key, LsJsonObject& o) {
+  static const char* const kLiterals[] = {"true", "false", "null"};
+  for (const char* szLiteral : kLiterals) {
+    std::size_t n = std::strlen(szLiteral);
+    if (static_cast<std::size_t>(pEnd - p) >= n && std::memcmp(p, szLiteral, n) == 0) {
+      if (key == kIsDirKey) o.bDir = szLiteral[0] == 't';
+      if (key == kSizeKey) o.bSize = false;
+      return p + n;
+    }
+  }
+  return nullptr;
+}
+
+// Reads the object that begins at p ('{') as the tokenizer would, when its
+// keys and strings are plain (plainStringEnd) and its values strings,
+// integers and literals: rclone's lines without --hash or -M, in ASCII.
+// Returns the offset just past it, or 0 when the tokenizer must read it.
+std::size_t readPlainObject(const LsJson& x, const char* p, const char* pEnd, LsJsonObject& o) {
+  const char* q = skipBlanks(p + 1, pEnd);
+  if (q < pEnd && *q == '}') return static_cast<std::size_t>(q + 1 - p);
+  for (;;) {
+    if (q >= pEnd || *q != '"') return 0;
+    const char* pKeyEnd = plainStringEnd(q + 1, pEnd);
+    if (pKeyEnd == nullptr) return 0;
+    JsonToken keyToken;
+    keyToken.pText = q + 1;
+    keyToken.nLength = static_cast<std::size_t>(pKeyEnd - q - 1);
+    Key key = keyOf(keyToken);
+    q = skipBlanks(pKeyEnd + 1, pEnd);
+    if (q >= pEnd || *q != ':') return 0;
+    q = skipBlanks(q + 1, pEnd);
+    if (q >= pEnd) return 0;
+    if (*q == '"') {
+      const char* pValueEnd = plainStringEnd(q + 1, pEnd);
+      if (pValueEnd == nullptr) return 0;
+      JsonToken value;
+      value.kind = JsonKind::kString;
+      value.pText = q + 1;
+      value.nLength = static_cast<std::size_t>(pValueEnd - q - 1);
+      takeValue(x, o, key, value);
+      q = pValueEnd + 1;
+    } else if (*q == '-' || isDigit(*q)) {
+      q = readPlainInteger(q, pEnd, key, o);
+    } else {
+      q = readPlainLiteral(q, pEnd, key, o);
+    }
+    if (q == nullptr) return 0;
+    q = skipBlanks(q, pEnd);
+    if (q < pEnd && *q == ',') {
+      q = skipBlanks(q + 1, pEnd);
+    } else if (q < pEnd && *q == '}') {
+      return static_cast<std::size_t>(q + 1 - p);
+    } else {
+      return 0;
+    }
+  }
+}
+
 // The folder of a path: "." and its directory, as rsync's are named.
 std::size_t folderOf(LsJson& x, const char* pPath, std::size_t nPath) {
   std::size_t nDir = 0;
@@ -133,7 +226,13 @@ bool readLsJsonLine(LsJson& lsjson, const char* szLine, std::size_t nLength, boo
   LsJsonObject o;
   bool bEndedEarly = false;
   std::uint64_t nObjectEnd = 0;
-  if (*p == '{') {
+  if (*p == '{') nObjectEnd = readPlainObject(lsjson, p, pEnd, o);
+  if (*p == '{' && nObjectEnd == 0) {
+    // What the fast reading set, undone (but the path's bytes: nPath tells).
+    o.bDir = o.bSize = o.bTime = false;
+    o.nSize = 0;
+    o.nTime = 0;
+    o.nPath = 0;
     restartJson(lsjson.json);
     feedJson(lsjson.json, p, static_cast<std::size_t>(pEnd - p));
     endJsonInput(lsjson.json);
