@@ -29,19 +29,29 @@ enum Key {
   kProgramKey
 };
 
+// Every entry has several keys: the length and first letter sort most of
+// them out before a comparison.
 Key keyOf(const char* p, std::size_t n) {
-  struct Name {
-    const char* sz;
-    Key key;
+  const auto is = [p, n](const char* sz, std::size_t nName) {
+    return n == nName && std::memcmp(p, sz, nName) == 0;
   };
-  static const Name kNames[] = {
-      {"name", kNameKey},         {"asize", kSizeKey},           {"notreg", kNotRegularKey},
-      {"excluded", kExcludedKey}, {"read_error", kReadErrorKey}, {"mtime", kTimeKey},
-      {"progname", kProgramKey}};
-  for (const Name& name : kNames) {
-    if (std::strlen(name.sz) == n && std::memcmp(name.sz, p, n) == 0) return name.key;
+  switch (n > 0 ? p[0] : '\0') {
+    case 'n':
+      if (is("name", 4)) return kNameKey;
+      return is("notreg", 6) ? kNotRegularKey : kOtherKey;
+    case 'a':
+      return is("asize", 5) ? kSizeKey : kOtherKey;
+    case 'e':
+      return is("excluded", 8) ? kExcludedKey : kOtherKey;
+    case 'r':
+      return is("read_error", 10) ? kReadErrorKey : kOtherKey;
+    case 'm':
+      return is("mtime", 5) ? kTimeKey : kOtherKey;
+    case 'p':
+      return is("progname", 8) ? kProgramKey : kOtherKey;
+    default:
+      return kOtherKey;
   }
-  return kOtherKey;
 }
 
 void fail(NcduExport& x, std::uint64_t nOffset, const char* szReason) {
