@@ -2,8 +2,9 @@
 """Times plomet -d on the same files listed in each listing kind it reads.
 
 Writes one listing of the same files (the same folders, sizes and dates) as
-the command shell's dir, ls -lR, a robocopy log, a PowerShell CSV export and
-an rsync listing, then runs plomet -d on each in alternation, several rounds,
+the command shell's dir, ls -lR, a robocopy log, a PowerShell CSV export, an
+rsync listing, an ncdu export (one JSON stream) and rclone lsjson, and the dir
+listing compressed with gzip (its line is gzip's cost, not a kind's), then runs plomet -d on each in alternation, several rounds,
 and prints the median wall times and each kind's ratio to the dir listing's.
 With --options, every kind is timed again with --top and --since. With
 --baseline, another build of plomet reads the dir listing in the same
@@ -16,6 +17,8 @@ alternation, so that a change's cost to dir listings shows as a ratio.
 The machine is noisy: compare the ratios measured within one run.
 """
 import argparse
+import calendar
+import gzip
 import os
 import random
 import statistics
@@ -88,8 +91,44 @@ def write_rsync(out, entries):
                   f" d{f:05d}/{name}\n")
 
 
+# --- The exports of other tools: ncdu and gdu, rclone lsjson ----------------
+
+
+def write_ncdu(out, entries):
+    out.write('[1,2,{"progname":"ncdu","progver":"1.18","timestamp":1796812418},\n'
+              '[{"name":"/data","asize":4096}')
+    folder = None
+    for f, name, size, stamp in entries:
+        if f != folder:
+            out.write("]" if folder is not None else "")
+            folder = f
+            out.write(f',\n[{{"name":"d{f:05d}","asize":4096}}')
+        out.write(f',\n{{"name":"{name}","asize":{size},"dsize":{size + 4095 & ~4095},'
+                  f'"mtime":{calendar.timegm(stamp + (0, 0, 0))}}}')
+    out.write("]" if folder is not None else "")
+    out.write("]]")
+
+
+def write_lsjson(out, entries):
+    out.write("[\n")
+    folder = None
+    for f, name, size, (y, mo, d, h, mi, s) in entries:
+        if f != folder:
+            if folder is not None:
+                out.write(",\n")
+            folder = f
+            out.write(f'{{"Path":"d{f:05d}","Name":"d{f:05d}","Size":-1,'
+                      '"MimeType":"inode/directory","ModTime":"2026-12-01T17:45:10.000000000Z",'
+                      '"IsDir":true}')
+        out.write(f',\n{{"Path":"d{f:05d}/{name}","Name":"{name}","Size":{size},'
+                  f'"MimeType":"application/octet-stream",'
+                  f'"ModTime":"{y}-{mo:02d}-{d:02d}T{h:02d}:{mi:02d}:{s:02d}.000000000Z",'
+                  '"IsDir":false}')
+    out.write("\n]\n")
+
+
 WRITERS = {"dir": write_dir, "ls": write_ls, "robocopy": write_robocopy, "csv": write_csv,
-           "rsync": write_rsync}
+           "rsync": write_rsync, "ncdu": write_ncdu, "lsjson": write_lsjson}
 
 
 def generate(kind, count, path):
@@ -126,6 +165,16 @@ def main():
     for kind in WRITERS:
         paths[kind] = os.path.join(opts.dir, f"kind-{kind}-{opts.files}.txt")
         generate(kind, opts.files, paths[kind])
+    # The dir listing compressed with gzip: what gzip costs, beside the kinds.
+    paths["dir.gz"] = paths["dir"] + ".gz"
+    if not os.path.exists(paths["dir.gz"]):
+        with open(paths["dir"], "rb") as raw, gzip.open(paths["dir.gz"] + ".part", "wb", 6) as out:
+            while True:
+                block = raw.read(1 << 20)
+                if not block:
+                    break
+                out.write(block)
+        os.replace(paths["dir.gz"] + ".part", paths["dir.gz"])
     cmds = {}
     for kind, path in paths.items():
         cmds[kind] = [opts.plomet, "-d", path] + RATES

@@ -60,7 +60,9 @@ TABLE = [
     ("plomet --date-order=", ["mdy", "dmy", "ymd"]),
     ("plomet --date-order=d", ["dmy"]),
     ("plomet --date-order=x", []),
-    ("plomet -d listing.txt --kind=", ["dir", "ls", "robocopy", "csv", "rsync", "find", "log"]),
+    ("plomet -d listing.txt --kind=", ["dir", "ls", "robocopy", "csv", "rsync", "find", "log", "ncdu",
+                                      "lsjson"]),
+    ("plomet -d listing.txt --kind=l", ["ls", "log", "lsjson"]),
     ("plomet -d listing.txt --kind=r", ["robocopy", "rsync"]),
     ("plomet --top=", []),
     # the log of --rates-from: any file

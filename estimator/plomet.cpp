@@ -500,9 +500,9 @@ int readListing(Run& run, const char* szName, uint64_t& nLinesRead) {
   endProgress(run.progress);
   nLinesRead = nLines;
   int nStatus = kExitOk;
-  if (readError(reader) != 0) {
+  if (readErrorText(reader) != nullptr) {
     outFlush();  // what was echoed comes before the message
-    std::fprintf(stderr, "read error: %s\n", std::strerror(readError(reader)));
+    std::fprintf(stderr, "read error: %s\n", readErrorText(reader));
     nStatus = kExitFailure;
   }
   if (!bStandardInput) std::fclose(stream);

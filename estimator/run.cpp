@@ -24,8 +24,10 @@
 #include "reports/windowreport.h"
 #include "runfiles.h"
 #include "scanrun.h"
+#include "sources/compressed.h"
 #include "sources/lslisting.h"
 #include "sources/walk.h"
+#include "streamrun.h"
 
 namespace {
 
@@ -275,7 +277,7 @@ void warnOwnTotals(const Run& run) {
 // What the reader found about the listing as a whole.
 void warnReading(const Reader& reader) {
   ReadFacts facts = readFacts(reader);
-  if (facts.bEmpty && readError(reader) == 0) warn("the listing is empty");
+  if (facts.bEmpty && readErrorText(reader) == nullptr) warn("the listing is empty");
   if (facts.bStoppedEarly) {
     warn("reading stopped at an end-of-text byte (26); the rest of the listing was not read");
   }
@@ -435,6 +437,8 @@ int takeCommandLine(int& argc, char** argv, Run& run) {
   }
   if (run.options.bVersion) {
     outText("plomet " PLOMET_VERSION "\n");
+    const char* szCompressed = compressionsRead();
+    outFormat("reads %s listings\n", szCompressed != nullptr ? szCompressed : "no compressed");
     return kExitOk;
   }
   // Which says what it lacks; --calibrate, --measure and --plan say it themselves.
@@ -561,7 +565,7 @@ int learnRatesFrom(Run& run) {
 
 bool takeListingFacts(Run& run) {
   ReportFigures& figures = run.figures;
-  figures.nReadError = readError(run.reader);
+  figures.szReadError = readErrorText(run.reader);
   figures.szKind = nParseType == kParseListing ? listingKindName(run.decision) : "schedule log";
   if (nParseType == kParseListing && kindError(run.kinds) != nullptr) {
     outFlush();
@@ -578,6 +582,10 @@ void takeKindLine(Run& run, const Piece& piece) {
   if (reader.nKind != listingKind(run.decision)) {
     startKindReader(reader, listingKind(run.decision), todayLocal(), run.options.bSince,
                     run.options.nTop > 0);
+  }
+  if (isStreamKind(reader.nKind)) {  // the whole listing, from this line on
+    takeStreamListing(run, piece);
+    return;
   }
   Entry entry;
   bool bObject = readKindLine(reader, piece, entry);

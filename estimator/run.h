@@ -54,6 +54,7 @@ struct Run {
   StampCache stamps;  // the date the listing's or log's stamps read last
   Progress progress;
   std::string sWholeLine;  // a cut line read whole, for its path
+  std::vector<unsigned char> streamText;  // a stream kind's text, a block at a time
   // The rest of the cut line being taken, when the line was read in a block.
   const char* pBlockRest = nullptr;
   std::size_t nBlockRest = 0;

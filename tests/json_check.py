@@ -299,6 +299,9 @@ LISTING_KINDS = ("directory listing", "ls listing", "robocopy log", "CSV export"
 NAMED_KINDS = {"dir": "directory listing", "ls": "ls listing", "robocopy": "robocopy log",
                "csv": "CSV export", "rsync": "rsync listing", "find": "find listing",
                "log": "schedule log"}
+# The exports of other tools: ncdu and gdu, rclone lsjson.
+LISTING_KINDS += ("ncdu export", "rclone lsjson listing")
+NAMED_KINDS.update({"ncdu": "ncdu export", "lsjson": "rclone lsjson listing"})
 
 
 def check_report(doc, text, args, warnings):

@@ -34,7 +34,7 @@ void appendHead(std::string& out, const PageInput& input) {
   appendFact(out, "Encoding", f.szEncoding);
   if (!input.modifiedAt.empty()) appendFact(out, "Last changed", input.modifiedAt);
   appendFact(out, "Read at", input.readAt);
-  if (f.nReadError != 0) appendFact(out, "Read error", std::strerror(f.nReadError));
+  if (f.szReadError != nullptr) appendFact(out, "Read error", f.szReadError);
   out += "</table>\n</header>\n";
 }
 

@@ -39,8 +39,8 @@ void writeInput(JsonWriter& json, const ReportFigures& figures) {
   writeJsonString(json, figures.szEncoding);
   // A read that failed leaves the numbers short: they count what came before.
   writeJsonKey(json, "read_error");
-  if (figures.nReadError != 0) {
-    writeJsonString(json, std::strerror(figures.nReadError));
+  if (figures.szReadError != nullptr) {
+    writeJsonString(json, figures.szReadError);
   } else {
     writeJsonNull(json);
   }

@@ -30,11 +30,12 @@ struct ClassFigures {
 
 /// What the listing was and what the estimate found in it.
 struct ReportFigures {
-  const char* szKind = "";         // "directory listing" or "schedule log"
-  std::string listing;             // its name as given, "-" for standard input
-  std::vector<std::string> paths;  // the scan's paths, when it was given more than one
-  const char* szEncoding = "";     // as readEncoding names it
-  int nReadError = 0;              // the error number of a read that failed, or 0
+  const char* szKind = "";            // "directory listing" or "schedule log"
+  std::string listing;                // its name as given, "-" for standard input
+  std::vector<std::string> paths;     // the scan's paths, when it was given more than one
+  const char* szEncoding = "";        // as readEncoding names it
+  const char* szReadError = nullptr;  // why the reading stopped early (a read that failed, a
+                                      // corrupt compressed stream), or null
   ClassFigures aClasses[kClasses];
   std::uint64_t nFiles = 0;
   std::uint64_t nBytes = 0;

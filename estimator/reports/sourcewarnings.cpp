@@ -87,6 +87,71 @@ void warnRsync(const RsyncListing& rsync) {
   }
 }
 
+// --- The exports of other tools: ncdu and gdu, rclone lsjson ----------------
+
+void warnNcdu(const NcduExport& ncdu) {
+  // The program that wrote it, as it names itself: gdu writes ncdu's format.
+  std::string sTool = printable(ncdu.szProgram[0] != '\0' ? ncdu.szProgram : "ncdu");
+  const char* szTool = sTool.c_str();
+  if (ncdu.nExcluded > 0) {
+    warn("%" PRIu64
+         " entries of the %s export were excluded when it was made (by a pattern, or on another "
+         "file system): what they hold was not counted",
+         ncdu.nExcluded, szTool);
+  }
+  if (ncdu.nReadErrors > 0) {
+    warn("%" PRIu64
+         " entries of the %s export could not be read when it was made (read_error): what they "
+         "hold was not counted",
+         ncdu.nReadErrors, szTool);
+  }
+  if (ncdu.nUnread > 0) {
+    warn("%" PRIu64 " entries of the %s export have an asize that is no size; they were left out",
+         ncdu.nUnread, szTool);
+  }
+  if (ncdu.nUndated > 0) {
+    warn("%" PRIu64
+         " files of the %s export have no modification time (ncdu writes them only with -e: "
+         "ncdu -e -o FILE)",
+         ncdu.nUndated, szTool);
+  }
+  if (ncdu.bEndedEarly) {
+    warn("the %s export ends early, inside its JSON, after %" PRIu64
+         " bytes (it was cut off): what it lists after that was not counted",
+         szTool, ncdu.nLength);
+  }
+}
+
+void warnLsJson(const LsJson& lsjson) {
+  if (lsjson.nUnknownSize > 0) {
+    warn("%" PRIu64
+         " files of the rclone lsjson listing have no size (Size -1: the store does not know it) "
+         "and were counted as 0 bytes",
+         lsjson.nUnknownSize);
+  }
+  if (lsjson.nLong > 0) {
+    warn("%" PRIu64
+         " lines of the rclone lsjson listing are longer than 4096 bytes; their objects were left "
+         "out",
+         lsjson.nLong);
+  }
+  if (lsjson.nUnread > lsjson.nLong) {
+    warn("%" PRIu64
+         " lines of the rclone lsjson listing hold no object that can be read; they were left out",
+         lsjson.nUnread - lsjson.nLong);
+  }
+  if (lsjson.nUndated > 0) {
+    warn("%" PRIu64
+         " files of the rclone lsjson listing have no ModTime (rclone lsjson --no-modtime)",
+         lsjson.nUndated);
+  }
+  if (lsJsonEndedEarly(lsjson)) {
+    warn(
+        "the rclone lsjson listing ends early, before its closing bracket (rclone was stopped, or "
+        "its output cut off): the objects it would list after that were not counted");
+  }
+}
+
 void warnKind(const KindReader& reader) {
   switch (reader.nKind) {
     case kKindLs:
@@ -100,6 +165,12 @@ void warnKind(const KindReader& reader) {
       break;
     case kKindRsync:
       warnRsync(reader.rsync);
+      break;
+    case kKindNcdu:  // the exports of other tools
+      warnNcdu(reader.ncdu);
+      break;
+    case kKindLsJson:
+      warnLsJson(reader.lsjson);
       break;
     default:
       break;

@@ -21,6 +21,15 @@ void warnCsv(const CsvListing& csv);
 /// total that rsync's own contradicts.
 void warnRsync(const RsyncListing& rsync);
 
+/// Warns of entries excluded or not read when the export was made, of sizes
+/// that are none, of files without times under --since, and of an export
+/// that ends early.
+void warnNcdu(const NcduExport& ncdu);
+
+/// Warns of files of unknown size, of lines that hold no object that can be
+/// read, of files without times under --since, and of a list that ends early.
+void warnLsJson(const LsJson& lsjson);
+
 /// Writes the warnings of the reader's kind, and warns when it counted far
 /// fewer objects than the lines in a directory listing's shape.
 void warnKind(const KindReader& reader);

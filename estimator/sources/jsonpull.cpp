@@ -543,6 +543,34 @@ void feedJson(JsonPull& json, const char* p, std::size_t n) {
 
 void endJsonInput(JsonPull& json) { json.bInputEnded = true; }
 
+void restartJson(JsonPull& json) {
+  // Every field but the containers' kinds (written as they open) and the
+  // token's text (written as it is read), as the struct's initialisers say.
+  json.pBlock = nullptr;
+  json.nBlock = json.nPos = 0;
+  json.nBlockStart = 0;
+  json.bInputEnded = false;
+  json.nExpect = kTop;
+  json.nDepth = 0;
+  json.bSeparatorDue = false;
+  json.nLexeme = kNoLexeme;
+  json.nStep = json.nEscapeDigits = 0;
+  json.nCodeUnit = json.nHighSurrogate = 0;
+  json.nUtf8Left = 0;
+  json.nUtf8Low = 0x80;
+  json.nUtf8High = 0xBF;
+  json.bKey = json.bNegative = false;
+  json.bIntegral = json.bFits = true;
+  json.nMagnitude = 0;
+  json.szLiteral = nullptr;
+  json.literalKind = JsonKind::kNull;
+  json.nTokenStart = 0;
+  json.nText = 0;
+  json.bTextNotUtf8 = false;
+  json.aText[0] = '\0';
+  json.bFinished = false;  // json.last is read only once it is set again
+}
+
 JsonKind nextJsonToken(JsonPull& json, JsonToken& token) {
   if (json.bFinished) {
     token = json.last;

@@ -140,6 +140,11 @@ void feedJson(JsonPull& json, const char* p, std::size_t n);
 /// Tells that no block follows the last one fed.
 void endJsonInput(JsonPull& json);
 
+/// Starts a new stream, as a default-made JsonPull would, without clearing
+/// its buffers: for a reader of many small documents (one a line), at the
+/// cost of a few fields rather than the whole struct's.
+void restartJson(JsonPull& json);
+
 /// Reads the next token into token and returns its kind: kNeedMore when the
 /// block fed last is used up and the input was not ended; kEnd, and
 /// again on every later call, when the input ended between top-level values;

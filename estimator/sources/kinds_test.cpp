@@ -437,7 +437,7 @@ TEST(KindDecisionTest, KnowsTheKindsByTheirOptionNames) {
   EXPECT_EQ(kindOfOption("DIR"), kKindUnknown);
   EXPECT_EQ(kindOfOption(""), kKindUnknown);
   EXPECT_EQ(kKindRows[kKindFind].nReadAs, kKindDir);  // find -printf lines are dir's
-  EXPECT_EQ(kindOptionNames(), "dir, ls, robocopy, csv, rsync, find, log");
+  EXPECT_EQ(kindOptionNames(), "dir, ls, robocopy, csv, rsync, find, log, ncdu, lsjson");
 }
 
 TEST(KindDecisionTest, TellsDirFileLinesByTheirShape) {

@@ -241,6 +241,30 @@ bool readRsyncKind(KindReader& reader, const Piece& piece, Entry& entry) {
   return readRsyncLine(reader.rsync, piece.szText, piece.nLength, entry);
 }
 
+// --- The exports of other tools: ncdu and gdu, rclone lsjson ------------------
+
+// An ncdu or gdu export shows by its first line alone, and no other kind
+// weighs it: it is decided there, before a long line's rest is kept.
+int weighNcdu(const char* szLine, std::size_t nLength, const LinePlace& place) {
+  return place.nBefore == 0 && isNcduHeader(szLine, nLength) ? kHeaderWeight : 0;
+}
+
+void startNcduKind(KindReader& reader, const KindStart& start) {
+  startNcdu(reader.ncdu, start.bDates);
+}
+
+int weighLsJson(const char* szLine, std::size_t nLength, const LinePlace& place) {
+  return lsJsonWeight(szLine, nLength, place.nBefore, kHeaderWeight);
+}
+
+void startLsJsonKind(KindReader& reader, const KindStart& start) {
+  startLsJson(reader.lsjson, start.bDates, start.bFolders);
+}
+
+bool readLsJsonKind(KindReader& reader, const Piece& piece, Entry& entry) {
+  return readLsJsonLine(reader.lsjson, piece.szText, piece.nLength, piece.bCut, entry);
+}
+
 }  // namespace
 
 const KindRow kKindRows[kKinds] = {
@@ -251,6 +275,9 @@ const KindRow kKindRows[kKinds] = {
     {"rsync", "rsync listing", kKindRsync, weighRsync, startRsyncKind, readRsyncKind},
     {"find", "find listing", kKindDir, nullptr, nullptr, nullptr},
     {"log", "schedule log", kKindLog, nullptr, nullptr, nullptr},
+    // The exports of other tools; a stream kind reads no lines.
+    {"ncdu", "ncdu export", kKindNcdu, weighNcdu, startNcduKind, nullptr},
+    {"lsjson", "rclone lsjson listing", kKindLsJson, weighLsJson, startLsJsonKind, readLsJsonKind},
 };
 
 int kindOfOption(const char* szOption) {
@@ -350,8 +377,10 @@ bool holdPiece(Reader& reader, KindDecision& decision, const Piece& piece) {
   copy.szText = szCopy;
   std::string& sRest = held.asRest[held.nCount - 1];
   sRest.clear();
-  if (piece.bCut && held.bKeepRests) readRestOfLine(reader, sRest);
-  int nKind = weighLine(decision.evidence, piece.szText, piece.nLength);
+  int nKind = weighLine(decision.evidence, szCopy, piece.nLength);
+  // A stream kind's first line may be the whole export: its rest is read
+  // by its source, not kept.
+  if (piece.bCut && held.bKeepRests && !isStreamKind(nKind)) readRestOfLine(reader, sRest);
   if (nKind == kKindUnknown && held.nCount == kKindLookahead) {
     nKind = chooseKind(decision.evidence);
   }
@@ -421,6 +450,7 @@ bool kindReadsFarFewer(const KindReader& reader) {
 }
 
 const char* kindError(const KindReader& reader) {
+  if (reader.nKind == kKindNcdu) return ncduError(reader.ncdu);
   if (reader.nKind != kKindCsv || !csvLacksLength(reader.csv)) return nullptr;
   return "the CSV listing has no Length column (PowerShell leaves it out when the first object "
          "is a folder); export the files alone:\n"

@@ -16,6 +16,13 @@
 // So no single line decides a kind but a header in its place. The lines
 // held are then handed out again in order, so that every line of a listing
 // is read by its kind's rules alone, also from a pipe.
+//
+// The exports of other tools show the same way: an ncdu or gdu export by
+// its first line ('[', the version 1, the run's object with its progname),
+// which weighs kHeaderWeight; rclone lsjson by its "[" line first and a line
+// that begins {"Path": next, each half of it (any other such line weighs 1).
+// An export of ncdu or gdu is a stream kind: its source takes the text from
+// the line it was decided on to the end at once (isStreamKind).
 #ifndef PLOMET_ESTIMATOR_LISTINGKIND_H_
 #define PLOMET_ESTIMATOR_LISTINGKIND_H_
 
@@ -25,7 +32,9 @@
 
 #include "sources/csvlisting.h"
 #include "sources/entry.h"
+#include "sources/lsjson.h"
 #include "sources/lslisting.h"
+#include "sources/ncduexport.h"
 #include "sources/reader.h"
 #include "sources/robocopylog.h"
 #include "sources/rsynclisting.h"
@@ -39,7 +48,10 @@ const int kKindCsv = 3;
 const int kKindRsync = 4;
 const int kKindFind = 5;  // find -printf in dir's shape: read by dir's rules
 const int kKindLog = 6;   // the schedule log: what -l reads
-const int kKinds = 7;
+// The exports of other tools.
+const int kKindNcdu = 7;    // ncdu's and gdu's JSON export: a stream, not lines
+const int kKindLsJson = 8;  // rclone lsjson: a JSON object a line
+const int kKinds = 9;
 
 /// Lines held at most to decide the kind.
 const int kKindLookahead = 64;
@@ -81,6 +93,11 @@ struct KindRow {
   bool (*read)(KindReader& reader, const Piece& piece, Entry& entry);
 };
 extern const KindRow kKindRows[kKinds];
+
+/// Returns true when the kind's source reads the listing's text as one
+/// stream (an export of nested JSON, on one line or many) rather than line by
+/// line: its first line, and whatever follows it, go to that source at once.
+inline bool isStreamKind(int nKind) { return nKind == kKindNcdu; }
 
 /// Returns the kind whose --kind name is szOption, or kKindUnknown.
 int kindOfOption(const char* szOption);
@@ -192,6 +209,8 @@ struct KindReader {
   RobocopyLog robocopy;
   CsvListing csv;
   RsyncListing rsync;
+  NcduExport ncdu;
+  LsJson lsjson;
   std::uint64_t nObjects = 0;   // objects the kind counted
   std::uint64_t nDirFiles = 0;  // lines in the shape of a directory listing's file line
 };

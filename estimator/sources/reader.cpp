@@ -17,6 +17,19 @@ namespace {
 
 const unsigned char kEndOfText = 26;
 
+// Reads up to n bytes of a compressed listing's text. Fewer only at its end.
+std::size_t readInflated(Reader& r, unsigned char* pDst, std::size_t n) {
+  Decompressor& d = *r.pDecompressor;
+  std::size_t nRead = readDecompressed(d, pDst, n);
+  r.nBytesRead = compressedBytesRead(d);
+  if (nRead < n) {
+    r.bRawEnded = true;
+    r.nReadErrno = decompressErrno(d);
+    r.szStreamError = decompressError(d);
+  }
+  return nRead;
+}
+
 // Reads up to n raw bytes of the file, the sniffed prefix first.
 std::size_t readRaw(Reader& r, unsigned char* pDst, std::size_t n) {
   std::size_t nGot = 0;
@@ -26,6 +39,7 @@ std::size_t readRaw(Reader& r, unsigned char* pDst, std::size_t n) {
     r.nPrefixPos += nGot;
   }
   if (nGot == n || r.bRawEnded) return nGot;
+  if (r.pDecompressor) return nGot + readInflated(r, pDst + nGot, n - nGot);
   errno = 0;
   std::size_t nRead = std::fread(pDst + nGot, 1, n - nGot, r.pStream);
   r.nBytesRead += nRead;
@@ -34,6 +48,17 @@ std::size_t readRaw(Reader& r, unsigned char* pDst, std::size_t n) {
     if (std::ferror(r.pStream)) r.nReadErrno = errno != 0 ? errno : EIO;
   }
   return nGot + nRead;
+}
+
+// A compressed listing's first bytes start its decompression: they and the
+// rest of the file are read through it from then on.
+bool startDecompressingIfCompressed(Reader& r) {
+  Compression format = compressionOf(r.aPrefix, r.nPrefixLen);
+  if (format == Compression::kNone) return false;
+  r.pDecompressor = startDecompressing(format, r.pStream, r.aPrefix, r.nPrefixLen);
+  r.nPrefixPos = r.nPrefixLen = 0;
+  r.bRawEnded = false;
+  return true;
 }
 
 bool alternatesWithZero(const unsigned char* p, std::size_t n) {
@@ -174,7 +199,10 @@ void startReading(Reader& r, std::FILE* stream) {
   r.bAnyText = false;
   r.bLineFeed = r.bCarriageReturn = false;
   r.bRestPending = false;
+  r.pDecompressor.reset();
+  r.szStreamError = nullptr;
   sniffEncoding(r);
+  if (startDecompressingIfCompressed(r)) sniffEncoding(r);
 }
 
 void startReadingBlock(Reader& r, std::size_t nLength) {
@@ -258,6 +286,17 @@ ReadFacts readFacts(const Reader& r) {
 std::uint64_t bytesRead(const Reader& r) { return r.nBytesRead; }
 
 int readError(const Reader& r) { return r.nReadErrno; }
+
+const char* readErrorText(const Reader& r) {
+  if (r.szStreamError != nullptr) return r.szStreamError;
+  return r.nReadErrno != 0 ? std::strerror(r.nReadErrno) : nullptr;
+}
+
+void resumeCutLine(Reader& r) {
+  if (!r.bRestPending) return;
+  r.bRestPending = false;
+  r.nEnd = r.nRestEnd;
+}
 
 std::FILE* openListingFile(const char* szName) {
   if (std::strcmp(szName, "-") == 0) {

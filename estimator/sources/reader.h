@@ -9,6 +9,10 @@
 // the rest is passed over without being kept, so memory stays the same for a
 // line of any length, unless the rest is asked for (readRestOfLine).
 //
+// A listing compressed with gzip or zstd is known by its first bytes and
+// read as the text it holds (compressed.h): the decompression takes the
+// place of the file's bytes, before anything else.
+//
 // The reader's state is a struct its owner passes, so that several readers
 // (of two files, or of two ranges of one) can work side by side. It holds
 // its block of text: about 1.5 MiB, to be allocated once, not on the stack.
@@ -22,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "sources/compressed.h"
 #include "sources/text.h"
 #include "sources/utf16.h"
 
@@ -63,6 +68,10 @@ struct Reader {
   bool bRawEnded = false;
   bool bUtf16 = false;
   Utf16State utf16;
+  // A compressed listing's decompression, or null; and why its text ended
+  // early (a corrupt or cut-off stream), or null.
+  DecompressorPtr pDecompressor;
+  const char* szStreamError = nullptr;
   // The last piece was cut and the rest of its line is still to be passed
   // over. Meanwhile nEnd is held at nPos, so that the next read, finding
   // nothing ahead, comes to refill, which passes it over first: the lines
@@ -162,6 +171,16 @@ std::uint64_t bytesRead(const Reader& reader);
 
 /// Returns 0, or the error number of the read that failed and ended the input.
 int readError(const Reader& reader);
+
+/// Returns nullptr, or why the input ended before its end: the system's
+/// message of the read that failed, or what was wrong with a compressed
+/// listing's stream ("the gzip stream ends early (the file is cut off)").
+const char* readErrorText(const Reader& reader);
+
+/// After a piece that was cut (bCut), hands the rest of its line out to
+/// takeText rather than passing it over: for a source that reads the text
+/// as a stream from the line it was decided on. Does nothing otherwise.
+void resumeCutLine(Reader& reader);
 
 /// Returns the encoding found at the listing's start: "utf-16le" or
 /// "utf-16be" (with or without a byte-order mark), "utf-8" (with a mark), or

@@ -1,0 +1,335 @@
+// Tests of the readers of other tools' exports: ncdu's and gdu's JSON
+// (ncduexport), rclone lsjson (lsjson), and the times they write (epoch).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "sources/epoch.h"
+#include "sources/lsjson.h"
+#include "sources/ncduexport.h"
+#include "sources/text.h"
+
+namespace {
+
+// What an export gave: each counted entry as "folder/name size", and the sums.
+struct NcduResult {
+  std::vector<std::string> asEntries;
+  std::uint64_t nBytes = 0;
+};
+
+// Reads the export fed in blocks of nBlock bytes (0: all at once).
+NcduResult readNcdu(NcduExport& ncdu, const std::string& sText, std::size_t nBlock = 0) {
+  NcduResult result;
+  startNcdu(ncdu);
+  if (nBlock == 0) nBlock = sText.size() + 1;
+  Entry entry;
+  const auto take = [&]() {
+    while (nextNcduEntry(ncdu, entry)) {
+      std::string sFolder(entry.pFolder != nullptr ? entry.pFolder : "", entry.nFolder);
+      result.asEntries.push_back(sFolder + "/" + ncduEntryName(ncdu) + " " +
+                                 std::to_string(entry.nSize));
+      result.nBytes += entry.nSize;
+    }
+  };
+  for (std::size_t i = 0; i < sText.size(); i += nBlock) {
+    feedNcdu(ncdu, sText.data() + i, std::min(nBlock, sText.size() - i));
+    take();
+  }
+  endNcdu(ncdu);
+  take();
+  return result;
+}
+
+const char kHead[] =
+    "[1,2,{\"progname\":\"ncdu\",\"progver\":\"1.18\",\"timestamp\":1796812418},\n";
+
+// An export in ncdu's shape: every member the reader weighs, nested folders.
+const std::string kExport =
+    std::string(kHead) +
+    "[{\"name\":\"/srv/share\",\"asize\":4096,\"dev\":65024},\n"
+    "{\"name\":\"zero\"},\n"
+    "{\"name\":\"skip\",\"dev\":0,\"excluded\":\"pattern\"},\n"
+    "[{\"name\":\"media\",\"asize\":4096},\n"
+    "{\"name\":\"big\",\"asize\":18446744073709551615},\n"
+    "{\"name\":\"h1\",\"asize\":51200,\"ino\":7,\"hlnkc\":true,\"nlink\":2},\n"
+    "{\"name\":\"fifo\",\"notreg\":true},\n"
+    "{\"name\":\"sym\",\"asize\":7,\"notreg\":true}],\n"
+    "[{\"name\":\"locked\",\"asize\":4096,\"read_error\":true}],\n"
+    "[{\"name\":\"docs\"},\n"
+    "[{\"name\":\"old\"},{\"name\":\"c\",\"asize\":4294967296,"
+    "\"extra\":{\"a\":[1,{\"asize\":9}]}}],\n"
+    "{\"name\":\"h2\",\"asize\":51200,\"ino\":7,\"hlnkc\":true,\"nlink\":2},\n"
+    "{\"name\":\"a\\\"b\\u00e9\",\"asize\":4294967295}]]]";
+
+TEST(NcduExportTest, CountsFilesAndSpecialObjectsOnceEachAtAnyBlockSize) {
+  const std::vector<std::string> kExpected = {
+      "/srv/share/zero 0",         "/srv/share/media/big 18446744073709551615",
+      "/srv/share/media/h1 51200", "/srv/share/media/fifo 0",
+      "/srv/share/media/sym 0",    "/srv/share/docs/old/c 4294967296",
+      "/srv/share/docs/h2 51200",  "/srv/share/docs/a\"b\xC3\xA9 4294967295"};
+  for (std::size_t nBlock :
+       {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{64}}) {
+    NcduExport ncdu;
+    NcduResult result = readNcdu(ncdu, kExport, nBlock);
+    EXPECT_EQ(result.asEntries, kExpected) << "blocks of " << nBlock;
+    EXPECT_EQ(ncdu.nObjects, 8u);
+    EXPECT_EQ(ncdu.nExcluded, 1u);
+    EXPECT_EQ(ncdu.nReadErrors, 1u);
+    EXPECT_FALSE(ncdu.bEndedEarly);
+    EXPECT_EQ(ncduError(ncdu), nullptr);
+    EXPECT_STREQ(ncdu.szProgram, "ncdu");
+  }
+}
+
+TEST(NcduExportTest, TellsCutAndBrokenExportsApart) {
+  struct Row {
+    std::string sText;
+    std::uint64_t nObjects;
+    bool bEndedEarly;
+    bool bFailed;
+  };
+  const std::string sTree = std::string(kHead) + "[{\"name\":\"/r\"},{\"name\":\"f\",\"asize\":1}";
+  const Row kRows[] = {
+      {sTree + "]]", 1, false, false},
+      {sTree, 1, true, false},                                   // cut after an entry
+      {sTree + ",{\"name\":\"g\",\"asize\":2", 1, true, false},  // cut inside one
+      {sTree + "}]]", 1, false, true},                           // a brace too many
+      {"[2,0,{\"progname\":\"x\"},[{\"name\":\"/r\"}]]", 0, false, true},
+      {std::string(kHead) + "[1]]", 0, false, true},  // a folder without its object
+      {std::string(kHead) + "[{\"name\":\"/r\"},5]]", 0, false, true},
+      {std::string(kHead) + "[{\"name\":\"/r\"},{\"name\":\"f\",\"asize\":-1}]]", 0, false, false},
+      {"", 0, false, false},
+  };
+  for (const Row& row : kRows) {
+    NcduExport ncdu;
+    readNcdu(ncdu, row.sText);
+    EXPECT_EQ(ncdu.nObjects, row.nObjects) << row.sText;
+    EXPECT_EQ(ncdu.bEndedEarly, row.bEndedEarly) << row.sText;
+    EXPECT_EQ(ncduError(ncdu) != nullptr, row.bFailed) << row.sText;
+  }
+  NcduExport ncdu;  // an asize that is no size is left out and told
+  readNcdu(ncdu, kRows[7].sText);
+  EXPECT_EQ(ncdu.nUnread, 1u);
+}
+
+TEST(NcduExportTest, KnowsAnExportByItsFirstLine) {
+  struct Row {
+    const char* sz;
+    bool bExport;
+  };
+  const Row kRows[] = {
+      {kHead, true},
+      {" [ 1 , 2 , { \"progname\" : \"gdu\" ", true},
+      {"[1,0,{\"timestamp\":1,\"progname\":\"x\"}", true},
+      {"[1,2,{\"timestamp\":1}]", false},  // no progname in the run's object
+      {"[2,2,{\"progname\":\"ncdu\"}", false},
+      {"[1,{\"progname\":\"ncdu\"}", false},
+      {"[", false},
+      {"{\"Path\":\"a\"}", false},
+  };
+  for (const Row& row : kRows) {
+    std::string sLine(row.sz);
+    sLine.append(kPieceSlack + 1, '\0');
+    EXPECT_EQ(isNcduHeader(sLine.c_str(), std::strlen(row.sz)), row.bExport) << row.sz;
+  }
+}
+
+TEST(NcduExportTest, DatesFilesFromTheirMtime) {
+#ifdef _WIN32
+  _putenv_s("TZ", "UTC0");
+  _tzset();
+#else
+  setenv("TZ", "UTC", 1);
+  tzset();
+#endif
+  const std::string sText = std::string(kHead) +
+                            "[{\"name\":\"/r\",\"mtime\":5},{\"name\":\"f\",\"mtime\":1796472000},"
+                            "{\"name\":\"g\",\"mtime\":18446744073709551615},{\"name\":\"h\"}]]";
+  NcduExport ncdu;
+  startNcdu(ncdu);
+  feedNcdu(ncdu, sText.data(), sText.size());
+  endNcdu(ncdu);
+  Entry entry;
+  ASSERT_TRUE(nextNcduEntry(ncdu, entry));
+  EXPECT_TRUE(entry.stamp.bHasDate && entry.stamp.bYearFirst);
+  EXPECT_EQ(entry.stamp.nField1 * 10000 + entry.stamp.nField2 * 100 + entry.stamp.nField3,
+            20261205);
+  EXPECT_EQ(entry.stamp.nSecondOfDay, 12 * 3600);
+  ASSERT_TRUE(nextNcduEntry(ncdu, entry));  // -1 as ncdu writes it: 1969-12-31 23:59:59
+  EXPECT_EQ(entry.stamp.nField1 * 10000 + entry.stamp.nField2 * 100 + entry.stamp.nField3,
+            19691231);
+  EXPECT_EQ(entry.stamp.nSecondOfDay, 86399);
+  ASSERT_TRUE(nextNcduEntry(ncdu, entry));
+  EXPECT_FALSE(entry.stamp.bHasDate);
+  EXPECT_EQ(ncdu.nUndated, 1u);
+}
+
+// --- rclone lsjson ------------------------------------------------------------
+
+struct LsJsonResult {
+  std::vector<std::string> asEntries;  // "folder size"
+  std::uint64_t nBytes = 0;
+};
+
+LsJsonResult readLines(LsJson& lsjson, const std::vector<std::string>& asLines) {
+  LsJsonResult result;
+  startLsJson(lsjson);
+  for (const std::string& sLine : asLines) {
+    std::string sPadded = sLine;
+    sPadded.append(kPieceSlack + 1, '\0');
+    Entry entry;
+    if (readLsJsonLine(lsjson, sPadded.c_str(), sLine.size(), false, entry)) {
+      result.asEntries.push_back(std::string(entry.pFolder, entry.nFolder) + " " +
+                                 std::to_string(entry.nSize));
+      result.nBytes += entry.nSize;
+    }
+  }
+  return result;
+}
+
+TEST(LsJsonTest, CountsFilesNotFoldersWithTheirFolders) {
+  const std::vector<std::string> asLines = {
+      "[",
+      "{\"Path\":\"docs\",\"Name\":\"docs\",\"Size\":-1,\"IsDir\":true},",
+      "{\"Path\":\"zero\",\"Name\":\"zero\",\"Size\":0,\"IsDir\":false},",
+      "{\"Path\":\"docs/a\",\"Size\":5119,\"Hashes\":{\"md5\":\"x\"},\"IsDir\":false},",
+      "{\"Path\":\"docs/old/b\",\"Size\":18446744073709551615,\"Metadata\":{\"m\":[1]}},",
+      "{\"IsDir\":false,\"Size\":4294967296,\"Path\":\"c\"},",
+      "{\"Path\":\"u\",\"Size\":-1,\"IsDir\":false},",
+      "{\"Path\":\"v\",\"Size\":18446744073709551616,\"IsDir\":false}",
+      "]",
+  };
+  LsJson lsjson;
+  LsJsonResult result = readLines(lsjson, asLines);
+  const std::vector<std::string> kExpected = {
+      ". 0", "./docs/ 5119", "./docs/old/ 18446744073709551615", ". 4294967296", ". 0", ". 0"};
+  EXPECT_EQ(result.asEntries, kExpected);
+  EXPECT_EQ(lsjson.nFolders, 1u);
+  EXPECT_EQ(lsjson.nUnknownSize, 2u);  // -1, and one past 2^64 - 1
+  EXPECT_FALSE(lsJsonEndedEarly(lsjson));
+}
+
+TEST(LsJsonTest, ToldWhenTheListEndsEarly) {
+  struct Row {
+    std::vector<std::string> asLines;
+    std::size_t nFiles;
+    bool bEarly;
+  };
+  const std::string sFile = "{\"Path\":\"f\",\"Size\":1,\"IsDir\":false}";
+  const Row kRows[] = {
+      {{"[", sFile + ",", sFile, "]"}, 2, false},
+      {{"[", sFile + ",", sFile + "]"}, 2, false},
+      {{"[", sFile + ",", sFile + ","}, 2, true},             // stopped before the bracket
+      {{"[", sFile + ",", "{\"Path\":\"g\",\"Si"}, 1, true},  // cut inside an object
+      {{"["}, 0, true},                                       // rclone failed at once
+      {{"[]"}, 0, false},
+      {{"[", "]"}, 0, false},
+  };
+  for (const Row& row : kRows) {
+    LsJson lsjson;
+    LsJsonResult result = readLines(lsjson, row.asLines);
+    EXPECT_EQ(result.asEntries.size(), row.nFiles) << row.asLines.back();
+    EXPECT_EQ(lsJsonEndedEarly(lsjson), row.bEarly) << row.asLines.back();
+  }
+}
+
+// A line read without the tokenizer, and the same line with an escape that
+// makes the tokenizer read it, give the same object.
+TEST(LsJsonTest, ReadsPlainLinesAsTheTokenizerDoes) {
+  const char* const kObjects[] = {
+      "\"Path\":\"d/a\",\"Size\":0,\"ModTime\":\"2026-12-05T12:00:00Z\",\"IsDir\":false",
+      "\"Path\":\"d/e/b\",\"Size\":18446744073709551615,\"IsDir\":false",
+      "\"Path\":\"c\",\"Size\":18446744073709551616",  // one past: no size
+      "\"Path\":\"c\",\"Size\":4294967295 , \"IsDir\" : null",
+      "\"Path\":\"c\",\"Size\":-1,\"IsDir\":false",
+      "\"Path\":\"c\",\"Size\":-0",
+      "\"Path\":\"c\",\"Size\":5120.0",
+      "\"Path\":\"c\",\"Size\":5e3",
+      "\"Path\":\"c\",\"Size\":05",  // no JSON: not read
+      "\"Path\":\"c\",\"Size\":\"5\"",
+      "\"Path\":\"x\",\"Size\":-1,\"IsDir\":true",
+      "\"Size\":7,\"Hashes\":{\"md5\":\"00\"},\"Path\":\"h/i\"",
+      "\"Size\":7,\"Path\":\"h/\u00e9/j\"",
+      "\"Size\":7,\"Path\":\"p\",\"Size\":8",
+      "\"Size\":tru",
+  };
+  for (const char* szObject : kObjects) {
+    std::string sPlain = std::string("{") + szObject + ",\"MimeType\":\"a/b\"}";
+    std::string sEscaped = std::string("{") + szObject + ",\"MimeType\":\"a\\/b\"}";
+    LsJson plain;
+    LsJson escaped;
+    LsJsonResult a = readLines(plain, {"[", sPlain});
+    LsJsonResult b = readLines(escaped, {"[", sEscaped});
+    EXPECT_EQ(a.asEntries, b.asEntries) << szObject;
+    EXPECT_EQ(plain.nUnknownSize, escaped.nUnknownSize) << szObject;
+    EXPECT_EQ(plain.nUnread, escaped.nUnread) << szObject;
+    EXPECT_EQ(plain.nFolders, escaped.nFolders) << szObject;
+    EXPECT_EQ(plain.nUndated, escaped.nUndated) << szObject;
+  }
+  LsJson lsjson;  // the sizes the fast reading gives, at their bounds
+  LsJsonResult result = readLines(
+      lsjson, {"[", std::string("{") + kObjects[1] + "}", std::string("{") + kObjects[3] + "}"});
+  EXPECT_EQ(result.nBytes, 18446744073709551615u + 4294967295u);  // wraps: checks both
+  EXPECT_EQ(result.asEntries.size(), 2u);
+}
+
+TEST(LsJsonTest, WeighsTheOpeningBracketAndPathLines) {
+  std::string sOpen = "[";
+  std::string sPath = "{\"Path\":\"a\",\"Size\":1}";
+  sOpen.append(kPieceSlack + 1, '\0');
+  sPath.append(kPieceSlack + 1, '\0');
+  EXPECT_EQ(lsJsonWeight(sOpen.c_str(), 1, 0, 100), 50);
+  EXPECT_EQ(lsJsonWeight(sOpen.c_str(), 1, 1, 100), 0);
+  EXPECT_EQ(lsJsonWeight(sPath.c_str(), 21, 1, 100), 50);
+  EXPECT_EQ(lsJsonWeight(sPath.c_str(), 21, 5, 100), 1);
+  EXPECT_EQ(lsJsonWeight(sPath.c_str(), 7, 1, 100), 0);  // too short for {"Path":
+}
+
+// --- times --------------------------------------------------------------------
+
+TEST(EpochTest, ReadsRfc3339AtItsBounds) {
+  struct Row {
+    const char* sz;
+    bool bRead;
+    std::int64_t nSeconds;
+  };
+  const Row kRows[] = {
+      {"1970-01-01T00:00:00Z", true, 0},
+      {"1970-01-01T00:00:01.999999999Z", true, 1},
+      {"1969-12-31T23:59:59.000000000Z", true, -1},
+      {"2038-01-19T03:14:07Z", true, 2147483647},
+      {"2038-01-19T03:14:08Z", true, 2147483648},
+      {"2106-02-07T06:28:15Z", true, 4294967295},
+      {"2026-12-05T13:30:00+01:30", true, 1796472000},
+      {"2026-12-05t12:00:00z", true, 1796472000},
+      {"2024-02-29T00:00:00Z", true, 1709164800},
+      {"2023-02-29T00:00:00Z", false, 0},
+      {"2026-12-05T24:00:00Z", false, 0},
+      {"2026-12-05T12:00:00", false, 0},  // no offset
+      {"2026-12-05T12:00:00Zx", false, 0},
+      {"", false, 0},
+  };
+  for (const Row& row : kRows) {
+    std::int64_t nSeconds = 0;
+    EXPECT_EQ(readRfc3339(row.sz, std::strlen(row.sz), nSeconds), row.bRead) << row.sz;
+    if (row.bRead) {
+      EXPECT_EQ(nSeconds, row.nSeconds) << row.sz;
+    }
+  }
+}
+
+TEST(EpochTest, CountsDaysFromTheEpoch) {
+  EXPECT_EQ(daysFromCivil(1970, 1, 1), 0);
+  EXPECT_EQ(daysFromCivil(1969, 12, 31), -1);
+  EXPECT_EQ(daysFromCivil(2000, 3, 1), 11017);
+  EXPECT_EQ(daysFromCivil(1, 1, 1), -719162);
+  EXPECT_EQ(daysFromCivil(9999, 12, 31), 2932896);
+}
+
+}  // namespace

@@ -1,0 +1,287 @@
+// The reading of rclone lsjson's lines (lsjson.h): each line's object pulled
+// through a restarted jsonpull, its few members of use kept.
+#include "sources/lsjson.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "sources/text.h"
+
+namespace {
+
+// The members read (the others are passed over).
+enum Key { kOtherKey, kPathKey, kSizeKey, kTimeKey, kIsDirKey };
+
+Key keyOf(const JsonToken& t) {
+  if (t.bMore) return kOtherKey;
+  const auto is = [&t](const char* sz) {
+    return std::strlen(sz) == t.nLength && std::memcmp(sz, t.pText, t.nLength) == 0;
+  };
+  if (is("Path")) return kPathKey;
+  if (is("Size")) return kSizeKey;
+  if (is("ModTime")) return kTimeKey;
+  if (is("IsDir")) return kIsDirKey;
+  return kOtherKey;
+}
+
+const char* skipBlanks(const char* p, const char* pEnd) {
+  while (p < pEnd && isWhitespace(*p)) p++;
+  return p;
+}
+
+// One object as its line gives it.
+struct LsJsonObject {
+  bool bDir = false;
+  bool bSize = false;  // a size that is one: an integer of 0 or more
+  std::uint64_t nSize = 0;
+  bool bTime = false;
+  std::int64_t nTime = 0;
+  std::size_t nPath = 0;           // bytes of the path kept in szPath
+  char szPath[kLsJsonFolderRoom];  // left unset: a line pays for its path alone
+};
+
+// A member's value, or a piece of it.
+void takeValue(const LsJson& x, LsJsonObject& o, Key key, const JsonToken& t) {
+  if (key == kIsDirKey) {
+    o.bDir = t.kind == JsonKind::kTrue;
+  } else if (key == kSizeKey) {
+    o.bSize = t.kind == JsonKind::kNumber && t.bUint;
+    o.nSize = t.nUint;
+  } else if (key == kTimeKey && x.bDates && t.kind == JsonKind::kString && !t.bMore) {
+    o.bTime = readRfc3339(t.pText, t.nLength, o.nTime);
+  } else if (key == kPathKey && x.bFolders && t.kind == JsonKind::kString) {
+    std::size_t n = std::min(t.nLength, sizeof o.szPath - 1 - o.nPath);
+    std::memcpy(o.szPath + o.nPath, t.pText, n);
+    o.nPath += n;
+  }
+}
+
+// Reads the object that the JSON fed holds. Returns the offset just past it,
+// or 0 when it ends early (cut short), or is no object that can be read.
+std::uint64_t readObject(LsJson& x, LsJsonObject& o, bool& bEndedEarly) {
+  Key key = kOtherKey;
+  int nSkipDepth = -1;  // >= 0: inside a value passed over (Hashes, Metadata)
+  JsonToken t;
+  for (;;) {
+    JsonKind kind = nextJsonToken(x.json, t);
+    if (kind == JsonKind::kEndedEarly || kind == JsonKind::kError || kind == JsonKind::kEnd ||
+        kind == JsonKind::kNeedMore) {
+      bEndedEarly = kind == JsonKind::kEndedEarly;
+      return 0;
+    }
+    bool bOpens = kind == JsonKind::kBeginObject || kind == JsonKind::kBeginArray;
+    bool bCloses = kind == JsonKind::kEndObject || kind == JsonKind::kEndArray;
+    if (nSkipDepth >= 0) {
+      if (bCloses && t.nDepth == nSkipDepth) nSkipDepth = -1;
+      continue;
+    }
+    if (t.nDepth == 0) {
+      if (kind != JsonKind::kBeginObject && kind != JsonKind::kEndObject) return 0;
+      if (kind == JsonKind::kEndObject) return t.nEnd;
+      continue;
+    }
+    if (kind == JsonKind::kKey) {
+      key = keyOf(t);
+    } else if (bOpens) {
+      nSkipDepth = t.nDepth;
+    } else {
+      takeValue(x, o, key, t);
+    }
+  }
+}
+
+// --- The common line, read without the tokenizer ------------------------------
+
+// Returns the closing quote of a string that begins at p (after its opening
+// quote), or nullptr when it holds an escape, a control or a byte above 127,
+// or the line ends first: the tokenizer reads such a string.
+const char* plainStringEnd(const char* p, const char* pEnd) {
+  for (; p < pEnd; p++) {
+    auto c = static_cast<unsigned char>(*p);
+    if (c == '"') return p;
+    if (c == '\\' || c < 0x20 || c >= 0x80) return nullptr;
+  }
+  return nullptr;
+}
+
+// Reads an integer at p into o's size for the key Size. Returns the byte
+// after it, or nullptr for any number the tokenizer must judge: a fraction,
+// an exponent, a leading zero, more than 19 digits.
+const char* readPlainInteger(const char* p, const char* pEnd, Key key, LsJsonObject& o) {
+  bool bNegative = *p == '-';
+  if (bNegative) p++;
+  const char* pDigits = p;
+  std::uint64_t nValue = 0;
+  while (p < pEnd && isDigit(*p)) nValue = nValue * 10 + static_cast<unsigned>(*p++ - '0');
+  std::ptrdiff_t nDigits = p - pDigits;
+  if (nDigits == 0 || nDigits > 19 || (*pDigits == '0' && nDigits > 1)) return nullptr;
+  if (p < pEnd && (*p == '.' || *p == 'e' || *p == 'E')) return nullptr;
+  if (bNegative && nValue == 0) return nullptr;  // -0
+  if (key == kSizeKey) {
+    o.bSize = !bNegative;
+    o.nSize = nValue;
+  }
+  return p;
+}
+
+// Reads true, false or null at p. Returns the byte after it, or nullptr.
+const char* readPlainLiteral(const char* p, const char* pEnd, Key key, LsJsonObject& o) {
+  static const char* const kLiterals[] = {"true", "false", "null"};
+  for (const char* szLiteral : kLiterals) {
+    std::size_t n = std::strlen(szLiteral);
+    if (static_cast<std::size_t>(pEnd - p) >= n && std::memcmp(p, szLiteral, n) == 0) {
+      if (key == kIsDirKey) o.bDir = szLiteral[0] == 't';
+      if (key == kSizeKey) o.bSize = false;
+      return p + n;
+    }
+  }
+  return nullptr;
+}
+
+// Reads the object that begins at p ('{') as the tokenizer would, when its
+// keys and strings are plain (plainStringEnd) and its values strings,
+// integers and literals: rclone's lines without --hash or -M, in ASCII.
+// Returns the offset just past it, or 0 when the tokenizer must read it.
+std::size_t readPlainObject(const LsJson& x, const char* p, const char* pEnd, LsJsonObject& o) {
+  const char* q = skipBlanks(p + 1, pEnd);
+  if (q < pEnd && *q == '}') return static_cast<std::size_t>(q + 1 - p);
+  for (;;) {
+    if (q >= pEnd || *q != '"') return 0;
+    const char* pKeyEnd = plainStringEnd(q + 1, pEnd);
+    if (pKeyEnd == nullptr) return 0;
+    JsonToken keyToken;
+    keyToken.pText = q + 1;
+    keyToken.nLength = static_cast<std::size_t>(pKeyEnd - q - 1);
+    Key key = keyOf(keyToken);
+    q = skipBlanks(pKeyEnd + 1, pEnd);
+    if (q >= pEnd || *q != ':') return 0;
+    q = skipBlanks(q + 1, pEnd);
+    if (q >= pEnd) return 0;
+    if (*q == '"') {
+      const char* pValueEnd = plainStringEnd(q + 1, pEnd);
+      if (pValueEnd == nullptr) return 0;
+      JsonToken value;
+      value.kind = JsonKind::kString;
+      value.pText = q + 1;
+      value.nLength = static_cast<std::size_t>(pValueEnd - q - 1);
+      takeValue(x, o, key, value);
+      q = pValueEnd + 1;
+    } else if (*q == '-' || isDigit(*q)) {
+      q = readPlainInteger(q, pEnd, key, o);
+    } else {
+      q = readPlainLiteral(q, pEnd, key, o);
+    }
+    if (q == nullptr) return 0;
+    q = skipBlanks(q, pEnd);
+    if (q < pEnd && *q == ',') {
+      q = skipBlanks(q + 1, pEnd);
+    } else if (q < pEnd && *q == '}') {
+      return static_cast<std::size_t>(q + 1 - p);
+    } else {
+      return 0;
+    }
+  }
+}
+
+// The folder of a path: "." and its directory, as rsync's are named.
+std::size_t folderOf(LsJson& x, const char* pPath, std::size_t nPath) {
+  std::size_t nDir = 0;
+  for (std::size_t i = 0; i < nPath; i++) {
+    if (pPath[i] == '/') nDir = i + 1;
+  }
+  nDir = std::min(nDir, kLsJsonFolderRoom - 3);
+  x.szFolder[0] = '.';
+  x.szFolder[1] = '/';
+  std::memcpy(x.szFolder + 2, pPath, nDir);
+  return nDir == 0 ? 1 : nDir + 2;
+}
+
+}  // namespace
+
+void startLsJson(LsJson& lsjson, bool bDates, bool bFolders) {
+  restartJson(lsjson.json);
+  lsjson.bDates = bDates;
+  lsjson.bFolders = bFolders;
+  lsjson.nOpened = lsjson.nClosed = lsjson.nFolders = lsjson.nUnknownSize = lsjson.nUnread =
+      lsjson.nLong = lsjson.nUndated = 0;
+  lsjson.bLastCut = false;
+  lsjson.offsets = LocalOffsetCache();
+}
+
+bool readLsJsonLine(LsJson& lsjson, const char* szLine, std::size_t nLength, bool bCut,
+                    Entry& entry) {
+  const char* pEnd = szLine + nLength;
+  const char* p = skipBlanks(szLine, pEnd);
+  if (p == pEnd) return false;
+  lsjson.bLastCut = false;
+  if (*p == '[') {
+    lsjson.nOpened++;
+    p = skipBlanks(p + 1, pEnd);
+    if (p == pEnd) return false;
+  }
+  if (*p == ']') {
+    lsjson.nClosed++;
+    return false;
+  }
+  LsJsonObject o;
+  bool bEndedEarly = false;
+  std::uint64_t nObjectEnd = 0;
+  if (*p == '{') nObjectEnd = readPlainObject(lsjson, p, pEnd, o);
+  if (*p == '{' && nObjectEnd == 0) {
+    // What the fast reading set, undone (but the path's bytes: nPath tells).
+    o.bDir = o.bSize = o.bTime = false;
+    o.nSize = 0;
+    o.nTime = 0;
+    o.nPath = 0;
+    restartJson(lsjson.json);
+    feedJson(lsjson.json, p, static_cast<std::size_t>(pEnd - p));
+    endJsonInput(lsjson.json);
+    nObjectEnd = readObject(lsjson, o, bEndedEarly);
+  }
+  if (nObjectEnd == 0) {
+    if (bEndedEarly && !bCut) {
+      lsjson.bLastCut = true;  // the list's end, if no line follows
+    } else {
+      lsjson.nUnread++;
+      if (bCut) lsjson.nLong++;
+    }
+    return false;
+  }
+  // The array may close after the last object, on its line.
+  const char* pAfter = skipBlanks(p + nObjectEnd, pEnd);
+  if (pAfter < pEnd && *pAfter == ',') pAfter = skipBlanks(pAfter + 1, pEnd);
+  if (pAfter < pEnd && *pAfter == ']') lsjson.nClosed++;
+  if (o.bDir) {
+    lsjson.nFolders++;
+    return false;
+  }
+  entry = Entry();
+  entry.nType = kEntryFile;
+  entry.nSize = o.bSize ? o.nSize : 0;
+  if (!o.bSize) lsjson.nUnknownSize++;
+  if (lsjson.bDates && !(o.bTime && setEpochStamp(entry.stamp, o.nTime, lsjson.offsets)))
+    lsjson.nUndated++;
+  if (lsjson.bFolders) {
+    entry.pFolder = lsjson.szFolder;
+    entry.nFolder = folderOf(lsjson, o.szPath, o.nPath);
+  }
+  return true;
+}
+
+bool lsJsonEndedEarly(const LsJson& lsjson) {
+  return lsjson.bLastCut || lsjson.nOpened > lsjson.nClosed;
+}
+
+int lsJsonWeight(const char* szLine, std::size_t nLength, int nBefore, int nHeaderWeight) {
+  const char* pEnd = szLine + nLength;
+  const char* p = skipBlanks(szLine, pEnd);
+  if (nBefore == 0 && p < pEnd && *p == '[' && skipBlanks(p + 1, pEnd) == pEnd) {
+    return nHeaderWeight / 2;
+  }
+  const char kPath[] = "{\"Path\":";
+  if (static_cast<std::size_t>(pEnd - p) < sizeof kPath - 1 ||
+      std::memcmp(p, kPath, sizeof kPath - 1) != 0) {
+    return 0;
+  }
+  return nBefore == 1 ? nHeaderWeight / 2 : 1;
+}

@@ -1,0 +1,349 @@
+// The reading of ncdu and gdu exports (ncduexport.h): a walk over the JSON
+// tokens that keeps the folders open and the members of one object.
+#include "sources/ncduexport.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "sources/text.h"
+
+namespace {
+
+// Where the reading stands (NcduExport::nPlace).
+enum Place { kBeforeExport, kHeader, kTree, kAfterTree };
+
+// The object being read (NcduExport::nObject).
+enum ObjectKind { kRunObject, kFolderObject, kEntryObject };
+
+// The members read (NcduExport::nKey).
+enum Key {
+  kOtherKey,
+  kNameKey,
+  kSizeKey,
+  kNotRegularKey,
+  kExcludedKey,
+  kReadErrorKey,
+  kTimeKey,
+  kProgramKey
+};
+
+// Every entry has several keys: the length and first letter sort most of
+// them out before a comparison.
+Key keyOf(const char* p, std::size_t n) {
+  const auto is = [p, n](const char* sz, std::size_t nName) {
+    return n == nName && std::memcmp(p, sz, nName) == 0;
+  };
+  switch (n > 0 ? p[0] : '\0') {
+    case 'n':
+      if (is("name", 4)) return kNameKey;
+      return is("notreg", 6) ? kNotRegularKey : kOtherKey;
+    case 'a':
+      return is("asize", 5) ? kSizeKey : kOtherKey;
+    case 'e':
+      return is("excluded", 8) ? kExcludedKey : kOtherKey;
+    case 'r':
+      return is("read_error", 10) ? kReadErrorKey : kOtherKey;
+    case 'm':
+      return is("mtime", 5) ? kTimeKey : kOtherKey;
+    case 'p':
+      return is("progname", 8) ? kProgramKey : kOtherKey;
+    default:
+      return kOtherKey;
+  }
+}
+
+void fail(NcduExport& x, std::uint64_t nOffset, const char* szReason) {
+  std::snprintf(x.szError, sizeof x.szError,
+                "the ncdu export cannot be read at byte %" PRIu64 ": %s", nOffset, szReason);
+  x.bFailed = true;
+  x.bEnded = true;
+}
+
+void startObject(NcduExport& x, int nObject) {
+  x.bInObject = true;
+  x.nObject = nObject;
+  x.nKey = kOtherKey;
+  x.bKeyContinues = false;
+  x.bSizeRead = x.bBadSize = x.bNotRegular = x.bExcluded = x.bReadError = x.bTime = false;
+  x.nSize = 0;
+  x.nTime = 0;
+  x.sName.clear();
+}
+
+void openFolder(NcduExport& x) {
+  x.aLevels.push_back(x.sPath.size());
+  x.bFolderNext = true;
+}
+
+// A folder's own object ended: its part joins the path.
+void nameFolder(NcduExport& x) {
+  if (x.aLevels.size() > 1 && (x.sPath.empty() || x.sPath.back() != '/')) x.sPath += '/';
+  x.sPath += x.sName;
+  if (x.bExcluded) x.nExcluded++;
+  if (x.bReadError) x.nReadErrors++;
+}
+
+// An entry's object ended. Returns true with the entry when it counts.
+bool finishEntry(NcduExport& x, Entry& entry) {
+  if (x.bExcluded) {
+    x.nExcluded++;
+    return false;
+  }
+  if (x.bReadError) {
+    x.nReadErrors++;
+    return false;
+  }
+  if (x.bBadSize) {
+    x.nUnread++;
+    return false;
+  }
+  entry = Entry();
+  entry.nType = x.bNotRegular ? kEntrySpecial : kEntryFile;
+  entry.nSize = x.bNotRegular ? 0 : x.nSize;
+  if (!x.sPath.empty()) {
+    entry.pFolder = x.sPath.data();
+    entry.nFolder = x.sPath.size();
+  }
+  if (x.bDates && !(x.bTime && setEpochStamp(entry.stamp, x.nTime, x.offsets))) x.nUndated++;
+  x.nObjects++;
+  return true;
+}
+
+// A value of a member of the object being read.
+void takeValue(NcduExport& x, const JsonToken& t) {
+  switch (x.nKey) {
+    case kNameKey:
+      if (t.kind == JsonKind::kString && x.sName.size() < kMaxNcduName) {
+        x.sName.append(t.pText, std::min(t.nLength, kMaxNcduName - x.sName.size()));
+      }
+      break;
+    case kSizeKey:
+      x.bSizeRead = true;
+      x.nSize = t.nUint;
+      x.bBadSize = t.kind != JsonKind::kNumber || !t.bUint;
+      break;
+    case kNotRegularKey:
+      x.bNotRegular = t.kind == JsonKind::kTrue;
+      break;
+    case kExcludedKey:  // a reason ("pattern", "othfs"), or true in older exports
+      x.bExcluded = t.kind == JsonKind::kTrue || (t.kind == JsonKind::kString && t.nLength > 0);
+      break;
+    case kReadErrorKey:
+      x.bReadError = t.kind == JsonKind::kTrue;
+      break;
+    case kTimeKey:  // signed (gdu), or -1 written as 2^64 - 1 (ncdu)
+      x.bTime = t.kind == JsonKind::kNumber && (t.bInt || t.bUint);
+      x.nTime = t.bInt ? t.nInt : static_cast<std::int64_t>(t.nUint);
+      break;
+    case kProgramKey:
+      if (t.kind == JsonKind::kString && x.szProgram[0] == '\0' && x.nExports == 1) {
+        std::size_t n = std::min(t.nLength, sizeof x.szProgram - 1);
+        std::memcpy(x.szProgram, t.pText, n);
+        x.szProgram[n] = '\0';
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+// A token inside an object. Returns true with the entry when the object
+// ended and counts.
+bool takeMember(NcduExport& x, const JsonToken& t, Entry& entry) {
+  switch (t.kind) {
+    case JsonKind::kKey:
+      // A key in pieces is none of those read.
+      x.nKey = x.bKeyContinues || t.bMore ? kOtherKey : keyOf(t.pText, t.nLength);
+      x.bKeyContinues = t.bMore;
+      return false;
+    case JsonKind::kEndObject:
+      x.bInObject = false;
+      if (x.nObject == kFolderObject) nameFolder(x);
+      return x.nObject == kEntryObject && finishEntry(x, entry);
+    case JsonKind::kBeginObject:
+    case JsonKind::kBeginArray:
+      x.nSkipDepth = t.nDepth;  // a value this reader has no use for
+      return false;
+    default:
+      takeValue(x, t);
+      return false;
+  }
+}
+
+// The export's first elements: its versions, the run's object, the tree.
+void takeHeader(NcduExport& x, const JsonToken& t) {
+  if (t.kind == JsonKind::kEndArray) {  // an export without a tree
+    x.nPlace = kBeforeExport;
+    return;
+  }
+  int nIndex = x.nTopIndex++;
+  if (nIndex == 0 && (t.kind != JsonKind::kNumber || !t.bUint || t.nUint != 1)) {
+    fail(x, t.nOffset, "it is no export of the format's version 1 (no 1 after its '[')");
+  } else if (nIndex == 1 && t.kind != JsonKind::kNumber) {
+    fail(x, t.nOffset, "the format's minor version is no number");
+  } else if (nIndex == 2) {
+    if (t.kind != JsonKind::kBeginObject) {
+      fail(x, t.nOffset, "the run's object does not follow the versions");
+    } else {
+      startObject(x, kRunObject);
+    }
+  } else if (nIndex == 3) {
+    if (t.kind != JsonKind::kBeginArray) {
+      fail(x, t.nOffset, "the tree is no folder's array");
+    } else {
+      x.nPlace = kTree;
+      x.nTreeDepth = t.nDepth;
+      x.sPath.clear();
+      x.aLevels.clear();
+      openFolder(x);
+    }
+  }
+}
+
+// A token in the tree, outside the objects.
+void takeTree(NcduExport& x, const JsonToken& t) {
+  if (x.bFolderNext) {
+    x.bFolderNext = false;
+    if (t.kind != JsonKind::kBeginObject) {
+      fail(x, t.nOffset, "a folder's array does not begin with the folder's object");
+    } else {
+      startObject(x, kFolderObject);
+    }
+    return;
+  }
+  switch (t.kind) {
+    case JsonKind::kBeginObject:
+      startObject(x, kEntryObject);
+      break;
+    case JsonKind::kBeginArray:
+      openFolder(x);
+      break;
+    case JsonKind::kEndArray:
+      x.sPath.resize(x.aLevels.back());
+      x.aLevels.pop_back();
+      if (t.nDepth == x.nTreeDepth) x.nPlace = kAfterTree;
+      break;
+    default:
+      fail(x, t.nOffset, "a folder holds a value that is no entry");
+      break;
+  }
+}
+
+// A token outside any object.
+void takeToken(NcduExport& x, const JsonToken& t) {
+  switch (x.nPlace) {
+    case kBeforeExport:
+      if (t.kind != JsonKind::kBeginArray) {
+        fail(x, t.nOffset, "it does not begin with '['");
+        return;
+      }
+      x.nPlace = kHeader;
+      x.nTopIndex = 0;
+      x.nExports++;
+      return;
+    case kHeader:
+      takeHeader(x, t);
+      return;
+    case kTree:
+      takeTree(x, t);
+      return;
+    default:  // after the tree: elements this reader has no use for, then the end
+      if (t.kind == JsonKind::kEndArray && t.nDepth == 0) {
+        x.nPlace = kBeforeExport;
+      } else if (t.kind == JsonKind::kBeginObject || t.kind == JsonKind::kBeginArray) {
+        x.nSkipDepth = t.nDepth;
+      }
+      return;
+  }
+}
+
+}  // namespace
+
+void startNcdu(NcduExport& ncdu, bool bDates) {
+  ncdu.json = JsonPull();
+  ncdu.bDates = bDates;
+  ncdu.nPlace = kBeforeExport;
+  ncdu.nTopIndex = 0;
+  ncdu.nSkipDepth = -1;
+  ncdu.bFolderNext = ncdu.bInObject = ncdu.bKeyContinues = false;
+  ncdu.sName.clear();
+  ncdu.sName.reserve(256);
+  ncdu.sPath.clear();
+  ncdu.aLevels.clear();
+  ncdu.aLevels.reserve(JsonPull::kMaxDepth);
+  ncdu.offsets = LocalOffsetCache();
+  ncdu.nExports = 0;
+  ncdu.szProgram[0] = '\0';
+  ncdu.nObjects = ncdu.nExcluded = ncdu.nReadErrors = ncdu.nUnread = ncdu.nUndated = ncdu.nLength =
+      0;
+  ncdu.bEnded = ncdu.bEndedEarly = ncdu.bFailed = false;
+  ncdu.szError[0] = '\0';
+}
+
+void feedNcdu(NcduExport& ncdu, const char* p, std::size_t n) { feedJson(ncdu.json, p, n); }
+
+void endNcdu(NcduExport& ncdu) { endJsonInput(ncdu.json); }
+
+bool nextNcduEntry(NcduExport& ncdu, Entry& entry) {
+  while (!ncdu.bEnded) {
+    JsonToken t;
+    JsonKind kind = nextJsonToken(ncdu.json, t);
+    switch (kind) {
+      case JsonKind::kNeedMore:
+        return false;
+      case JsonKind::kEnd:
+        ncdu.bEnded = true;
+        ncdu.nLength = t.nOffset;
+        if (ncdu.nExports == 0 && t.nOffset > 0) fail(ncdu, t.nOffset, "it holds no JSON array");
+        return false;
+      case JsonKind::kEndedEarly:
+        ncdu.bEnded = ncdu.bEndedEarly = true;
+        ncdu.nLength = t.nOffset;
+        return false;
+      case JsonKind::kError:
+        fail(ncdu, t.nOffset, t.szReason);
+        return false;
+      default:
+        break;
+    }
+    if (ncdu.nSkipDepth >= 0) {  // inside a value passed over
+      bool bCloses = kind == JsonKind::kEndObject || kind == JsonKind::kEndArray;
+      if (bCloses && t.nDepth == ncdu.nSkipDepth) ncdu.nSkipDepth = -1;
+      continue;
+    }
+    if (!ncdu.bInObject) {
+      takeToken(ncdu, t);
+    } else if (takeMember(ncdu, t, entry)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+const char* ncduError(const NcduExport& ncdu) { return ncdu.bFailed ? ncdu.szError : nullptr; }
+
+bool isNcduHeader(const char* szLine, std::size_t nLength) {
+  const char* pC = skipWhitespace(szLine);
+  if (*pC != '[') return false;
+  pC = skipWhitespace(pC + 1);
+  if (*pC != '1') return false;
+  pC = skipWhitespace(pC + 1);
+  if (*pC != ',') return false;
+  pC = skipWhitespace(pC + 1);
+  if (!isDigit(*pC)) return false;
+  while (isDigit(*pC)) pC++;
+  pC = skipWhitespace(pC);
+  if (*pC != ',') return false;
+  pC = skipWhitespace(pC + 1);
+  if (*pC != '{') return false;
+  // The run's object names the program that wrote it, in the line's text.
+  const char* pEnd = szLine + nLength;
+  const char kProgram[] = "\"progname\"";
+  for (const char* p = pC; p + sizeof kProgram - 1 <= pEnd; p++) {
+    if (*p == '}') return false;
+    if (std::memcmp(p, kProgram, sizeof kProgram - 1) == 0) return true;
+  }
+  return false;
+}
