@@ -279,6 +279,30 @@ TEST(LsJsonTest, ReadsPlainLinesAsTheTokenizerDoes) {
   EXPECT_EQ(result.asEntries.size(), 2u);
 }
 
+// Strings are searched eight bytes at a time: a quote, an escape or a byte
+// above 127 at any place in the eight must end the search where it stands.
+TEST(LsJsonTest, FindsEachStringsEndAtEveryPlaceInAWord) {
+  for (std::size_t nBefore = 0; nBefore < 20; nBefore++) {
+    const std::string sLead(nBefore, 'a');
+    struct Form {
+      std::string sWritten;  // the folder's name as the line writes it
+      std::string sRead;     // as it is meant
+    };
+    const Form kForms[] = {{sLead, sLead},
+                           {sLead + "\\u0041z", sLead + "Az"},
+                           {sLead + "\\\"q", sLead + "\"q"},
+                           {sLead + "\xC3\xA9", sLead + "\xC3\xA9"}};
+    for (const Form& form : kForms) {
+      const std::string sLine =
+          "{\"Path\":\"" + form.sWritten + "/f\",\"Size\":5119,\"IsDir\":false}";
+      LsJson lsjson;
+      LsJsonResult result = readLines(lsjson, {"[", sLine});
+      ASSERT_EQ(result.asEntries.size(), 1u) << sLine;
+      EXPECT_EQ(result.asEntries[0], "./" + form.sRead + "/ 5119") << sLine;
+    }
+  }
+}
+
 TEST(LsJsonTest, WeighsTheOpeningBracketAndPathLines) {
   std::string sOpen = "[";
   std::string sPath = "{\"Path\":\"a\",\"Size\":1}";
