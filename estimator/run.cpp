@@ -570,6 +570,8 @@ bool takeListingFacts(Run& run) {
   }
   figures.listing = szFilename;
   figures.szEncoding = readEncoding(run.reader);
+  Entry entry;  // what a kind held back until the listing's end
+  if (nParseType == kParseListing && finishKindReader(run.kinds, entry)) countEntry(run, entry);
   return true;
 }
 
@@ -577,7 +579,7 @@ void takeKindLine(Run& run, const Piece& piece) {
   KindReader& reader = run.kinds;
   if (reader.nKind != listingKind(run.decision)) {
     startKindReader(reader, listingKind(run.decision), todayLocal(), run.options.bSince,
-                    run.options.nTop > 0);
+                    run.options.nTop > 0, &run.decision.held);
   }
   Entry entry;
   bool bObject = readKindLine(reader, piece, entry);

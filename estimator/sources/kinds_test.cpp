@@ -436,8 +436,9 @@ TEST(KindDecisionTest, KnowsTheKindsByTheirOptionNames) {
   for (int k = 0; k < kKinds; k++) EXPECT_EQ(kindOfOption(kKindRows[k].szOption), k);
   EXPECT_EQ(kindOfOption("DIR"), kKindUnknown);
   EXPECT_EQ(kindOfOption(""), kKindUnknown);
-  EXPECT_EQ(kKindRows[kKindFind].nReadAs, kKindDir);  // find -printf lines are dir's
-  EXPECT_EQ(kindOptionNames(), "dir, ls, robocopy, csv, rsync, find, log");
+  EXPECT_EQ(kKindRows[kKindFind].nReadAs, kKindFind);  // dir-shaped find lines: see listingKind
+  EXPECT_EQ(kindOptionNames(),
+            "dir, ls, robocopy, csv, rsync, find, log, rclone, s3, mc, gsutil, azcopy, tar, dwalk");
 }
 
 TEST(KindDecisionTest, TellsDirFileLinesByTheirShape) {
