@@ -55,6 +55,15 @@ bool isSeparatorByte(char c) {
          std::strchr("/._-\"'", c) == nullptr;
 }
 
+// Returns true when the separator bytes that end at pC hold one that is no
+// blank (";", " | ", a tab), and a field stands before them: a blank alone
+// is no separator of lsf's.
+bool markedRunBefore(const char* szLine, const char* pC) {
+  bool bMark = false;
+  for (; pC > szLine && isSeparatorByte(pC[-1]); pC--) bMark = bMark || pC[-1] != ' ';
+  return bMark && pC > szLine;
+}
+
 // A log line of rclone: "2026/12/09 07:26:40 NOTICE: ..." (or ERROR, INFO).
 int logLineLevel(const char* szLine, const char* pEnd) {
   if (pEnd - szLine < 27 || szLine[4] != '/' || szLine[7] != '/' || szLine[10] != ' ' ||
@@ -485,7 +494,10 @@ int weighRcloneLine(const char* szLine, std::size_t nLength) {
   std::uint64_t nSize = 0;
   bool bStamp = false;
   const char* pPath = readLsShape(szLine, pEnd, nKind, nSize, nullptr, bStamp);
-  if (pPath != nullptr) {
+  // "5120 | docs/a.txt" is lsf's with the separator " | ", no path.
+  bool bLsfSeparator = pPath != nullptr && !bStamp && isSeparatorByte(*pPath) &&
+                       !isWhitespace(*pPath) && isWhitespace(pPath[1]);
+  if (pPath != nullptr && !bLsfSeparator) {
     // Not the inode column of find -ls or ls -i before a mode.
     const char* pSizeEnd = fieldEndAt(skipWhitespace(szLine));
     if (isWhitespace(*pPath) || modeLength(pPath) > 0) return 0;
@@ -495,20 +507,17 @@ int weighRcloneLine(const char* szLine, std::size_t nLength) {
   // beside it that is no blank alone, and another field.
   if (n < 3 || isWhitespace(szLine[0])) return 0;
   const char* pAfter = readStamp(szLine, pEnd, nullptr) ? szLine + 19 : sizeTokenEnd(szLine, pEnd);
-  if (pAfter != nullptr && pAfter < pEnd && isSeparatorByte(*pAfter) && *pAfter != ' ') {
+  if (pAfter != nullptr && pAfter < pEnd) {
     const char* pNext = pAfter;
-    while (pNext < pEnd && isSeparatorByte(*pNext)) pNext++;
-    return pNext < pEnd ? 1 : 0;
+    bool bMark = false;
+    for (; pNext < pEnd && isSeparatorByte(*pNext); pNext++) bMark = bMark || *pNext != ' ';
+    if (bMark) return pNext < pEnd ? 1 : 0;
   }
-  if (n > 20 && readStamp(pEnd - 19, pEnd, nullptr) && isSeparatorByte(pEnd[-20]) &&
-      pEnd[-20] != ' ') {
-    return 1;
-  }
+  if (n > 20 && readStamp(pEnd - 19, pEnd, nullptr) && markedRunBefore(szLine, pEnd - 19)) return 1;
   const char* p = pEnd;
   while (p > szLine && isDigit(p[-1])) p--;
   if (p > szLine && p[-1] == '-') p--;
-  return p < pEnd && p > szLine + 1 && sizeTokenEnd(p, pEnd) == pEnd && isSeparatorByte(p[-1]) &&
-                 p[-1] != ' '
+  return p < pEnd && p > szLine + 1 && sizeTokenEnd(p, pEnd) == pEnd && markedRunBefore(szLine, p)
              ? 1
              : 0;
 }

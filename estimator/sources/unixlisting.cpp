@@ -357,10 +357,15 @@ int weighFindLine(const char* szLine, std::size_t nLength) {
                : 0;
   }
   PrintfLine line;
-  return !isWhitespace(szLine[0]) && (readPrintf(szLine, pEnd, true, line) ||
-                                      readPrintf(szLine, pEnd, false, line))
-             ? 1
-             : 0;
+  if (isWhitespace(szLine[0]) || !(readPrintf(szLine, pEnd, true, line) ||
+                                   readPrintf(szLine, pEnd, false, line))) {
+    return 0;
+  }
+  // rclone lsf with a separator such as " | " after the size: no path
+  // that find writes begins so.
+  const char* pPath = line.pPath;
+  bool bPunct = std::strchr("|;,:#", *pPath) != nullptr;
+  return bPunct && pPath + 1 < pEnd && isWhitespace(pPath[1]) ? 0 : 1;
 }
 
 int weighTarLine(const char* szLine, std::size_t nLength) {
