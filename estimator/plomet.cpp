@@ -96,27 +96,6 @@ const char* const kUsageExamples =
     "Examples: %s -d cdrive.txt 35 233 457 449\n"
     "          %s -l ulvsched.log 35 233 457 449\n";
 
-// A size written with a unit is no plain number: its size text is dropped
-// (the line is not counted) and noted, when a unit follows digits whose last
-// group after a separator is a fraction (11.1 MiB), or is attached to them
-// (2.9KiB). Only such sizes come here, never a plain one.
-void dropUnitSize(const char* pSizeEnd, char* szData, bool bFraction, LineFacts& facts) {
-  const char* pUnit = szData;
-  while (isDigit(*pUnit)) pUnit++;
-  const char* pUnitEnd = pUnit + std::strlen(pUnit);
-  if (bFraction && *pUnit == '\0' && *pSizeEnd != '\0') {  // the unit is the next field
-    pUnit = pSizeEnd + 1;
-    pUnitEnd = pUnit;
-    while (*pUnitEnd != '\0' && !isWhitespace(*pUnitEnd)) pUnitEnd++;
-  }
-  if (pUnit == szData || !(isSizeUnitWord(pUnit, pUnitEnd) ||
-                           (pUnitEnd - pUnit == 1 && *pUnit == 'B'))) {
-    return;
-  }
-  szData[0] = '\0';
-  facts.nUnitSizes++;
-}
-
 // Copies the size field at pC into szData, leaving out thousands
 // separators. The field ends at whitespace or at the end of the line. A line
 // is at most kMaxLine characters, so the field fits.
@@ -138,8 +117,14 @@ inline void extractField(const char* pC, char* szData, LineFacts& facts) {
   }
   *pOut = '\0';
   facts.pSizeEnd = pC;
+  // A size written with a unit (11.1 MiB, 2.9KiB, 4 GB) is no number of
+  // bytes: the line is not counted, and noted.
   bool bFraction = pGroup != nullptr && pOut - pGroup != 3;
-  if ((bFraction || bOther) && isDigit(szData[0])) dropUnitSize(pC, szData, bFraction, facts);
+  bool bWordNext = !bOther && *pC == ' ' && isUnitLead(pC[1]);
+  if ((bFraction || bOther || bWordNext) && isDigit(szData[0]) && isUnitSize(szData, pC, !bOther)) {
+    szData[0] = '\0';
+    facts.nUnitSizes++;
+  }
 }
 
 const char* fieldEnd(const char* pC) {

@@ -202,6 +202,20 @@ bool isSizeUnitWord(const char* pC, const char* pEnd) {
   return pEnd - pC >= 2 && unitWorth(pC, pEnd, 1000) != 0;
 }
 
+bool isUnitSize(const char* szDigits, const char* pSizeEnd, bool bWordNext) {
+  const char* pUnit = szDigits;
+  while (isDigit(*pUnit)) pUnit++;
+  const char* pUnitEnd = pUnit + std::strlen(pUnit);
+  if (bWordNext) {
+    if (*pUnit != '\0' || *pSizeEnd == '\0') return false;
+    pUnit = pSizeEnd + 1;
+    pUnitEnd = pUnit;
+    while (*pUnitEnd != '\0' && !isWhitespace(*pUnitEnd)) pUnitEnd++;
+  }
+  return pUnit != szDigits &&
+         (isSizeUnitWord(pUnit, pUnitEnd) || (pUnitEnd - pUnit == 1 && *pUnit == 'B'));
+}
+
 const char* attachedUnitStart(const char* pC, const char* pEnd) {
   while (pC < pEnd && (isDigit(*pC) || *pC == '.')) pC++;
   return pC;

@@ -99,6 +99,15 @@ bool readUnitSize(const char* pNumber, const char* pNumberEnd, const char* pUnit
 /// makes it a size with a unit and not a plain number.
 bool isSizeUnitWord(const char* pC, const char* pEnd);
 
+/// Returns true when c may begin a unit of size (B, KiB, MB, kB...).
+inline bool isUnitLead(char c) { return c != '\0' && std::strchr("BKMGTPEk", c) != nullptr; }
+
+/// Returns true when a size field, its digits in szDigits (what follows
+/// them up to the field's end too) and ending at pSizeEnd in its line, is
+/// written with a unit: attached after the digits (2.9KiB), or, with
+/// bWordNext, as the next field (11.1 MiB, 4 GB, 20 Bytes).
+bool isUnitSize(const char* szDigits, const char* pSizeEnd, bool bWordNext);
+
 /// Returns where a unit attached to a number begins in [pC, pEnd) (the first
 /// letter after its digits and full stop), or pEnd when there is none.
 const char* attachedUnitStart(const char* pC, const char* pEnd);
