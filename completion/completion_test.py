@@ -60,8 +60,9 @@ TABLE = [
     ("plomet --date-order=", ["mdy", "dmy", "ymd"]),
     ("plomet --date-order=d", ["dmy"]),
     ("plomet --date-order=x", []),
-    ("plomet -d listing.txt --kind=", ["dir", "ls", "robocopy", "csv", "rsync", "find", "log"]),
-    ("plomet -d listing.txt --kind=r", ["robocopy", "rsync"]),
+    ("plomet -d listing.txt --kind=", ["dir", "ls", "robocopy", "csv", "rsync", "find", "log",
+                                       "rclone", "s3", "mc", "gsutil", "azcopy", "tar", "dwalk"]),
+    ("plomet -d listing.txt --kind=r", ["robocopy", "rsync", "rclone"]),
     ("plomet --top=", []),
     # the log of --rates-from: any file
     ("plomet -d listing.txt --rates-from=sch", ["schedule.log"]),

@@ -94,6 +94,11 @@ void warnRclone(const RcloneListing& rclone) {
     warn("rclone reported %" PRIu64 " errors in the listing: what they name was not counted",
          rclone.nErrors);
   }
+  if (rclone.nSkipped > 0) {
+    warn("rclone left out %" PRIu64 " objects it cannot follow or copy (its NOTICE lines: links, "
+         "special files): they were not counted",
+         rclone.nSkipped);
+  }
   if (rclone.nUnread > 0) {
     warn("%" PRIu64 " lines of the rclone listing have no size and path in its layout; they were "
          "left out",
