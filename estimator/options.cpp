@@ -469,7 +469,7 @@ const char* const kLongOptionLines[] = {
     "                       (default: the processors)",
     "  --one-file-system    with -s: stay on the file system of PATH",
     "  --list=FILE          with -s: also write what was found as a listing for -d",
-    "  --kind=KIND          read the listing as KIND: dir, ls, robocopy, csv, rsync, find, log,\n"
+    "  --kind=KIND          read the listing as KIND: dir, ls, robocopy, csv, rsync, find, log,",
     "                       rclone, s3, mc, gsutil, azcopy, tar, dwalk",
     "  --measure=TARGET     measure the four rates by copying files to the folder TARGET",
     "  --from=FOLDER        with --measure: make the files in FOLDER (default: the temporary one)",

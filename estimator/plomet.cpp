@@ -215,7 +215,7 @@ PLOMET_EVERY_LINE int parseLineLog(const char* szLine, char* szData, LineFacts& 
 /// an optional marker such as PM, then the size.
 /// Header, directory, summary and "<DIR>" lines carry no size.
 PLOMET_EVERY_LINE int parseLineDirListing(const char* szLine, std::size_t nLength, char* szData,
-                               LineFacts& facts) {
+                                          LineFacts& facts) {
   szData[0] = '\0';
   if (szLine[0] == '\0' || isWhitespace(szLine[0])) return 0;
   // Most lines hold neither a < nor a (: two quick scans of nLength bytes

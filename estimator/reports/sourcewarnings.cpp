@@ -95,17 +95,20 @@ void warnRclone(const RcloneListing& rclone) {
          rclone.nErrors);
   }
   if (rclone.nSkipped > 0) {
-    warn("rclone left out %" PRIu64 " objects it cannot follow or copy (its NOTICE lines: links, "
+    warn("rclone left out %" PRIu64
+         " objects it cannot follow or copy (its NOTICE lines: links, "
          "special files): they were not counted",
          rclone.nSkipped);
   }
   if (rclone.nUnread > 0) {
-    warn("%" PRIu64 " lines of the rclone listing have no size and path in its layout; they were "
+    warn("%" PRIu64
+         " lines of the rclone listing have no size and path in its layout; they were "
          "left out",
          rclone.nUnread);
   }
   if (rclone.nRounded > 0) {
-    warn("%" PRIu64 " sizes of the rclone listing are rounded (--human-readable, such as "
+    warn("%" PRIu64
+         " sizes of the rclone listing are rounded (--human-readable, such as "
          "1.431Mi): the bytes counted are approximate; list without it for exact sizes",
          rclone.nRounded);
   }
@@ -123,7 +126,8 @@ void warnBucket(const BucketListing& bucket, const char* szName) {
          szName, bucket.nErrors);
   }
   if (bucket.nPrefixes > 0) {
-    warn("the %s holds %" PRIu64 " prefixes (folders) without their objects: it was not made "
+    warn("the %s holds %" PRIu64
+         " prefixes (folders) without their objects: it was not made "
          "recursively, and what lies below them was not counted",
          szName, bucket.nPrefixes);
   }
@@ -132,7 +136,8 @@ void warnBucket(const BucketListing& bucket, const char* szName) {
          bucket.nUnread, szName);
   }
   if (bucket.nRounded > 0) {
-    warn("%" PRIu64 " sizes of the %s are written with a unit (such as 11.1 MiB) and rounded: "
+    warn("%" PRIu64
+         " sizes of the %s are written with a unit (such as 11.1 MiB) and rounded: "
          "the bytes counted are approximate",
          bucket.nRounded, szName);
   }
@@ -145,21 +150,22 @@ void warnBucket(const BucketListing& bucket, const char* szName) {
 
 void warnTools(const UnixListing& listing, const char* szName) {
   if (listing.nErrors > 0) {
-    warn("the %s holds %" PRIu64 " error lines of its tool: what they name was not counted",
-         szName, listing.nErrors);
+    warn("the %s holds %" PRIu64 " error lines of its tool: what they name was not counted", szName,
+         listing.nErrors);
   }
   if (listing.nUnread > 0) {
     warn("%" PRIu64 " lines of the %s are in none of its shapes; they were left out",
          listing.nUnread, szName);
   }
   if (listing.nRounded > 0) {
-    warn("%" PRIu64 " sizes of the %s are written with a unit (such as 5.000 GB) and rounded: "
+    warn("%" PRIu64
+         " sizes of the %s are written with a unit (such as 5.000 GB) and rounded: "
          "the bytes counted are approximate",
          listing.nRounded, szName);
   }
   if (unixTotalsDiffer(listing)) {
-    warn("the %s states %" PRIu64 " files and %" PRIu64 " bytes, but %" PRIu64
-         " files and %" PRIu64 " bytes were counted",
+    warn("the %s states %" PRIu64 " files and %" PRIu64 " bytes, but %" PRIu64 " files and %" PRIu64
+         " bytes were counted",
          szName, listing.nStatedFiles, listing.nStatedBytes, listing.nFiles, listing.nBytes);
   }
 }

@@ -1,5 +1,6 @@
 #include "sources/kindtext.h"
 
+#include <cmath>
 #include <cstring>
 #include <ctime>
 
@@ -155,14 +156,9 @@ double unitWorth(const char* pC, const char* pEnd, unsigned nKiloBase) {
   }
   const char* pPower = std::strchr("KMGTPE", *pC == 'k' ? 'K' : *pC);
   if (pPower == nullptr || *pC == '\0') return 0;
-  bool bBinary = false;
-  if (n == 3 && pC[1] == 'i' && pC[2] == 'B') {
-    bBinary = true;
-  } else if (n == 2 && pC[1] == 'i') {
-    bBinary = true;
-  } else if (!(n == 1 || (n == 2 && pC[1] == 'B'))) {
-    return 0;
-  }
+  // KiB and Ki are powers of 1,024; K, KB and kB the base given.
+  bool bBinary = (n == 3 && pC[1] == 'i' && pC[2] == 'B') || (n == 2 && pC[1] == 'i');
+  if (!bBinary && !(n == 1 || (n == 2 && pC[1] == 'B'))) return 0;
   double dBase = bBinary ? 1024.0 : static_cast<double>(nKiloBase);
   double dWorth = 1;
   for (const char* pP = "KMGTPE"; pP <= pPower; pP++) dWorth *= dBase;
@@ -191,10 +187,10 @@ bool readUnitSize(const char* pNumber, const char* pNumberEnd, const char* pUnit
       return false;
     }
   }
-  double dBytes = dValue / dScale * dWorth + 0.5;
+  double dBytes = dValue / dScale * dWorth;
   if (!(dBytes < 9223372036854775807.0)) return false;
-  nBytes = static_cast<std::uint64_t>(dBytes);
-  nSlack = dWorth == 1 ? 0 : static_cast<std::uint64_t>(dWorth / dScale / 2 + 0.5);
+  nBytes = static_cast<std::uint64_t>(std::llround(dBytes));
+  nSlack = dWorth == 1 ? 0 : static_cast<std::uint64_t>(std::llround(dWorth / dScale / 2));
   return true;
 }
 
@@ -268,12 +264,13 @@ std::int32_t zoneOffset(std::int64_t nSeconds) {
     nYear -= nMonth <= 2 ? 1 : 0;
     std::int64_t nEra = (nYear >= 0 ? nYear : nYear - 399) / 400;
     std::int64_t nYearOfEra = nYear - nEra * 400;
-    std::int64_t nDayOfYear = (153 * (nMonth > 2 ? nMonth - 3 : nMonth + 9) + 2) / 5 + parts.tm_mday - 1;
+    std::int64_t nDayOfYear =
+        (153 * (nMonth > 2 ? nMonth - 3 : nMonth + 9) + 2) / 5 + parts.tm_mday - 1;
     std::int64_t nDayOfEra = nYearOfEra * 365 + nYearOfEra / 4 - nYearOfEra / 100 + nDayOfYear;
     nLocalDays = nEra * 146097 + nDayOfEra - 719468;
   }
-  std::int64_t nLocal =
-      nLocalDays * 86400 + parts.tm_hour * 3600 + parts.tm_min * 60 + parts.tm_sec;
+  std::int64_t nLocal = nLocalDays * 86400 + std::int64_t{parts.tm_hour} * 3600 +
+                        std::int64_t{parts.tm_min} * 60 + parts.tm_sec;
   return static_cast<std::int32_t>(nLocal - nSeconds);
 }
 
@@ -297,7 +294,8 @@ bool setUtcStamp(LineStamp& stamp, std::int64_t nSeconds) {
 bool setEpochStamp(LineStamp& stamp, std::int64_t nSeconds, EpochZone& zone) {
   if (nSeconds < kFirstSecond || nSeconds > kLastSecond) return false;
   std::int64_t nHour = nSeconds >= 0 ? nSeconds / 3600 : -((-nSeconds + 3599) / 3600);
-  std::size_t nSlot = static_cast<std::size_t>(static_cast<std::uint64_t>(nHour) % EpochZone::kSlots);
+  std::size_t nSlot =
+      static_cast<std::size_t>(static_cast<std::uint64_t>(nHour) % EpochZone::kSlots);
   if (zone.anHour[nSlot] != nHour + 1) {
     zone.anHour[nSlot] = nHour + 1;
     zone.anOffset[nSlot] = zoneOffset(nHour * 3600);

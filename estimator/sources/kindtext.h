@@ -78,7 +78,6 @@ bool readYearFirstDate(const char* pC, char cSeparator, int& nYear, int& nMonth,
 /// Returns true when [pC, pC + n) starts with the text of szWord.
 bool startsWith(const char* pC, std::size_t n, const char* szWord);
 
-
 // --- Sizes with units, paths and epoch times: the kinds of issue 28 -------
 
 /// Reads a size written with a unit: the number [pNumber, pNumberEnd)

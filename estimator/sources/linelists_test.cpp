@@ -87,7 +87,8 @@ Counted readBucket(BucketListing& bucket, int nClient, const std::vector<std::st
 Counted readUnix(UnixListing& listing, int nTool, const std::vector<std::string>& lines) {
   startUnix(listing, nTool, kToday);
   Lines held(lines);
-  if (nTool == kUnixFind) learnFindLayout(listing, held.pointers.data(), held.lengths.data(), held.count());
+  if (nTool == kUnixFind)
+    learnFindLayout(listing, held.pointers.data(), held.lengths.data(), held.count());
   Counted counted;
   Entry entry;
   for (int i = 0; i < held.count(); i++) {
@@ -116,43 +117,60 @@ TEST(RcloneTest, ReadsEveryLayoutWithTheBoundsOfASize) {
   const Folders kFolders = {"", "a", "a/b c", "a;b"};
   const std::vector<Case> aCases = {
       {"ls",
-       {"        0 zero", "        1 a/one", "4294967295 a/b c/max32", "9223372036854775807 a;b/max63",
-        "18446744073709551615 a/max64", "18446744073709551616 a/past64"},
-       kFour, kFolders, 2},
+       {"        0 zero", "        1 a/one", "4294967295 a/b c/max32",
+        "9223372036854775807 a;b/max63", "18446744073709551615 a/max64",
+        "18446744073709551616 a/past64"},
+       kFour,
+       kFolders,
+       2},
       {"lsl",
        {"        0 2026-11-30 08:09:10.000000000 zero",
         "        1 2026-11-30 08:09:10.123456789 a/one",
         "4294967295 2026-11-30 08:09:10.000000000 a/b c/max32",
         "9223372036854775807 2026-11-30 08:09:10.000000000 a;b/max63"},
-       kFour, kFolders, 0},
+       kFour,
+       kFolders,
+       0},
       {"lsf tsp, a path that holds the separator",
        {"2026-11-30 08:09:10;-1;a/", "2026-11-30 08:09:10;0;zero", "2026-11-30 08:09:10;1;a/one",
         "2026-11-30 08:09:10;4294967295;a/b c/max32",
         "2026-11-30 08:09:10;9223372036854775807;a;b/max63"},
-       kFour, kFolders, 0},
+       kFour,
+       kFolders,
+       0},
       {"lsf pst",
        {"a/;-1;2026-11-30 08:09:10", "zero;0;2026-11-30 08:09:10", "a/one;1;2026-11-30 08:09:10",
         "a/b c/max32;4294967295;2026-11-30 08:09:10",
         "a;b/max63;9223372036854775807;2026-11-30 08:09:10"},
-       kFour, kFolders, 0},
+       kFour,
+       kFolders,
+       0},
       {"lsf sp",
        {"-1;a/", "0;zero", "1;a/one", "4294967295;a/b c/max32", "9223372036854775807;a;b/max63"},
-       kFour, kFolders, 0},
+       kFour,
+       kFolders,
+       0},
       {"lsf --csv, quoted",
        {"a/,-1,2026-11-30 08:09:10", "zero,0,2026-11-30 08:09:10", "a/one,1,2026-11-30 08:09:10",
         "\"a/b c/max32\",4294967295,2026-11-30 08:09:10",
         "\"a;b/max63\",9223372036854775807,2026-11-30 08:09:10",
         "\"a/q\"\"uote,d\",5,2026-11-30 08:09:10"},
-       {0, 1, 4294967295u, 9223372036854775807u, 5}, {"", "a", "a/b c", "a;b", "a"}, 0},
+       {0, 1, 4294967295u, 9223372036854775807u, 5},
+       {"", "a", "a/b c", "a;b", "a"},
+       0},
       {"lsf --separator ' | '",
        {"-1 | a/", "0 | zero", "1 | a/one", "4294967295 | a/b c/max32",
         "9223372036854775807 | a;b/max63"},
-       kFour, kFolders, 0},
+       kFour,
+       kFolders,
+       0},
       {"lsf --separator tab, time last",
        {"-1\ta/\t2026-11-30 08:09:10", "0\tzero\t2026-11-30 08:09:10",
         "1\ta/one\t2026-11-30 08:09:10", "4294967295\ta/b c/max32\t2026-11-30 08:09:10",
         "9223372036854775807\ta;b/max63\t2026-11-30 08:09:10"},
-       kFour, kFolders, 0},
+       kFour,
+       kFolders,
+       0},
   };
   for (const Case& c : aCases) {
     RcloneListing rclone;
@@ -169,8 +187,9 @@ TEST(RcloneTest, ReadsEveryLayoutWithTheBoundsOfASize) {
 // those with a fraction are rounded and noted, whole ones are exact.
 TEST(RcloneTest, CountsHumanSizesAsRounded) {
   RcloneListing rclone;
-  Counted counted = readRclone(rclone, {"     1023 a", "  5.000Ki b", "    1.431Mi c", "      4Gi d",
-                                        "       1Ki e", "2026/12/09 07:26:40 NOTICE: x: Can't follow symlink"});
+  Counted counted =
+      readRclone(rclone, {"     1023 a", "  5.000Ki b", "    1.431Mi c", "      4Gi d",
+                          "       1Ki e", "2026/12/09 07:26:40 NOTICE: x: Can't follow symlink"});
   EXPECT_EQ(counted.sizes, (Sizes{1023, 5120, 1500512, 4294967296u, 1024}));
   EXPECT_EQ(rclone.nRounded, 2u);
   EXPECT_EQ(rclone.nSkipped + rclone.nErrors, 1u);
@@ -221,15 +240,18 @@ TEST(BucketTest, ReadsEachClientsLinesWithTheBoundsOfASize) {
        1},
       {"mc ls -r",
        {kBucketMc},
-       {"[2026-12-07 22:01:02 UTC]     0B STANDARD a/", "[2026-12-07 22:01:02 UTC]     1B STANDARD a/one",
-        "[2026-12-07 22:01:02 UTC] 5.0KiB STANDARD a b/five", "[2026-12-07 22:01:02 UTC] 4.0GiB STANDARD disk"},
+       {"[2026-12-07 22:01:02 UTC]     0B STANDARD a/",
+        "[2026-12-07 22:01:02 UTC]     1B STANDARD a/one",
+        "[2026-12-07 22:01:02 UTC] 5.0KiB STANDARD a b/five",
+        "[2026-12-07 22:01:02 UTC] 4.0GiB STANDARD disk"},
        {1, 5120, 4294967296u},
        {"a", "a b", ""},
        2,
        1},
       {"gsutil ls -l",
        {kBucketGsutil},
-       {"         0  2026-12-07T22:01:02Z  gs://b/a/", "         1  2026-12-07T22:01:02Z  gs://b/a/one",
+       {"         0  2026-12-07T22:01:02Z  gs://b/a/",
+        "         1  2026-12-07T22:01:02Z  gs://b/a/one",
         "4294967295  2026-12-07T22:01:02Z  gs://b/a/b c/max32",
         "9223372036854775807  2026-12-07T22:01:02Z  gs://b/max63"},
        {1, 4294967295u, 9223372036854775807u},
@@ -272,11 +294,21 @@ TEST(BucketTest, ChecksTheStatedTotalsToTheByte) {
       {kBucketS3, {kS3a, kS3b, "", "Total Objects: 2", "   Total Size: 5119"}, true},
       {kBucketS3, {kS3a, kS3b, "", "Total Objects: 3", "   Total Size: 5120"}, true},
       {kBucketS3, {kS3a, kS3b, "", "Total Objects: 1", "   Total Size: 5120"}, true},
-      {kBucketS3, {"2026-12-07 22:01:02    5.0 KiB a", "Total Objects: 1", "   Total Size: 5.0 KiB"}, false},
-      {kBucketGsutil, {"      5120  2026-12-07T22:01:02Z  gs://b/a", "TOTAL: 1 objects, 5120 bytes (5 KiB)"}, false},
-      {kBucketGsutil, {"      5120  2026-12-07T22:01:02Z  gs://b/a", "TOTAL: 1 objects, 5121 bytes (5 KiB)"}, true},
-      {kBucketAzcopy, {"INFO: a;  Content Length: 5120", "", "File count: 1", "Total file size: 5120"}, false},
-      {kBucketAzcopy, {"INFO: a;  Content Length: 5120", "", "File count: 2", "Total file size: 5120"}, true},
+      {kBucketS3,
+       {"2026-12-07 22:01:02    5.0 KiB a", "Total Objects: 1", "   Total Size: 5.0 KiB"},
+       false},
+      {kBucketGsutil,
+       {"      5120  2026-12-07T22:01:02Z  gs://b/a", "TOTAL: 1 objects, 5120 bytes (5 KiB)"},
+       false},
+      {kBucketGsutil,
+       {"      5120  2026-12-07T22:01:02Z  gs://b/a", "TOTAL: 1 objects, 5121 bytes (5 KiB)"},
+       true},
+      {kBucketAzcopy,
+       {"INFO: a;  Content Length: 5120", "", "File count: 1", "Total file size: 5120"},
+       false},
+      {kBucketAzcopy,
+       {"INFO: a;  Content Length: 5120", "", "File count: 2", "Total file size: 5120"},
+       true},
   };
   for (const Case& c : aCases) {
     BucketListing bucket;
@@ -351,10 +383,11 @@ TEST(UnixTest, ReadsFindPrintfWithEpochsAndTellsFolders) {
   setenv("TZ", "UTC", 1);
   tzset();
   UnixListing listing;
-  Counted counted = readUnix(listing, kUnixFind,
-                             {"4096 1780271999.9 /s", "4096 1780271999.9 /s/d", "5119 1780271999.9 /s/d/a b",
-                              "1 1780272000.0 /s/one", "4096 1780272000 /s/empty",
-                              "9223372036854775808 1780272000 /s/past"});
+  Counted counted =
+      readUnix(listing, kUnixFind,
+               {"4096 1780271999.9 /s", "4096 1780271999.9 /s/d", "5119 1780271999.9 /s/d/a b",
+                "1 1780272000.0 /s/one", "4096 1780272000 /s/empty",
+                "9223372036854775808 1780272000 /s/past"});
   if (szZone == nullptr) {
     unsetenv("TZ");
   } else {
@@ -393,16 +426,22 @@ TEST(KindTextTest, TellsSizesWrittenWithAUnit) {
     bool bWordNext;
     bool bUnit;
   } const aCases[] = {
-      {"111", " MiB clip", true, true},   {"29KiB", "", false, true},
-      {"4", " GB disk", true, true},      {"20", " Bytes a", true, true},
-      {"60", " B a", true, true},         {"5", " kB a", true, true},
-      {"1234", " Budget.xlsx", true, false}, {"1234", " B.txt", true, false},
-      {"12a", "", false, false},          {"0", "", true, false},
+      {"111", " MiB clip", true, true},
+      {"29KiB", "", false, true},
+      {"4", " GB disk", true, true},
+      {"20", " Bytes a", true, true},
+      {"60", " B a", true, true},
+      {"5", " kB a", true, true},
+      {"1234", " Budget.xlsx", true, false},
+      {"1234", " B.txt", true, false},
+      {"12a", "", false, false},
+      {"0", "", true, false},
       {"18446744073709551615", " KB", true, true},
   };
   for (const Case& c : aCases) {
     std::string after = padded(c.szAfter);
-    EXPECT_EQ(isUnitSize(c.szDigits, after.c_str(), c.bWordNext), c.bUnit) << c.szDigits << c.szAfter;
+    EXPECT_EQ(isUnitSize(c.szDigits, after.c_str(), c.bWordNext), c.bUnit)
+        << c.szDigits << c.szAfter;
   }
 }
 

@@ -44,7 +44,7 @@ int readSizeField(const char* pC, const char* pEnd, std::uint64_t& nSize) {
     return kSizeNone;
   }
   return std::memchr(pC, '.', static_cast<std::size_t>(pUnit - pC)) != nullptr ? kSizeRounded
-                                                                              : kSizeExact;
+                                                                               : kSizeExact;
 }
 
 // The bytes that may stand between lsf's fields: blanks and punctuation,
@@ -114,7 +114,8 @@ const char* findSeparator(const RcloneLayout& layout, const char* pC, const char
 
 const char* findLastSeparator(const RcloneLayout& layout, const char* pFrom, const char* pEnd) {
   const std::size_t n = layout.nSeparator;
-  for (const char* p = pEnd - n; p >= pFrom && pEnd - pFrom >= static_cast<std::ptrdiff_t>(n); p--) {
+  for (const char* p = pEnd - n; p >= pFrom && pEnd - pFrom >= static_cast<std::ptrdiff_t>(n);
+       p--) {
     if (*p == layout.szSeparator[0] && std::memcmp(p, layout.szSeparator, n) == 0) return p;
     if (p == pFrom) break;
   }
@@ -396,14 +397,18 @@ void learnRcloneLayout(RcloneListing& rclone, const char* const* aszLines,
     bool bStamp = false;
     if (readLsShape(szLine, pEnd, nKind, nSize, nullptr, bStamp) != nullptr) nLsLines++;
     Candidate c{};
-    const char* pAfter = readStamp(szLine, pEnd, nullptr) ? szLine + 19 : sizeTokenEnd(szLine, pEnd);
+    const char* pAfter =
+        readStamp(szLine, pEnd, nullptr) ? szLine + 19 : sizeTokenEnd(szLine, pEnd);
     if (pAfter != nullptr && takeRun(pAfter, szLine, pEnd, true, c)) {
       addCandidate(aCandidates, nCandidates, c);
     }
-    const char* pBefore = readStamp(pEnd - 19, pEnd, nullptr) && pEnd - szLine > 19 ? pEnd - 19 : nullptr;
+    const char* pBefore =
+        readStamp(pEnd - 19, pEnd, nullptr) && pEnd - szLine > 19 ? pEnd - 19 : nullptr;
     if (pBefore == nullptr) {
       const char* p = pEnd;
-      while (p > szLine && (isDigit(p[-1]) || p[-1] == '.' || ((p[-1] | 0x20) >= 'a' && (p[-1] | 0x20) <= 'z'))) p--;
+      while (p > szLine &&
+             (isDigit(p[-1]) || p[-1] == '.' || ((p[-1] | 0x20) >= 'a' && (p[-1] | 0x20) <= 'z')))
+        p--;
       if (p > szLine && p[-1] == '-') p--;
       if (p < pEnd && sizeTokenEnd(p, pEnd) == pEnd) pBefore = p;
     }
@@ -444,9 +449,9 @@ bool readRcloneLine(RcloneListing& rclone, const char* szLine, std::size_t nLeng
   std::uint64_t nSize = 0;
   const char* pPath = nullptr;
   const char* pPathEnd = pEnd;
-  bool bStamp = false;
   LineStamp* pStamp = rclone.bDates ? &entry.stamp : nullptr;
   if (!layout.bLsf) {
+    bool bStamp = false;
     pPath = readLsShape(szLine, pEnd, nSizeKind, nSize, pStamp, bStamp);
   } else {
     Fields fields;
@@ -484,8 +489,8 @@ int weighRcloneLine(const char* szLine, std::size_t nLength) {
   const char* pEnd = textEnd(szLine, nLength);
   if (logLineLevel(szLine, pEnd) != 0) return 1;
   std::size_t n = static_cast<std::size_t>(pEnd - szLine);
-  if (startsWith(szLine, n, "Total objects: ") || (startsWith(szLine, n, "Total size: ") &&
-                                                   std::strstr(szLine, " Byte)") != nullptr)) {
+  if (startsWith(szLine, n, "Total objects: ") ||
+      (startsWith(szLine, n, "Total size: ") && std::strstr(szLine, " Byte)") != nullptr)) {
     return 1;
   }
   // ls and lsl: the size right-aligned in nine columns; wider sizes push

@@ -74,7 +74,9 @@ bool readAfterMode(const char* pMode, int nMode, const char* pEnd, const CivilDa
         if (*pDateEnd != ' ' || pDateEnd + 1 >= pEnd) return false;
         line.pPath = pDateEnd + 1;
         line.pPathEnd = pEnd;
-        const char* szArrow = line.cType == 'l' ? " -> " : line.cType == 'h' ? " link to " : nullptr;
+        const char* szArrow = line.cType == 'l'   ? " -> "
+                              : line.cType == 'h' ? " link to "
+                                                  : nullptr;
         if (szArrow != nullptr) {
           const char* pArrow = std::strstr(line.pPath, szArrow);
           if (pArrow != nullptr && pArrow < pEnd) line.pPathEnd = pArrow;
@@ -123,13 +125,15 @@ struct PrintfLine {
 bool readEpoch(const char* pC, const char* pEnd, std::int64_t& nSeconds) {
   bool bNegative = pC < pEnd && *pC == '-';
   if (bNegative) pC++;
-  const char* pPoint = static_cast<const char*>(std::memchr(pC, '.', static_cast<std::size_t>(pEnd - pC)));
+  const char* pPoint =
+      static_cast<const char*>(std::memchr(pC, '.', static_cast<std::size_t>(pEnd - pC)));
   const char* pWholeEnd = pPoint != nullptr ? pPoint : pEnd;
   std::uint64_t nWhole = 0;
   if (pWholeEnd - pC > 12 || !readPlainNumber(pC, pWholeEnd, nWhole)) return false;
   if (pPoint != nullptr) {
     std::uint64_t nFraction = 0;
-    if (pPoint + 1 == pEnd || (pEnd - pPoint > 19) || !readPlainNumber(pPoint + 1, pEnd, nFraction)) {
+    if (pPoint + 1 == pEnd || (pEnd - pPoint > 19) ||
+        !readPlainNumber(pPoint + 1, pEnd, nFraction)) {
       return false;
     }
   }
@@ -170,7 +174,9 @@ bool isToolError(const char* szLine, std::size_t n) {
 bool takeModeLine(UnixListing& listing, const ModeLine& line, Entry& entry) {
   if (line.cType == 'd') return false;
   bool bFile = line.cType == '-' || line.cType == 'C';
-  entry.nType = bFile ? kEntryFile : line.cType == 'l' || line.cType == 'h' ? kEntryLink : kEntrySpecial;
+  entry.nType = bFile                                    ? kEntryFile
+                : line.cType == 'l' || line.cType == 'h' ? kEntryLink
+                                                         : kEntrySpecial;
   entry.nSize = bFile ? line.nSize : 0;
   if (bFile) {
     listing.nFiles++;
@@ -240,7 +246,8 @@ bool takePrintfLine(UnixListing& listing, const PrintfLine& line, const char* pE
       entry = pending.entry;
       if (listing.bFolders) {
         entry.pFolder = listing.szFolder;
-        entry.nFolder = folderOfPath(listing.szFolder, pending.szPath, pending.szPath + pending.nPath);
+        entry.nFolder =
+            folderOfPath(listing.szFolder, pending.szPath, pending.szPath + pending.nPath);
       }
       bOut = true;
     }
@@ -268,8 +275,8 @@ void startUnix(UnixListing& listing, int nTool, const CivilDate& today) {
   listing.bFolders = bFolders;
 }
 
-void learnFindLayout(UnixListing& listing, const char* const* aszLines, const std::size_t* anLengths,
-                     int nLines) {
+void learnFindLayout(UnixListing& listing, const char* const* aszLines,
+                     const std::size_t* anLengths, int nLines) {
   int nPlain = 0;
   int nEpochs = 0;
   for (int i = 0; i < nLines; i++) {
@@ -312,8 +319,8 @@ bool readUnixLine(UnixListing& listing, const char* szLine, std::size_t nLength,
   } else {
     pMode = modeAt(szLine) > 0 ? szLine : nullptr;
   }
-  if (pMode == nullptr || !readAfterMode(pMode, modeAt(pMode), pEnd, listing.today,
-                                         entry.stamp, line)) {
+  if (pMode == nullptr ||
+      !readAfterMode(pMode, modeAt(pMode), pEnd, listing.today, entry.stamp, line)) {
     listing.nUnread++;
     return false;
   }
@@ -336,8 +343,9 @@ bool finishUnix(UnixListing& listing, Entry& entry) {
 bool unixTotalsDiffer(const UnixListing& listing) {
   if (listing.bStatedFiles && listing.nStatedFiles != listing.nFiles) return true;
   if (!listing.bStatedBytes) return false;
-  std::uint64_t nDiff = listing.nStatedBytes > listing.nBytes ? listing.nStatedBytes - listing.nBytes
-                                                        : listing.nBytes - listing.nStatedBytes;
+  std::uint64_t nDiff = listing.nStatedBytes > listing.nBytes
+                            ? listing.nStatedBytes - listing.nBytes
+                            : listing.nBytes - listing.nStatedBytes;
   return nDiff > listing.nSlack;
 }
 
@@ -352,13 +360,13 @@ int weighFindLine(const char* szLine, std::size_t nLength) {
     CivilDate today;
     if (!readAfterMode(pMode, modeAt(pMode), pEnd, today, stamp, line)) return 0;
     return std::memchr(line.pPath, '/', static_cast<std::size_t>(line.pPathEnd - line.pPath)) !=
-                       nullptr
+                   nullptr
                ? 1
                : 0;
   }
   PrintfLine line;
-  if (isWhitespace(szLine[0]) || !(readPrintf(szLine, pEnd, true, line) ||
-                                   readPrintf(szLine, pEnd, false, line))) {
+  if (isWhitespace(szLine[0]) ||
+      !(readPrintf(szLine, pEnd, true, line) || readPrintf(szLine, pEnd, false, line))) {
     return 0;
   }
   // rclone lsf with a separator such as " | " after the size: no path
