@@ -16,6 +16,8 @@ Then it measures plomet's peak memory on a small and a large listing.
     bench/run.py [--mb 200] [--rounds 5] [--big-mb 2000] [--dir build/bench]
                  [--baseline OTHER-PLOMET] [--scan-only]
 
+plomet is timed on every processor (the default) and on one (--threads=1).
+
 The scan (-s) is timed on a tree of 150,000 files in 15,000 folders, made
 once with sparse files, beside du -sb and find -printf (and gdu, where
 installed), all on a warm cache.
@@ -80,8 +82,9 @@ def command_sets(kind, path, baseline):
     ratio to wc -l."""
     option = "-d" if kind == "dir" else "-l"
     plomet = [PLOMET, option, path] + RATES
-    counters = {"plomet": plomet, "wc -l": ["wc", "-l", path], "linescan": [LINESCAN, path]}
-    if baseline:
+    counters = {"plomet": plomet, "plomet --threads=1": plomet + ["--threads=1"],
+                "wc -l": ["wc", "-l", path], "linescan": [LINESCAN, path]}
+    if baseline:  # the last landing read on one thread
         counters["baseline"] = [baseline, option, path] + RATES
     # The lower bound for a directory listing's sizes, where it is built and
     # the processor has AVX2 (it exits 77 otherwise).
@@ -247,6 +250,10 @@ def main():
                 note = f"   x {base}" if name != base else f"   ({size_mb:.0f} MB)"
                 print(f"{kind:5} {name:34} {medians[name]:9.3f} {ratio:7.2f} {peaks[name]:9d} "
                       f"{cpus[name]:7.3f} {cpu_ratio:6.2f}{note}")
+            if "baseline" in cmds:
+                one = "plomet --threads=1"
+                print(f"{kind:5} {one} x baseline: {medians[one] / medians['baseline']:.3f} wall, "
+                      f"{cpus[one] / cpus['baseline']:.3f} cpu")
             print()
     # One run that learns the rates and estimates, against the two it replaces.
     log_path = os.path.join(opts.dir, f"log-{opts.mb}mb.txt")

@@ -1,5 +1,6 @@
 #include "blocks.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -78,7 +79,7 @@ void readRestOfCutLine(Producer& producer, BlockLines& block, const unsigned cha
 bool fillBlock(Producer& producer, BlockLines& block) {
   unsigned char* p = block.pReader->aBlock;
   std::size_t n = producer.sCarry.size();
-  std::memcpy(p, producer.sCarry.data(), n);
+  std::copy(producer.sCarry.begin(), producer.sCarry.end(), p);
   producer.sCarry.clear();
   block.sOverflow.clear();
   block.bOverflow = block.bOverflowLineFeed = false;
@@ -176,7 +177,7 @@ void takeBlock(Run& run, const BlockLines& block, std::uint64_t& nLines) {
   nLines += block.nLines;
 }
 
-void startSlots(Run& run, Blocks& blocks, std::size_t nSlots) {
+void startSlots(const Run& run, Blocks& blocks, std::size_t nSlots) {
   blocks.slots.resize(nSlots);
   blocks.abDone.assign(nSlots, false);
   const bool bOtherKind = nParseType == kParseListing && listingKind(run.decision) != kKindDir;
@@ -264,7 +265,7 @@ void keepBlockLine(BlockLines& block, const Piece& piece, const char* szData) {
     std::string& sRest = block.sRest;
     sRest.clear();
     readRestOfLine(*block.pReader, sRest);
-    Reader& reader = *block.pReader;
+    const Reader& reader = *block.pReader;
     if (block.bOverflow && reader.nPos == reader.nEnd) {  // the block's last line
       sRest += block.sOverflow;
       if (block.bOverflowLineFeed && !sRest.empty() && sRest.back() == '\r') sRest.pop_back();

@@ -465,7 +465,7 @@ const char* const kLongOptionLines[] = {
     "  --rates-from=FILE    use the rates of a log, or of a JSON report of --measure (no rates)",
     "  --session-gap=DUR    a longer step starts a new session of the log (default 2h)",
     "  --html=FILE          also write the report as a page of charts to FILE",
-    "  --threads=N          read the listing, or walk the tree (-s), on N threads\n"
+    "  --threads=N          read the listing, or walk the tree (-s), on N threads",
     "                       (default: the processors)",
     "  --one-file-system    with -s: stay on the file system of PATH",
     "  --list=FILE          with -s: also write what was found as a listing for -d",

@@ -638,7 +638,7 @@ void takeCounted(Run& run) {
   run.counted = ClassTally();
 }
 
-void countChosenAside(Run& run) {
+void countChosenAside(const Run& run) {
   const AsideTally& aside = chosenAside(run.since);
   ClassTally tally;
   for (int k = 0; k < kClasses; k++) {

@@ -151,7 +151,7 @@ void takeCounted(Run& run);
 
 /// After the whole listing, with --since: the files set aside for the
 /// reading of the dates that the listing showed join the count.
-void countChosenAside(Run& run);
+void countChosenAside(const Run& run);
 
 /// Before the report's table: what --since selected, and where the rates
 /// were learnt (text only).

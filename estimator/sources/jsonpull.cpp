@@ -321,9 +321,7 @@ std::uint8_t numberStepAfter(std::uint8_t nStep, unsigned char c) {
       return bDigit ? kFraction : (c | 0x20) == 'e' ? kExponentMark : 255;
     case kExponentMark:
       return c == '+' || c == '-' ? kExponentSign : bDigit ? kExponent : 255;
-    case kExponentSign:
-      return bDigit ? kExponent : 255;
-    default:
+    default:  // kExponentSign, kExponent
       return bDigit ? kExponent : 255;
   }
 }
@@ -503,7 +501,7 @@ JsonKind readStructure(JsonPull& json, JsonToken& token, unsigned char c) {
         json.nExpect = bObject ? kKeyNext : kValue;
         return JsonKind::kNeedMore;
       }
-      if (c == (bObject ? '}' : ']')) return closeContainer(json, token);
+      if (c == static_cast<unsigned char>(bObject ? '}' : ']')) return closeContainer(json, token);
       return fail(
           json, token,
           bObject ? "expected ',' or '}' after a member" : "expected ',' or ']' after an element");

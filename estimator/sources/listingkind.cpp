@@ -151,6 +151,7 @@ bool isRobocopyStamp(const char* pC, const char* pEnd) {
   pC = skipWhitespace(pC);
   while (pEnd > pC && isWhitespace(pEnd[-1])) pEnd--;
   const char kShape[] = "dddd/dd/dd dd:dd:dd";
+  // cppcheck-suppress knownConditionTrueFalse ; a field of any length comes here
   if (pEnd - pC != static_cast<std::ptrdiff_t>(sizeof kShape - 1)) return false;
   for (std::size_t i = 0; i + 1 < sizeof kShape; i++) {
     if (kShape[i] == 'd' ? !isDigit(pC[i]) : pC[i] != kShape[i]) return false;
