@@ -36,7 +36,7 @@ const char* readSizeAt(const char* pC, const char* pEnd, unsigned nKiloBase, std
   const char* pUnit = pNumberEnd + 1;
   if (readPlainNumber(pC, pNumberEnd, nSize)) {
     // A unit after digits alone: "3 Bytes" (aws), "5 KiB" and "60 B" (gsutil -h).
-    if (bUnitAfterDigits && *pNumberEnd == ' ' && pUnit < pEnd) {
+    if (bUnitAfterDigits && *pNumberEnd == ' ' && pUnit < pEnd && isUnitLead(*pUnit)) {
       const char* pUnitEnd = fieldEndAt(pUnit);
       bool bWord = isSizeUnitWord(pUnit, pUnitEnd) || (pUnitEnd - pUnit == 1 && *pUnit == 'B');
       if (bWord && readUnitSize(pC, pNumberEnd, pUnit, pUnitEnd, nKiloBase, nSize, nSlack)) {

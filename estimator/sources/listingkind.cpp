@@ -537,9 +537,13 @@ bool readKindLine(KindReader& reader, const Piece& piece, Entry& entry) {
   if (reader.nKind < 0 || reader.nKind >= kKinds || kKindRows[reader.nKind].read == nullptr) {
     return false;
   }
-  if (looksLikeDirFile(piece.szText, piece.nLength)) reader.nDirFiles++;
   bool bObject = kKindRows[reader.nKind].read(reader, piece, entry);
   if (bObject) reader.nObjects++;
+  // A line that the lists of other tools (rclone on) read as an object is
+  // theirs: only the lines they leave are weighed against dir's shape, which
+  // spares them a second parse of every line.
+  bool bWeigh = !bObject || reader.nKind < kKindRclone;
+  if (bWeigh && looksLikeDirFile(piece.szText, piece.nLength)) reader.nDirFiles++;
   return bObject;
 }
 

@@ -31,6 +31,8 @@ struct ModeLine {
   bool bUnit = false;
   const char* pPath = nullptr;
   const char* pPathEnd = nullptr;
+  int nTryField = -1;   // the only field to try a date at, or -1: every one
+  int nDateField = -1;  // the field the date was found at
 };
 
 // Reads the fields after the mode: up to four fields (links, owner, group,
@@ -47,7 +49,7 @@ bool readAfterMode(const char* pMode, int nMode, const char* pEnd, const CivilDa
   const char* pC = skipPadding(pMode + nMode);
   for (; nFields < 9 && pC < pEnd; nFields++) {
     const char* pFieldEnd = fieldEndAt(pC);
-    if (nFields >= 1) {
+    if (nFields >= 1 && (line.nTryField < 0 || nFields == line.nTryField)) {
       const char* pPrev = apField[nFields - 1];
       const char* pPrevEnd = apFieldEnd[nFields - 1];
       bool bNumber = isDigit(*pPrev) && isDigit(pPrevEnd[-1]);
@@ -72,6 +74,7 @@ bool readAfterMode(const char* pMode, int nMode, const char* pEnd, const CivilDa
           line.nSlack = 0;
         }
         if (*pDateEnd != ' ' || pDateEnd + 1 >= pEnd) return false;
+        line.nDateField = nFields;
         line.pPath = pDateEnd + 1;
         line.pPathEnd = pEnd;
         const char* szArrow = line.cType == 'l'   ? " -> "
@@ -97,14 +100,14 @@ const char* findLsMode(const char* szLine, const char* pEnd) {
   const char* pC = skipPadding(szLine);
   for (int nColumn = 0; nColumn < 2 && pC < pEnd; nColumn++) {
     const char* pFieldEnd = fieldEndAt(pC);
-    bool bNumber = true;
-    bool bFid = false;
-    for (const char* p = pC; p < pFieldEnd; p++) {
-      if (!isDigit(*p)) bNumber = false;
-      if (*p == ':' || *p == 'x') bFid = true;
+    // rbh-find's FID first ([0x200000401:0x1:0x0]); else digits alone,
+    // left at the first other byte (find -printf's "5120 1764490150.5").
+    bool bFid = nColumn == 0 && std::strncmp(pC + (*pC == '[' ? 1 : 0), "0x", 2) == 0;
+    if (!bFid) {
+      const char* p = pC;
+      while (p < pFieldEnd && isDigit(*p)) p++;
+      if (p != pFieldEnd || p == pC) return nullptr;
     }
-    bFid = bFid && std::strncmp(pC + (*pC == '[' ? 1 : 0), "0x", 2) == 0;
-    if (!bNumber && !(bFid && nColumn == 0)) return nullptr;
     pC = skipPadding(pFieldEnd);
   }
   return modeAt(pC) > 0 ? pC : nullptr;
@@ -319,11 +322,23 @@ bool readUnixLine(UnixListing& listing, const char* szLine, std::size_t nLength,
   } else {
     pMode = modeAt(szLine) > 0 ? szLine : nullptr;
   }
-  if (pMode == nullptr ||
-      !readAfterMode(pMode, modeAt(pMode), pEnd, listing.today, entry.stamp, line)) {
+  if (pMode == nullptr) {
     listing.nUnread++;
     return false;
   }
+  // The date stands where it stood on the line before, mostly: tried there
+  // first, it spares looking for a month's name in the owner and group.
+  line.nTryField = listing.nDateField;
+  bool bRead = readAfterMode(pMode, modeAt(pMode), pEnd, listing.today, entry.stamp, line);
+  if (!bRead && line.nTryField >= 0) {
+    line = ModeLine();
+    bRead = readAfterMode(pMode, modeAt(pMode), pEnd, listing.today, entry.stamp, line);
+  }
+  if (!bRead) {
+    listing.nUnread++;
+    return false;
+  }
+  listing.nDateField = line.nDateField;
   if (!listing.bDates) entry.stamp = LineStamp();
   return takeModeLine(listing, line, entry);
 }

@@ -46,6 +46,7 @@ struct UnixListing {
   CivilDate today;               // gives ls-style dates without a year theirs
   bool bEpochs = false;          // find -printf's lines hold %T@ after the size
   bool bLearnt = false;
+  int nDateField = -1;           // the field after the mode where the last line's date began
   std::uint64_t nUnread = 0;     // lines in no shape of the tool's
   std::uint64_t nRounded = 0;    // sizes with a unit (dwalk)
   std::uint64_t nFolderGuess = 0;  // find -printf lines taken for folders by the next line
