@@ -299,6 +299,12 @@ LISTING_KINDS = ("directory listing", "ls listing", "robocopy log", "CSV export"
 NAMED_KINDS = {"dir": "directory listing", "ls": "ls listing", "robocopy": "robocopy log",
                "csv": "CSV export", "rsync": "rsync listing", "find": "find listing",
                "log": "schedule log"}
+# The line-shaped lists of other tools: decided from their lines, or named.
+LINE_LIST_KINDS = {"rclone": "rclone listing", "s3": "aws s3 listing", "mc": "mc listing",
+                   "gsutil": "gsutil listing", "azcopy": "azcopy listing", "tar": "tar listing",
+                   "dwalk": "dwalk listing"}
+LISTING_KINDS += tuple(LINE_LIST_KINDS.values()) + ("find listing",)
+NAMED_KINDS.update(LINE_LIST_KINDS)
 
 
 def check_report(doc, text, args, warnings):
