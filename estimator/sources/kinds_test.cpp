@@ -143,8 +143,8 @@ TEST(ListingKindTest, TellsEachKindByItsLines) {
       {"", kKindUnknown},
   };
   for (const Case& c : aCases) {
-    std::string line = c.szLine;
-    EXPECT_EQ(kindOfLine(line.c_str(), line.size()), c.nKind) << c.szLine;
+    std::string line = padded(c.szLine);  // as the reader hands lines out
+    EXPECT_EQ(kindOfLine(line.c_str(), std::strlen(c.szLine)), c.nKind) << c.szLine;
   }
 }
 

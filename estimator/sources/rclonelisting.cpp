@@ -403,7 +403,7 @@ void learnRcloneLayout(RcloneListing& rclone, const char* const* aszLines,
       addCandidate(aCandidates, nCandidates, c);
     }
     const char* pBefore =
-        readStamp(pEnd - 19, pEnd, nullptr) && pEnd - szLine > 19 ? pEnd - 19 : nullptr;
+        pEnd - szLine > 19 && readStamp(pEnd - 19, pEnd, nullptr) ? pEnd - 19 : nullptr;
     if (pBefore == nullptr) {
       const char* p = pEnd;
       while (p > szLine &&
