@@ -698,7 +698,8 @@ void warnListing(const Run& run, uint64_t nLines) {
         "listing");
   }
   if (run.line.nUnitSizes > 0) {
-    warn("%" PRIu64 " lines give a size with a unit (such as 11.1 MiB), which is no number of "
+    warn("%" PRIu64
+         " lines give a size with a unit (such as 11.1 MiB), which is no number of "
          "bytes: they were not counted; if the listing is of another kind, give --kind",
          run.line.nUnitSizes);
   }

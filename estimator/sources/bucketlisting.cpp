@@ -159,7 +159,8 @@ bool readMc(BucketListing& bucket, const char* szLine, const char* pEnd, Entry& 
     bucket.nErrors++;
     return false;
   }
-  if (szLine[0] != '[' || !readStampAt(szLine + 1, pEnd, ' ', bucket.bDates ? &entry.stamp : nullptr)) {
+  if (szLine[0] != '[' ||
+      !readStampAt(szLine + 1, pEnd, ' ', bucket.bDates ? &entry.stamp : nullptr)) {
     return false;
   }
   const char* pClose = static_cast<const char*>(std::memchr(szLine, ']', n));
@@ -204,7 +205,8 @@ bool readGsutil(BucketListing& bucket, const char* szLine, const char* pEnd, Ent
   const char* pSizeEnd = readSizeAt(pC, pEnd, 1024, nSize, nSlack, bUnit);
   if (pSizeEnd == nullptr) return false;
   const char* pStamp = skipPadding(pSizeEnd);
-  if (!readStampAt(pStamp, pEnd, 'T', bucket.bDates ? &entry.stamp : nullptr) || pStamp[19] != 'Z') {
+  if (!readStampAt(pStamp, pEnd, 'T', bucket.bDates ? &entry.stamp : nullptr) ||
+      pStamp[19] != 'Z') {
     bucket.nUnread++;
     return false;
   }
@@ -223,7 +225,8 @@ bool readGsutil(BucketListing& bucket, const char* szLine, const char* pEnd, Ent
 // The end of azcopy's path: the first ";  " followed by a property's name
 // and a colon ("Content Length:", "LastModifiedTime:"), or nullptr.
 const char* azcopyPathEnd(const char* pC, const char* pEnd) {
-  for (const char* p = std::strstr(pC, ";  "); p != nullptr && p < pEnd; p = std::strstr(p + 1, ";  ")) {
+  for (const char* p = std::strstr(pC, ";  "); p != nullptr && p < pEnd;
+       p = std::strstr(p + 1, ";  ")) {
     const char* pName = p + 3;
     while (pName < pEnd && ((*pName | 0x20) >= 'a' && (*pName | 0x20) <= 'z')) pName++;
     if (pName > p + 3 && (*pName == ':' || std::strncmp(pName, " Length:", 8) == 0 ||
@@ -318,7 +321,8 @@ bool isS3ObjectLine(const char* szLine, std::size_t nLength) {
   std::uint64_t nSlack = 0;
   bool bUnit = false;
   const char* pSizeEnd = readSizeAt(pSize, pEnd, 1024, nSize, nSlack, bUnit);
-  return pSizeEnd != nullptr && *pSizeEnd == ' ' && (pSizeEnd - szLine == 30 || pSize == szLine + 20);
+  return pSizeEnd != nullptr && *pSizeEnd == ' ' &&
+         (pSizeEnd - szLine == 30 || pSize == szLine + 20);
 }
 
 int weighS3Line(const char* szLine, std::size_t nLength) {
@@ -337,7 +341,8 @@ int weighMcLine(const char* szLine, std::size_t nLength) {
   const char* pEnd = textEnd(szLine, nLength);
   if (startsWith(szLine, nLength, "mc: <ERROR> ")) return 1;
   if (szLine[0] != '[' || !readStampAt(szLine + 1, pEnd, ' ', nullptr)) return 0;
-  const char* pClose = static_cast<const char*>(std::memchr(szLine, ']', static_cast<std::size_t>(pEnd - szLine)));
+  const char* pClose =
+      static_cast<const char*>(std::memchr(szLine, ']', static_cast<std::size_t>(pEnd - szLine)));
   if (pClose == nullptr || pClose - szLine > 32) return 0;
   const char* pSize = skipWhitespace(pClose + 1);
   return isDigit(*pSize) ? 1 : 0;
@@ -345,7 +350,8 @@ int weighMcLine(const char* szLine, std::size_t nLength) {
 
 int weighGsutilLine(const char* szLine, std::size_t nLength) {
   const char* pEnd = textEnd(szLine, nLength);
-  if (startsWith(szLine, nLength, "TOTAL: ") && std::strstr(szLine, " objects, ") != nullptr) return 1;
+  if (startsWith(szLine, nLength, "TOTAL: ") && std::strstr(szLine, " objects, ") != nullptr)
+    return 1;
   const char* pC = skipWhitespace(szLine);
   if (startsWith(pC, static_cast<std::size_t>(pEnd - pC), "gs://")) return 1;
   const char* pGs = std::strstr(szLine, "Z  gs://");
@@ -354,7 +360,8 @@ int weighGsutilLine(const char* szLine, std::size_t nLength) {
 
 int weighAzcopyLine(const char* szLine, std::size_t nLength) {
   const char* pEnd = textEnd(szLine, nLength);
-  if (startsWith(szLine, nLength, "File count: ") || startsWith(szLine, nLength, "Total file size: ")) {
+  if (startsWith(szLine, nLength, "File count: ") ||
+      startsWith(szLine, nLength, "Total file size: ")) {
     return 1;
   }
   const char* pPathEnd = azcopyPathEnd(szLine, pEnd);

@@ -47,11 +47,11 @@ struct BucketListing {
   std::uint64_t nErrors = 0;    // error lines of the client
   bool bStatedObjects = false;  // the listing states its objects
   std::uint64_t nStatedObjects = 0;
-  bool bStatedBytes = false;    // and its bytes, within nStatedSlack
+  bool bStatedBytes = false;  // and its bytes, within nStatedSlack
   std::uint64_t nStatedBytes = 0;
   std::uint64_t nStatedSlack = 0;
-  bool bDates = true;           // give each entry its date
-  bool bFolders = true;         // and its folder
+  bool bDates = true;    // give each entry its date
+  bool bFolders = true;  // and its folder
   char szFolder[kFolderRoom] = {};
 };
 

@@ -256,10 +256,10 @@ void startRcloneKind(KindReader& reader, const KindStart& start) {
   reader.rclone.bDates = start.bDates;
   reader.rclone.bFolders = start.bFolders;
   startRclone(reader.rclone);
-  learnFromHeld(start.pHeld, [&](const char* const* aszLines, const std::size_t* anLengths,
-                                 int nLines) {
-    learnRcloneLayout(reader.rclone, aszLines, anLengths, nLines);
-  });
+  learnFromHeld(start.pHeld,
+                [&](const char* const* aszLines, const std::size_t* anLengths, int nLines) {
+                  learnRcloneLayout(reader.rclone, aszLines, anLengths, nLines);
+                });
 }
 
 bool readRcloneKind(KindReader& reader, const Piece& piece, Entry& entry) {
@@ -295,10 +295,10 @@ void startToolKind(KindReader& reader, const KindStart& start, int nTool) {
 }
 void startFindKind(KindReader& reader, const KindStart& start) {
   startToolKind(reader, start, kUnixFind);
-  learnFromHeld(start.pHeld, [&](const char* const* aszLines, const std::size_t* anLengths,
-                                 int nLines) {
-    learnFindLayout(reader.tools, aszLines, anLengths, nLines);
-  });
+  learnFromHeld(start.pHeld,
+                [&](const char* const* aszLines, const std::size_t* anLengths, int nLines) {
+                  learnFindLayout(reader.tools, aszLines, anLengths, nLines);
+                });
 }
 void startTarKind(KindReader& reader, const KindStart& start) {
   startToolKind(reader, start, kUnixTar);
@@ -506,8 +506,8 @@ void readRestOfListingLine(Reader& reader, const KindDecision& decision, const P
 bool replayPiece(KindDecision& decision, Piece& piece) {
   HeldLines& held = decision.held;
   if (!decision.bDecided) {  // at the listing's end, every line weighed
-    settleKind(decision, decision.nNamed != kKindUnknown ? decision.nNamed
-                                                         : chooseKind(decision.evidence));
+    settleKind(decision,
+               decision.nNamed != kKindUnknown ? decision.nNamed : chooseKind(decision.evidence));
     decision.bDecided = true;
   }
   if (held.nNext < held.nCount) {

@@ -213,8 +213,8 @@ struct KindReader {
   CsvListing csv;
   RsyncListing rsync;
   RcloneListing rclone;
-  BucketListing bucket;  // aws s3, mc, gsutil, azcopy
-  UnixListing tools;     // find, tar, dwalk
+  BucketListing bucket;         // aws s3, mc, gsutil, azcopy
+  UnixListing tools;            // find, tar, dwalk
   std::uint64_t nObjects = 0;   // objects the kind counted
   std::uint64_t nDirFiles = 0;  // lines in the shape of a directory listing's file line
 };

@@ -47,19 +47,19 @@ struct RcloneLayout {
 
 struct RcloneListing {
   RcloneLayout layout;
-  bool bLearnt = false;         // the layout was learnt
-  std::uint64_t nUnread = 0;    // lines that are none of rclone's
-  std::uint64_t nRounded = 0;   // sizes with a fraction (--human-readable)
-  std::uint64_t nErrors = 0;    // ERROR lines of rclone among the listing
-  std::uint64_t nSkipped = 0;   // NOTICE lines that name an object rclone left out
-  std::uint64_t nFiles = 0;     // files counted, and their bytes, for rclone size's totals
+  bool bLearnt = false;        // the layout was learnt
+  std::uint64_t nUnread = 0;   // lines that are none of rclone's
+  std::uint64_t nRounded = 0;  // sizes with a fraction (--human-readable)
+  std::uint64_t nErrors = 0;   // ERROR lines of rclone among the listing
+  std::uint64_t nSkipped = 0;  // NOTICE lines that name an object rclone left out
+  std::uint64_t nFiles = 0;    // files counted, and their bytes, for rclone size's totals
   std::uint64_t nBytes = 0;
-  bool bStatedFiles = false;    // "Total objects: N" was read
+  bool bStatedFiles = false;  // "Total objects: N" was read
   std::uint64_t nStatedFiles = 0;
-  bool bStatedBytes = false;    // "Total size: ... (N Byte)" was read
+  bool bStatedBytes = false;  // "Total size: ... (N Byte)" was read
   std::uint64_t nStatedBytes = 0;
-  bool bDates = true;           // give each entry its date
-  bool bFolders = true;         // and its folder
+  bool bDates = true;    // give each entry its date
+  bool bFolders = true;  // and its folder
   char szFolder[kFolderRoom] = {};
 };
 

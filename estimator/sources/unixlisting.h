@@ -43,19 +43,19 @@ struct PendingLine {
 
 struct UnixListing {
   int nTool = kUnixFind;
-  CivilDate today;               // gives ls-style dates without a year theirs
-  bool bEpochs = false;          // find -printf's lines hold %T@ after the size
+  CivilDate today;       // gives ls-style dates without a year theirs
+  bool bEpochs = false;  // find -printf's lines hold %T@ after the size
   bool bLearnt = false;
-  int nDateField = -1;           // the field after the mode where the last line's date began
-  std::uint64_t nUnread = 0;     // lines in no shape of the tool's
-  std::uint64_t nRounded = 0;    // sizes with a unit (dwalk)
+  int nDateField = -1;             // the field after the mode where the last line's date began
+  std::uint64_t nUnread = 0;       // lines in no shape of the tool's
+  std::uint64_t nRounded = 0;      // sizes with a unit (dwalk)
   std::uint64_t nFolderGuess = 0;  // find -printf lines taken for folders by the next line
-  std::uint64_t nErrors = 0;     // the tools' error lines (find:, tar:, lfs:)
-  bool bStatedFiles = false;     // dwalk's "Files: N"
+  std::uint64_t nErrors = 0;       // the tools' error lines (find:, tar:, lfs:)
+  bool bStatedFiles = false;       // dwalk's "Files: N"
   std::uint64_t nStatedFiles = 0;
-  bool bStatedBytes = false;     // dwalk's "Data: ... (N bytes)"
+  bool bStatedBytes = false;  // dwalk's "Data: ... (N bytes)"
   std::uint64_t nStatedBytes = 0;
-  std::uint64_t nFiles = 0;      // regular files counted, and their bytes and rounding
+  std::uint64_t nFiles = 0;  // regular files counted, and their bytes and rounding
   std::uint64_t nBytes = 0;
   std::uint64_t nSlack = 0;
   bool bDates = true;
@@ -70,8 +70,8 @@ void startUnix(UnixListing& listing, int nTool, const CivilDate& today);
 
 /// Learns from the listing's first lines whether find -printf wrote the
 /// time (%T@) after each size: when most of its lines show one.
-void learnFindLayout(UnixListing& listing, const char* const* aszLines, const std::size_t* anLengths,
-                     int nLines);
+void learnFindLayout(UnixListing& listing, const char* const* aszLines,
+                     const std::size_t* anLengths, int nLines);
 
 /// Reads one line of nLength bytes, followed by a NUL and kPieceSlack
 /// readable bytes. Returns true with the entry for an object that counts
