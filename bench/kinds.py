@@ -3,8 +3,10 @@
 
 Writes one listing of the same files (the same folders, sizes and dates) as
 the command shell's dir, ls -lR, a robocopy log, a PowerShell CSV export, an
-rsync listing, an ncdu export (one JSON stream) and rclone lsjson, and the dir
-listing compressed with gzip (its line is gzip's cost, not a kind's), then runs plomet -d on each in alternation, several rounds,
+rsync listing, an ncdu export (one JSON stream), rclone lsjson, the line-shaped
+lists of rclone, the object stores' clients, find, tar and dwalk, and the dir
+listing compressed with gzip (its line is gzip's cost, not a kind's), then runs
+plomet -d on each in alternation, several rounds,
 and prints the median wall times and each kind's ratio to the dir listing's.
 With --options, every kind is timed again with --top and --since. With
 --baseline, another build of plomet reads the dir listing in the same
@@ -131,6 +133,107 @@ WRITERS = {"dir": write_dir, "ls": write_ls, "robocopy": write_robocopy, "csv": 
            "rsync": write_rsync, "ncdu": write_ncdu, "lsjson": write_lsjson}
 
 
+# --- The line-shaped lists of other tools (rclone, object stores, find, tar, dwalk) ---
+def human(size, units=("B", "KiB", "MiB", "GiB", "TiB"), sep=" "):
+    value, unit = float(size), 0
+    while value >= 1024 and unit < len(units) - 1:
+        value, unit = value / 1024, unit + 1
+    return f"{value:.1f}{sep}{units[unit]}" if unit else f"{size}{sep}{units[0]}"
+
+
+def epoch(stamp):
+    return int(time.mktime(stamp + (0, 0, -1)))
+
+
+def with_folders(entries, line_of_folder):
+    folder = None
+    for entry in entries:
+        if entry[0] != folder:
+            folder = entry[0]
+            yield line_of_folder(folder, entry), None
+        yield None, entry
+
+
+def write_rclone_lsl(out, entries):
+    for f, name, size, (y, mo, d, h, mi, s) in entries:
+        out.write(f"{size:>9} {y}-{mo:02d}-{d:02d} {h:02d}:{mi:02d}:{s:02d}.000000000 "
+                  f"d{f:05d}/{name}\n")
+
+
+def write_rclone_lsf(out, entries):
+    for line, entry in with_folders(entries, lambda f, e: f"2026-12-01 17:45:10;-1;d{f:05d}/\n"):
+        if line:
+            out.write(line)
+            continue
+        f, name, size, (y, mo, d, h, mi, s) = entry
+        out.write(f"{y}-{mo:02d}-{d:02d} {h:02d}:{mi:02d}:{s:02d};{size};d{f:05d}/{name}\n")
+
+
+def write_s3(out, entries):
+    for f, name, size, (y, mo, d, h, mi, s) in entries:
+        out.write(f"{y}-{mo:02d}-{d:02d} {h:02d}:{mi:02d}:{s:02d} {size:>10} d{f:05d}/{name}\n")
+
+
+def write_mc(out, entries):
+    for f, name, size, (y, mo, d, h, mi, s) in entries:
+        out.write(f"[{y}-{mo:02d}-{d:02d} {h:02d}:{mi:02d}:{s:02d} UTC] "
+                  f"{human(size, sep=''):>7} STANDARD d{f:05d}/{name}\n")
+
+
+def write_gsutil(out, entries):
+    for f, name, size, (y, mo, d, h, mi, s) in entries:
+        out.write(f"{size:>10}  {y}-{mo:02d}-{d:02d}T{h:02d}:{mi:02d}:{s:02d}Z  "
+                  f"gs://bench/d{f:05d}/{name}\n")
+
+
+def write_azcopy(out, entries):
+    for f, name, size, _ in entries:
+        out.write(f"INFO: d{f:05d}/{name};  Content Length: {human(size)}\n")
+
+
+def write_find_ls(out, entries):
+    for i, (f, name, size, (y, mo, d, _, _, _)) in enumerate(entries):
+        out.write(f"{5000000 + i:>9} {(size + 4095) // 4096 * 4:>6} -rw-r--r--   1 kim      staff"
+                  f"    {size:>10} {MONTHS[mo - 1]} {d:2d}  {y} /srv/d{f:05d}/{name}\n")
+
+
+def write_find_printf(out, entries):
+    folder_line = lambda f, e: f"4096 {epoch(e[3])}.0000000000 /srv/d{f:05d}\n"
+    for line, entry in with_folders(entries, folder_line):
+        if line:
+            out.write(line)
+            continue
+        f, name, size, stamp = entry
+        out.write(f"{size} {epoch(stamp)}.0000000000 /srv/d{f:05d}/{name}\n")
+
+
+def write_tar(out, entries):
+    folder_line = lambda f, e: f"drwxr-xr-x kim/staff         0 2026-12-01 17:45 srv/d{f:05d}/\n"
+    for line, entry in with_folders(entries, folder_line):
+        if line:
+            out.write(line)
+            continue
+        f, name, size, (y, mo, d, h, mi, _) = entry
+        out.write(f"-rw-r--r-- kim/staff {size:>9} {y}-{mo:02d}-{d:02d} {h:02d}:{mi:02d} "
+                  f"srv/d{f:05d}/{name}\n")
+
+
+def write_dwalk(out, entries):
+    for f, name, size, (y, mo, d, h, mi, _) in entries:
+        units = ("B", "KB", "MB", "GB", "TB")
+        value, unit = float(size), 0
+        while value >= 1024 and unit < len(units) - 1:
+            value, unit = value / 1024, unit + 1
+        out.write(f"-rw-r--r-- kim staff {value:8.3f} {units[unit]:<2} {MONTHS[mo - 1]} {d:02d} {y} "
+                  f"{h:02d}:{mi:02d} /srv/d{f:05d}/{name}\n")
+
+
+WRITERS.update({"rclone-lsl": write_rclone_lsl, "rclone-lsf": write_rclone_lsf, "s3": write_s3,
+                "mc": write_mc, "gsutil": write_gsutil, "azcopy": write_azcopy,
+                "find-ls": write_find_ls, "find-printf": write_find_printf, "tar": write_tar,
+                "dwalk": write_dwalk})
+
+
 def generate(kind, count, path):
     if os.path.exists(path):
         return
@@ -193,15 +296,18 @@ def main():
             walls[name].append(wall)
             cpus[name].append(cpu)
     wall = {name: statistics.median(t) for name, t in walls.items()}
+    fastest = {name: min(t) for name, t in walls.items()}
     cpu = {name: statistics.median(t) for name, t in cpus.items()}
     print(f"{opts.files} files in each kind, medians of {opts.rounds} rounds; the processor "
           "time (user and system) is the steadier on a shared machine")
-    print(f"{'command':38} {'MB':>6} {'wall s':>7} {'to dir':>7} {'cpu s':>7} {'to dir':>7}")
+    print(f"{'command':38} {'MB':>6} {'wall s':>7} {'to dir':>7} {'cpu s':>7} {'to dir':>7} "
+          f"{'min s':>7} {'to dir':>7}")
     for name in cmds:
         base = "dir --top --since" if "--top" in name else "dir"
         megabytes = os.path.getsize(paths[name.split()[0]]) / 1e6
         print(f"{'plomet -d ' + name:38} {megabytes:6.1f} {wall[name]:7.3f} "
-              f"{wall[name] / wall[base]:7.2f} {cpu[name]:7.3f} {cpu[name] / cpu[base]:7.2f}")
+              f"{wall[name] / wall[base]:7.2f} {cpu[name]:7.3f} {cpu[name] / cpu[base]:7.2f} "
+              f"{fastest[name]:7.3f} {fastest[name] / fastest[base]:7.2f}")
 
 
 if __name__ == "__main__":

@@ -61,9 +61,10 @@ TABLE = [
     ("plomet --date-order=d", ["dmy"]),
     ("plomet --date-order=x", []),
     ("plomet -d listing.txt --kind=", ["dir", "ls", "robocopy", "csv", "rsync", "find", "log", "ncdu",
-                                      "lsjson"]),
+                                       "lsjson", "rclone", "s3", "mc", "gsutil", "azcopy", "tar",
+                                       "dwalk"]),
     ("plomet -d listing.txt --kind=l", ["ls", "log", "lsjson"]),
-    ("plomet -d listing.txt --kind=r", ["robocopy", "rsync"]),
+    ("plomet -d listing.txt --kind=r", ["robocopy", "rsync", "rclone"]),
     ("plomet --top=", []),
     # the log of --rates-from: any file
     ("plomet -d listing.txt --rates-from=sch", ["schedule.log"]),

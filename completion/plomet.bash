@@ -26,7 +26,7 @@ _plomet_takes_value() {
 _plomet_values() {
   case $1 in
     --date-order) mapfile -t candidates < <(compgen -P "$3" -W 'mdy dmy ymd' -- "$2") ;;
-    --kind) mapfile -t candidates < <(compgen -P "$3" -W 'dir ls robocopy csv rsync find log ncdu lsjson' -- "$2") ;;
+    --kind) mapfile -t candidates < <(compgen -P "$3" -W 'dir ls robocopy csv rsync find log ncdu lsjson rclone s3 mc gsutil azcopy tar dwalk' -- "$2") ;;
     --order) mapfile -t candidates < <(compgen -P "$3" -W 'longest shortest' -- "$2") ;;
     --measure | --from)
       compopt -o filenames 2>/dev/null

@@ -156,6 +156,7 @@ const char* keptText(const BlockLines& block, const LineRecord& record) {
 void takeBlock(Run& run, const BlockLines& block, std::uint64_t& nLines) {
   addClassTally(block.tally);
   run.line.nArrowFiles += block.facts.nArrowFiles;
+  run.line.nUnitSizes += block.facts.nUnitSizes;
   joinOwnTotals(run.ownTotals, nLines, block.ownTotals);
   for (const LineRecord& record : block.records) {
     const char* pText = keptText(block, record);

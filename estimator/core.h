@@ -67,6 +67,7 @@ extern thread_local std::uint64_t nNoDigitSizes;
 struct LineFacts {
   const char* pSizeEnd = "";      // where the last size field extracted ends in its line
   std::uint64_t nArrowFiles = 0;  // listing sizes after a word ending in "-->"
+  std::uint64_t nUnitSizes = 0;   // sizes written with a unit (11.1 MiB, 2.9KiB): not counted
 };
 
 /// Returns x as one 64-bit number, and n as the two words of an int64.

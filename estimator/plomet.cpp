@@ -27,6 +27,7 @@
 #include "reports/progress.h"
 #include "reports/warnings.h"
 #include "run.h"
+#include "sources/kindtext.h"
 #include "sources/listingkind.h"
 #include "sources/reader.h"
 #include "sources/stamps.h"
@@ -100,18 +101,30 @@ const char* const kUsageExamples =
 // is at most kMaxLine characters, so the field fits.
 inline void extractField(const char* pC, char* szData, LineFacts& facts) {
   char* pOut = szData;
+  const char* pGroup = nullptr;  // the digits after the last separator
+  bool bOther = false;           // a byte that is neither digit nor separator
   for (;;) {
     while (isDigit(*pC)) *pOut++ = *pC++;  // most of a size: a tight loop
     if (*pC == '\0' || isWhitespace(*pC)) break;
     int nSeparator = separatorLength(pC);
     if (nSeparator > 0) {
       pC += nSeparator;
+      pGroup = pOut;
     } else {
       *pOut++ = *pC++;
+      bOther = true;
     }
   }
   *pOut = '\0';
   facts.pSizeEnd = pC;
+  // A size written with a unit (11.1 MiB, 2.9KiB, 4 GB) is no number of
+  // bytes: the line is not counted, and noted.
+  bool bFraction = pGroup != nullptr && pOut - pGroup != 3;
+  bool bWordNext = !bOther && *pC == ' ' && isUnitLead(pC[1]);
+  if ((bFraction || bOther || bWordNext) && isDigit(szData[0]) && isUnitSize(szData, pC, !bOther)) {
+    szData[0] = '\0';
+    facts.nUnitSizes++;
+  }
 }
 
 const char* fieldEnd(const char* pC) {
@@ -202,7 +215,7 @@ PLOMET_EVERY_LINE int parseLineLog(const char* szLine, char* szData, LineFacts& 
 /// an optional marker such as PM, then the size.
 /// Header, directory, summary and "<DIR>" lines carry no size.
 PLOMET_EVERY_LINE int parseLineDirListing(const char* szLine, std::size_t nLength, char* szData,
-                               LineFacts& facts) {
+                                          LineFacts& facts) {
   szData[0] = '\0';
   if (szLine[0] == '\0' || isWhitespace(szLine[0])) return 0;
   // Most lines hold neither a < nor a (: two quick scans of nLength bytes

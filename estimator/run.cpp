@@ -574,6 +574,8 @@ bool takeListingFacts(Run& run) {
   }
   figures.listing = szFilename;
   figures.szEncoding = readEncoding(run.reader);
+  Entry entry;  // what a kind held back until the listing's end
+  if (nParseType == kParseListing && finishKindReader(run.kinds, entry)) countEntry(run, entry);
   return true;
 }
 
@@ -581,7 +583,7 @@ void takeKindLine(Run& run, const Piece& piece) {
   KindReader& reader = run.kinds;
   if (reader.nKind != listingKind(run.decision)) {
     startKindReader(reader, listingKind(run.decision), todayLocal(), run.options.bSince,
-                    run.options.nTop > 0);
+                    run.options.nTop > 0, &run.decision.held);
   }
   if (isStreamKind(reader.nKind)) {  // the whole listing, from this line on
     takeStreamListing(run, piece);
@@ -702,6 +704,12 @@ void warnListing(const Run& run, uint64_t nLines) {
     warn(
         "the listing looks like a schedule log; check that the option (-d or -l) matches the "
         "listing");
+  }
+  if (run.line.nUnitSizes > 0) {
+    warn("%" PRIu64
+         " lines give a size with a unit (such as 11.1 MiB), which is no number of "
+         "bytes: they were not counted; if the listing is of another kind, give --kind",
+         run.line.nUnitSizes);
   }
   if (nParseType == kParseListing) {
     warnOwnTotals(run);

@@ -302,6 +302,12 @@ NAMED_KINDS = {"dir": "directory listing", "ls": "ls listing", "robocopy": "robo
 # The exports of other tools: ncdu and gdu, rclone lsjson.
 LISTING_KINDS += ("ncdu export", "rclone lsjson listing")
 NAMED_KINDS.update({"ncdu": "ncdu export", "lsjson": "rclone lsjson listing"})
+# The line-shaped lists of other tools: decided from their lines, or named.
+LINE_LIST_KINDS = {"rclone": "rclone listing", "s3": "aws s3 listing", "mc": "mc listing",
+                   "gsutil": "gsutil listing", "azcopy": "azcopy listing", "tar": "tar listing",
+                   "dwalk": "dwalk listing"}
+LISTING_KINDS += tuple(LINE_LIST_KINDS.values()) + ("find listing",)
+NAMED_KINDS.update(LINE_LIST_KINDS)
 
 
 def check_report(doc, text, args, warnings):

@@ -152,6 +152,89 @@ void warnLsJson(const LsJson& lsjson) {
   }
 }
 
+// --- The lists that other tools make, line by line -------------------------
+
+void warnRclone(const RcloneListing& rclone) {
+  if (rclone.nErrors > 0) {
+    warn("rclone reported %" PRIu64 " errors in the listing: what they name was not counted",
+         rclone.nErrors);
+  }
+  if (rclone.nSkipped > 0) {
+    warn("rclone left out %" PRIu64
+         " objects it cannot follow or copy (its NOTICE lines: links, "
+         "special files): they were not counted",
+         rclone.nSkipped);
+  }
+  if (rclone.nUnread > 0) {
+    warn("%" PRIu64
+         " lines of the rclone listing have no size and path in its layout; they were "
+         "left out",
+         rclone.nUnread);
+  }
+  if (rclone.nRounded > 0) {
+    warn("%" PRIu64
+         " sizes of the rclone listing are rounded (--human-readable, such as "
+         "1.431Mi): the bytes counted are approximate; list without it for exact sizes",
+         rclone.nRounded);
+  }
+  if ((rclone.bStatedFiles && rclone.nStatedFiles != rclone.nFiles) ||
+      (rclone.bStatedBytes && rclone.nStatedBytes != rclone.nBytes)) {
+    warn("rclone size states %" PRIu64 " objects and %" PRIu64 " bytes, but %" PRIu64
+         " files and %" PRIu64 " bytes were counted",
+         rclone.nStatedFiles, rclone.nStatedBytes, rclone.nFiles, rclone.nBytes);
+  }
+}
+
+void warnBucket(const BucketListing& bucket, const char* szName) {
+  if (bucket.nErrors > 0) {
+    warn("the %s holds %" PRIu64 " error lines of its client: what they name was not counted",
+         szName, bucket.nErrors);
+  }
+  if (bucket.nPrefixes > 0) {
+    warn("the %s holds %" PRIu64
+         " prefixes (folders) without their objects: it was not made "
+         "recursively, and what lies below them was not counted",
+         szName, bucket.nPrefixes);
+  }
+  if (bucket.nUnread > 0) {
+    warn("%" PRIu64 " object lines of the %s have no size that could be read; they were left out",
+         bucket.nUnread, szName);
+  }
+  if (bucket.nRounded > 0) {
+    warn("%" PRIu64
+         " sizes of the %s are written with a unit (such as 11.1 MiB) and rounded: "
+         "the bytes counted are approximate",
+         bucket.nRounded, szName);
+  }
+  if (bucketTotalsDiffer(bucket)) {
+    warn("the %s states %" PRIu64 " objects and %" PRIu64 " bytes, but %" PRIu64
+         " objects and %" PRIu64 " bytes were listed",
+         szName, bucket.nStatedObjects, bucket.nStatedBytes, bucket.nListed, bucket.nBytes);
+  }
+}
+
+void warnTools(const UnixListing& listing, const char* szName) {
+  if (listing.nErrors > 0) {
+    warn("the %s holds %" PRIu64 " error lines of its tool: what they name was not counted", szName,
+         listing.nErrors);
+  }
+  if (listing.nUnread > 0) {
+    warn("%" PRIu64 " lines of the %s are in none of its shapes; they were left out",
+         listing.nUnread, szName);
+  }
+  if (listing.nRounded > 0) {
+    warn("%" PRIu64
+         " sizes of the %s are written with a unit (such as 5.000 GB) and rounded: "
+         "the bytes counted are approximate",
+         listing.nRounded, szName);
+  }
+  if (unixTotalsDiffer(listing)) {
+    warn("the %s states %" PRIu64 " files and %" PRIu64 " bytes, but %" PRIu64 " files and %" PRIu64
+         " bytes were counted",
+         szName, listing.nStatedFiles, listing.nStatedBytes, listing.nFiles, listing.nBytes);
+  }
+}
+
 void warnKind(const KindReader& reader) {
   switch (reader.nKind) {
     case kKindLs:
@@ -171,6 +254,20 @@ void warnKind(const KindReader& reader) {
       break;
     case kKindLsJson:
       warnLsJson(reader.lsjson);
+      break;
+    case kKindRclone:
+      warnRclone(reader.rclone);
+      break;
+    case kKindS3:
+    case kKindMc:
+    case kKindGsutil:
+    case kKindAzcopy:
+      warnBucket(reader.bucket, kindName(reader.nKind));
+      break;
+    case kKindFind:
+    case kKindTar:
+    case kKindDwalk:
+      warnTools(reader.tools, kindName(reader.nKind));
       break;
     default:
       break;

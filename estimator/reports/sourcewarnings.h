@@ -29,6 +29,18 @@ void warnNcdu(const NcduExport& ncdu);
 /// Warns of files of unknown size, of lines that hold no object that can be
 /// read, of files without times under --since, and of a list that ends early.
 void warnLsJson(const LsJson& lsjson);
+/// Warns of rclone's errors, lines not read, rounded sizes, and totals of
+/// rclone size that contradict what was counted.
+void warnRclone(const RcloneListing& rclone);
+
+/// Warns of an object store listing's errors, prefixes listed without their
+/// objects, sizes not read or rounded, and totals it states that
+/// contradict what was listed; szName is the kind's name.
+void warnBucket(const BucketListing& bucket, const char* szName);
+
+/// Warns of a find, tar or dwalk listing's error lines, lines not read,
+/// rounded sizes and totals (dwalk's) that contradict what was counted.
+void warnTools(const UnixListing& listing, const char* szName);
 
 /// Writes the warnings of the reader's kind, and warns when it counted far
 /// fewer objects than the lines in a directory listing's shape.

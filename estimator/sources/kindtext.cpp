@@ -1,6 +1,8 @@
 #include "sources/kindtext.h"
 
+#include <cmath>
 #include <cstring>
+#include <ctime>
 
 bool readGroupedNumber(const char* pC, const char* pEnd, std::uint64_t& nValue) {
   nValue = 0;
@@ -21,6 +23,15 @@ bool readGroupedNumber(const char* pC, const char* pEnd, std::uint64_t& nValue) 
     } else if (*pC != ',' || pC + 1 == pEnd || !isDigit(pC[1])) {
       return false;
     }
+  }
+  return true;
+}
+
+bool readPlainNumber(const char* pC, const char* pEnd, std::uint64_t& nValue) {
+  nValue = 0;
+  if (pC == pEnd) return false;
+  for (; pC < pEnd; pC++) {
+    if (!isDigit(*pC) || !appendDigit(nValue, static_cast<unsigned>(*pC - '0'))) return false;
   }
   return true;
 }
@@ -129,4 +140,165 @@ bool readYearFirstDate(const char* pC, char cSeparator, int& nYear, int& nMonth,
 bool startsWith(const char* pC, std::size_t n, const char* szWord) {
   std::size_t nWord = std::strlen(szWord);
   return n >= nWord && std::memcmp(pC, szWord, nWord) == 0;
+}
+
+// --- Sizes with units, paths and epoch times --------------------------------
+
+namespace {
+
+// A unit's worth in bytes, or 0 for no unit known.
+double unitWorth(const char* pC, const char* pEnd, unsigned nKiloBase) {
+  std::size_t n = static_cast<std::size_t>(pEnd - pC);
+  if (n == 0) return 0;
+  if ((n == 1 && *pC == 'B') || (n == 4 && std::memcmp(pC, "Byte", 4) == 0) ||
+      (n == 5 && (std::memcmp(pC, "Bytes", 5) == 0 || std::memcmp(pC, "bytes", 5) == 0))) {
+    return 1;
+  }
+  const char* pPower = std::strchr("KMGTPE", *pC == 'k' ? 'K' : *pC);
+  if (pPower == nullptr || *pC == '\0') return 0;
+  // KiB and Ki are powers of 1,024; K, KB and kB the base given.
+  bool bBinary = (n == 3 && pC[1] == 'i' && pC[2] == 'B') || (n == 2 && pC[1] == 'i');
+  if (!bBinary && !(n == 1 || (n == 2 && pC[1] == 'B'))) return 0;
+  double dBase = bBinary ? 1024.0 : static_cast<double>(nKiloBase);
+  double dWorth = 1;
+  for (const char* pP = "KMGTPE"; pP <= pPower; pP++) dWorth *= dBase;
+  return dWorth;
+}
+
+}  // namespace
+
+bool readUnitSize(const char* pNumber, const char* pNumberEnd, const char* pUnit,
+                  const char* pUnitEnd, unsigned nKiloBase, std::uint64_t& nBytes,
+                  std::uint64_t& nSlack) {
+  if (pNumber == pNumberEnd || !isDigit(*pNumber) || !isDigit(pNumberEnd[-1])) return false;
+  double dWorth = unitWorth(pUnit, pUnitEnd, nKiloBase);
+  if (dWorth == 0) return false;
+  double dValue = 0;
+  double dScale = 1;
+  bool bPoint = false;
+  int nDigits = 0;
+  for (const char* pD = pNumber; pD < pNumberEnd; pD++) {
+    if (*pD == '.' && !bPoint) {
+      bPoint = true;
+    } else if (isDigit(*pD) && ++nDigits <= 18) {
+      dValue = dValue * 10 + (*pD - '0');
+      if (bPoint) dScale *= 10;
+    } else {
+      return false;
+    }
+  }
+  double dBytes = dValue / dScale * dWorth;
+  if (!(dBytes < 9223372036854775807.0)) return false;
+  nBytes = static_cast<std::uint64_t>(std::llround(dBytes));
+  nSlack = dWorth == 1 ? 0 : static_cast<std::uint64_t>(std::llround(dWorth / dScale / 2));
+  return true;
+}
+
+bool isSizeUnitWord(const char* pC, const char* pEnd) {
+  return pEnd - pC >= 2 && unitWorth(pC, pEnd, 1000) != 0;
+}
+
+bool isUnitSize(const char* szDigits, const char* pSizeEnd, bool bWordNext) {
+  const char* pUnit = szDigits;
+  while (isDigit(*pUnit)) pUnit++;
+  const char* pUnitEnd = pUnit + std::strlen(pUnit);
+  if (bWordNext) {
+    if (*pUnit != '\0' || *pSizeEnd == '\0') return false;
+    pUnit = pSizeEnd + 1;
+    pUnitEnd = pUnit;
+    while (*pUnitEnd != '\0' && !isWhitespace(*pUnitEnd)) pUnitEnd++;
+  }
+  return pUnit != szDigits &&
+         (isSizeUnitWord(pUnit, pUnitEnd) || (pUnitEnd - pUnit == 1 && *pUnit == 'B'));
+}
+
+const char* attachedUnitStart(const char* pC, const char* pEnd) {
+  while (pC < pEnd && (isDigit(*pC) || *pC == '.')) pC++;
+  return pC;
+}
+
+std::size_t folderOfPath(char* szFolder, const char* pPath, const char* pEnd) {
+  std::size_t nDir = 0;
+  for (const char* pC = pPath; pC < pEnd; pC++) {
+    if (*pC == '/') nDir = static_cast<std::size_t>(pC + 1 - pPath);
+  }
+  bool bAbsolute = pPath < pEnd && (*pPath == '/' || std::memchr(pPath, ':', nDir) != nullptr);
+  std::size_t nPrefix = bAbsolute ? 0 : 2;
+  if (nDir > kFolderRoom - 3) nDir = kFolderRoom - 3;
+  szFolder[0] = '.';
+  szFolder[1] = '/';
+  std::memcpy(szFolder + nPrefix, pPath, nDir);
+  return nDir == 0 ? 1 : nPrefix + nDir;
+}
+
+namespace {
+
+// Days since 1970-01-01 to a date of the proleptic Gregorian calendar.
+void civilOfDays(std::int64_t nDays, int& nYear, int& nMonth, int& nDay) {
+  nDays += 719468;
+  std::int64_t nEra = (nDays >= 0 ? nDays : nDays - 146096) / 146097;
+  std::int64_t nDayOfEra = nDays - nEra * 146097;
+  std::int64_t nYearOfEra =
+      (nDayOfEra - nDayOfEra / 1460 + nDayOfEra / 36524 - nDayOfEra / 146096) / 365;
+  std::int64_t nDayOfYear = nDayOfEra - (365 * nYearOfEra + nYearOfEra / 4 - nYearOfEra / 100);
+  std::int64_t nMonthIndex = (5 * nDayOfYear + 2) / 153;
+  nDay = static_cast<int>(nDayOfYear - (153 * nMonthIndex + 2) / 5 + 1);
+  nMonth = static_cast<int>(nMonthIndex < 10 ? nMonthIndex + 3 : nMonthIndex - 9);
+  nYear = static_cast<int>(nYearOfEra + nEra * 400 + (nMonth <= 2 ? 1 : 0));
+}
+
+// The local time zone's offset from UTC at nSeconds since 1970, in seconds.
+std::int32_t zoneOffset(std::int64_t nSeconds) {
+  std::time_t t = static_cast<std::time_t>(nSeconds);
+  std::tm parts{};
+#ifdef _WIN32
+  if (localtime_s(&parts, &t) != 0) return 0;
+#else
+  if (localtime_r(&t, &parts) == nullptr) return 0;
+#endif
+  std::int64_t nLocalDays = 0;
+  {
+    // Days from the civil date, the inverse of civilOfDays.
+    std::int64_t nYear = parts.tm_year + 1900;
+    std::int64_t nMonth = parts.tm_mon + 1;
+    nYear -= nMonth <= 2 ? 1 : 0;
+    std::int64_t nEra = (nYear >= 0 ? nYear : nYear - 399) / 400;
+    std::int64_t nYearOfEra = nYear - nEra * 400;
+    std::int64_t nDayOfYear =
+        (153 * (nMonth > 2 ? nMonth - 3 : nMonth + 9) + 2) / 5 + parts.tm_mday - 1;
+    std::int64_t nDayOfEra = nYearOfEra * 365 + nYearOfEra / 4 - nYearOfEra / 100 + nDayOfYear;
+    nLocalDays = nEra * 146097 + nDayOfEra - 719468;
+  }
+  std::int64_t nLocal = nLocalDays * 86400 + std::int64_t{parts.tm_hour} * 3600 +
+                        std::int64_t{parts.tm_min} * 60 + parts.tm_sec;
+  return static_cast<std::int32_t>(nLocal - nSeconds);
+}
+
+// Years 1 to 9999, in seconds since 1970.
+const std::int64_t kFirstSecond = -62135596800;
+const std::int64_t kLastSecond = 253402300799;
+
+}  // namespace
+
+bool setUtcStamp(LineStamp& stamp, std::int64_t nSeconds) {
+  if (nSeconds < kFirstSecond || nSeconds > kLastSecond) return false;
+  std::int64_t nDays = nSeconds >= 0 ? nSeconds / 86400 : -((-nSeconds + 86399) / 86400);
+  int nYear = 0;
+  int nMonth = 0;
+  int nDay = 0;
+  civilOfDays(nDays, nYear, nMonth, nDay);
+  setYearFirstStamp(stamp, nYear, nMonth, nDay, static_cast<int>(nSeconds - nDays * 86400));
+  return true;
+}
+
+bool setEpochStamp(LineStamp& stamp, std::int64_t nSeconds, EpochZone& zone) {
+  if (nSeconds < kFirstSecond || nSeconds > kLastSecond) return false;
+  std::int64_t nHour = nSeconds >= 0 ? nSeconds / 3600 : -((-nSeconds + 3599) / 3600);
+  std::size_t nSlot =
+      static_cast<std::size_t>(static_cast<std::uint64_t>(nHour) % EpochZone::kSlots);
+  if (zone.anHour[nSlot] != nHour + 1) {
+    zone.anHour[nSlot] = nHour + 1;
+    zone.anOffset[nSlot] = zoneOffset(nHour * 3600);
+  }
+  return setUtcStamp(stamp, nSeconds + zone.anOffset[nSlot]);
 }

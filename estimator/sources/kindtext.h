@@ -53,6 +53,10 @@ inline const char* skipPadding(const char* pC) {
 /// largest file size.
 bool readGroupedNumber(const char* pC, const char* pEnd, std::uint64_t& nValue);
 
+/// Reads a number of digits alone [pC, pEnd), up to the largest file size.
+/// Returns false for anything else.
+bool readPlainNumber(const char* pC, const char* pEnd, std::uint64_t& nValue);
+
 /// Reads a size rounded to a unit, as "1.50K" or "12M", that ends at pEnd:
 /// digits, optionally a decimal point and digits, and one of the units K,
 /// M, G, T, P and E, each nBase times the last. Returns false for anything
@@ -73,5 +77,63 @@ bool readYearFirstDate(const char* pC, char cSeparator, int& nYear, int& nMonth,
 
 /// Returns true when [pC, pC + n) starts with the text of szWord.
 bool startsWith(const char* pC, std::size_t n, const char* szWord);
+
+// --- Sizes with units, paths and epoch times: the lists other tools make --
+
+/// Reads a size written with a unit: the number [pNumber, pNumberEnd)
+/// (digits, optionally a full stop and digits) and the unit [pUnit,
+/// pUnitEnd), which may follow the number directly (2.9KiB) or be the next
+/// field (11.1 MiB). The units: B, Byte, Bytes, bytes; Ki, KiB, Mi, MiB ...
+/// Ei, EiB (powers of 1,024); K, KB, k, kB, M, MB ... E, EB (powers of
+/// nKiloBase, 1,000 or 1,024 as the tool writes them). Returns false for
+/// anything else or a size past the largest file size; else nBytes, the
+/// nearest byte, and nSlack, half the worth of the last digit written: how
+/// far the true size may lie from nBytes.
+bool readUnitSize(const char* pNumber, const char* pNumberEnd, const char* pUnit,
+                  const char* pUnitEnd, unsigned nKiloBase, std::uint64_t& nBytes,
+                  std::uint64_t& nSlack);
+
+/// Returns true when [pC, pEnd) is one of the units readUnitSize knows but
+/// the single letters (K, k, M, G, T, P, E): a word that, after a number,
+/// makes it a size with a unit and not a plain number.
+bool isSizeUnitWord(const char* pC, const char* pEnd);
+
+/// Returns true when c may begin a unit of size (B, KiB, MB, kB...).
+inline bool isUnitLead(char c) { return c != '\0' && std::strchr("BKMGTPEk", c) != nullptr; }
+
+/// Returns true when a size field, its digits in szDigits (what follows
+/// them up to the field's end too) and ending at pSizeEnd in its line, is
+/// written with a unit: attached after the digits (2.9KiB), or, with
+/// bWordNext, as the next field (11.1 MiB, 4 GB, 20 Bytes).
+bool isUnitSize(const char* szDigits, const char* pSizeEnd, bool bWordNext);
+
+/// Returns where a unit attached to a number begins in [pC, pEnd) (the first
+/// letter after its digits and full stop), or pEnd when there is none.
+const char* attachedUnitStart(const char* pC, const char* pEnd);
+
+/// The room for a folder made of a path's directory.
+const std::size_t kFolderRoom = 4096 + 3;
+
+/// Writes the folder of the path [pPath, pEnd) into szFolder (kFolderRoom
+/// bytes): its directory, with "./" before a relative one, so that the
+/// listing's first level stays a level of folders; "." for a path without a
+/// directory. Returns the folder's length.
+std::size_t folderOfPath(char* szFolder, const char* pPath, const char* pEnd);
+
+/// The local time zone's offsets from UTC, by hour, read once each.
+struct EpochZone {
+  static const int kSlots = 64;
+  std::int64_t anHour[kSlots] = {};  // the hour since 1970 of each slot, plus 1; 0 when empty
+  std::int32_t anOffset[kSlots] = {};
+};
+
+/// Fills the stamp with the local date and time of nSeconds since 1970 (UTC),
+/// as the machine running plomet keeps its time zone. Returns false for a
+/// moment outside the years 1 to 9999.
+bool setEpochStamp(LineStamp& stamp, std::int64_t nSeconds, EpochZone& zone);
+
+/// Fills the stamp with the date and time of nSeconds since 1970, in UTC.
+/// Returns false for a moment outside the years 1 to 9999.
+bool setUtcStamp(LineStamp& stamp, std::int64_t nSeconds);
 
 #endif  // PLOMET_ESTIMATOR_KINDTEXT_H_

@@ -69,7 +69,10 @@ int weighDir(const char* szLine, std::size_t nLength, const LinePlace& place) {
                              startsWith(szLine, nLength, " Volume Serial Number is "))) {
     return kHeaderWeight;
   }
-  if (isRobocopyError(szLine)) return 0;
+  if (isRobocopyError(szLine) || isS3ObjectLine(szLine, nLength) ||
+      isRcloneTimeFirstLine(szLine, nLength)) {
+    return 0;
+  }
   return dirLineShape(szLine) != 0 ? 1 : 0;
 }
 
@@ -83,6 +86,8 @@ bool isRsyncLine(const char* szLine, int nMode) {
 }
 
 int weighLs(const char* szLine, std::size_t nLength, const LinePlace& place) {
+  // find -ls and BSD tar write ls's shape with paths, or with 0 links.
+  if (weighFindLine(szLine, nLength) > 0 || weighTarLine(szLine, nLength) > 0) return 0;
   const char* pC = skipWhitespace(szLine);
   std::size_t nRest = nLength - static_cast<std::size_t>(pC - szLine);
   if (startsWith(pC, nRest, "total ") && isDigit(pC[6])) {
@@ -205,6 +210,107 @@ int weighCsv(const char* szLine, std::size_t nLength, const LinePlace& place) {
   return std::strstr(szLine, "\",\"") != nullptr || std::strstr(szLine, "\";\"") != nullptr ? 1 : 0;
 }
 
+// --- How a line shows the lists that other tools make ---------------------
+
+// aws s3 ls's and rclone lsf's lines that have dir's shape too are told
+// apart by weighDir; find's "%TD %TR %s %p" is dir's.
+int weighRclone(const char* szLine, std::size_t nLength, const LinePlace&) {
+  return weighRcloneLine(szLine, nLength);
+}
+int weighFind(const char* szLine, std::size_t nLength, const LinePlace&) {
+  return dirLineShape(szLine) != 0 ? 0 : weighFindLine(szLine, nLength);
+}
+int weighS3(const char* szLine, std::size_t nLength, const LinePlace&) {
+  return weighS3Line(szLine, nLength);
+}
+int weighMc(const char* szLine, std::size_t nLength, const LinePlace&) {
+  return weighMcLine(szLine, nLength);
+}
+int weighGsutil(const char* szLine, std::size_t nLength, const LinePlace&) {
+  return weighGsutilLine(szLine, nLength);
+}
+int weighAzcopy(const char* szLine, std::size_t nLength, const LinePlace&) {
+  return weighAzcopyLine(szLine, nLength);
+}
+int weighTar(const char* szLine, std::size_t nLength, const LinePlace&) {
+  return weighTarLine(szLine, nLength);
+}
+int weighDwalk(const char* szLine, std::size_t nLength, const LinePlace&) {
+  return weighDwalkLine(szLine, nLength);
+}
+
+// The lines held, as the layouts are learnt from them.
+template <typename Learn>
+void learnFromHeld(const HeldLines* pHeld, Learn learn) {
+  if (pHeld == nullptr || pHeld->nCount == 0) return;
+  const char* aszLines[kKindLookahead];
+  std::size_t anLengths[kKindLookahead];
+  for (int i = 0; i < pHeld->nCount; i++) {
+    aszLines[i] = pHeld->aPieces[i].szText;
+    anLengths[i] = pHeld->aPieces[i].nLength;
+  }
+  learn(aszLines, anLengths, pHeld->nCount);
+}
+
+void startRcloneKind(KindReader& reader, const KindStart& start) {
+  reader.rclone.bDates = start.bDates;
+  reader.rclone.bFolders = start.bFolders;
+  startRclone(reader.rclone);
+  learnFromHeld(start.pHeld,
+                [&](const char* const* aszLines, const std::size_t* anLengths, int nLines) {
+                  learnRcloneLayout(reader.rclone, aszLines, anLengths, nLines);
+                });
+}
+
+bool readRcloneKind(KindReader& reader, const Piece& piece, Entry& entry) {
+  return readRcloneLine(reader.rclone, piece.szText, piece.nLength, entry);
+}
+
+void startBucketKind(KindReader& reader, const KindStart& start, int nClient) {
+  reader.bucket.bDates = start.bDates;
+  reader.bucket.bFolders = start.bFolders;
+  startBucket(reader.bucket, nClient);
+}
+void startS3Kind(KindReader& reader, const KindStart& start) {
+  startBucketKind(reader, start, kBucketS3);
+}
+void startMcKind(KindReader& reader, const KindStart& start) {
+  startBucketKind(reader, start, kBucketMc);
+}
+void startGsutilKind(KindReader& reader, const KindStart& start) {
+  startBucketKind(reader, start, kBucketGsutil);
+}
+void startAzcopyKind(KindReader& reader, const KindStart& start) {
+  startBucketKind(reader, start, kBucketAzcopy);
+}
+
+bool readBucketKind(KindReader& reader, const Piece& piece, Entry& entry) {
+  return readBucketLine(reader.bucket, piece.szText, piece.nLength, entry);
+}
+
+void startToolKind(KindReader& reader, const KindStart& start, int nTool) {
+  reader.tools.bDates = start.bDates;
+  reader.tools.bFolders = start.bFolders;
+  startUnix(reader.tools, nTool, start.today);
+}
+void startFindKind(KindReader& reader, const KindStart& start) {
+  startToolKind(reader, start, kUnixFind);
+  learnFromHeld(start.pHeld,
+                [&](const char* const* aszLines, const std::size_t* anLengths, int nLines) {
+                  learnFindLayout(reader.tools, aszLines, anLengths, nLines);
+                });
+}
+void startTarKind(KindReader& reader, const KindStart& start) {
+  startToolKind(reader, start, kUnixTar);
+}
+void startDwalkKind(KindReader& reader, const KindStart& start) {
+  startToolKind(reader, start, kUnixDwalk);
+}
+
+bool readToolKind(KindReader& reader, const Piece& piece, Entry& entry) {
+  return readUnixLine(reader.tools, piece.szText, piece.nLength, entry);
+}
+
 // --- The sources of the kinds ---------------------------------------------
 
 void startLsKind(KindReader& reader, const KindStart& start) { startLs(reader.ls, start.today); }
@@ -273,11 +379,19 @@ const KindRow kKindRows[kKinds] = {
     {"robocopy", "robocopy log", kKindRobocopy, weighRobocopy, startRobocopyKind, readRobocopyKind},
     {"csv", "CSV export", kKindCsv, weighCsv, startCsvKind, readCsvKind},
     {"rsync", "rsync listing", kKindRsync, weighRsync, startRsyncKind, readRsyncKind},
-    {"find", "find listing", kKindDir, nullptr, nullptr, nullptr},
+    {"find", "find listing", kKindFind, weighFind, startFindKind, readToolKind},
     {"log", "schedule log", kKindLog, nullptr, nullptr, nullptr},
     // The exports of other tools; a stream kind reads no lines.
     {"ncdu", "ncdu export", kKindNcdu, weighNcdu, startNcduKind, nullptr},
     {"lsjson", "rclone lsjson listing", kKindLsJson, weighLsJson, startLsJsonKind, readLsJsonKind},
+    // The lists that other tools make, line by line.
+    {"rclone", "rclone listing", kKindRclone, weighRclone, startRcloneKind, readRcloneKind},
+    {"s3", "aws s3 listing", kKindS3, weighS3, startS3Kind, readBucketKind},
+    {"mc", "mc listing", kKindMc, weighMc, startMcKind, readBucketKind},
+    {"gsutil", "gsutil listing", kKindGsutil, weighGsutil, startGsutilKind, readBucketKind},
+    {"azcopy", "azcopy listing", kKindAzcopy, weighAzcopy, startAzcopyKind, readBucketKind},
+    {"tar", "tar listing", kKindTar, weighTar, startTarKind, readToolKind},
+    {"dwalk", "dwalk listing", kKindDwalk, weighDwalk, startDwalkKind, readToolKind},
 };
 
 int kindOfOption(const char* szOption) {
@@ -298,7 +412,8 @@ std::string kindOptionNames() {
 
 bool looksLikeDirFile(const char* szLine, std::size_t nLength) {
   // robocopy's error lines have the shape too, but are its own.
-  return nLength > 0 && dirLineShape(szLine) == 1 && !isRobocopyError(szLine);
+  return nLength > 0 && dirLineShape(szLine) == 1 && !isRobocopyError(szLine) &&
+         !isS3ObjectLine(szLine, nLength) && !isRcloneTimeFirstLine(szLine, nLength);
 }
 
 int weighLine(KindEvidence& evidence, const char* szLine, std::size_t nLength) {
@@ -359,13 +474,21 @@ const char* kindName(int nKind) {
   return nKind >= 0 && nKind < kKinds ? kKindRows[nKind].szName : kKindRows[kKindDir].szName;
 }
 
+// Takes the kind decided or named, and the kind whose source reads it.
+void settleKind(KindDecision& decision, int nKind) {
+  decision.nKind = nKind;
+  decision.nReadAs = kKindRows[nKind].nReadAs;
+  const int* anWeight = decision.evidence.anWeight;
+  if (nKind == kKindFind && anWeight[kKindDir] > anWeight[kKindFind]) decision.nReadAs = kKindDir;
+}
+
 void startKindDecision(KindDecision& decision, bool bDecide, bool bKeepRests) {
   decision.held.nCount = decision.held.nNext = 0;
   decision.held.bKeepRests = bKeepRests;
   decision.evidence = KindEvidence();
-  decision.bDecided = !bDecide || decision.nNamed != kKindUnknown;
+  decision.bDecided = !bDecide;
   decision.bReplaying = false;
-  decision.nKind = bDecide && decision.nNamed != kKindUnknown ? decision.nNamed : kKindDir;
+  settleKind(decision, bDecide && decision.nNamed != kKindUnknown ? decision.nNamed : kKindDir);
 }
 
 bool holdPiece(Reader& reader, KindDecision& decision, const Piece& piece) {
@@ -384,8 +507,11 @@ bool holdPiece(Reader& reader, KindDecision& decision, const Piece& piece) {
   if (nKind == kKindUnknown && held.nCount == kKindLookahead) {
     nKind = chooseKind(decision.evidence);
   }
+  if (decision.nNamed != kKindUnknown) {
+    nKind = held.nCount == kKindLookahead ? decision.nNamed : kKindUnknown;
+  }
   if (nKind != kKindUnknown) {
-    decision.nKind = nKind;
+    settleKind(decision, nKind);
     decision.bDecided = true;
     decision.bReplaying = true;
   }
@@ -409,7 +535,8 @@ void readRestOfListingLine(Reader& reader, const KindDecision& decision, const P
 bool replayPiece(KindDecision& decision, Piece& piece) {
   HeldLines& held = decision.held;
   if (!decision.bDecided) {  // at the listing's end, every line weighed
-    decision.nKind = chooseKind(decision.evidence);
+    settleKind(decision,
+               decision.nNamed != kKindUnknown ? decision.nNamed : chooseKind(decision.evidence));
     decision.bDecided = true;
   }
   if (held.nNext < held.nCount) {
@@ -422,13 +549,14 @@ bool replayPiece(KindDecision& decision, Piece& piece) {
 }
 
 void startKindReader(KindReader& reader, int nKind, const CivilDate& today, bool bDates,
-                     bool bFolders) {
+                     bool bFolders, const HeldLines* pHeld) {
   reader.nKind = nKind;
   reader.nObjects = reader.nDirFiles = 0;
   KindStart start;
   start.today = today;
   start.bDates = bDates;
   start.bFolders = bFolders;
+  start.pHeld = pHeld;
   if (nKind >= 0 && nKind < kKinds && kKindRows[nKind].start != nullptr) {
     kKindRows[nKind].start(reader, start);
   }
@@ -438,10 +566,20 @@ bool readKindLine(KindReader& reader, const Piece& piece, Entry& entry) {
   if (reader.nKind < 0 || reader.nKind >= kKinds || kKindRows[reader.nKind].read == nullptr) {
     return false;
   }
-  if (looksLikeDirFile(piece.szText, piece.nLength)) reader.nDirFiles++;
   bool bObject = kKindRows[reader.nKind].read(reader, piece, entry);
   if (bObject) reader.nObjects++;
+  // A line that the lists of other tools (rclone on) read as an object is
+  // theirs: only the lines they leave are weighed against dir's shape, which
+  // spares them a second parse of every line.
+  bool bWeigh = !bObject || reader.nKind < kKindRclone;
+  if (bWeigh && looksLikeDirFile(piece.szText, piece.nLength)) reader.nDirFiles++;
   return bObject;
+}
+
+bool finishKindReader(KindReader& reader, Entry& entry) {
+  if (reader.nKind != kKindFind || !finishUnix(reader.tools, entry)) return false;
+  reader.nObjects++;
+  return true;
 }
 
 bool kindReadsFarFewer(const KindReader& reader) {

@@ -30,14 +30,17 @@
 #include <cstdint>
 #include <string>
 
+#include "sources/bucketlisting.h"
 #include "sources/csvlisting.h"
 #include "sources/entry.h"
 #include "sources/lsjson.h"
 #include "sources/lslisting.h"
 #include "sources/ncduexport.h"
+#include "sources/rclonelisting.h"
 #include "sources/reader.h"
 #include "sources/robocopylog.h"
 #include "sources/rsynclisting.h"
+#include "sources/unixlisting.h"
 
 /// The kinds: each is its row in kKindRows.
 const int kKindUnknown = -1;
@@ -46,12 +49,20 @@ const int kKindLs = 1;
 const int kKindRobocopy = 2;
 const int kKindCsv = 3;
 const int kKindRsync = 4;
-const int kKindFind = 5;  // find -printf in dir's shape: read by dir's rules
+const int kKindFind = 5;  // find -printf and -ls; in dir's shape, read by dir's rules
 const int kKindLog = 6;   // the schedule log: what -l reads
 // The exports of other tools.
 const int kKindNcdu = 7;    // ncdu's and gdu's JSON export: a stream, not lines
 const int kKindLsJson = 8;  // rclone lsjson: a JSON object a line
-const int kKinds = 9;
+// The lists that other tools make, line by line.
+const int kKindRclone = 9;
+const int kKindS3 = 10;
+const int kKindMc = 11;
+const int kKindGsutil = 12;
+const int kKindAzcopy = 13;
+const int kKindTar = 14;
+const int kKindDwalk = 15;
+const int kKinds = 16;
 
 /// Lines held at most to decide the kind.
 const int kKindLookahead = 64;
@@ -68,6 +79,7 @@ struct LinePlace {
 };
 
 struct KindReader;
+struct HeldLines;
 
 /// What starts a kind's source: the day that gives ls dates written without
 /// a year their year, and whether the entries need their dates and folders.
@@ -75,6 +87,10 @@ struct KindStart {
   CivilDate today;
   bool bDates = true;
   bool bFolders = true;
+  // The listing's first lines, held while its kind was decided, for the
+  // kinds that learn their layout from them (rclone lsf, find -printf); null
+  // when none were held.
+  const HeldLines* pHeld = nullptr;
 };
 
 /// A row of the table of kinds.
@@ -146,6 +162,7 @@ struct KindDecision {
   bool bDecided = false;    // lines are no longer held
   bool bReplaying = false;  // the lines held are being handed out again
   int nKind = kKindDir;     // the kind decided or named
+  int nReadAs = kKindDir;   // the kind whose source reads it (see listingKind)
   // The kind named by --kind, or kKindUnknown: set by the decision's owner
   // once, and kept by startKindDecision.
   int nNamed = kKindUnknown;
@@ -155,8 +172,10 @@ struct KindDecision {
 
 /// Starts deciding the kind of the listing that startReading began, or,
 /// without bDecide, reads it as a listing of no other kind. A kind named in
-/// decision.nNamed is taken without deciding. With bKeepRests, the rest of a
-/// cut line held is kept for readRestOfListingLine.
+/// decision.nNamed is taken without deciding, but its first lines are held
+/// and weighed all the same, for the kinds that learn their layout from them.
+/// With bKeepRests, the rest of a cut line held is kept for
+/// readRestOfListingLine.
 void startKindDecision(KindDecision& decision, bool bDecide = true, bool bKeepRests = false);
 
 /// Weighs one more line of a listing into the evidence (see the head of
@@ -193,8 +212,9 @@ inline bool readListingPiece(Reader& reader, KindDecision& decision, Piece& piec
 }
 
 /// Returns the kind whose source reads the listing: the kind decided or
-/// named, as read (kKindDir before the decision).
-inline int listingKind(const KindDecision& decision) { return kKindRows[decision.nKind].nReadAs; }
+/// named, as read (kKindDir before the decision). A find listing whose lines
+/// weigh more as dir's than as find's own shapes is read by dir's rules.
+inline int listingKind(const KindDecision& decision) { return decision.nReadAs; }
 
 /// Returns the name of the kind decided or named, as reports give it.
 inline const char* listingKindName(const KindDecision& decision) {
@@ -211,15 +231,24 @@ struct KindReader {
   RsyncListing rsync;
   NcduExport ncdu;
   LsJson lsjson;
+  RcloneListing rclone;
+  BucketListing bucket;         // aws s3, mc, gsutil, azcopy
+  UnixListing tools;            // find, tar, dwalk
   std::uint64_t nObjects = 0;   // objects the kind counted
   std::uint64_t nDirFiles = 0;  // lines in the shape of a directory listing's file line
 };
 
 /// Starts reading a listing of nKind, with the day that gives ls dates
 /// written without a year their year. Without bDates and bFolders, the
-/// sources that can leave the objects' dates and folders unread do.
+/// sources that can leave the objects' dates and folders unread do. pHeld:
+/// the lines held while the kind was decided (KindStart::pHeld).
 void startKindReader(KindReader& reader, int nKind, const CivilDate& today, bool bDates = true,
-                     bool bFolders = true);
+                     bool bFolders = true, const HeldLines* pHeld = nullptr);
+
+/// After the listing's last line: returns true with the entry of an object
+/// that the kind held back (find -printf's last line), counted as
+/// readKindLine counts.
+bool finishKindReader(KindReader& reader, Entry& entry);
 
 /// Reads one line by the rules of the reader's kind. Returns true with the
 /// entry when the line is an object that counts. Counts the objects, and

@@ -1,0 +1,470 @@
+// The line-shaped lists of other tools: rclone, the object stores' clients,
+// find, tar and dwalk. Each table feeds a listing's lines as the reader hands
+// them out and checks every size counted, the folders, and what is noted.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "sources/bucketlisting.h"
+#include "sources/kindtext.h"
+#include "sources/listingkind.h"
+#include "sources/rclonelisting.h"
+#include "sources/unixlisting.h"
+
+namespace {
+
+const CivilDate kToday = {2026, 12, 9};
+
+// A line as the reader hands it out: kPieceSlack readable bytes after its NUL.
+std::string padded(const std::string& line) { return line + std::string(kPieceSlack, '\0'); }
+
+// What a listing gave: each entry's size, type and folder.
+struct Counted {
+  std::vector<std::uint64_t> sizes;
+  std::vector<int> types;
+  std::vector<std::string> folders;
+  std::vector<LineStamp> stamps;
+};
+
+// A folder as the tables write it: "./a/b/" as "a/b", "." as "".
+std::string shortFolder(const Entry& entry) {
+  std::string folder = entry.pFolder == nullptr ? "" : std::string(entry.pFolder, entry.nFolder);
+  if (folder.compare(0, 2, "./") == 0) folder.erase(0, 2);
+  if (folder == ".") folder.clear();
+  if (!folder.empty() && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+void take(Counted& counted, const Entry& entry) {
+  counted.sizes.push_back(entry.nSize);
+  counted.types.push_back(entry.nType);
+  counted.folders.push_back(shortFolder(entry));
+  counted.stamps.push_back(entry.stamp);
+}
+
+// The lines padded, and the arrays the learning functions take.
+struct Lines {
+  std::vector<std::string> texts;
+  std::vector<const char*> pointers;
+  std::vector<std::size_t> lengths;
+  explicit Lines(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) texts.push_back(padded(line));
+    for (std::size_t i = 0; i < lines.size(); i++) {
+      pointers.push_back(texts[i].c_str());
+      lengths.push_back(lines[i].size());
+    }
+  }
+  int count() const { return static_cast<int>(texts.size()); }
+};
+
+Counted readRclone(RcloneListing& rclone, const std::vector<std::string>& lines) {
+  startRclone(rclone);
+  Lines held(lines);
+  learnRcloneLayout(rclone, held.pointers.data(), held.lengths.data(), held.count());
+  Counted counted;
+  for (int i = 0; i < held.count(); i++) {
+    Entry entry;
+    if (readRcloneLine(rclone, held.pointers[i], held.lengths[i], entry)) take(counted, entry);
+  }
+  return counted;
+}
+
+Counted readBucket(BucketListing& bucket, int nClient, const std::vector<std::string>& lines) {
+  startBucket(bucket, nClient);
+  Counted counted;
+  for (const std::string& line : lines) {
+    std::string text = padded(line);
+    Entry entry;
+    if (readBucketLine(bucket, text.c_str(), line.size(), entry)) take(counted, entry);
+  }
+  return counted;
+}
+
+Counted readUnix(UnixListing& listing, int nTool, const std::vector<std::string>& lines) {
+  startUnix(listing, nTool, kToday);
+  Lines held(lines);
+  if (nTool == kUnixFind)
+    learnFindLayout(listing, held.pointers.data(), held.lengths.data(), held.count());
+  Counted counted;
+  Entry entry;
+  for (int i = 0; i < held.count(); i++) {
+    entry = Entry();
+    if (readUnixLine(listing, held.pointers[i], held.lengths[i], entry)) take(counted, entry);
+  }
+  entry = Entry();
+  if (finishUnix(listing, entry)) take(counted, entry);
+  return counted;
+}
+
+using Sizes = std::vector<std::uint64_t>;
+using Folders = std::vector<std::string>;
+
+// Every layout of rclone: the same four files and a folder, sizes at the
+// bounds (2^63 - 1 is the largest a file has; past it the line is none).
+TEST(RcloneTest, ReadsEveryLayoutWithTheBoundsOfASize) {
+  struct Case {
+    const char* szWhat;
+    std::vector<std::string> lines;
+    Sizes sizes;
+    Folders folders;
+    std::uint64_t nUnread;
+  };
+  const Sizes kFour = {0, 1, 4294967295u, 9223372036854775807u};
+  const Folders kFolders = {"", "a", "a/b c", "a;b"};
+  const std::vector<Case> aCases = {
+      {"ls",
+       {"        0 zero", "        1 a/one", "4294967295 a/b c/max32",
+        "9223372036854775807 a;b/max63", "18446744073709551615 a/max64",
+        "18446744073709551616 a/past64"},
+       kFour,
+       kFolders,
+       2},
+      {"lsl",
+       {"        0 2026-11-30 08:09:10.000000000 zero",
+        "        1 2026-11-30 08:09:10.123456789 a/one",
+        "4294967295 2026-11-30 08:09:10.000000000 a/b c/max32",
+        "9223372036854775807 2026-11-30 08:09:10.000000000 a;b/max63"},
+       kFour,
+       kFolders,
+       0},
+      {"lsf tsp, a path that holds the separator",
+       {"2026-11-30 08:09:10;-1;a/", "2026-11-30 08:09:10;0;zero", "2026-11-30 08:09:10;1;a/one",
+        "2026-11-30 08:09:10;4294967295;a/b c/max32",
+        "2026-11-30 08:09:10;9223372036854775807;a;b/max63"},
+       kFour,
+       kFolders,
+       0},
+      {"lsf pst",
+       {"a/;-1;2026-11-30 08:09:10", "zero;0;2026-11-30 08:09:10", "a/one;1;2026-11-30 08:09:10",
+        "a/b c/max32;4294967295;2026-11-30 08:09:10",
+        "a;b/max63;9223372036854775807;2026-11-30 08:09:10"},
+       kFour,
+       kFolders,
+       0},
+      {"lsf sp",
+       {"-1;a/", "0;zero", "1;a/one", "4294967295;a/b c/max32", "9223372036854775807;a;b/max63"},
+       kFour,
+       kFolders,
+       0},
+      {"lsf --csv, quoted",
+       {"a/,-1,2026-11-30 08:09:10", "zero,0,2026-11-30 08:09:10", "a/one,1,2026-11-30 08:09:10",
+        "\"a/b c/max32\",4294967295,2026-11-30 08:09:10",
+        "\"a;b/max63\",9223372036854775807,2026-11-30 08:09:10",
+        "\"a/q\"\"uote,d\",5,2026-11-30 08:09:10"},
+       {0, 1, 4294967295u, 9223372036854775807u, 5},
+       {"", "a", "a/b c", "a;b", "a"},
+       0},
+      {"lsf --separator ' | '",
+       {"-1 | a/", "0 | zero", "1 | a/one", "4294967295 | a/b c/max32",
+        "9223372036854775807 | a;b/max63"},
+       kFour,
+       kFolders,
+       0},
+      {"lsf --separator tab, time last",
+       {"-1\ta/\t2026-11-30 08:09:10", "0\tzero\t2026-11-30 08:09:10",
+        "1\ta/one\t2026-11-30 08:09:10", "4294967295\ta/b c/max32\t2026-11-30 08:09:10",
+        "9223372036854775807\ta;b/max63\t2026-11-30 08:09:10"},
+       kFour,
+       kFolders,
+       0},
+  };
+  for (const Case& c : aCases) {
+    RcloneListing rclone;
+    Counted counted = readRclone(rclone, c.lines);
+    EXPECT_EQ(counted.sizes, c.sizes) << c.szWhat;
+    EXPECT_EQ(counted.folders, c.folders) << c.szWhat;
+    EXPECT_EQ(rclone.nUnread, c.nUnread) << c.szWhat;
+    EXPECT_EQ(rclone.nRounded, 0u) << c.szWhat;
+    EXPECT_EQ(rclone.nFiles, c.sizes.size()) << c.szWhat;
+  }
+}
+
+// --human-readable: sizes below 1 KiB are bytes, the rest powers of 1,024;
+// those with a fraction are rounded and noted, whole ones are exact.
+TEST(RcloneTest, CountsHumanSizesAsRounded) {
+  RcloneListing rclone;
+  Counted counted =
+      readRclone(rclone, {"     1023 a", "  5.000Ki b", "    1.431Mi c", "      4Gi d",
+                          "       1Ki e", "2026/12/09 07:26:40 NOTICE: x: Can't follow symlink"});
+  EXPECT_EQ(counted.sizes, (Sizes{1023, 5120, 1500512, 4294967296u, 1024}));
+  EXPECT_EQ(rclone.nRounded, 2u);
+  EXPECT_EQ(rclone.nSkipped + rclone.nErrors, 1u);
+}
+
+// rclone size appended: its totals are checked to the byte and object.
+TEST(RcloneTest, ChecksTheTotalsOfRcloneSize) {
+  for (std::uint64_t nStated : {5120u, 5119u, 5121u}) {
+    RcloneListing rclone;
+    readRclone(rclone, {"     5119 a", "        1 b", "Total objects: 2 (2)",
+                        "Total size: 5 KiB (" + std::to_string(nStated) + " Byte)"});
+    EXPECT_TRUE(rclone.bStatedBytes);
+    EXPECT_EQ(rclone.nStatedFiles, 2u);
+    EXPECT_EQ(rclone.nStatedBytes == rclone.nBytes, nStated == 5120u) << nStated;
+  }
+}
+
+// The object stores: sizes at the bounds, folder markers, units.
+TEST(BucketTest, ReadsEachClientsLinesWithTheBoundsOfASize) {
+  struct Case {
+    const char* szWhat;
+    int nClient;
+    std::vector<std::string> lines;
+    Sizes sizes;
+    Folders folders;
+    std::uint64_t nRounded;
+    std::uint64_t nFolders;
+  };
+  const std::vector<Case> aCases = {
+      {"aws s3 ls",
+       {kBucketS3},
+       {"2026-12-07 22:01:02          0 a/", "2026-12-07 22:01:02          0 a/zero",
+        "2026-12-07 22:01:02          1 a/b c/one", "2026-12-07 22:01:02 4294967295 max32",
+        "2026-12-07 22:01:02 9223372036854775807 max63",
+        "2026-12-07 22:01:02 9223372036854775808 past63", "                           PRE old/"},
+       {0, 1, 4294967295u, 9223372036854775807u},
+       {"a", "a/b c", "", ""},
+       0,
+       2},
+      {"aws s3 ls --human-readable",
+       {kBucketS3},
+       {"2026-12-07 22:01:02    0 Bytes a/", "2026-12-07 22:01:02    1 Bytes one",
+        "2026-12-07 22:01:02    5.0 KiB five", "2026-12-07 22:01:02   11.1 MiB clip",
+        "2026-12-07 22:01:02    4.0 GiB disk"},
+       {1, 5120, 11639194, 4294967296u},
+       {"", "", "", ""},
+       3,
+       1},
+      {"mc ls -r",
+       {kBucketMc},
+       {"[2026-12-07 22:01:02 UTC]     0B STANDARD a/",
+        "[2026-12-07 22:01:02 UTC]     1B STANDARD a/one",
+        "[2026-12-07 22:01:02 UTC] 5.0KiB STANDARD a b/five",
+        "[2026-12-07 22:01:02 UTC] 4.0GiB STANDARD disk"},
+       {1, 5120, 4294967296u},
+       {"a", "a b", ""},
+       2,
+       1},
+      {"gsutil ls -l",
+       {kBucketGsutil},
+       {"         0  2026-12-07T22:01:02Z  gs://b/a/",
+        "         1  2026-12-07T22:01:02Z  gs://b/a/one",
+        "4294967295  2026-12-07T22:01:02Z  gs://b/a/b c/max32",
+        "9223372036854775807  2026-12-07T22:01:02Z  gs://b/max63"},
+       {1, 4294967295u, 9223372036854775807u},
+       {"gs://b/a", "gs://b/a/b c", "gs://b"},
+       0,
+       1},
+      {"azcopy list",
+       {kBucketAzcopy},
+       {"INFO: a/one;  Content Length: 1", "INFO: a;b.txt;  Content Length: 4294967295",
+        "INFO: c/five;  Content Length: 5.00 KiB", "INFO: old;  Content Size: 1.50 MiB",
+        "INFO: max;  Content Length: 9223372036854775807"},
+       {1, 4294967295u, 5120, 1572864, 9223372036854775807u},
+       {"a", "", "c", "", ""},
+       2,
+       0},
+  };
+  for (const Case& c : aCases) {
+    BucketListing bucket;
+    Counted counted = readBucket(bucket, c.nClient, c.lines);
+    EXPECT_EQ(counted.sizes, c.sizes) << c.szWhat;
+    EXPECT_EQ(counted.folders, c.folders) << c.szWhat;
+    EXPECT_EQ(bucket.nRounded, c.nRounded) << c.szWhat;
+    EXPECT_EQ(bucket.nFolders, c.nFolders) << c.szWhat;
+  }
+}
+
+// --summarize, gsutil's TOTAL and azcopy's tally: off by one object or one
+// byte is a difference; rounded totals are allowed their rounding.
+TEST(BucketTest, ChecksTheStatedTotalsToTheByte) {
+  struct Case {
+    int nClient;
+    std::vector<std::string> lines;
+    bool bDiffer;
+  };
+  const std::string kS3a = "2026-12-07 22:01:02       5119 a";
+  const std::string kS3b = "2026-12-07 22:01:02          1 b/";  // a marker: listed, not counted
+  const std::vector<Case> aCases = {
+      {kBucketS3, {kS3a, kS3b, "", "Total Objects: 2", "   Total Size: 5120"}, false},
+      {kBucketS3, {kS3a, kS3b, "", "Total Objects: 2", "   Total Size: 5121"}, true},
+      {kBucketS3, {kS3a, kS3b, "", "Total Objects: 2", "   Total Size: 5119"}, true},
+      {kBucketS3, {kS3a, kS3b, "", "Total Objects: 3", "   Total Size: 5120"}, true},
+      {kBucketS3, {kS3a, kS3b, "", "Total Objects: 1", "   Total Size: 5120"}, true},
+      {kBucketS3,
+       {"2026-12-07 22:01:02    5.0 KiB a", "Total Objects: 1", "   Total Size: 5.0 KiB"},
+       false},
+      {kBucketGsutil,
+       {"      5120  2026-12-07T22:01:02Z  gs://b/a", "TOTAL: 1 objects, 5120 bytes (5 KiB)"},
+       false},
+      {kBucketGsutil,
+       {"      5120  2026-12-07T22:01:02Z  gs://b/a", "TOTAL: 1 objects, 5121 bytes (5 KiB)"},
+       true},
+      {kBucketAzcopy,
+       {"INFO: a;  Content Length: 5120", "", "File count: 1", "Total file size: 5120"},
+       false},
+      {kBucketAzcopy,
+       {"INFO: a;  Content Length: 5120", "", "File count: 2", "Total file size: 5120"},
+       true},
+  };
+  for (const Case& c : aCases) {
+    BucketListing bucket;
+    readBucket(bucket, c.nClient, c.lines);
+    EXPECT_EQ(bucketTotalsDiffer(bucket), c.bDiffer) << c.lines.back();
+  }
+}
+
+// find -ls, tar -tv (GNU and BSD) and dwalk: what counts and as how much.
+TEST(UnixTest, CountsFilesLinksDevicesAndHardLinksAsTheScanDoes) {
+  struct Case {
+    const char* szWhat;
+    int nTool;
+    std::vector<std::string> lines;
+    Sizes sizes;
+    Folders folders;
+  };
+  const std::vector<Case> aCases = {
+      {"find -ls",
+       kUnixFind,
+       {"  11      4 drwxr-xr-x   2 kim  staff      4096 Nov 30  2025 /s",
+        "  12      0 -rw-r--r--   1 kim  staff         0 Nov 30  2025 /s/zero",
+        "  13      4 -rw-r--r--   1 kim  staff         1 Nov 30 08:09 /s/d/one",
+        "  14      4 -rw-r--r--   1 kim  staff 4294967295 Nov 30  2025 /s/d/b\\ c",
+        "  15      4 -rw-r--r--   1 kim  staff 9223372036854775807 Nov 30  2025 /s/max63",
+        "  16      0 crw-r--r--   1 root root      1,   3 Nov 30  2025 /s/null",
+        "  17      0 lrwxrwxrwx   1 kim  staff        16 Nov 30  2025 /s/link -> d/one",
+        "  18      0 prw-r--r--   1 kim  staff         0 Nov 30  2025 /s/fifo"},
+       {0, 1, 4294967295u, 9223372036854775807u, 0, 0, 0},
+       {"/s", "/s/d", "/s/d", "/s", "/s", "/s", "/s"}},
+      {"GNU tar -tv",
+       kUnixTar,
+       {"drwxr-xr-x kim/staff         0 2026-11-30 08:09 s/",
+        "-rw-r--r-- kim/staff      3000 2026-11-30 08:09 s/hard1",
+        "hrw-r--r-- kim/staff         0 2026-11-30 08:09 s/d/hard2 link to s/hard1",
+        "lrwxrwxrwx kim/staff         0 2026-11-30 08:09 s/link -> hard1",
+        "-rw-r--r-- kim/staff 4294967296 2026-11-30 08:09 s/d/e f/big",
+        "crw-r--r-- root/root     1,3 2026-11-30 08:09 s/null"},
+       {3000, 0, 0, 4294967296u, 0},
+       {"s", "s/d", "s", "s/d/e f", "s"}},
+      {"bsdtar -tv",
+       kUnixTar,
+       {"drwxr-xr-x  0 kim    staff       0 Nov 30  2025 s/",
+        "-rw-r--r--  0 kim    staff    5120 Nov 30  2025 s/a b",
+        "hrw-r--r--  0 kim    staff       0 Nov 30  2025 s/c link to s/a b",
+        "-rw-r--r--  0 kim    staff    5119 Nov 30 08:09 s/d"},
+       {5120, 0, 5119},
+       {"s", "s", "s"}},
+      {"dwalk --print",
+       kUnixDwalk,
+       {"[2026-12-09T07:30:00] Walking /s", "drwxr-xr-x kim staff   4.000 KB Mar 14 2024 15:02 /s",
+        "-rw-r--r-- kim staff   5.000 KB Nov 30 2025 08:09 /s/five",
+        "-rw-r--r-- kim staff   0.000 B  Nov 30 2025 08:09 /s/d/zero",
+        "lrwxrwxrwx kim staff  16.000 B  Nov 30 2025 08:09 /s/link",
+        "-rw-r--r-- kim staff   4.000 GB Nov 30 2025 08:09 /s/big"},
+       {5120, 0, 0, 4294967296u},
+       {"/s", "/s/d", "/s", "/s"}},
+  };
+  for (const Case& c : aCases) {
+    UnixListing listing;
+    Counted counted = readUnix(listing, c.nTool, c.lines);
+    EXPECT_EQ(counted.sizes, c.sizes) << c.szWhat;
+    EXPECT_EQ(counted.folders, c.folders) << c.szWhat;
+  }
+}
+
+// find -printf '%s %T@ %p': a line is a folder when the next one lies in
+// it; the epoch seconds give the local date, to the second.
+TEST(UnixTest, ReadsFindPrintfWithEpochsAndTellsFolders) {
+  const char* szZone = std::getenv("TZ");
+  std::string sZone = szZone == nullptr ? "" : szZone;
+  setenv("TZ", "UTC", 1);
+  tzset();
+  UnixListing listing;
+  Counted counted =
+      readUnix(listing, kUnixFind,
+               {"4096 1780271999.9 /s", "4096 1780271999.9 /s/d", "5119 1780271999.9 /s/d/a b",
+                "1 1780272000.0 /s/one", "4096 1780272000 /s/empty",
+                "9223372036854775808 1780272000 /s/past"});
+  if (szZone == nullptr) {
+    unsetenv("TZ");
+  } else {
+    setenv("TZ", sZone.c_str(), 1);
+  }
+  tzset();
+  EXPECT_TRUE(listing.bEpochs);
+  EXPECT_EQ(counted.sizes, (Sizes{5119, 1, 4096}));  // an empty folder cannot be told
+  EXPECT_EQ(counted.folders, (Folders{"/s/d", "/s", "/s"}));
+  ASSERT_EQ(counted.stamps.size(), 3u);
+  EXPECT_EQ(counted.stamps[0].nField3, 31);  // 2026-05-31 23:59:59
+  EXPECT_EQ(counted.stamps[0].nSecondOfDay, 86399);
+  EXPECT_EQ(counted.stamps[1].nField2, 6);  // 2026-06-01 00:00:00
+  EXPECT_EQ(counted.stamps[1].nSecondOfDay, 0);
+  EXPECT_EQ(listing.nUnread, 1u);
+}
+
+// dwalk's summary: Files and Data, the bytes within the rounding.
+TEST(UnixTest, ChecksDwalksSummary) {
+  for (int nStatedFiles : {1, 2, 3}) {
+    UnixListing listing;
+    readUnix(listing, kUnixDwalk,
+             {"-rw-r--r-- kim staff   5.000 KB Nov 30 2025 08:09 /s/five",
+              "-rw-r--r-- kim staff   1.000 B  Nov 30 2025 08:09 /s/one",
+              "[2026-12-09T07:30:00]   Files: " + std::to_string(nStatedFiles),
+              "[2026-12-09T07:30:00] Data: 5.001 KB (5121 bytes)"});
+    EXPECT_EQ(unixTotalsDiffer(listing), nStatedFiles != 2) << nStatedFiles;
+  }
+}
+
+// A size with a unit is no plain number: attached, or the next word.
+TEST(KindTextTest, TellsSizesWrittenWithAUnit) {
+  struct Case {
+    const char* szDigits;  // the size field as the core copies it
+    const char* szAfter;   // the line from the field's end
+    bool bWordNext;
+    bool bUnit;
+  } const aCases[] = {
+      {"111", " MiB clip", true, true},
+      {"29KiB", "", false, true},
+      {"4", " GB disk", true, true},
+      {"20", " Bytes a", true, true},
+      {"60", " B a", true, true},
+      {"5", " kB a", true, true},
+      {"1234", " Budget.xlsx", true, false},
+      {"1234", " B.txt", true, false},
+      {"12a", "", false, false},
+      {"0", "", true, false},
+      {"18446744073709551615", " KB", true, true},
+  };
+  for (const Case& c : aCases) {
+    std::string after = padded(c.szAfter);
+    EXPECT_EQ(isUnitSize(c.szDigits, after.c_str(), c.bWordNext), c.bUnit)
+        << c.szDigits << c.szAfter;
+  }
+}
+
+// Each kind's lines weigh for it alone, so that a few of them decide it.
+TEST(ListingKindTest, TellsTheLineListsByTheirLines) {
+  struct Case {
+    const char* szLine;
+    int nKind;
+  } const aCases[] = {
+      {"2026-11-30 08:09:10;5120;docs/a.txt", kKindRclone},
+      {"5120 | docs/a.txt | 2026-11-30 08:09:10", kKindRclone},
+      {"     5120 2026-11-30 08:09:10.000000000 docs/a.txt", kKindRclone},
+      {"2026-12-07 22:01:02       5120 docs/a.txt", kKindS3},
+      {"[2026-12-07 22:01:02 UTC] 5.0KiB STANDARD docs/a.txt", kKindMc},
+      {"      5120  2026-12-07T22:01:02Z  gs://b/docs/a.txt", kKindGsutil},
+      {"INFO: docs/a.txt;  Content Length: 5.00 KiB", kKindAzcopy},
+      {"drwxr-xr-x kim/staff         0 2026-11-30 08:09 s/", kKindTar},
+      {"[2026-12-09T07:30:00] Walking /s", kKindDwalk},
+  };
+  for (const Case& c : aCases) {
+    std::string line = padded(c.szLine);
+    EXPECT_EQ(kindOfLine(line.c_str(), std::strlen(c.szLine)), c.nKind) << c.szLine;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,419 @@
+#include "sources/unixlisting.h"
+
+#include <cstring>
+
+namespace {
+
+const char* textEnd(const char* szLine, std::size_t nLength) {
+  const void* pNul = std::memchr(szLine, '\0', nLength);
+  return pNul != nullptr ? static_cast<const char*>(pNul) : szLine + nLength;
+}
+
+std::uint64_t addCapped(std::uint64_t a, std::uint64_t b) { return a + b < a ? UINT64_MAX : a + b; }
+
+// A mode, also tar's hard link (h...) and contiguous file (C...). Returns
+// its length, or 0.
+int modeAt(const char* pC) {
+  if (pC[0] != 'h' && pC[0] != 'C') return modeLength(pC);
+  char aCopy[16];
+  std::memcpy(aCopy, pC, 12);  // the slack after the line's NUL covers a short one
+  aCopy[0] = '-';
+  aCopy[12] = '\0';
+  int n = modeLength(aCopy);
+  return n > 0 && n <= 11 && isWhitespace(pC[n]) ? n : 0;
+}
+
+// A line from its mode on: what the tools write after it.
+struct ModeLine {
+  char cType = '-';
+  std::uint64_t nSize = 0;
+  std::uint64_t nSlack = 0;
+  bool bUnit = false;
+  const char* pPath = nullptr;
+  const char* pPathEnd = nullptr;
+  int nTryField = -1;   // the only field to try a date at, or -1: every one
+  int nDateField = -1;  // the field the date was found at
+};
+
+// Reads the fields after the mode: up to four fields (links, owner, group,
+// or owner/group) and then the size right before the date: the first
+// field that starts a date after a number (or after a number and a unit,
+// dwalk's), or a device's "major, minor". The path follows the date after
+// one blank. Returns false when no size and date are found.
+bool readAfterMode(const char* pMode, int nMode, const char* pEnd, const CivilDate& today,
+                   LineStamp& stamp, ModeLine& line) {
+  line.cType = *pMode;
+  const char* apField[10];
+  const char* apFieldEnd[10];
+  int nFields = 0;
+  const char* pC = skipPadding(pMode + nMode);
+  for (; nFields < 9 && pC < pEnd; nFields++) {
+    const char* pFieldEnd = fieldEndAt(pC);
+    if (nFields >= 1 && (line.nTryField < 0 || nFields == line.nTryField)) {
+      const char* pPrev = apField[nFields - 1];
+      const char* pPrevEnd = apFieldEnd[nFields - 1];
+      bool bNumber = isDigit(*pPrev) && isDigit(pPrevEnd[-1]);
+      bool bUnit = !bNumber && nFields >= 2 && isDigit(*apField[nFields - 2]) &&
+                   pPrevEnd - pPrev <= 5 && !isDigit(*pPrev);
+      const char* pDateEnd = bNumber || bUnit ? readLsDate(pC, today, stamp) : nullptr;
+      if (pDateEnd != nullptr) {
+        if (bUnit) {
+          line.bUnit = readUnitSize(apField[nFields - 2], apFieldEnd[nFields - 2], pPrev, pPrevEnd,
+                                    1024, line.nSize, line.nSlack);
+          if (!line.bUnit) return false;
+        } else if (!readPlainNumber(pPrev, pPrevEnd, line.nSize)) {
+          // A device's "1,3"; or "1," and "3" as find -ls writes it.
+          const void* pComma = std::memchr(pPrev, ',', static_cast<std::size_t>(pPrevEnd - pPrev));
+          if (pComma == nullptr) return false;
+          line.nSize = 0;
+        }
+        if (line.cType == '-' || line.cType == 'C') {
+          // a device's size would be its major number: only files have sizes
+        } else {
+          line.nSize = 0;
+          line.nSlack = 0;
+        }
+        if (*pDateEnd != ' ' || pDateEnd + 1 >= pEnd) return false;
+        line.nDateField = nFields;
+        line.pPath = pDateEnd + 1;
+        line.pPathEnd = pEnd;
+        const char* szArrow = line.cType == 'l'   ? " -> "
+                              : line.cType == 'h' ? " link to "
+                                                  : nullptr;
+        if (szArrow != nullptr) {
+          const char* pArrow = std::strstr(line.pPath, szArrow);
+          if (pArrow != nullptr && pArrow < pEnd) line.pPathEnd = pArrow;
+        }
+        return true;
+      }
+    }
+    apField[nFields] = pC;
+    apFieldEnd[nFields] = pFieldEnd;
+    pC = skipPadding(pFieldEnd);
+  }
+  return false;
+}
+
+// The leading columns of find -ls: an inode (or rbh-find's FID) and the
+// blocks. Returns where the mode starts, or nullptr.
+const char* findLsMode(const char* szLine, const char* pEnd) {
+  const char* pC = skipPadding(szLine);
+  for (int nColumn = 0; nColumn < 2 && pC < pEnd; nColumn++) {
+    const char* pFieldEnd = fieldEndAt(pC);
+    // rbh-find's FID first ([0x200000401:0x1:0x0]); else digits alone,
+    // left at the first other byte (find -printf's "5120 1764490150.5").
+    bool bFid = nColumn == 0 && std::strncmp(pC + (*pC == '[' ? 1 : 0), "0x", 2) == 0;
+    if (!bFid) {
+      const char* p = pC;
+      while (p < pFieldEnd && isDigit(*p)) p++;
+      if (p != pFieldEnd || p == pC) return nullptr;
+    }
+    pC = skipPadding(pFieldEnd);
+  }
+  return modeAt(pC) > 0 ? pC : nullptr;
+}
+
+// find -printf: an optional type letter, the size, an optional time
+// (%T@: seconds since 1970, with a fraction), the path.
+struct PrintfLine {
+  char cType = '\0';  // '\0' without %y
+  std::uint64_t nSize = 0;
+  bool bTime = false;
+  std::int64_t nSeconds = 0;
+  const char* pPath = nullptr;
+};
+
+// Reads the seconds of %T@ [pC, pEnd): an optional minus, digits, an
+// optional fraction.
+bool readEpoch(const char* pC, const char* pEnd, std::int64_t& nSeconds) {
+  bool bNegative = pC < pEnd && *pC == '-';
+  if (bNegative) pC++;
+  const char* pPoint =
+      static_cast<const char*>(std::memchr(pC, '.', static_cast<std::size_t>(pEnd - pC)));
+  const char* pWholeEnd = pPoint != nullptr ? pPoint : pEnd;
+  std::uint64_t nWhole = 0;
+  if (pWholeEnd - pC > 12 || !readPlainNumber(pC, pWholeEnd, nWhole)) return false;
+  if (pPoint != nullptr) {
+    std::uint64_t nFraction = 0;
+    if (pPoint + 1 == pEnd || (pEnd - pPoint > 19) ||
+        !readPlainNumber(pPoint + 1, pEnd, nFraction)) {
+      return false;
+    }
+  }
+  // A time before 1970 with a fraction lies a whole second earlier.
+  nSeconds = bNegative ? -static_cast<std::int64_t>(nWhole) : static_cast<std::int64_t>(nWhole);
+  return true;
+}
+
+bool readPrintf(const char* szLine, const char* pEnd, bool bEpochs, PrintfLine& line) {
+  const char* pC = szLine;
+  if (pEnd - pC > 2 && std::strchr("fdlpscbDN", *pC) != nullptr && *pC != '\0' && pC[1] == ' ' &&
+      isDigit(pC[2])) {
+    line.cType = *pC;
+    pC += 2;
+  }
+  const char* pSizeEnd = fieldEndAt(pC);
+  if (*pSizeEnd != ' ' || !readPlainNumber(pC, pSizeEnd, line.nSize)) return false;
+  pC = pSizeEnd + 1;
+  if (bEpochs) {
+    const char* pTimeEnd = fieldEndAt(pC);
+    if (*pTimeEnd != ' ' || !readEpoch(pC, pTimeEnd, line.nSeconds)) return false;
+    line.bTime = true;
+    pC = pTimeEnd + 1;
+  }
+  if (pC >= pEnd || isWhitespace(*pC) || modeLength(pC) > 0) return false;
+  line.pPath = pC;
+  return true;
+}
+
+// The error lines of the tools: "find: ...", "tar: ...", "lfs find: ...".
+bool isToolError(const char* szLine, std::size_t n) {
+  return startsWith(szLine, n, "find: ") || startsWith(szLine, n, "tar: ") ||
+         startsWith(szLine, n, "bsdtar: ") || startsWith(szLine, n, "lfs find: ") ||
+         startsWith(szLine, n, "lfs: ") || startsWith(szLine, n, "rbh-find: ");
+}
+
+// Fills the entry of a mode line; false for a folder.
+bool takeModeLine(UnixListing& listing, const ModeLine& line, Entry& entry) {
+  if (line.cType == 'd') return false;
+  bool bFile = line.cType == '-' || line.cType == 'C';
+  entry.nType = bFile                                    ? kEntryFile
+                : line.cType == 'l' || line.cType == 'h' ? kEntryLink
+                                                         : kEntrySpecial;
+  entry.nSize = bFile ? line.nSize : 0;
+  if (bFile) {
+    listing.nFiles++;
+    listing.nBytes = addCapped(listing.nBytes, line.nSize);
+    listing.nSlack = addCapped(listing.nSlack, line.nSlack);
+    if (line.bUnit && line.nSlack > 0) listing.nRounded++;
+  }
+  if (listing.bFolders) {
+    entry.pFolder = listing.szFolder;
+    entry.nFolder = folderOfPath(listing.szFolder, line.pPath, line.pPathEnd);
+  }
+  return true;
+}
+
+// dwalk's summary lines, after "[2026-12-07T22:01:02] ": "Files: N" and
+// "Data: 5.000 GB (5368720377 bytes)".
+void takeDwalkSummary(UnixListing& listing, const char* pC, const char* pEnd) {
+  pC = skipWhitespace(pC);
+  std::size_t n = static_cast<std::size_t>(pEnd - pC);
+  std::uint64_t nValue = 0;
+  if (startsWith(pC, n, "Files: ") && readGroupedNumber(pC + 7, fieldEndAt(pC + 7), nValue)) {
+    listing.bStatedFiles = true;
+    listing.nStatedFiles = nValue;
+  } else if (startsWith(pC, n, "Data: ")) {
+    const char* pOpen = static_cast<const char*>(std::memchr(pC, '(', n));
+    if (pOpen != nullptr && readGroupedNumber(pOpen + 1, fieldEndAt(pOpen + 1), nValue)) {
+      listing.bStatedBytes = true;
+      listing.nStatedBytes = nValue;
+    }
+  }
+}
+
+bool isDwalkStamp(const char* szLine, const char* pEnd) {
+  return pEnd - szLine > 21 && szLine[0] == '[' && szLine[11] == 'T' && szLine[20] == ']' &&
+         isDigit(szLine[1]) && isDigit(szLine[12]);
+}
+
+// The entry of a find -printf line, in its folder.
+void fillPrintfEntry(UnixListing& listing, char cType, const PrintfLine& line, const char* pPath,
+                     const char* pPathEnd, Entry& entry) {
+  bool bFile = cType == 'f';
+  entry.nType = bFile ? kEntryFile : cType == 'l' ? kEntryLink : kEntrySpecial;
+  entry.nSize = bFile ? line.nSize : 0;
+  if (line.bTime && listing.bDates) setEpochStamp(entry.stamp, line.nSeconds, listing.zone);
+  if (listing.bFolders) {
+    entry.pFolder = listing.szFolder;
+    entry.nFolder = folderOfPath(listing.szFolder, pPath, pPathEnd);
+  }
+}
+
+// find -printf: with %y, the line is counted by its type. Without it, the
+// line before is counted now, unless this line lies in it (it was a folder).
+bool takePrintfLine(UnixListing& listing, const PrintfLine& line, const char* pEnd, Entry& entry) {
+  if (line.cType != '\0') {
+    if (line.cType == 'd') return false;
+    fillPrintfEntry(listing, line.cType, line, line.pPath, pEnd, entry);
+    return true;
+  }
+  PendingLine& pending = listing.pending;
+  std::size_t nPath = static_cast<std::size_t>(pEnd - line.pPath);
+  bool bOut = false;
+  if (pending.bHeld) {
+    if (nPath > pending.nPath && line.pPath[pending.nPath] == '/' &&
+        std::memcmp(line.pPath, pending.szPath, pending.nPath) == 0) {
+      listing.nFolderGuess++;
+    } else {
+      entry = pending.entry;
+      if (listing.bFolders) {
+        entry.pFolder = listing.szFolder;
+        entry.nFolder =
+            folderOfPath(listing.szFolder, pending.szPath, pending.szPath + pending.nPath);
+      }
+      bOut = true;
+    }
+  }
+  Entry& held = pending.entry;
+  held = Entry();
+  held.nSize = line.nSize;  // a file: a folder shows by the next line
+  if (line.bTime && listing.bDates) setEpochStamp(held.stamp, line.nSeconds, listing.zone);
+  if (nPath > kFolderRoom - 1) nPath = kFolderRoom - 1;
+  std::memcpy(pending.szPath, line.pPath, nPath);
+  pending.nPath = nPath;
+  pending.bHeld = true;
+  return bOut;
+}
+
+}  // namespace
+
+void startUnix(UnixListing& listing, int nTool, const CivilDate& today) {
+  bool bDates = listing.bDates;
+  bool bFolders = listing.bFolders;
+  listing = UnixListing();
+  listing.nTool = nTool;
+  listing.today = today;
+  listing.bDates = bDates;
+  listing.bFolders = bFolders;
+}
+
+void learnFindLayout(UnixListing& listing, const char* const* aszLines,
+                     const std::size_t* anLengths, int nLines) {
+  int nPlain = 0;
+  int nEpochs = 0;
+  for (int i = 0; i < nLines; i++) {
+    const char* pEnd = textEnd(aszLines[i], anLengths[i]);
+    PrintfLine line;
+    if (readPrintf(aszLines[i], pEnd, true, line)) {
+      nEpochs++;
+    } else if (readPrintf(aszLines[i], pEnd, false, line)) {
+      nPlain++;
+    }
+  }
+  listing.bEpochs = nEpochs > nPlain;
+  listing.bLearnt = true;
+}
+
+bool readUnixLine(UnixListing& listing, const char* szLine, std::size_t nLength, Entry& entry) {
+  const char* pEnd = textEnd(szLine, nLength);
+  std::size_t n = static_cast<std::size_t>(pEnd - szLine);
+  if (skipWhitespace(szLine) >= pEnd) return false;
+  if (isToolError(szLine, n)) {
+    listing.nErrors++;
+    return false;
+  }
+  ModeLine line;
+  const char* pMode = nullptr;
+  if (listing.nTool == kUnixFind) {
+    pMode = findLsMode(szLine, pEnd);
+    if (pMode == nullptr) {
+      if (!listing.bLearnt) learnFindLayout(listing, &szLine, &nLength, 1);
+      PrintfLine printfLine;
+      if (readPrintf(szLine, pEnd, listing.bEpochs, printfLine)) {
+        return takePrintfLine(listing, printfLine, pEnd, entry);
+      }
+      listing.nUnread++;
+      return false;
+    }
+  } else if (listing.nTool == kUnixDwalk && isDwalkStamp(szLine, pEnd)) {
+    takeDwalkSummary(listing, szLine + 21, pEnd);
+    return false;
+  } else {
+    pMode = modeAt(szLine) > 0 ? szLine : nullptr;
+  }
+  if (pMode == nullptr) {
+    listing.nUnread++;
+    return false;
+  }
+  // The date stands where it stood on the line before, mostly: tried there
+  // first, it spares looking for a month's name in the owner and group.
+  line.nTryField = listing.nDateField;
+  bool bRead = readAfterMode(pMode, modeAt(pMode), pEnd, listing.today, entry.stamp, line);
+  if (!bRead && line.nTryField >= 0) {
+    line = ModeLine();
+    bRead = readAfterMode(pMode, modeAt(pMode), pEnd, listing.today, entry.stamp, line);
+  }
+  if (!bRead) {
+    listing.nUnread++;
+    return false;
+  }
+  listing.nDateField = line.nDateField;
+  if (!listing.bDates) entry.stamp = LineStamp();
+  return takeModeLine(listing, line, entry);
+}
+
+bool finishUnix(UnixListing& listing, Entry& entry) {
+  PendingLine& pending = listing.pending;
+  if (!pending.bHeld) return false;
+  pending.bHeld = false;
+  entry = pending.entry;
+  if (listing.bFolders) {
+    entry.pFolder = listing.szFolder;
+    entry.nFolder = folderOfPath(listing.szFolder, pending.szPath, pending.szPath + pending.nPath);
+  }
+  return true;
+}
+
+bool unixTotalsDiffer(const UnixListing& listing) {
+  if (listing.bStatedFiles && listing.nStatedFiles != listing.nFiles) return true;
+  if (!listing.bStatedBytes) return false;
+  std::uint64_t nDiff = listing.nStatedBytes > listing.nBytes
+                            ? listing.nStatedBytes - listing.nBytes
+                            : listing.nBytes - listing.nStatedBytes;
+  return nDiff > listing.nSlack;
+}
+
+int weighFindLine(const char* szLine, std::size_t nLength) {
+  const char* pEnd = textEnd(szLine, nLength);
+  if (startsWith(szLine, nLength, "find: ") || startsWith(szLine, nLength, "lfs find: ")) return 1;
+  const char* pMode = findLsMode(szLine, pEnd);
+  if (pMode != nullptr) {
+    // find -ls names paths, ls -i -s names: the name holds a '/'.
+    ModeLine line;
+    LineStamp stamp;
+    CivilDate today;
+    if (!readAfterMode(pMode, modeAt(pMode), pEnd, today, stamp, line)) return 0;
+    return std::memchr(line.pPath, '/', static_cast<std::size_t>(line.pPathEnd - line.pPath)) !=
+                   nullptr
+               ? 1
+               : 0;
+  }
+  PrintfLine line;
+  if (isWhitespace(szLine[0]) ||
+      !(readPrintf(szLine, pEnd, true, line) || readPrintf(szLine, pEnd, false, line))) {
+    return 0;
+  }
+  // rclone lsf with a separator such as " | " after the size: no path
+  // that find writes begins so.
+  const char* pPath = line.pPath;
+  bool bPunct = std::strchr("|;,:#", *pPath) != nullptr;
+  return bPunct && pPath + 1 < pEnd && isWhitespace(pPath[1]) ? 0 : 1;
+}
+
+int weighTarLine(const char* szLine, std::size_t nLength) {
+  const char* pEnd = textEnd(szLine, nLength);
+  if (startsWith(szLine, nLength, "tar: ") || startsWith(szLine, nLength, "bsdtar: ")) return 1;
+  int nMode = modeAt(szLine);
+  if (nMode == 0) return 0;
+  const char* pNext = skipPadding(szLine + nMode);
+  const char* pNextEnd = fieldEndAt(pNext);
+  bool bGnu = std::memchr(pNext, '/', static_cast<std::size_t>(pNextEnd - pNext)) != nullptr;
+  bool bBsd = pNextEnd - pNext == 1 && *pNext == '0';
+  if (!bGnu && !bBsd && szLine[0] != 'h') return 0;
+  ModeLine line;
+  LineStamp stamp;
+  CivilDate today;
+  return readAfterMode(szLine, nMode, pEnd, today, stamp, line) ? 1 : 0;
+}
+
+int weighDwalkLine(const char* szLine, std::size_t nLength) {
+  const char* pEnd = textEnd(szLine, nLength);
+  if (isDwalkStamp(szLine, pEnd)) return 1;
+  int nMode = modeLength(szLine);
+  if (nMode == 0) return 0;
+  ModeLine line;
+  LineStamp stamp;
+  CivilDate today;
+  return readAfterMode(szLine, nMode, pEnd, today, stamp, line) && line.bUnit ? 1 : 0;
+}
