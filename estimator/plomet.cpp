@@ -131,7 +131,7 @@ inline void extractField(const char* pC, char* szData, LineFacts& facts) {
   facts.pSizeEnd = pC;
   // A size written with a unit (11.1 MiB, 2.9KiB, 4 GB) is no number of
   // bytes: the line is not counted, and noted. One test for the common size.
-  if (bOther || (pGroup != nullptr && pOut - pGroup != 3) || (*pC == ' ' && isUnitLead(pC[1]))) {
+  if (bOther || (pGroup != nullptr && pOut - pGroup != 3) || (*pC == ' ' && mayBeUnitWord(pC + 1))) {
     dropUnitSize(szData, pC, bOther, facts);
   }
 }
@@ -485,8 +485,9 @@ int readListing(Run& run, const char* szName, uint64_t& nLinesRead) {
   bool bDeciding = nParseType == kParseListing;
   bool bOtherKind = false;
   // Past the kind's decision, the lines are read in blocks, on every core
-  // asked for; the echo keeps to this loop, one line after the other.
-  const bool bBlocks = !bVerbose;
+  // asked for; the echo and a single thread keep to this loop, one line
+  // after the other, where no block is copied.
+  const bool bBlocks = !bVerbose && run.nReadThreads > 1;
   const bool bLog = nParseType == kParseLog;
   while (readListingPiece(reader, decision, piece)) {
     if (bDeciding) {

@@ -116,6 +116,16 @@ inline bool isUnitLead(char c) {
   }
 }
 
+/// Returns true when the word at p may be a unit of size as isUnitSize reads
+/// one after a number (B, KB, kB, KiB, Ki, Byte, Bytes, ...): a unit's first
+/// letter, then B, i, y or the word's end. Most names fail at one of the two
+/// letters, so a dir line pays one predictable test for it.
+inline bool mayBeUnitWord(const char* p) {
+  if (!isUnitLead(p[0])) return false;
+  char c = p[1];
+  return c == 'B' || c == 'i' || c == 'y' || c == '\0' || isWhitespace(c);
+}
+
 /// Returns true when a size field, its digits in szDigits (what follows
 /// them up to the field's end too) and ending at pSizeEnd in its line, is
 /// written with a unit: attached after the digits (2.9KiB), or, with
