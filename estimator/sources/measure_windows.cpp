@@ -38,6 +38,17 @@ std::string narrowText(const std::wstring& wide) {
 std::wstring longPath(const std::string& sPath) {
   std::wstring wide = wideText(sPath);
   if (wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+  // The prefix turns off the system's reading of the path: a relative path,
+  // a / or a . after it names nothing. So the path is made whole first.
+  DWORD nFull = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (nFull > 0) {
+    std::wstring full(nFull, L'\0');
+    DWORD nLength = GetFullPathNameW(wide.c_str(), nFull, &full[0], nullptr);
+    if (nLength > 0 && nLength < nFull) {
+      full.resize(nLength);
+      wide = full;
+    }
+  }
   if (wide.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + wide.substr(2);
   return L"\\\\?\\" + wide;
 }
