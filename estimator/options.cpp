@@ -596,25 +596,25 @@ bool parseBandwidth(const char* szText, double& dBytesPerSecond, bool* pbOutOfRa
   if (nDigits == 0) return false;
   // The units, bytes in powers of 1024 and bits in powers of 1000.
   struct Unit {
-    const char* szName;  // after the prefix letter, if any
     char cPrefix;        // k, m, g, t, or 0 for none
+    const char* szName;  // after the prefix letter, if any
     double dBytes;
   };
-  static const Unit kUnits[] = {{"", 0, 1},
-                                {"B", 0, 1},
-                                {"B", 'k', 1024.0},
-                                {"iB", 'k', 1024.0},
-                                {"B", 'm', 1048576.0},
-                                {"iB", 'm', 1048576.0},
-                                {"B", 'g', 1073741824.0},
-                                {"iB", 'g', 1073741824.0},
-                                {"B", 't', 1099511627776.0},
-                                {"iB", 't', 1099511627776.0},
-                                {"bit", 0, 0.125},
-                                {"bit", 'k', 125.0},
-                                {"bit", 'm', 125e3},
-                                {"bit", 'g', 125e6},
-                                {"bit", 't', 125e9}};
+  static const Unit kUnits[] = {{0, "", 1},
+                                {0, "B", 1},
+                                {'k', "B", 1024.0},
+                                {'k', "iB", 1024.0},
+                                {'m', "B", 1048576.0},
+                                {'m', "iB", 1048576.0},
+                                {'g', "B", 1073741824.0},
+                                {'g', "iB", 1073741824.0},
+                                {'t', "B", 1099511627776.0},
+                                {'t', "iB", 1099511627776.0},
+                                {0, "bit", 0.125},
+                                {'k', "bit", 125.0},
+                                {'m', "bit", 125e3},
+                                {'g', "bit", 125e6},
+                                {'t', "bit", 125e9}};
   char cPrefix = static_cast<char>(*pC | 0x20);
   bool bPrefix = cPrefix == 'k' || cPrefix == 'm' || cPrefix == 'g' || cPrefix == 't';
   if (bPrefix) pC++;
