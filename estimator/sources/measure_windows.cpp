@@ -12,46 +12,9 @@
 #include <string>
 
 #include "measure_internal.h"
+#include "sources/widepath_windows.h"
 
 namespace {
-
-std::wstring wideText(const std::string& sText) {
-  if (sText.empty()) return std::wstring();
-  int nWide =
-      MultiByteToWideChar(CP_UTF8, 0, sText.data(), static_cast<int>(sText.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(nWide), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, sText.data(), static_cast<int>(sText.size()), &wide[0], nWide);
-  return wide;
-}
-
-std::string narrowText(const std::wstring& wide) {
-  if (wide.empty()) return std::string();
-  int nWide = static_cast<int>(wide.size());
-  int nBytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), nWide, nullptr, 0, nullptr, nullptr);
-  std::string sOut(static_cast<std::size_t>(nBytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), nWide, &sOut[0], nBytes, nullptr, nullptr);
-  return sOut;
-}
-
-// The path as the system takes it at any length: C:\x as \\?\C:\x, and
-// \\server\share as \\?\UNC\server\share.
-std::wstring longPath(const std::string& sPath) {
-  std::wstring wide = wideText(sPath);
-  if (wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
-  // The prefix turns off the system's reading of the path: a relative path,
-  // a / or a . after it names nothing. So the path is made whole first.
-  DWORD nFull = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (nFull > 0) {
-    std::wstring full(nFull, L'\0');
-    DWORD nLength = GetFullPathNameW(wide.c_str(), nFull, &full[0], nullptr);
-    if (nLength > 0 && nLength < nFull) {
-      full.resize(nLength);
-      wide = full;
-    }
-  }
-  if (wide.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + wide.substr(2);
-  return L"\\\\?\\" + wide;
-}
 
 // The error number that the C library would give for a system error.
 int errorNumber(DWORD nError) {
@@ -148,11 +111,15 @@ std::string systemTempFolder() {
   if (nLength == 0 || nLength > MAX_PATH) return ".";
   std::wstring wide(szTemp, nLength);
   while (wide.size() > 3 && isSeparator(wide.back())) wide.pop_back();
-  return narrowText(wide);
+  std::string sTemp;
+  narrowText(wide.c_str(), sTemp);
+  return sTemp;
 }
 
 int resolveFolder(const std::string& sPath, std::string& sReal) {
-  HANDLE handle = openToLook(sPath);
+  // The path as given may be relative or hold a / or a .: made whole here,
+  // as every path after it is built from the one resolved.
+  HANDLE handle = openToLook(wholePath(sPath));
   if (handle == INVALID_HANDLE_VALUE) return lastError();
   BY_HANDLE_FILE_INFORMATION info;
   int nError = 0;
@@ -174,7 +141,7 @@ int resolveFolder(const std::string& sPath, std::string& sReal) {
       } else if (finalPath.compare(0, 4, L"\\\\?\\") == 0) {
         finalPath = finalPath.substr(4);
       }
-      sReal = narrowText(finalPath);
+      narrowText(finalPath.c_str(), sReal);
     }
   }
   CloseHandle(handle);

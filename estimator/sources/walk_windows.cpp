@@ -11,36 +11,9 @@
 
 #include "sources/walk.h"
 #include "sources/walk_internal.h"
+#include "sources/widepath_windows.h"
 
 namespace {
-
-std::wstring wideText(const std::string& sText) {
-  if (sText.empty()) return std::wstring();
-  int nWide =
-      MultiByteToWideChar(CP_UTF8, 0, sText.data(), static_cast<int>(sText.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(nWide), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, sText.data(), static_cast<int>(sText.size()), &wide[0], nWide);
-  return wide;
-}
-
-// Writes the name in UTF-8 into sOut.
-void narrowText(const wchar_t* szWide, std::string& sOut) {
-  int nWide = static_cast<int>(wcslen(szWide));
-  int nBytes = WideCharToMultiByte(CP_UTF8, 0, szWide, nWide, nullptr, 0, nullptr, nullptr);
-  sOut.resize(static_cast<std::size_t>(nBytes));
-  if (nBytes > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, szWide, nWide, &sOut[0], nBytes, nullptr, nullptr);
-  }
-}
-
-// The path as the system takes it at any length: C:\x as \\?\C:\x, and
-// \\server\share as \\?\UNC\server\share.
-std::wstring longPath(const std::string& sPath) {
-  std::wstring wide = wideText(sPath);
-  if (wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
-  if (wide.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + wide.substr(2);
-  return L"\\\\?\\" + wide;
-}
 
 // The error number that the C library would give for a system error.
 int errorNumber(DWORD nError) {
@@ -99,15 +72,7 @@ bool isFolder(DWORD nAttributes) {
 }  // namespace
 
 std::string absoluteWalkPath(const char* szPath) {
-  std::wstring wide = wideText(szPath);
-  DWORD nNeeded = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  std::string sOut = szPath;
-  if (nNeeded > 0) {
-    std::wstring full(nNeeded, L'\0');
-    DWORD nLength = GetFullPathNameW(wide.c_str(), nNeeded, &full[0], nullptr);
-    full.resize(nLength);
-    narrowText(full.c_str(), sOut);
-  }
+  std::string sOut = wholePath(szPath);
   // A final separator goes, but not the one of a drive's root (C:\).
   while (sOut.size() > 1 && (sOut.back() == '\\' || sOut.back() == '/') &&
          sOut[sOut.size() - 2] != ':' && sOut[sOut.size() - 2] != '\\') {
