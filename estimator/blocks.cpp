@@ -9,6 +9,7 @@
 
 #include "reports/progress.h"
 #include "run.h"
+#include "sources/kindblocks.h"
 #include "tallies/owntotals.h"
 
 namespace {
@@ -151,9 +152,27 @@ const char* keptText(const BlockLines& block, const LineRecord& record) {
                         : reinterpret_cast<const char*>(block.pReader->aBlock) + record.nText;
 }
 
+// A block of a kind read in parts, in the listing's order: joined to what
+// was read before it, or, where the reader before it no longer reads lines
+// as the block's reader did, read again on the main thread as one thread
+// reads it (its line ends were put back as they were).
+void takeKindPart(Run& run, BlockLines& block) {
+  if (!kindBlockFits(run.kinds, *block.pKindStart)) {
+    Reader& reader = *block.pReader;
+    startReadingBlock(reader, block.nText);
+    Piece piece;
+    while (readPiece(reader, piece)) takeKindLine(run, piece);
+    return;
+  }
+  Entry entry;
+  if (joinKindPart(run.kinds, *block.pKinds, entry)) countEntry(run, entry);
+  addIntoTally(run.counted, block.counted);
+}
+
 // Takes a block that was read, in the listing's order: its tallies join the
 // main thread's, and its lines kept go on as the reading loop hands them on.
-void takeBlock(Run& run, const BlockLines& block, std::uint64_t& nLines) {
+void takeBlock(Run& run, BlockLines& block, std::uint64_t& nLines) {
+  if (block.pKinds != nullptr) takeKindPart(run, block);
   addClassTally(block.tally);
   run.line.nArrowFiles += block.facts.nArrowFiles;
   run.line.nUnitSizes += block.facts.nUnitSizes;
@@ -177,16 +196,34 @@ void takeBlock(Run& run, const BlockLines& block, std::uint64_t& nLines) {
   nLines += block.nLines;
 }
 
-void startSlots(const Run& run, Blocks& blocks, std::size_t nSlots) {
+// With pKindStart, the listing is of a kind read in parts: each block reads
+// it from there.
+void startSlots(const Run& run, Blocks& blocks, std::size_t nSlots,
+                const KindReader* pKindStart) {
   blocks.slots.resize(nSlots);
   blocks.abDone.assign(nSlots, false);
   const bool bOtherKind = nParseType == kParseListing && listingKind(run.decision) != kKindDir;
   for (BlockLines& block : blocks.slots) {
     block.pReader.reset(new Reader());
     block.bParse = !bOtherKind;
-    block.bCount = !bOtherKind && !run.bExtras;
+    block.bCount = (!bOtherKind || pKindStart != nullptr) && !run.bExtras;
     block.bKeepRests = run.options.nTop > 0;
+    if (pKindStart != nullptr) {
+      block.pKinds.reset(new KindReader());
+      block.pKindStart = pKindStart;
+    }
   }
+}
+
+// In a plain run of a kind read in parts, where each block reads it from:
+// the kind's reader as the lines read before the blocks left it.
+std::unique_ptr<KindReader> kindStartOf(const Run& run) {
+  const int nKind = listingKind(run.decision);
+  if (nParseType != kParseListing || nKind == kKindDir || run.bExtras ||
+      run.kinds.nKind != nKind || !kindReadsInParts(nKind)) {
+    return nullptr;
+  }
+  return std::unique_ptr<KindReader>(new KindReader(run.kinds));
 }
 
 // One thread: each block read and taken in turn.
@@ -237,6 +274,26 @@ void startBlockLines(BlockLines& block) {
   block.facts = LineFacts();
   block.tally = ClassTally();
   block.ownTotals = OwnTotalsRange();
+  if (block.pKinds != nullptr) {
+    startKindPart(*block.pKinds, *block.pKindStart);
+    block.counted = ClassTally();
+  }
+}
+
+void countBlockKindLine(BlockLines& block, const Piece& piece) {
+  Entry entry;
+  if (readKindLine(*block.pKinds, piece, entry)) countIntoTally(block.counted, entry.nSize);
+  // The reader ended the line with a NUL in the block's text: the line end
+  // is put back, so that the main thread can read the block again.
+  Reader& reader = *block.pReader;
+  char* pText = reinterpret_cast<char*>(reader.aBlock);
+  if (piece.bCut || piece.szText < pText || piece.szText >= pText + reader.nEnd) return;
+  std::size_t nNul = static_cast<std::size_t>(piece.szText - pText) + piece.nLength;
+  if (nNul + 1 == reader.nPos) {
+    pText[nNul] = '\n';
+  } else if (nNul + 2 == reader.nPos) {
+    pText[nNul] = '\r';
+  }
 }
 
 void keepBlockLine(BlockLines& block, const Piece& piece, const char* szData) {
@@ -284,12 +341,13 @@ std::uint64_t readInBlocks(Run& run, std::uint64_t nLines, int nThreads, std::si
   producer.nTarget = nBlockBytes < kBlockRoom / 2 ? nBlockBytes : kBlockRoom / 2;
   producer.bKeepRests = run.options.nTop > 0;
   Blocks blocks;
+  const std::unique_ptr<KindReader> pKindStart = kindStartOf(run);
   if (nThreads <= 1) {
-    startSlots(run, blocks, 1);
+    startSlots(run, blocks, 1, pKindStart.get());
     return readOnThisThread(run, producer, blocks.slots[0], nLines);
   }
   const std::size_t nSlots = static_cast<std::size_t>(nThreads) * 2;
-  startSlots(run, blocks, nSlots);
+  startSlots(run, blocks, nSlots, pKindStart.get());
   std::vector<std::thread> threads;
   for (int i = 0; i < nThreads; i++) threads.emplace_back(readQueuedBlocks, std::ref(blocks));
   std::size_t nFilled = 0;  // blocks handed out, and taken back, in order

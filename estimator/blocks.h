@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "core.h"
+#include "sources/listingkind.h"
 #include "sources/reader.h"
 #include "tallies/classes.h"
 #include "tallies/owntotals.h"
@@ -53,8 +54,9 @@ struct BlockLines {
   std::unique_ptr<Reader> pReader;  // its text in pReader->aBlock
   std::size_t nText = 0;            // bytes of text in the block
   // What to do with the lines: count them (a plain run of a directory
-  // listing or a log), or keep them for the main thread, parsed (other
-  // options) or not (another kind of listing).
+  // listing, a log, or a kind read in parts, which is not parsed by the
+  // core), or keep them for the main thread, parsed (other options) or not
+  // (another kind of listing).
   bool bCount = true;
   bool bParse = true;
   bool bKeepRests = false;         // keep the rest of each cut line, for --top
@@ -64,6 +66,12 @@ struct BlockLines {
   std::uint64_t nLines = 0;        // lines read
   LineFacts facts;
   ClassTally tally;                 // what was counted, in a plain run
+  // A plain run of a kind read in parts (kindblocks.h): the block's own
+  // reader of the kind, readied from where the blocks began, and the
+  // objects it counted.
+  std::unique_ptr<KindReader> pKinds;
+  const KindReader* pKindStart = nullptr;
+  ClassTally counted;
   OwnTotalsRange ownTotals;         // what a directory listing says of itself
   std::vector<LineRecord> records;  // the lines kept, in order
   std::string sData;                // their size texts, each ended by a NUL
@@ -75,6 +83,10 @@ struct BlockLines {
 /// Starts reading a block's lines: its reader on its text, and nothing
 /// found yet. Called by readBlockLines.
 void startBlockLines(BlockLines& block);
+
+/// Reads a line of a listing of another kind by the block's own reader of
+/// the kind, and counts the object it is. Called by readBlockLines.
+void countBlockKindLine(BlockLines& block, const Piece& piece);
 
 /// Keeps a line of the block for the main thread, with its size text
 /// (nullptr for a line of another kind) and, when the block keeps rests and

@@ -385,8 +385,12 @@ void readBlockLines(BlockLines& block) {
   Piece piece;
   while (readPiece(reader, piece)) {
     block.nLines++;
-    if (!block.bParse) {  // a listing of another kind: its lines, for its source
-      keepBlockLine(block, piece, nullptr);
+    if (!block.bParse) {  // a listing of another kind: read here, or kept for its source
+      if (bCount) {
+        countBlockKindLine(block, piece);
+      } else {
+        keepBlockLine(block, piece, nullptr);
+      }
       continue;
     }
     if (bLog) {

@@ -147,6 +147,66 @@ def random_log(rng, path):
         f.write("\n".join(lines) + "\n")
 
 
+def random_kind_listing(rng, kind):
+    """A listing of another kind than dir, in lines that run across lines too:
+    find -printf lines settled by the next, CSV rows with quoted line breaks,
+    ls headers, a JSON list cut short, stated totals."""
+    lines = []
+    for f in range(rng.randint(3, 20)):
+        folder = f"d{f}/s{rng.randint(0, 3)}"
+        if kind == "find":
+            lines.append(f"4096 /srv/{folder}")
+        elif kind == "ls":
+            lines += ["", f"./{folder}:", f"total {rng.randint(0, 99)}"]
+        for i in range(rng.randint(0, 60)):
+            size = rng.choice([0, 1, 1023, 1024, 10239, 10240, rng.randint(0, 10**10)])
+            name = f"f{i}" + "x" * rng.choice([0, 3, 200, 5000])
+            if kind == "find":
+                lines.append(f"{size} /srv/{folder}/{name}")
+            elif kind == "ls":
+                lines.append(f"-rw-r--r-- 1 kim staff {size} Mar  3  2025 {name}")
+            elif kind == "csv":
+                quoted = f'"{name}\nsecond line"' if rng.random() < 0.2 else f'"{name}"'
+                lines.append(f'{quoted},"{size}","3/3/2025 10:00:00 AM"')
+            elif kind == "lsjson":
+                lines.append(f'{{"Path":"{folder}/{name}","Name":"{name}","Size":{size},'
+                             f'"ModTime":"2025-03-03T10:00:00Z","IsDir":false}},')
+            elif kind == "s3":
+                lines.append(f"2025-03-03 10:00:00 {size:>10} {folder}/{name}")
+            if rng.random() < 0.05:
+                lines.append("find: '/srv/x': Permission denied" if kind == "find" else "")
+    if kind == "csv":
+        lines.insert(0, '"Name","Length","LastWriteTime"')
+    elif kind == "lsjson":
+        lines.insert(0, "[")
+        if rng.random() < 0.5:
+            lines.append("]")
+        else:
+            lines.append('{"Path":"cut/off","Na')
+    elif kind == "s3":
+        lines += ["", "Total Objects: 7", "   Total Size: 1234"]
+    return "\n".join(lines) + rng.choice(["", "\n"])
+
+
+def check_random_kinds(binary, rng, rounds):
+    faults = []
+    with tempfile.TemporaryDirectory() as work:
+        for r in range(rounds):
+            for kind in ("find", "ls", "csv", "lsjson", "s3"):
+                with open(os.path.join(work, "listing.txt"), "w", newline="") as f:
+                    f.write(random_kind_listing(rng, kind))
+                args = ["-d", "listing.txt", "35", "233", "457", "449", f"--kind={kind}"]
+                one = run(binary, args + ["--threads=1"], work, None)
+                for threads in (2, 3, 8):
+                    size = rng.choice([1, 17, 100, 4097, 5000, 70000])
+                    got = run(binary, args + [f"--threads={threads}", f"--read-block={size}"],
+                              work, None)
+                    if got != one:
+                        faults.append(f"random {kind} round {r}: --threads={threads} "
+                                      f"--read-block={size} differs from one thread")
+    return faults
+
+
 def check_random(binary, rng, rounds):
     faults = []
     with tempfile.TemporaryDirectory() as work:
@@ -187,6 +247,7 @@ def main():
         if os.path.isdir(case_dir):
             faults += check_case(binary, case_dir, rng, quick)
     faults += check_random(binary, rng, 1 if opts.light else 3 if opts.quick else 8)
+    faults += check_random_kinds(binary, rng, 1 if opts.light else 3 if opts.quick else 8)
     for fault in faults:
         print("FAIL", fault)
     print(f"{len(faults)} differences")

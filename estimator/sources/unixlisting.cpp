@@ -241,6 +241,11 @@ bool takePrintfLine(UnixListing& listing, const PrintfLine& line, const char* pE
   PendingLine& pending = listing.pending;
   std::size_t nPath = static_cast<std::size_t>(pEnd - line.pPath);
   bool bOut = false;
+  if (!pending.bHeld && !listing.bFirstPath) {
+    listing.bFirstPath = true;
+    listing.nFirstPath = nPath;
+    std::memcpy(listing.szFirstPath, line.pPath, nPath < kFolderRoom ? nPath : kFolderRoom);
+  }
   if (pending.bHeld) {
     if (nPath > pending.nPath && line.pPath[pending.nPath] == '/' &&
         std::memcmp(line.pPath, pending.szPath, pending.nPath) == 0) {
@@ -347,6 +352,25 @@ bool finishUnix(UnixListing& listing, Entry& entry) {
   PendingLine& pending = listing.pending;
   if (!pending.bHeld) return false;
   pending.bHeld = false;
+  entry = pending.entry;
+  if (listing.bFolders) {
+    entry.pFolder = listing.szFolder;
+    entry.nFolder = folderOfPath(listing.szFolder, pending.szPath, pending.szPath + pending.nPath);
+  }
+  return true;
+}
+
+bool settleHeldLine(UnixListing& listing, const UnixListing& next, Entry& entry) {
+  PendingLine& pending = listing.pending;
+  if (!pending.bHeld || !next.bFirstPath) return false;
+  pending.bHeld = false;
+  // The room kept holds a byte past any held path, which is at most
+  // kFolderRoom - 1 bytes: enough to see whether the next path goes on it.
+  if (next.nFirstPath > pending.nPath && next.szFirstPath[pending.nPath] == '/' &&
+      std::memcmp(next.szFirstPath, pending.szPath, pending.nPath) == 0) {
+    listing.nFolderGuess++;
+    return false;
+  }
   entry = pending.entry;
   if (listing.bFolders) {
     entry.pFolder = listing.szFolder;

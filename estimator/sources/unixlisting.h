@@ -62,6 +62,12 @@ struct UnixListing {
   bool bFolders = true;
   EpochZone zone;
   PendingLine pending;
+  // The path of the first find -printf line read without a line held before
+  // it: what settles a line held at the end of the text read before this
+  // (settleHeldLine), when the listing is read in parts.
+  bool bFirstPath = false;
+  std::size_t nFirstPath = 0;  // its length, which may pass the room kept
+  char szFirstPath[kFolderRoom + 1] = {};
   char szFolder[kFolderRoom] = {};
 };
 
@@ -81,6 +87,13 @@ bool readUnixLine(UnixListing& listing, const char* szLine, std::size_t nLength,
 
 /// After the last line: returns true with the entry of the line still held.
 bool finishUnix(UnixListing& listing, Entry& entry);
+
+/// For a listing read in parts, each part from a listing with no line held:
+/// settles the find -printf line that `listing` (the parts before) holds by
+/// the first such line of `next` (the part after), as the next line settles
+/// it when the listing is read whole. Returns true with the held line's
+/// entry when it counts (it was no folder); it is then no longer held.
+bool settleHeldLine(UnixListing& listing, const UnixListing& next, Entry& entry);
 
 /// Returns true when dwalk's totals disagree with what was counted (the
 /// bytes by more than the rounding allows).

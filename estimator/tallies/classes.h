@@ -57,4 +57,16 @@ inline void countIntoTally(ClassTally& tally, std::uint64_t nSize) {
   tally.anBytes[k] = addSaturating(tally.anBytes[k], nSize);
 }
 
+/// Adds another tally's counts to the tally's, the bytes staying at 2^64 - 1.
+inline void addIntoTally(ClassTally& tally, const ClassTally& more) {
+  for (int k = 0; k < kClasses; k++) {
+    tally.anFiles[k] += more.anFiles[k];
+    if (tally.anBytes[k] > ~std::uint64_t{0} - more.anBytes[k]) tally.abPassedMax[k] = true;
+    tally.abPassedMax[k] = tally.abPassedMax[k] || more.abPassedMax[k];
+    tally.anBytes[k] = addSaturating(tally.anBytes[k], more.anBytes[k]);
+  }
+  tally.nTooLarge += more.nTooLarge;
+  tally.nNoDigitSizes += more.nNoDigitSizes;
+}
+
 #endif  // PLOMET_ESTIMATOR_CLASSES_H_
