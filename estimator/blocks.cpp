@@ -198,8 +198,7 @@ void takeBlock(Run& run, BlockLines& block, std::uint64_t& nLines) {
 
 // With pKindStart, the listing is of a kind read in parts: each block reads
 // it from there.
-void startSlots(const Run& run, Blocks& blocks, std::size_t nSlots,
-                const KindReader* pKindStart) {
+void startSlots(const Run& run, Blocks& blocks, std::size_t nSlots, const KindReader* pKindStart) {
   blocks.slots.resize(nSlots);
   blocks.abDone.assign(nSlots, false);
   const bool bOtherKind = nParseType == kParseListing && listingKind(run.decision) != kKindDir;
@@ -219,8 +218,8 @@ void startSlots(const Run& run, Blocks& blocks, std::size_t nSlots,
 // the kind's reader as the lines read before the blocks left it.
 std::unique_ptr<KindReader> kindStartOf(const Run& run) {
   const int nKind = listingKind(run.decision);
-  if (nParseType != kParseListing || nKind == kKindDir || run.bExtras ||
-      run.kinds.nKind != nKind || !kindReadsInParts(nKind)) {
+  if (nParseType != kParseListing || nKind == kKindDir || run.bExtras || run.kinds.nKind != nKind ||
+      !kindReadsInParts(nKind)) {
     return nullptr;
   }
   return std::unique_ptr<KindReader>(new KindReader(run.kinds));

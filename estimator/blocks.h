@@ -65,7 +65,7 @@ struct BlockLines {
   bool bOverflowLineFeed = false;  // that rest ended at a line end
   std::uint64_t nLines = 0;        // lines read
   LineFacts facts;
-  ClassTally tally;                 // what was counted, in a plain run
+  ClassTally tally;  // what was counted, in a plain run
   // A plain run of a kind read in parts (kindblocks.h): the block's own
   // reader of the kind, readied from where the blocks began, and the
   // objects it counted.

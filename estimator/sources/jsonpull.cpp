@@ -532,7 +532,164 @@ JsonKind readStructure(JsonPull& json, JsonToken& token, unsigned char c) {
   }
 }
 
+// ------------------------------------------------- plain objects at once
+
+// Reads an integer as readNumber would (a leading zero alone; at most 20
+// digits, 19 after a minus sign), or returns nullptr. A byte after it that
+// would go on a number (a digit, '.', 'e', 'E') leaves it to the tokenizer.
+const unsigned char* plainInteger(const unsigned char* p, const unsigned char* pEnd,
+                                  JsonToken& value) {
+  const bool bNegative = *p == '-';
+  const unsigned char* pDigits = bNegative ? p + 1 : p;
+  const unsigned char* q = pDigits;
+  // Nineteen digits always fit 64 bits; a twentieth may pass them.
+  std::uint64_t nMagnitude = 0;
+  const unsigned char* pNineteen = pEnd - q > 19 ? q + 19 : pEnd;
+  while (q < pNineteen && isDigit(*q)) {
+    nMagnitude = nMagnitude * 10 + static_cast<std::uint64_t>(*q++ - '0');
+  }
+  bool bFits = true;
+  if (q < pEnd && isDigit(*q)) {
+    if (bNegative) return nullptr;
+    std::uint64_t nLast = static_cast<std::uint64_t>(*q++ - '0');
+    bFits =
+        nMagnitude < UINT64_MAX / 10 || (nMagnitude == UINT64_MAX / 10 && nLast <= UINT64_MAX % 10);
+    nMagnitude = bFits ? nMagnitude * 10 + nLast : 0;
+  }
+  std::ptrdiff_t nDigits = q - pDigits;
+  if (nDigits == 0 || (*pDigits == '0' && nDigits > 1)) return nullptr;
+  if (q == pEnd || isDigit(*q) || *q == '.' || *q == 'e' || *q == 'E') return nullptr;
+  value.kind = JsonKind::kNumber;
+  value.pText = reinterpret_cast<const char*>(p);
+  value.nLength = static_cast<std::size_t>(q - p);
+  if (!bFits) return q;
+  const std::uint64_t nInt64Max = static_cast<std::uint64_t>(INT64_MAX);
+  value.bUint = !bNegative;
+  value.nUint = nMagnitude;
+  value.bInt = nMagnitude <= nInt64Max + (bNegative ? 1 : 0);
+  if (value.bInt && !bNegative) value.nInt = static_cast<std::int64_t>(nMagnitude);
+  // -2^63 has no positive counterpart: negate one less, then step down.
+  if (value.bInt && bNegative && nMagnitude > 0) {
+    value.nInt = -static_cast<std::int64_t>(nMagnitude - 1) - 1;
+  }
+  return q;
+}
+
+// Reads a member's value: a plain string, an integer or a literal.
+const unsigned char* plainValue(const unsigned char* p, const unsigned char* pEnd,
+                                JsonToken& value) {
+  if (*p == '"') {
+    const unsigned char* pClose = jsonPlainStringEnd(p + 1, pEnd);
+    if (pClose == nullptr) return nullptr;
+    value.kind = JsonKind::kString;
+    value.pText = reinterpret_cast<const char*>(p + 1);
+    value.nLength = static_cast<std::size_t>(pClose - p - 1);
+    return pClose + 1;
+  }
+  if (*p == '-' || isDigit(*p)) return plainInteger(p, pEnd, value);
+  static const struct {
+    const char* sz;
+    std::size_t n;
+    JsonKind kind;
+  } kLiterals[] = {
+      {"true", 4, JsonKind::kTrue}, {"false", 5, JsonKind::kFalse}, {"null", 4, JsonKind::kNull}};
+  for (const auto& literal : kLiterals) {
+    if (pEnd - p > static_cast<std::ptrdiff_t>(literal.n) &&
+        std::memcmp(p, literal.sz, literal.n) == 0) {
+      value.kind = literal.kind;
+      return p + literal.n;
+    }
+  }
+  return nullptr;
+}
+
+const unsigned char* skipSpace(const unsigned char* p, const unsigned char* pEnd) {
+  while (p < pEnd && isWhiteSpace(*p)) p++;
+  return p;
+}
+
 }  // namespace
+
+const unsigned char* jsonPlainStringEnd(const unsigned char* p, const unsigned char* pEnd) {
+  const unsigned char* pLimit =
+      pEnd - p > static_cast<std::ptrdiff_t>(JsonPull::kMaxPiece) ? p + JsonPull::kMaxPiece : pEnd;
+  // Eight bytes at a time while none of them is a quote, a backslash, a
+  // control or above 127: names and paths are most of the bytes.
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kHighs = 0x8080808080808080u;
+  while (pLimit - p >= 8) {
+    std::uint64_t n;
+    std::memcpy(&n, p, 8);
+    std::uint64_t nQuote = n ^ (kOnes * '"');
+    std::uint64_t nBackslash = n ^ (kOnes * '\\');
+    std::uint64_t nFound = ((nQuote - kOnes) & ~nQuote) | ((nBackslash - kOnes) & ~nBackslash) |
+                           (n - kOnes * 0x20) | n;
+    if ((nFound & kHighs) != 0) break;
+    p += 8;
+  }
+  for (; p < pLimit; p++) {
+    if (!kPlain.ab[*p]) return *p == '"' ? p : nullptr;
+  }
+  return nullptr;
+}
+
+const char* readPlainObject(const char* pObject, const char* pEndText, JsonMember* aMembers,
+                            int& nMembers) {
+  const auto* p = reinterpret_cast<const unsigned char*>(pObject);
+  const auto* pEnd = reinterpret_cast<const unsigned char*>(pEndText);
+  nMembers = 0;
+  const unsigned char* q = skipSpace(p + 1, pEnd);
+  if (q < pEnd && *q == '}') return reinterpret_cast<const char*>(q + 1);
+  for (;;) {
+    if (q == pEnd || *q != '"' || nMembers == kMaxPlainMembers) return nullptr;
+    const unsigned char* pClose = jsonPlainStringEnd(q + 1, pEnd);
+    if (pClose == nullptr) return nullptr;
+    JsonMember& member = aMembers[nMembers++];
+    member.pKey = reinterpret_cast<const char*>(q + 1);
+    member.nKey = static_cast<std::size_t>(pClose - q - 1);
+    JsonToken& value = member.value;  // what a reader of a value looks at
+    value.pText = nullptr;
+    value.nLength = 0;
+    value.bMore = value.bNotUtf8 = value.bUint = value.bInt = false;
+    value.nUint = 0;
+    value.nInt = 0;
+    q = skipSpace(pClose + 1, pEnd);
+    if (q == pEnd || *q != ':') return nullptr;
+    q = skipSpace(q + 1, pEnd);
+    if (q == pEnd) return nullptr;
+    q = plainValue(q, pEnd, value);
+    if (q == nullptr) return nullptr;
+    q = skipSpace(q, pEnd);
+    if (q == pEnd) return nullptr;
+    if (*q == '}') return reinterpret_cast<const char*>(q + 1);
+    if (*q != ',') return nullptr;
+    q = skipSpace(q + 1, pEnd);
+  }
+}
+
+int pullPlainObject(JsonPull& json, JsonMember* aMembers) {
+  const bool bAfterElement = json.nExpect == kCommaOrClose;
+  if (json.bFinished || json.nLexeme != kNoLexeme || json.nDepth == 0 ||
+      json.nDepth == JsonPull::kMaxDepth || json.abObject[json.nDepth - 1] ||
+      (json.nExpect != kValue && json.nExpect != kValueOrClose && !bAfterElement)) {
+    return -1;
+  }
+  const unsigned char* pEnd = json.pBlock + json.nBlock;
+  const unsigned char* p = skipSpace(json.pBlock + json.nPos, pEnd);
+  if (bAfterElement) {  // the comma before the object, as readStructure reads it
+    if (p == pEnd || *p != ',') return -1;
+    p = skipSpace(p + 1, pEnd);
+  }
+  if (p == pEnd || *p != '{') return -1;
+  int nMembers = 0;
+  const char* pAfter = readPlainObject(reinterpret_cast<const char*>(p),
+                                       reinterpret_cast<const char*>(pEnd), aMembers, nMembers);
+  if (pAfter == nullptr) return -1;
+  json.nPos =
+      static_cast<std::size_t>(reinterpret_cast<const unsigned char*>(pAfter) - json.pBlock);
+  json.nExpect = kCommaOrClose;
+  return nMembers;
+}
 
 void feedJson(JsonPull& json, const char* p, std::size_t n) {
   json.nBlockStart += json.nBlock;

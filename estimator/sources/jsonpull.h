@@ -152,6 +152,41 @@ void restartJson(JsonPull& json);
 /// again on every later call.
 JsonKind nextJsonToken(JsonPull& json, JsonToken& token);
 
+/// A member of an object read at once by pullPlainObject: its key, and its
+/// value as nextJsonToken gives it (kString, kNumber, kTrue, kFalse or
+/// kNull) but for its offsets and depth, which are not set. The texts lie in
+/// the block fed last and are not NUL-ended.
+struct JsonMember {
+  const char* pKey = nullptr;
+  std::size_t nKey = 0;
+  JsonToken value;
+};
+
+/// The most members pullPlainObject reads at once.
+const int kMaxPlainMembers = 16;
+
+/// Returns the closing quote of a plain string whose text starts at p (past
+/// its opening quote): printable ASCII without a backslash, fewer than
+/// kMaxPiece bytes, whole before pEnd. Returns nullptr for any other string.
+const unsigned char* jsonPlainStringEnd(const unsigned char* p, const unsigned char* pEnd);
+
+/// Reads the plain object (as pullPlainObject says) that begins at p ('{')
+/// and lies before pEnd, without a tokenizer: for a reader of one object a
+/// line. Returns the byte after it, with its members in aMembers; or nullptr
+/// when it is not plain, or not whole before pEnd.
+const char* readPlainObject(const char* p, const char* pEnd, JsonMember* aMembers, int& nMembers);
+
+/// Reads an object at once where nextJsonToken would read it token by token
+/// (after the comma that follows the element before, if that is next), when
+/// it is an element of an array, lies whole in the block fed last, and
+/// is plain: at most kMaxPlainMembers members, keys and string values of
+/// printable ASCII without escapes and at most kMaxPiece bytes, the other
+/// values integers of at most 20 digits (no fraction or exponent), true,
+/// false or null. Returns the number of members put in aMembers, the
+/// tokenizer standing as after the object's kEndObject; or -1, having read
+/// nothing (the tokenizer then reads the object, and finds any fault in it).
+int pullPlainObject(JsonPull& json, JsonMember* aMembers);
+
 /// Returns the name of a kind, such as "kBeginObject", for messages.
 const char* jsonKindName(JsonKind kind);
 

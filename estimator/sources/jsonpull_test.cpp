@@ -388,3 +388,100 @@ TEST(JsonPullTest, TellsWhereEachTopLevelValueEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+// A token with all a reader of values looks at: its kind, text and, for a
+// number, the exact values it reads as.
+std::string exactly(const JsonToken& token, const std::string& sText) {
+  std::string s = render(token, sText);
+  if (token.kind != JsonKind::kNumber) return s;
+  s += token.bUint ? " u" + std::to_string(token.nUint) : " -";
+  s += token.bInt ? " i" + std::to_string(token.nInt) : " -";
+  return s;
+}
+
+// Reads the array doc token by token, or, with bPlain, each element that
+// pullPlainObject takes at once; renders every token and member.
+std::string readArray(const std::string& doc, bool bPlain, int& nPlain) {
+  JsonPull json;
+  JsonMember aMembers[kMaxPlainMembers];
+  feedJson(json, doc.data(), doc.size());
+  endJsonInput(json);
+  std::string s;
+  nPlain = 0;
+  for (;;) {
+    int nMembers = bPlain ? pullPlainObject(json, aMembers) : -1;
+    if (nMembers >= 0) {
+      nPlain++;
+      s += "{ ";
+      for (int i = 0; i < nMembers; i++) {
+        const JsonMember& m = aMembers[i];
+        s += "k\"" + std::string(m.pKey, m.nKey) + "\" " +
+             exactly(m.value,
+                     std::string(m.value.pText == nullptr ? "" : m.value.pText, m.value.nLength)) +
+             " ";
+      }
+      s += "} ";
+      continue;
+    }
+    JsonToken token;
+    JsonKind kind = nextJsonToken(json, token);
+    if (kind == JsonKind::kEnd || kind == JsonKind::kError || kind == JsonKind::kEndedEarly) {
+      return s + jsonKindName(kind) + "@" + std::to_string(token.nOffset);
+    }
+    if (kind != JsonKind::kNeedMore)
+      s += exactly(token, std::string(token.pText == nullptr ? "" : token.pText, token.nLength)) +
+           " ";
+  }
+}
+
+// The objects read at once give what the tokenizer gives, to the bounds of
+// what they take (twenty digits, kMaxPiece bytes, kMaxPlainMembers
+// members); what they leave to the tokenizer is read, or rejected, by it.
+TEST(JsonPullTest, ReadsPlainObjectsAtOnceAsTheTokenizerDoes) {
+  const std::string sLong(JsonPull::kMaxPiece - 1, 'x');
+  std::string sMany = "{";
+  for (int i = 0; i <= kMaxPlainMembers; i++)
+    sMany += (i ? "," : "") + "\"m"s + std::to_string(i) + "\":" + std::to_string(i);
+  sMany += "}";
+  struct Case {
+    std::string sElement;
+    bool bAtOnce;
+  } aCases[] = {
+      {R"({"name":"a.dat","asize":0,"dsize":1,"mtime":4294967295})", true},
+      {R"({})", true},
+      {R"( { "a" : true , "b":false,"c" :null } )", true},
+      {R"({"n":9223372036854775807,"m":9223372036854775808})", true},
+      {R"({"n":18446744073709551615})", true},
+      {R"({"n":18446744073709551616})", true},
+      {R"({"n":99999999999999999999})", true},
+      {R"({"n":100000000000000000000})", false},
+      {R"({"n":-0,"m":-1,"o":-9223372036854775808})", true},
+      {R"({"n":-9223372036854775809})", true},
+      {R"({"n":-18446744073709551615})", false},
+      {R"({"n":1.5})", false},
+      {R"({"n":1e3})", false},
+      {R"({"n":01})", false},
+      {R"({"n":-})", false},
+      {R"({"s":"tab\there"})", false},
+      {"{\"s\":\"caf\xc3\xa9\"}", false},
+      {"{\"s\":\"" + sLong + "\"}", true},
+      {"{\"s\":\"" + sLong + "x\"}", false},
+      {sMany, false},
+      {R"({"nested":{"a":1}})", false},
+      {R"({"a":[1]})", false},
+      {R"({"a":1,})", false},
+      {R"({"a":truex})", false},
+  };
+  for (const Case& c : aCases) {
+    const std::string doc = "[" + c.sElement + ",\n" + c.sElement + "]";
+    int nPlain = 0;
+    int nNone = 0;
+    std::string sAtOnce = readArray(doc, true, nPlain);
+    EXPECT_EQ(sAtOnce, readArray(doc, false, nNone)) << c.sElement;
+    EXPECT_EQ(nPlain, c.bAtOnce ? 2 : 0) << c.sElement;
+  }
+}
+
+}  // namespace

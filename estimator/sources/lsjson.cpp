@@ -102,26 +102,9 @@ std::uint64_t readObject(LsJson& x, LsJsonObject& o, bool& bEndedEarly) {
 // quote), or nullptr when it holds an escape, a control or a byte above 127,
 // or the line ends first: the tokenizer reads such a string.
 const char* plainStringEnd(const char* p, const char* pEnd) {
-  // Eight bytes at a time while none of them is a quote, a backslash, a
-  // control or above 127: the paths and times are most of a line's bytes.
-  constexpr std::uint64_t kOnes = 0x0101010101010101u;
-  constexpr std::uint64_t kHighs = 0x8080808080808080u;
-  while (pEnd - p >= 8) {
-    std::uint64_t n;
-    std::memcpy(&n, p, 8);
-    std::uint64_t nQuote = n ^ (kOnes * '"');
-    std::uint64_t nBackslash = n ^ (kOnes * '\\');
-    std::uint64_t nFound = ((nQuote - kOnes) & ~nQuote) | ((nBackslash - kOnes) & ~nBackslash) |
-                           (n - kOnes * 0x20) | n;
-    if ((nFound & kHighs) != 0) break;
-    p += 8;
-  }
-  for (; p < pEnd; p++) {
-    auto c = static_cast<unsigned char>(*p);
-    if (c == '"') return p;
-    if (c == '\\' || c < 0x20 || c >= 0x80) return nullptr;
-  }
-  return nullptr;
+  const auto* pText = reinterpret_cast<const unsigned char*>(p);
+  const auto* pClose = jsonPlainStringEnd(pText, reinterpret_cast<const unsigned char*>(pEnd));
+  return pClose == nullptr ? nullptr : p + (pClose - pText);
 }
 
 // Reads an integer at p into o's size for the key Size. Returns the byte

@@ -202,6 +202,19 @@ void takeHeader(NcduExport& x, const JsonToken& t) {
   }
 }
 
+// An entry's object read at once (pullPlainObject), as takeMember reads its
+// tokens. Returns true with the entry when it counts.
+bool takePlainEntry(NcduExport& x, int nMembers, Entry& entry) {
+  startObject(x, kEntryObject);
+  for (int i = 0; i < nMembers; i++) {
+    const JsonMember& member = x.aPlain[i];
+    x.nKey = keyOf(member.pKey, member.nKey);
+    takeValue(x, member.value);
+  }
+  x.bInObject = false;
+  return finishEntry(x, entry);
+}
+
 // A token in the tree, outside the objects.
 void takeTree(NcduExport& x, const JsonToken& t) {
   if (x.bFolderNext) {
@@ -288,6 +301,14 @@ void endNcdu(NcduExport& ncdu) { endJsonInput(ncdu.json); }
 
 bool nextNcduEntry(NcduExport& ncdu, Entry& entry) {
   while (!ncdu.bEnded) {
+    // Most entries are plain objects: read at once, not token by token.
+    if (ncdu.nPlace == kTree && !ncdu.bInObject && !ncdu.bFolderNext && ncdu.nSkipDepth < 0) {
+      int nMembers = pullPlainObject(ncdu.json, ncdu.aPlain);
+      if (nMembers >= 0) {
+        if (takePlainEntry(ncdu, nMembers, entry)) return true;
+        continue;
+      }
+    }
     JsonToken t;
     JsonKind kind = nextJsonToken(ncdu.json, t);
     switch (kind) {

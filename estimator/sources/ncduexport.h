@@ -44,7 +44,8 @@ const std::size_t kMaxNcduName = 65536;
 
 struct NcduExport {
   JsonPull json;
-  bool bDates = true;  // give the entries their modification times
+  JsonMember aPlain[kMaxPlainMembers];  // an entry's members, read at once
+  bool bDates = true;                   // give the entries their modification times
 
   // Where the reading stands: before an export's array, in its first
   // elements (the versions and the run's object), in its tree, or after it.
