@@ -30,6 +30,13 @@ bool readGroupedNumber(const char* pC, const char* pEnd, std::uint64_t& nValue) 
 bool readPlainNumber(const char* pC, const char* pEnd, std::uint64_t& nValue) {
   nValue = 0;
   if (pC == pEnd) return false;
+  if (pEnd - pC <= 18) {  // below kMaxFileSize whatever the digits: no bound to check
+    for (; pC < pEnd; pC++) {
+      if (!isDigit(*pC)) return false;
+      nValue = nValue * 10 + static_cast<unsigned>(*pC - '0');
+    }
+    return true;
+  }
   for (; pC < pEnd; pC++) {
     if (!isDigit(*pC) || !appendDigit(nValue, static_cast<unsigned>(*pC - '0'))) return false;
   }

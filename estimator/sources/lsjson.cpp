@@ -14,10 +14,8 @@ enum Key { kOtherKey, kPathKey, kSizeKey, kTimeKey, kIsDirKey };
 
 // Every line names its members: told apart by length first, so that the
 // members passed over (Name, MimeType) cost one comparison.
-Key keyOf(const JsonToken& t) {
-  if (t.bMore) return kOtherKey;
-  const char* p = t.pText;
-  switch (t.nLength) {
+Key keyOf(const char* p, std::size_t nLength) {
+  switch (nLength) {
     case 4:
       if (std::memcmp(p, "Path", 4) == 0) return kPathKey;
       return std::memcmp(p, "Size", 4) == 0 ? kSizeKey : kOtherKey;
@@ -87,7 +85,7 @@ std::uint64_t readObject(LsJson& x, LsJsonObject& o, bool& bEndedEarly) {
       continue;
     }
     if (kind == JsonKind::kKey) {
-      key = keyOf(t);
+      key = t.bMore ? kOtherKey : keyOf(t.pText, t.nLength);
     } else if (bOpens) {
       nSkipDepth = t.nDepth;
     } else {
@@ -152,10 +150,7 @@ std::size_t readPlainObject(const LsJson& x, const char* p, const char* pEnd, Ls
     if (q >= pEnd || *q != '"') return 0;
     const char* pKeyEnd = plainStringEnd(q + 1, pEnd);
     if (pKeyEnd == nullptr) return 0;
-    JsonToken keyToken;
-    keyToken.pText = q + 1;
-    keyToken.nLength = static_cast<std::size_t>(pKeyEnd - q - 1);
-    Key key = keyOf(keyToken);
+    Key key = keyOf(q + 1, static_cast<std::size_t>(pKeyEnd - q - 1));
     q = skipBlanks(pKeyEnd + 1, pEnd);
     if (q >= pEnd || *q != ':') return 0;
     q = skipBlanks(q + 1, pEnd);
