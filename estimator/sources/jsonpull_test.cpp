@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -481,6 +482,31 @@ TEST(JsonPullTest, ReadsPlainObjectsAtOnceAsTheTokenizerDoes) {
     std::string sAtOnce = readArray(doc, true, nPlain);
     EXPECT_EQ(sAtOnce, readArray(doc, false, nNone)) << c.sElement;
     EXPECT_EQ(nPlain, c.bAtOnce ? 2 : 0) << c.sElement;
+  }
+}
+
+// The string scan takes sixteen and eight bytes at a time: a byte that
+// ends the plain text (a backslash, a control, a byte above 127), or the
+// closing quote, at every place in and around those words.
+TEST(JsonPullTest, FindsTheFirstByteThatIsNoPlainTextWhereverItStands) {
+  for (std::size_t nLength = 0; nLength <= 40; nLength++) {
+    std::string sPlain(nLength, 'a');
+    std::string doc = "[{\"k\":\"" + sPlain + "\"},{\"k\":\"" + sPlain + "\"}]";
+    int nPlain = 0;
+    int nNone = 0;
+    EXPECT_EQ(readArray(doc, true, nPlain), readArray(doc, false, nNone)) << nLength;
+    EXPECT_EQ(nPlain, 2) << nLength;
+    for (std::size_t nAt = 0; nAt < nLength; nAt++) {
+      for (const char* szBad : {"\\n", "\t", "\xc3\xa9", "\x7f"}) {
+        std::string sText = sPlain;
+        sText.replace(nAt, 1, szBad);
+        doc = "[{\"k\":\"" + sText + "\"},{\"k\":\"" + sText + "\"}]";
+        EXPECT_EQ(readArray(doc, true, nPlain), readArray(doc, false, nNone))
+            << nLength << " at " << nAt;
+        // DEL is plain text in JSON; the others are not read at once.
+        EXPECT_EQ(nPlain, std::strcmp(szBad, "\x7f") == 0 ? 2 : 0) << nLength << " at " << nAt;
+      }
+    }
   }
 }
 

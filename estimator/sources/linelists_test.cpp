@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -443,6 +444,44 @@ TEST(KindTextTest, TellsSizesWrittenWithAUnit) {
     EXPECT_EQ(isUnitSize(c.szDigits, after.c_str(), c.bWordNext), c.bUnit)
         << c.szDigits << c.szAfter;
   }
+}
+
+// Plain numbers to the bound of a file's size, 2^63 - 1, and one past it;
+// eighteen digits are read without the bound's check, nineteen with it.
+TEST(KindTextTest, ReadsPlainNumbersToTheLargestFileSize) {
+  struct Case {
+    const char* szDigits;
+    bool bRead;
+    std::uint64_t nValue;
+  } const aCases[] = {
+      {"0", true, 0},
+      {"1", true, 1},
+      {"999999999999999999", true, 999999999999999999u},
+      {"1000000000000000000", true, 1000000000000000000u},
+      {"9223372036854775807", true, 9223372036854775807u},
+      {"9223372036854775808", false, 0},
+      {"18446744073709551616", false, 0},
+      {"", false, 0},
+      {"12a", false, 0},
+      {"00000000000000000042", true, 42},
+  };
+  for (const Case& c : aCases) {
+    std::uint64_t nValue = 7;
+    const char* pEnd = c.szDigits + std::strlen(c.szDigits);
+    EXPECT_EQ(readPlainNumber(c.szDigits, pEnd, nValue), c.bRead) << c.szDigits;
+    if (c.bRead) {
+      EXPECT_EQ(nValue, c.nValue) << c.szDigits;
+    }
+  }
+  // find -printf's sizes: read as their digits are passed up to eighteen,
+  // by the rules of a number past them.
+  UnixListing listing;
+  Counted counted =
+      readUnix(listing, kUnixFind,
+               {"1 /a/one", "999999999999999999 /a/eighteen", "9223372036854775807 /a/largest",
+                "9223372036854775808 /a/past", "00000000000000000042 /a/padded", "12a /a/not"});
+  EXPECT_EQ(counted.sizes, (Sizes{1, 999999999999999999u, 9223372036854775807u, 42}));
+  EXPECT_EQ(listing.nUnread, 2u);
 }
 
 // Each kind's lines weigh for it alone, so that a few of them decide it.
