@@ -568,10 +568,11 @@ bool readKindLine(KindReader& reader, const Piece& piece, Entry& entry) {
   }
   bool bObject = kKindRows[reader.nKind].read(reader, piece, entry);
   if (bObject) reader.nObjects++;
-  // A line that the lists of other tools (rclone on) read as an object is
+  // A line that the lists of other tools (find on) read as an object is
   // theirs: only the lines they leave are weighed against dir's shape, which
-  // spares them a second parse of every line.
-  bool bWeigh = !bObject || reader.nKind < kKindRclone;
+  // spares them a second parse of every line. (Their objects' lines begin
+  // with a size, a mode, an inode or a quote: never with dir's date.)
+  bool bWeigh = !bObject || reader.nKind < kKindFind;
   if (bWeigh && looksLikeDirFile(piece.szText, piece.nLength)) reader.nDirFiles++;
   return bObject;
 }

@@ -99,21 +99,15 @@ bool readAfterMode(const char* pMode, int nMode, const char* pEnd, const CivilDa
 const char* findLsMode(const char* szLine, const char* pEnd) {
   const char* pC = skipPadding(szLine);
   for (int nColumn = 0; nColumn < 2 && pC < pEnd; nColumn++) {
-    // Most lines that are not find -ls's fail in the digits: looked at
-    // before the field's end is sought.
-    const char* pDigitsEnd = pC;
-    while (isDigit(*pDigitsEnd)) pDigitsEnd++;
-    if (*pC != '[' && *pC != '0' && !kFieldEnd.abIs[static_cast<unsigned char>(*pDigitsEnd)]) {
-      return nullptr;
-    }
-    const char* pFieldEnd = fieldEndAt(pDigitsEnd);
-    // rbh-find's FID first ([0x200000401:0x1:0x0]); else digits alone,
-    // left at the first other byte (find -printf's "5120 1764490150.5").
-    bool bFid = nColumn == 0 && std::strncmp(pC + (*pC == '[' ? 1 : 0), "0x", 2) == 0;
-    if (!bFid) {
-      const char* p = pC;
-      while (p < pFieldEnd && isDigit(*p)) p++;
-      if (p != pFieldEnd || p == pC) return nullptr;
+    // Digits alone; or rbh-find's FID first ([0x200000401:0x1:0x0]). A
+    // field of digits that goes on is no column (find -printf's
+    // "5120 1764490150.5").
+    const char* pFieldEnd = pC;
+    while (isDigit(*pFieldEnd)) pFieldEnd++;
+    if (pFieldEnd == pC || !kFieldEnd.abIs[static_cast<unsigned char>(*pFieldEnd)]) {
+      const char* pHex = pC + (*pC == '[' ? 1 : 0);
+      if (nColumn != 0 || pHex[0] != '0' || pHex[1] != 'x') return nullptr;
+      pFieldEnd = fieldEndAt(pC);
     }
     pC = skipPadding(pFieldEnd);
   }
@@ -183,6 +177,7 @@ bool readPrintf(const char* szLine, const char* pEnd, bool bEpochs, PrintfLine& 
 
 // The error lines of the tools: "find: ...", "tar: ...", "lfs find: ...".
 bool isToolError(const char* szLine, std::size_t n) {
+  if (*szLine < 'b' || *szLine > 't') return false;  // no tool's name: most lines
   return startsWith(szLine, n, "find: ") || startsWith(szLine, n, "tar: ") ||
          startsWith(szLine, n, "bsdtar: ") || startsWith(szLine, n, "lfs find: ") ||
          startsWith(szLine, n, "lfs: ") || startsWith(szLine, n, "rbh-find: ");
