@@ -156,7 +156,7 @@ const char* keptText(const BlockLines& block, const LineRecord& record) {
 // was read before it, or, where the reader before it no longer reads lines
 // as the block's reader did, read again on the main thread as one thread
 // reads it (its line ends were put back as they were).
-void takeKindPart(Run& run, BlockLines& block) {
+void takeKindPart(Run& run, const BlockLines& block) {
   if (!kindBlockFits(run.kinds, *block.pKindStart)) {
     Reader& reader = *block.pReader;
     startReadingBlock(reader, block.nText);
@@ -171,7 +171,7 @@ void takeKindPart(Run& run, BlockLines& block) {
 
 // Takes a block that was read, in the listing's order: its tallies join the
 // main thread's, and its lines kept go on as the reading loop hands them on.
-void takeBlock(Run& run, BlockLines& block, std::uint64_t& nLines) {
+void takeBlock(Run& run, const BlockLines& block, std::uint64_t& nLines) {
   if (block.pKinds != nullptr) takeKindPart(run, block);
   addClassTally(block.tally);
   run.line.nArrowFiles += block.facts.nArrowFiles;

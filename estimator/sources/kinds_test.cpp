@@ -55,6 +55,15 @@ TEST(LsDateTest, ReadsEveryStyleAndLanguage) {
       {"2020 Mar 14", ""},
       {"root root", ""},
       {"Mar x 15:02", ""},
+      // dwalk's shape: the year, then a time of day, a zone after it.
+      {"May 16 2026 06:50 a", "2026-05-16 24600"},
+      {"May  8 2026 6:05 a", "2026-05-08 21900"},
+      {"Dec 31 2026 23:59:59 a", "2026-12-31 86399"},
+      {"May 16 2026 06:50 +0100 a", "2026-05-16 24600"},
+      {"Feb 29 2024 00:00 a", "2024-02-29 00000"},
+      {"Feb 30 2024 00:00 a", ""},
+      {"May 00 2026 06:50 a", ""},
+      {"May 16 0000 06:50 a", ""},
   };
   for (const Case& c : aCases) {
     LineStamp stamp;

@@ -263,7 +263,8 @@ int monthOfName(const char* pC, std::size_t nLength) {
 
 // The shapes nearly every line of the two most common styles has, read
 // without trying the others: "Mar 14 15:02", "Mar  4  2020" and
-// "2020-03-14 15:02". Returns nullptr for anything else.
+// "2020-03-14 15:02"; and dwalk's "Mar 14 2020 15:02". Returns nullptr for
+// anything else.
 const char* readCommonLsDate(const char* pC, const CivilDate& today, LineStamp& stamp) {
   int nSecond = 0;
   if (isDigit(pC[0])) {
@@ -284,6 +285,21 @@ const char* readCommonLsDate(const char* pC, const CivilDate& today, LineStamp& 
   if (nMonth == 0 || !isDigit(cTens) || !isDigit(pC[5]) || pC[6] != ' ') return nullptr;
   int nDay = (cTens - '0') * 10 + (pC[5] - '0');
   int nYear = 0;
+  if (isDigit(pC[7]) && isDigit(pC[8]) && isDigit(pC[9]) && isDigit(pC[10]) && pC[11] == ' ' &&
+      isDigit(pC[12])) {
+    // dwalk's "May 16 2026 06:50": the year, then a time of day, which the
+    // other shapes read as it is read here. A zone after it, or a time that
+    // is none, is left to them.
+    nYear = (pC[7] - '0') * 1000 + (pC[8] - '0') * 100 + (pC[9] - '0') * 10 + (pC[10] - '0');
+    const char* pClockEnd = fieldEndAt(pC + 12);
+    if (nYear == 0 || nDay < 1 || nDay > kDaysInMonth[nMonth] ||
+        !readClock(pC + 12, pClockEnd, nSecond) ||
+        (pClockEnd[0] == ' ' && (pClockEnd[1] == '+' || pClockEnd[1] == '-'))) {
+      return nullptr;
+    }
+    setYearFirstStamp(stamp, nYear, nMonth, nDay, nSecond);
+    return pClockEnd;
+  }
   if (pC[7] == ' ') {
     if (!isDigit(pC[8]) || !isDigit(pC[9]) || !isDigit(pC[10]) || !isDigit(pC[11])) return nullptr;
     nYear = (pC[8] - '0') * 1000 + (pC[9] - '0') * 100 + (pC[10] - '0') * 10 + (pC[11] - '0');
