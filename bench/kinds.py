@@ -68,6 +68,8 @@ def write_robocopy(out, entries):
     folder = None
     out.write("-" * 79 + "\n   ROBOCOPY     ::     bench\n" + "-" * 79 + "\n\n")
     out.write("  Options : *.* /S /E /L /BYTES\n\n" + "-" * 78 + "\n\n")
+    # The source's own folder first, as robocopy lists it: the job's root.
+    out.write("\t  New Dir          0\tC:\\data\\\n")
     for f, name, size, _ in entries:
         if f != folder:
             folder = f

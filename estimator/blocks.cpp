@@ -157,7 +157,7 @@ const char* keptText(const BlockLines& block, const LineRecord& record) {
 // as the block's reader did, read again on the main thread as one thread
 // reads it (its line ends were put back as they were).
 void takeKindPart(Run& run, const BlockLines& block) {
-  if (!kindBlockFits(run.kinds, *block.pKindStart)) {
+  if (!kindBlockFits(run.kinds, *block.pKindStart, *block.pKinds)) {
     Reader& reader = *block.pReader;
     startReadingBlock(reader, block.nText);
     Piece piece;
@@ -333,6 +333,8 @@ void keepBlockLine(BlockLines& block, const Piece& piece, const char* szData) {
   }
   block.records.push_back(record);
 }
+
+bool blocksMayStart(const Run& run) { return kindPartsMayStart(run.kinds); }
 
 std::uint64_t readInBlocks(Run& run, std::uint64_t nLines, int nThreads, std::size_t nBlockBytes) {
   Producer producer;

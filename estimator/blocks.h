@@ -93,6 +93,11 @@ void countBlockKindLine(BlockLines& block, const Piece& piece);
 /// the line was cut, the rest of the line. Called by readBlockLines.
 void keepBlockLine(BlockLines& block, const Piece& piece, const char* szData);
 
+/// Returns true when a listing of another kind than dir may be read in
+/// blocks from its next line on: a robocopy log once its job's source is
+/// known (kindPartsMayStart), any other at once.
+bool blocksMayStart(const Run& run);
+
 /// Reads the rest of the listing from run.reader (after nLines lines read
 /// before) in blocks on nThreads threads (1: all on this one), each block
 /// about nBlockBytes of text, and hands its lines on as the reading loop

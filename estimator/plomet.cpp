@@ -519,7 +519,7 @@ int readListing(Run& run, const char* szName, uint64_t& nLinesRead) {
         processResults(szData);
       }
     }
-    if (bBlocks && !bDeciding && !decision.bReplaying) {
+    if (bBlocks && !bDeciding && !decision.bReplaying && (!bOtherKind || blocksMayStart(run))) {
       nLines = readInBlocks(run, nLines, run.nReadThreads, run.nReadBlock);
       break;
     }

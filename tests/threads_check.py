@@ -175,7 +175,9 @@ def random_kind_listing(rng, kind):
                 lines.append(f"2025-03-03 10:00:00 {size:>10} {folder}/{name}")
             if rng.random() < 0.05:
                 lines.append("find: '/srv/x': Permission denied" if kind == "find" else "")
-    if kind == "csv":
+    if kind == "robocopy":
+        lines = random_robocopy_log(rng)
+    elif kind == "csv":
         lines.insert(0, '"Name","Length","LastWriteTime"')
     elif kind == "lsjson":
         lines.insert(0, "[")
@@ -185,14 +187,48 @@ def random_kind_listing(rng, kind):
             lines.append('{"Path":"cut/off","Na')
     elif kind == "s3":
         lines += ["", "Total Objects: 7", "   Total Size: 1234"]
-    return "\n".join(lines) + rng.choice(["", "\n"])
+    end = rng.choice(["\n", "\r\n"]) if kind == "robocopy" else "\n"
+    return end.join(lines) + rng.choice(["", end])
+
+
+def random_robocopy_log(rng):
+    """A robocopy log of one or two jobs: retries after error lines, files
+    of classes left out, a summary or none."""
+    lines = []
+    for job in range(rng.randint(1, 2)):
+        root = f"D:\\Share{job}\\"
+        lines += ["-" * 79, "   ROBOCOPY     ::     test", "-" * 79, "",
+                  "  Options : *.* /S /E /BYTES", "", f"\t                   0\t{root}"]
+        copied = total = 0
+        for f in range(rng.randint(2, 25)):
+            lines.append(f"\t  New Dir         9\t{root}d{f}\\")
+            for i in range(rng.randint(0, 40)):
+                size = rng.choice([0, 1, 1023, 1024, 10239, 10240, rng.randint(0, 10**9)])
+                name = f"f{i}.dat"
+                cls = rng.choice(["New File  ", "Newer     ", "same      "])
+                lines.append(f"\t    {cls}\t\t{size:>10}\t{name}")
+                if cls != "same      ":
+                    copied += 1
+                    total += size
+                if rng.random() < 0.1:
+                    lines += [f"2026/12/08 22:00:05 ERROR 32 (0x00000020) Copying File "
+                              f"{root}d{f}\\{name}", "The file is held open elsewhere.",
+                              "Retry in 1 s"]
+                    if rng.random() < 0.7:
+                        lines.append(f"\t    {cls}\t\t{size:>10}\t{name}")
+        if rng.random() < 0.6:
+            lines += ["", "               Total    Copied   Skipped  Mismatch    FAILED    Extras",
+                      "    Dirs :         1         1         0         0         0         0",
+                      f"   Files :  {copied:8}  {copied:8}         0         0         0         0",
+                      f"   Bytes :  {total:8}  {total:8}         0         0         0         0"]
+    return lines
 
 
 def check_random_kinds(binary, rng, rounds):
     faults = []
     with tempfile.TemporaryDirectory() as work:
         for r in range(rounds):
-            for kind in ("find", "ls", "csv", "lsjson", "s3"):
+            for kind in ("find", "ls", "csv", "lsjson", "s3", "robocopy"):
                 with open(os.path.join(work, "listing.txt"), "w", newline="") as f:
                     f.write(random_kind_listing(rng, kind))
                 args = ["-d", "listing.txt", "35", "233", "457", "449", f"--kind={kind}"]

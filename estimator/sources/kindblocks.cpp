@@ -82,6 +82,21 @@ void eachCount(UnixListing& listing, const UnixListing& other, Op op) {
   op(listing.nSlack, other.nSlack);
 }
 
+template <class Op>
+void eachCount(RobocopyLog& log, const RobocopyLog& other, Op op) {
+  op(log.nFiles, other.nFiles);
+  op(log.nBytes, other.nBytes);
+  op(log.nNoSize, other.nNoSize);
+  op(log.nJobsClosed, other.nJobsClosed);
+  RobocopyJob& job = log.job;
+  const RobocopyJob& otherJob = other.job;
+  op(job.nFiles, otherJob.nFiles);
+  op(job.nBytes, otherJob.nBytes);
+  op(job.nSlack, otherJob.nSlack);
+  op(job.nNoSize, otherJob.nNoSize);
+  op(job.nUnknown, otherJob.nUnknown);
+}
+
 template <class Listing>
 void startPart(Listing& part, const Listing& start) {
   part = start;
@@ -141,6 +156,36 @@ void joinRclone(RcloneListing& rclone, const RcloneListing& part) {
   joinStated(rclone.bStatedBytes, rclone.nStatedBytes, part.bStatedBytes, part.nStatedBytes);
 }
 
+// A part of a robocopy log with no job ended in it: its files join the job
+// read before it, and its last file, if it read one, is the last.
+void joinRobocopy(RobocopyLog& log, const RobocopyLog& part) {
+  joinCounts(log, part);
+  log.bRounded = log.bRounded || part.bRounded;
+  log.nCounted = part.nCounted;  // a header's options read in the part
+  if (!log.bUnknownClass && part.bUnknownClass) {
+    log.bUnknownClass = true;
+    log.sUnknownClass = part.sUnknownClass;
+  }
+  if (!part.bLastFromBefore) {
+    log.bLastFile = part.bLastFile;
+    log.sLastName = part.sLastName;
+    log.nLastSize = part.nLastSize;
+    log.bRetry = part.bRetry;
+  }
+  if (!part.sFolder.empty()) log.sFolder = part.sFolder;
+}
+
+// Whether a part of a robocopy log reads as it would after `log`: the job
+// and its options as the part began them, no summary begun, no retry due,
+// and none of its lines that a file from before it would read otherwise
+// (an error line naming it); and no job ended in the part, whose checks
+// need all of the job.
+bool robocopyPartFits(const RobocopyLog& log, const RobocopyLog& start, const RobocopyLog& part) {
+  return log.nCounted == start.nCounted && log.sRoot == start.sRoot && log.nSummaryRow == 0 &&
+         !log.job.bSummary && !log.bRetry && !(part.bErrorOnLastFromBefore && log.bLastFile) &&
+         part.nJobsClosed == 0 && !part.job.bSummary && part.nSummaryRow == 0;
+}
+
 bool joinUnix(UnixListing& listing, const UnixListing& part, Entry& entry) {
   bool bSettled = settleHeldLine(listing, part, entry);
   joinCounts(listing, part);
@@ -154,6 +199,7 @@ bool joinUnix(UnixListing& listing, const UnixListing& part, Entry& entry) {
 
 bool kindReadsInParts(int nKind) {
   switch (nKind) {
+    case kKindRobocopy:
     case kKindLs:
     case kKindCsv:
     case kKindRsync:
@@ -180,6 +226,15 @@ void startKindPart(KindReader& part, const KindReader& start) {
     case kKindLs:
       startPart(part.ls, start.ls);
       part.ls.nDateColumn = 0;
+      break;
+    case kKindRobocopy:
+      startPart(part.robocopy, start.robocopy);
+      part.robocopy.bLastFromBefore = true;
+      part.robocopy.bErrorOnLastFromBefore = false;
+      part.robocopy.bLastFile = part.robocopy.bRetry = false;
+      part.robocopy.bUnknownClass = false;
+      part.robocopy.bRounded = false;
+      part.robocopy.sFolder.clear();
       break;
     case kKindCsv:
       startPart(part.csv, start.csv);
@@ -215,9 +270,11 @@ void startKindPart(KindReader& part, const KindReader& start) {
   }
 }
 
-bool kindBlockFits(const KindReader& reader, const KindReader& start) {
+bool kindBlockFits(const KindReader& reader, const KindReader& start, const KindReader& part) {
   if (reader.nKind != start.nKind) return false;
   switch (start.nKind) {
+    case kKindRobocopy:
+      return robocopyPartFits(reader.robocopy, start.robocopy, part.robocopy);
     case kKindCsv:
       return !reader.csv.bOpenRow && sameCsvHeader(reader.csv, start.csv);
     case kKindRclone:
@@ -241,6 +298,9 @@ bool joinKindPart(KindReader& reader, const KindReader& part, Entry& entry) {
   switch (part.nKind) {
     case kKindLs:
       joinCounts(reader.ls, part.ls);
+      break;
+    case kKindRobocopy:
+      joinRobocopy(reader.robocopy, part.robocopy);
       break;
     case kKindCsv:
       joinCsv(reader.csv, part.csv);
@@ -267,4 +327,10 @@ bool joinKindPart(KindReader& reader, const KindReader& part, Entry& entry) {
   }
   if (bSettled) reader.nObjects++;
   return bSettled;
+}
+
+bool kindPartsMayStart(const KindReader& reader) {
+  if (reader.nKind != kKindRobocopy) return true;
+  const RobocopyLog& log = reader.robocopy;
+  return !log.sRoot.empty() && log.nSummaryRow == 0 && !log.job.bSummary;
 }

@@ -21,17 +21,24 @@
 #include "sources/listingkind.h"
 
 /// Returns true when a listing of nKind can be read in parts: every kind
-/// read line by line but robocopy's log, whose jobs, retries and summaries
-/// run across many lines.
+/// read line by line (not the JSON exports, one stream each).
 bool kindReadsInParts(int nKind);
+
+/// Returns true when the parts may begin after what `reader` read: for a
+/// robocopy log, once its job's source is known (its first folder line)
+/// and no summary is being read, so that the parts read the job's files
+/// from there; for the other kinds at once.
+bool kindPartsMayStart(const KindReader& reader);
 
 /// Readies `part` to read a part of the listing as `start` would read it:
 /// start's layout, and no counts, no line held, no row open.
 void startKindPart(KindReader& part, const KindReader& start);
 
-/// Returns true when `reader`, as it stands before a part, reads lines as
-/// `start` (from which the part's reader was readied) does.
-bool kindBlockFits(const KindReader& reader, const KindReader& start);
+/// Returns true when `reader`, as it stands before a part, reads the part's
+/// lines as `start` (from which the part's reader was readied) did: `part`
+/// is what the part's reader made of them. A part of a robocopy log in
+/// which a job ended never fits: its job's checks need the whole job.
+bool kindBlockFits(const KindReader& reader, const KindReader& start, const KindReader& part);
 
 /// Joins a part read after what `reader` read (kindBlockFits holds): adds
 /// its counts and carries what runs on past it. Returns true with the entry

@@ -16,9 +16,13 @@ struct Tally {
   std::uint64_t nObjects = 0;
   std::uint64_t nFolderGuess = 0;
   std::uint64_t nUnread = 0;
+  // robocopy's jobs: checked against their summaries, and differing.
+  std::uint64_t nJobsChecked = 0;
+  std::uint64_t nJobsDiffering = 0;
   bool operator==(const Tally& o) const {
     return sizes == o.sizes && nObjects == o.nObjects && nFolderGuess == o.nFolderGuess &&
-           nUnread == o.nUnread;
+           nUnread == o.nUnread && nJobsChecked == o.nJobsChecked &&
+           nJobsDiffering == o.nJobsDiffering;
   }
 };
 
@@ -38,30 +42,38 @@ void finish(KindReader& reader, Tally& tally) {
   tally.nObjects = reader.nObjects;
   tally.nFolderGuess = reader.tools.nFolderGuess;
   tally.nUnread = reader.csv.nUnread + reader.tools.nUnread;
+  if (reader.nKind == kKindRobocopy) {
+    closeRobocopyJob(reader.robocopy);
+    tally.nJobsChecked = reader.robocopy.nJobsChecked;
+    tally.nJobsDiffering = reader.robocopy.nJobsDiffering;
+  }
 }
 
 // Reads the lines whole, and in two parts cut before each line after the
-// first (which the reader reads before the parts, as the lines held while
-// the kind is decided): the second part from where the parts begin, joined,
-// or read again where it does not fit. Each cut must count as the whole.
-void expectPartsReadAsWhole(int nKind, const std::vector<std::string>& lines) {
+// first nHead (which the reader reads before the parts, as the lines held
+// while the kind is decided): the second part from where the parts begin,
+// joined, or read again where it does not fit. Each cut must count as the
+// whole.
+void expectPartsReadAsWhole(int nKind, const std::vector<std::string>& lines,
+                            std::size_t nHead = 1) {
   auto start = std::make_unique<KindReader>();
   startKindReader(*start, nKind, CivilDate{2026, 12, 9}, false, false);
   Tally head;
-  readLines(*start, lines, 0, 1, head);
+  readLines(*start, lines, 0, nHead, head);
+  ASSERT_TRUE(kindPartsMayStart(*start));
   auto whole = std::make_unique<KindReader>(*start);
   Tally expected = head;
-  readLines(*whole, lines, 1, lines.size(), expected);
+  readLines(*whole, lines, nHead, lines.size(), expected);
   finish(*whole, expected);
-  for (std::size_t nCut = 1; nCut < lines.size(); nCut++) {
+  for (std::size_t nCut = nHead; nCut < lines.size(); nCut++) {
     auto first = std::make_unique<KindReader>(*start);
     auto part = std::make_unique<KindReader>();
     Tally got = head;
-    readLines(*first, lines, 1, nCut, got);
+    readLines(*first, lines, nHead, nCut, got);
     startKindPart(*part, *start);
     Tally partTally;
     readLines(*part, lines, nCut, lines.size(), partTally);
-    if (kindBlockFits(*first, *start)) {
+    if (kindBlockFits(*first, *start, *part)) {
       Entry entry;
       if (joinKindPart(*first, *part, entry)) got.sizes.push_back(entry.nSize);
       got.sizes.insert(got.sizes.end(), partTally.sizes.begin(), partTally.sizes.end());
@@ -113,6 +125,54 @@ TEST(KindPartsTest, ReadsACsvRowOpenAcrossTheCutAgain) {
                                        "lines\",\"10240\"",
                                        "\"c\",\"102400\"",
                                    });
+}
+
+// A robocopy log: a job's files, retries after error lines (the file just
+// before the cut, its error and its retry after it), a header's options,
+// a file line of a class left out, the job's summary, then a second job
+// with its own.
+// A cut between a file and its error makes the part read again; one in the
+// second job too (its checks need the whole job).
+TEST(KindPartsTest, ReadsARobocopyJobInPartsAndItsRetriesAsWhole) {
+  std::vector<std::string> lines = {
+      "-------------------------------------------------------------------------------",
+      "   ROBOCOPY     ::     test",
+      "-------------------------------------------------------------------------------",
+      "  Options : *.* /S /E /BYTES",
+      "\t                   0\tD:\\Users\\",
+      "\t  New Dir          3\tD:\\Users\\ana\\",
+      "\t    New File  \t\t     282\tdesktop.ini",
+      "\t    New File  \t\t 6000000\tmail.pst",
+      "2026/12/08 22:00:05 ERROR 32 (0x00000020) Copying File D:\\Users\\ana\\mail.pst",
+      "The file is held open elsewhere.",
+      "\t    New File  \t\t 6000000\tmail.pst",
+      "\t    same      \t\t     100\tsame.txt",
+      "2026/12/08 22:00:06 ERROR 32 (0x00000020) Copying File D:\\Users\\ana\\mail.pst",
+      "\t    New File  \t\t 6000000\tmail.pst",
+      "\t  New Dir          1\tD:\\Users\\ben\\",
+      "\t    Newer     \t\t    1024\tb.txt",
+      "               Total    Copied   Skipped  Mismatch    FAILED    Extras",
+      "    Dirs :         3         3         0         0         0         0",
+      "   Files :         4         3         1         0         0         0",
+      "   Bytes :   6001406   6001306       100         0         0         0",
+      "-------------------------------------------------------------------------------",
+      "   ROBOCOPY     ::     test",
+      "-------------------------------------------------------------------------------",
+      "\t                   0\tE:\\Data\\",
+      "\t    New File  \t\t    5120\tx.bin",
+      "               Total    Copied   Skipped  Mismatch    FAILED    Extras",
+      "    Dirs :         1         1         0         0         0         0",
+      "   Files :         1         1         0         0         0         0",
+      "   Bytes :      5120      5120         0         0         0         0",
+  };
+  // One job alone, whose parts join; then with the second job after it.
+  expectPartsReadAsWhole(kKindRobocopy, std::vector<std::string>(lines.begin(), lines.begin() + 16),
+                         5);
+  expectPartsReadAsWhole(kKindRobocopy, lines, 5);
+  // The second job cut off before its summary: the first job's check still
+  // needs all of the first job.
+  expectPartsReadAsWhole(kKindRobocopy, std::vector<std::string>(lines.begin(), lines.end() - 4),
+                         5);
 }
 
 }  // namespace

@@ -566,6 +566,7 @@ void takeLabelledLine(RobocopyLog& log, const BodyLine& line, int nRow) {
 // D:\Data\a.txt", its words in the log's language. When its path ends in the
 // name of the file line just read, that file's next line is its retry.
 void takeErrorLine(RobocopyLog& log, const char* pLine) {
+  if (log.bLastFromBefore) log.bErrorOnLastFromBefore = true;
   int nYear = 0;
   int nMonth = 0;
   int nDay = 0;
@@ -591,7 +592,7 @@ void takeErrorLine(RobocopyLog& log, const char* pLine) {
 
 void takeFolderLine(RobocopyLog& log, const BodyLine& line) {
   if (log.job.bSummary) closeRobocopyJob(log);
-  log.bLastFile = log.bRetry = false;
+  log.bLastFile = log.bRetry = log.bLastFromBefore = false;
   // A folder of the destination alone, or one excluded, holds no file read.
   int nKind = classKind(log, line.pClass, line.pClassEnd);
   if (nKind == kClassDestination || nKind == kClassExcluded) return;
@@ -618,6 +619,7 @@ bool takeFileLine(RobocopyLog& log, const BodyLine& line, Entry& entry) {
   int nKind = classKind(log, line.pClass, line.pClassEnd);
   if ((log.nCounted >> nKind & 1u) == 0) return false;
   log.bLastFile = true;
+  log.bLastFromBefore = false;
   log.sLastName.assign(line.pName, nName);
   log.nLastSize = nSize;
   RobocopyJob& job = log.job;
@@ -687,10 +689,11 @@ void closeRobocopyJob(RobocopyLog& log) {
   if (!job.bStatedFiles || bDiffers) {
     log.nUnknownUnchecked = saturatingAdd(log.nUnknownUnchecked, job.nUnknown);
   }
+  log.nJobsClosed++;
   log.job = RobocopyJob();
   log.sRoot.clear();
   log.nCounted = kCountedByDefault;
-  log.bLastFile = log.bRetry = false;
+  log.bLastFile = log.bRetry = log.bLastFromBefore = false;
 }
 
 const char* readRobocopySize(const char* pC, std::uint64_t& nBytes, std::uint64_t& nSlack) {

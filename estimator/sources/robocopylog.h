@@ -59,11 +59,11 @@ struct RobocopyJob {
 };
 
 struct RobocopyLog {
-  bool bFolders = true;        // give each entry its folder
-  unsigned nCounted = 0;       // the kinds of class that count in this job, a bit each
-  int nSummaryRow = 0;         // rows of the summary read in a row: 1 dirs, 2 files, 3 bytes
-  std::string sFolder;         // the last folder line's path
-  std::string sRoot;           // the job's first folder: its source
+  bool bFolders = true;   // give each entry its folder
+  unsigned nCounted = 0;  // the kinds of class that count in this job, a bit each
+  int nSummaryRow = 0;    // rows of the summary read in a row: 1 dirs, 2 files, 3 bytes
+  std::string sFolder;    // the last folder line's path
+  std::string sRoot;      // the job's first folder: its source
   // The last file counted in the folder, for its retry: the name as written
   // and the size, and whether an error line for it has come since.
   std::string sLastName;
@@ -94,6 +94,12 @@ struct RobocopyLog {
   bool bUnknownClass = false;
   RobocopyClassSeen aSeen[8];
   unsigned nSeenNext = 0;
+  // For a log read in parts (kindblocks.h): the jobs closed, and whether the
+  // last file before the part is still the last file (no file or folder
+  // line read since the part began), and an error line was read then.
+  std::uint64_t nJobsClosed = 0;
+  bool bLastFromBefore = false;
+  bool bErrorOnLastFromBefore = false;
 };
 
 /// Starts reading a log.
