@@ -1,8 +1,12 @@
 #include "streamrun.h"
 
 #include <cinttypes>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "reports/output.h"
 #include "reports/progress.h"
@@ -46,6 +50,81 @@ void feedLine(Run& run, const char* p, std::size_t n, bool bLineFeed) {
   countFedEntries(run);
 }
 
+// Feeds a block of the rest of the text and counts what it completes;
+// every 16 blocks, shows how far the reading is (nBytesRead).
+void feedBlock(Run& run, const unsigned char* p, std::size_t n, std::uint64_t nBytesRead,
+               std::uint64_t& nBlocks) {
+  feedNcdu(run.kinds.ncdu, reinterpret_cast<const char*>(p), n);
+  countFedEntries(run);
+  if (++nBlocks % 16 == 0) showProgress(run.progress, nBytesRead, 0, run.kinds.nObjects);
+}
+
+// The text read ahead by a thread of its own, while the main thread parses
+// what was read before: a ring of blocks, each with the bytes the reader
+// had taken from the file when it was read.
+struct ReadAhead {
+  static const std::size_t kBlocks = 3;
+  std::vector<unsigned char> aBlocks[kBlocks];
+  std::size_t anLength[kBlocks] = {};
+  std::uint64_t anBytesRead[kBlocks] = {};
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::size_t nFilled = 0;  // blocks read, and taken by the parser, since the start
+  std::size_t nTaken = 0;
+  bool bEnded = false;  // the reader has no more text
+};
+
+void readAhead(Reader& reader, ReadAhead& ahead) {
+  for (;;) {
+    std::size_t i;
+    {
+      std::unique_lock<std::mutex> lock(ahead.mutex);
+      ahead.changed.wait(lock, [&] { return ahead.nFilled - ahead.nTaken < ReadAhead::kBlocks; });
+      i = ahead.nFilled % ReadAhead::kBlocks;
+    }
+    std::vector<unsigned char>& block = ahead.aBlocks[i];
+    std::size_t n = takeText(reader, block.data(), block.size());
+    std::uint64_t nBytesRead = bytesRead(reader);
+    {
+      std::lock_guard<std::mutex> lock(ahead.mutex);
+      if (n == 0) {
+        ahead.bEnded = true;
+      } else {
+        ahead.anLength[i] = n;
+        ahead.anBytesRead[i] = nBytesRead;
+        ahead.nFilled++;
+      }
+    }
+    ahead.changed.notify_all();
+    if (n == 0) return;
+  }
+}
+
+// The rest of the text, read by a thread of its own while this one parses:
+// the reader is not touched here until that thread has ended.
+void feedReadAhead(Run& run) {
+  ReadAhead ahead;
+  for (std::vector<unsigned char>& block : ahead.aBlocks) block.resize(kStreamBlock);
+  std::thread reading(readAhead, std::ref(run.reader), std::ref(ahead));
+  std::uint64_t nBlocks = 0;
+  for (;;) {
+    std::size_t i;
+    {
+      std::unique_lock<std::mutex> lock(ahead.mutex);
+      ahead.changed.wait(lock, [&] { return ahead.nFilled > ahead.nTaken || ahead.bEnded; });
+      if (ahead.nFilled == ahead.nTaken) break;
+      i = ahead.nTaken % ReadAhead::kBlocks;
+    }
+    feedBlock(run, ahead.aBlocks[i].data(), ahead.anLength[i], ahead.anBytesRead[i], nBlocks);
+    {
+      std::lock_guard<std::mutex> lock(ahead.mutex);
+      ahead.nTaken++;
+    }
+    ahead.changed.notify_all();
+  }
+  reading.join();
+}
+
 }  // namespace
 
 void takeStreamListing(Run& run, const Piece& first) {
@@ -62,16 +141,16 @@ void takeStreamListing(Run& run, const Piece& first) {
   }
   // The rest of the text: the rest of the last line, if it was cut, first.
   resumeCutLine(run.reader);
-  std::vector<unsigned char>& text = run.streamText;
-  text.resize(kStreamBlock);
-  std::uint64_t nBlocks = 0;
-  for (;;) {
-    std::size_t n = takeText(run.reader, text.data(), text.size());
-    if (n == 0) break;
-    feedNcdu(run.kinds.ncdu, reinterpret_cast<const char*>(text.data()), n);
-    countFedEntries(run);
-    if (++nBlocks % 16 == 0) {
-      showProgress(run.progress, bytesRead(run.reader), 0, run.kinds.nObjects);
+  if (run.nReadThreads > 1 && !bVerbose) {
+    feedReadAhead(run);
+  } else {
+    std::vector<unsigned char>& text = run.streamText;
+    text.resize(kStreamBlock);
+    std::uint64_t nBlocks = 0;
+    for (;;) {
+      std::size_t n = takeText(run.reader, text.data(), text.size());
+      if (n == 0) break;
+      feedBlock(run, text.data(), n, bytesRead(run.reader), nBlocks);
     }
   }
   endNcdu(run.kinds.ncdu);

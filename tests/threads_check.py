@@ -177,6 +177,8 @@ def random_kind_listing(rng, kind):
                 lines.append("find: '/srv/x': Permission denied" if kind == "find" else "")
     if kind == "robocopy":
         lines = random_robocopy_log(rng)
+    elif kind == "ncdu":
+        lines = random_ncdu_export(rng)
     elif kind == "csv":
         lines.insert(0, '"Name","Length","LastWriteTime"')
     elif kind == "lsjson":
@@ -224,11 +226,38 @@ def random_robocopy_log(rng):
     return lines
 
 
+def random_ncdu_export(rng):
+    """An export of ncdu or gdu, large enough to be read ahead in several
+    blocks: nested folders, links and devices, excluded entries and read
+    errors, hard links; on one line or many, and sometimes cut off."""
+    def folder(depth, name):
+        parts = [f'[{{"name":"{name}","asize":4096}}']
+        for i in range(rng.randint(5, 60)):
+            if depth < 3 and rng.random() < 0.05:
+                parts.append(folder(depth + 1, f"d{depth}{i}"))
+                continue
+            size = rng.choice([0, 1, 1023, 1024, 10239, 10240, rng.randint(0, 10**9)])
+            extra = rng.choice(["", "", "", ',"notreg":true', ',"excluded":"pattern"',
+                                ',"read_error":true', ',"hlnkc":true,"ino":7,"nlink":2'])
+            parts.append(f'{{"name":"f{i}.dat","asize":{size},"dsize":4096,'
+                         f'"mtime":1778914230{extra}}}')
+        return (",\n" if many else ",").join(parts) + "]"
+    many = rng.random() < 0.5
+    text = '[1,2,{"progname":"ncdu","progver":"1.18","timestamp":1796812418},\n'
+    roots = [folder(0, "/data")]
+    while sum(len(r) for r in roots) < 200000:
+        roots.append(folder(1, f"r{len(roots)}"))
+    text += '[{"name":"/data","asize":4096},' + ",".join(r for r in roots) + "]]\n"
+    if rng.random() < 0.3:
+        text = text[:rng.randint(len(text) // 2, len(text) - 1)]
+    return text.split("\n")
+
+
 def check_random_kinds(binary, rng, rounds):
     faults = []
     with tempfile.TemporaryDirectory() as work:
         for r in range(rounds):
-            for kind in ("find", "ls", "csv", "lsjson", "s3", "robocopy"):
+            for kind in ("find", "ls", "csv", "lsjson", "s3", "robocopy", "ncdu"):
                 with open(os.path.join(work, "listing.txt"), "w", newline="") as f:
                     f.write(random_kind_listing(rng, kind))
                 args = ["-d", "listing.txt", "35", "233", "457", "449", f"--kind={kind}"]

@@ -537,83 +537,14 @@ JsonKind readStructure(JsonPull& json, JsonToken& token, unsigned char c) {
 
 // ------------------------------------------------- plain objects at once
 
-// Reads an integer as readNumber would (a leading zero alone; at most 20
-// digits, 19 after a minus sign), or returns nullptr. A byte after it that
-// would go on a number (a digit, '.', 'e', 'E') leaves it to the tokenizer.
-const unsigned char* plainInteger(const unsigned char* p, const unsigned char* pEnd,
-                                  JsonToken& value) {
-  const bool bNegative = *p == '-';
-  const unsigned char* pDigits = bNegative ? p + 1 : p;
-  const unsigned char* q = pDigits;
-  // Nineteen digits always fit 64 bits; a twentieth may pass them.
-  std::uint64_t nMagnitude = 0;
-  const unsigned char* pNineteen = pEnd - q > 19 ? q + 19 : pEnd;
-  while (q < pNineteen && isDigit(*q)) {
-    nMagnitude = nMagnitude * 10 + static_cast<std::uint64_t>(*q++ - '0');
-  }
-  bool bFits = true;
-  if (q < pEnd && isDigit(*q)) {
-    if (bNegative) return nullptr;
-    std::uint64_t nLast = static_cast<std::uint64_t>(*q++ - '0');
-    bFits =
-        nMagnitude < UINT64_MAX / 10 || (nMagnitude == UINT64_MAX / 10 && nLast <= UINT64_MAX % 10);
-    nMagnitude = bFits ? nMagnitude * 10 + nLast : 0;
-  }
-  std::ptrdiff_t nDigits = q - pDigits;
-  if (nDigits == 0 || (*pDigits == '0' && nDigits > 1)) return nullptr;
-  if (q == pEnd || isDigit(*q) || *q == '.' || *q == 'e' || *q == 'E') return nullptr;
-  value.kind = JsonKind::kNumber;
-  value.pText = reinterpret_cast<const char*>(p);
-  value.nLength = static_cast<std::size_t>(q - p);
-  if (!bFits) return q;
-  const std::uint64_t nInt64Max = static_cast<std::uint64_t>(INT64_MAX);
-  value.bUint = !bNegative;
-  value.nUint = nMagnitude;
-  value.bInt = nMagnitude <= nInt64Max + (bNegative ? 1 : 0);
-  if (value.bInt && !bNegative) value.nInt = static_cast<std::int64_t>(nMagnitude);
-  // -2^63 has no positive counterpart: negate one less, then step down.
-  if (value.bInt && bNegative && nMagnitude > 0) {
-    value.nInt = -static_cast<std::int64_t>(nMagnitude - 1) - 1;
-  }
-  return q;
-}
-
-// Reads a member's value: a plain string, an integer or a literal.
-const unsigned char* plainValue(const unsigned char* p, const unsigned char* pEnd,
-                                JsonToken& value) {
-  if (*p == '"') {
-    const unsigned char* pClose = jsonPlainStringEnd(p + 1, pEnd);
-    if (pClose == nullptr) return nullptr;
-    value.kind = JsonKind::kString;
-    value.pText = reinterpret_cast<const char*>(p + 1);
-    value.nLength = static_cast<std::size_t>(pClose - p - 1);
-    return pClose + 1;
-  }
-  if (*p == '-' || isDigit(*p)) return plainInteger(p, pEnd, value);
-  static const struct {
-    const char* sz;
-    std::size_t n;
-    JsonKind kind;
-  } kLiterals[] = {
-      {"true", 4, JsonKind::kTrue}, {"false", 5, JsonKind::kFalse}, {"null", 4, JsonKind::kNull}};
-  for (const auto& literal : kLiterals) {
-    if (pEnd - p > static_cast<std::ptrdiff_t>(literal.n) &&
-        std::memcmp(p, literal.sz, literal.n) == 0) {
-      value.kind = literal.kind;
-      return p + literal.n;
-    }
-  }
-  return nullptr;
-}
-
 const unsigned char* skipSpace(const unsigned char* p, const unsigned char* pEnd) {
+  if (p<pEnd&& * p> ' ') return p;  // most often no space at all
   while (p < pEnd && isWhiteSpace(*p)) p++;
   return p;
 }
 
-}  // namespace
-
-const unsigned char* jsonPlainStringEnd(const unsigned char* p, const unsigned char* pEnd) {
+// jsonPlainStringEnd, inlined where objects are read at once.
+inline const unsigned char* plainStringEnd(const unsigned char* p, const unsigned char* pEnd) {
   const unsigned char* pLimit =
       pEnd - p > static_cast<std::ptrdiff_t>(JsonPull::kMaxPiece) ? p + JsonPull::kMaxPiece : pEnd;
 #ifdef __SSE2__
@@ -665,6 +596,81 @@ const unsigned char* jsonPlainStringEnd(const unsigned char* p, const unsigned c
   return nullptr;
 }
 
+// Reads an integer as readNumber would (a leading zero alone; at most 20
+// digits, 19 after a minus sign), or returns nullptr. A byte after it that
+// would go on a number (a digit, '.', 'e', 'E') leaves it to the tokenizer.
+const unsigned char* plainInteger(const unsigned char* p, const unsigned char* pEnd,
+                                  JsonToken& value) {
+  const bool bNegative = *p == '-';
+  const unsigned char* pDigits = bNegative ? p + 1 : p;
+  const unsigned char* q = pDigits;
+  // Nineteen digits always fit 64 bits; a twentieth may pass them.
+  std::uint64_t nMagnitude = 0;
+  const unsigned char* pNineteen = pEnd - q > 19 ? q + 19 : pEnd;
+  while (q < pNineteen && isDigit(*q)) {
+    nMagnitude = nMagnitude * 10 + static_cast<std::uint64_t>(*q++ - '0');
+  }
+  bool bFits = true;
+  if (q < pEnd && isDigit(*q)) {
+    if (bNegative) return nullptr;
+    std::uint64_t nLast = static_cast<std::uint64_t>(*q++ - '0');
+    bFits =
+        nMagnitude < UINT64_MAX / 10 || (nMagnitude == UINT64_MAX / 10 && nLast <= UINT64_MAX % 10);
+    nMagnitude = bFits ? nMagnitude * 10 + nLast : 0;
+  }
+  std::ptrdiff_t nDigits = q - pDigits;
+  if (nDigits == 0 || (*pDigits == '0' && nDigits > 1)) return nullptr;
+  if (q == pEnd || isDigit(*q) || *q == '.' || *q == 'e' || *q == 'E') return nullptr;
+  value.kind = JsonKind::kNumber;
+  value.pText = reinterpret_cast<const char*>(p);
+  value.nLength = static_cast<std::size_t>(q - p);
+  if (!bFits) return q;
+  const std::uint64_t nInt64Max = static_cast<std::uint64_t>(INT64_MAX);
+  value.bUint = !bNegative;
+  value.nUint = nMagnitude;
+  value.bInt = nMagnitude <= nInt64Max + (bNegative ? 1 : 0);
+  if (value.bInt && !bNegative) value.nInt = static_cast<std::int64_t>(nMagnitude);
+  // -2^63 has no positive counterpart: negate one less, then step down.
+  if (value.bInt && bNegative && nMagnitude > 0) {
+    value.nInt = -static_cast<std::int64_t>(nMagnitude - 1) - 1;
+  }
+  return q;
+}
+
+// Reads a member's value: a plain string, an integer or a literal.
+const unsigned char* plainValue(const unsigned char* p, const unsigned char* pEnd,
+                                JsonToken& value) {
+  if (*p == '"') {
+    const unsigned char* pClose = plainStringEnd(p + 1, pEnd);
+    if (pClose == nullptr) return nullptr;
+    value.kind = JsonKind::kString;
+    value.pText = reinterpret_cast<const char*>(p + 1);
+    value.nLength = static_cast<std::size_t>(pClose - p - 1);
+    return pClose + 1;
+  }
+  if (*p == '-' || isDigit(*p)) return plainInteger(p, pEnd, value);
+  static const struct {
+    const char* sz;
+    std::size_t n;
+    JsonKind kind;
+  } kLiterals[] = {
+      {"true", 4, JsonKind::kTrue}, {"false", 5, JsonKind::kFalse}, {"null", 4, JsonKind::kNull}};
+  for (const auto& literal : kLiterals) {
+    if (pEnd - p > static_cast<std::ptrdiff_t>(literal.n) &&
+        std::memcmp(p, literal.sz, literal.n) == 0) {
+      value.kind = literal.kind;
+      return p + literal.n;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const unsigned char* jsonPlainStringEnd(const unsigned char* p, const unsigned char* pEnd) {
+  return plainStringEnd(p, pEnd);
+}
+
 const char* readPlainObject(const char* pObject, const char* pEndText, JsonMember* aMembers,
                             int& nMembers) {
   const auto* p = reinterpret_cast<const unsigned char*>(pObject);
@@ -674,7 +680,7 @@ const char* readPlainObject(const char* pObject, const char* pEndText, JsonMembe
   if (q < pEnd && *q == '}') return reinterpret_cast<const char*>(q + 1);
   for (;;) {
     if (q == pEnd || *q != '"' || nMembers == kMaxPlainMembers) return nullptr;
-    const unsigned char* pClose = jsonPlainStringEnd(q + 1, pEnd);
+    const unsigned char* pClose = plainStringEnd(q + 1, pEnd);
     if (pClose == nullptr) return nullptr;
     JsonMember& member = aMembers[nMembers++];
     member.pKey = reinterpret_cast<const char*>(q + 1);

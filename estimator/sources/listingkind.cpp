@@ -507,8 +507,11 @@ bool holdPiece(Reader& reader, KindDecision& decision, const Piece& piece) {
   if (nKind == kKindUnknown && held.nCount == kKindLookahead) {
     nKind = chooseKind(decision.evidence);
   }
+  // A named stream kind learns nothing from its lines: it is taken at once,
+  // so that its source reads all of a long line, whose rest is not held.
   if (decision.nNamed != kKindUnknown) {
-    nKind = held.nCount == kKindLookahead ? decision.nNamed : kKindUnknown;
+    bool bTaken = held.nCount == kKindLookahead || isStreamKind(decision.nNamed);
+    nKind = bTaken ? decision.nNamed : kKindUnknown;
   }
   if (nKind != kKindUnknown) {
     settleKind(decision, nKind);

@@ -29,6 +29,7 @@ Key keyOf(const char* p, std::size_t nLength) {
 }
 
 const char* skipBlanks(const char* p, const char* pEnd) {
+  if (p < pEnd && static_cast<unsigned char>(*p) > 0x20) return p;  // most often no blank
   while (p < pEnd && isWhitespace(*p)) p++;
   return p;
 }
