@@ -13,7 +13,10 @@
 // holds, to the run's wiring, in the order of the listing. So whatever
 // depends on earlier lines (the folder a file is in, the order of dates,
 // the listing's own totals, the calibration's steps, the kinds' own state)
-// comes out as on one thread. Memory is a few blocks per thread.
+// comes out as on one thread. In a plain run, a listing of a kind that
+// reads in parts (sources/kindblocks.h) is read on the threads too, each
+// block by a reader of the kind of its own, and joined in order. Memory is
+// a few blocks per thread.
 #ifndef PLOMET_ESTIMATOR_BLOCKS_H_
 #define PLOMET_ESTIMATOR_BLOCKS_H_
 
