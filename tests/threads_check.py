@@ -253,6 +253,20 @@ def random_ncdu_export(rng):
     return text.split("\n")
 
 
+def differences_from_one_thread(binary, args, work, rng, label):
+    """Runs args on 1 thread, then on 2, 3 and 8 with a block size drawn for
+    each; returns a fault for each run whose output differs."""
+    one = run(binary, args + ["--threads=1"], work, None)
+    faults = []
+    for threads in (2, 3, 8):
+        size = rng.choice([1, 17, 100, 4097, 5000, 70000])
+        got = run(binary, args + [f"--threads={threads}", f"--read-block={size}"], work, None)
+        if got != one:
+            faults.append(f"{label}: --threads={threads} --read-block={size} "
+                          "differs from one thread")
+    return faults
+
+
 def check_random_kinds(binary, rng, rounds):
     faults = []
     with tempfile.TemporaryDirectory() as work:
@@ -261,14 +275,8 @@ def check_random_kinds(binary, rng, rounds):
                 with open(os.path.join(work, "listing.txt"), "w", newline="") as f:
                     f.write(random_kind_listing(rng, kind))
                 args = ["-d", "listing.txt", "35", "233", "457", "449", f"--kind={kind}"]
-                one = run(binary, args + ["--threads=1"], work, None)
-                for threads in (2, 3, 8):
-                    size = rng.choice([1, 17, 100, 4097, 5000, 70000])
-                    got = run(binary, args + [f"--threads={threads}", f"--read-block={size}"],
-                              work, None)
-                    if got != one:
-                        faults.append(f"random {kind} round {r}: --threads={threads} "
-                                      f"--read-block={size} differs from one thread")
+                faults += differences_from_one_thread(binary, args, work, rng,
+                                                      f"random {kind} round {r}")
     return faults
 
 
@@ -285,14 +293,8 @@ def check_random(binary, rng, rounds):
                           "--html=page.html"],
                          ["-l", "sched.log", "35", "233", "457", "449", "--top=4", "--since=2026-12-09"],
                          ["--calibrate", "sched.log", "--json"]):
-                one = run(binary, args + ["--threads=1"], work, None)
-                for threads in (2, 3, 8):
-                    size = rng.choice([1, 17, 100, 4097, 5000, 70000])
-                    got = run(binary, args + [f"--threads={threads}", f"--read-block={size}"],
-                              work, None)
-                    if got != one:
-                        faults.append(f"random round {r}: {' '.join(args)} --threads={threads} "
-                                      f"--read-block={size} differs from one thread")
+                faults += differences_from_one_thread(binary, args, work, rng,
+                                                      f"random round {r}: {' '.join(args)}")
     return faults
 
 

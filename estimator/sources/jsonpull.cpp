@@ -665,12 +665,9 @@ const unsigned char* plainValue(const unsigned char* p, const unsigned char* pEn
   return nullptr;
 }
 
-}  // namespace
-
-const unsigned char* jsonPlainStringEnd(const unsigned char* p, const unsigned char* pEnd) {
-  return plainStringEnd(p, pEnd);
-}
-
+// The members of the plain object (as pullPlainObject says) that begins at
+// pObject ('{') and lies before pEndText. Returns the byte after it, or
+// nullptr when it is not plain, or not whole there.
 const char* readPlainObject(const char* pObject, const char* pEndText, JsonMember* aMembers,
                             int& nMembers) {
   const auto* p = reinterpret_cast<const unsigned char*>(pObject);
@@ -703,6 +700,12 @@ const char* readPlainObject(const char* pObject, const char* pEndText, JsonMembe
     if (*q != ',') return nullptr;
     q = skipSpace(q + 1, pEnd);
   }
+}
+
+}  // namespace
+
+const unsigned char* jsonPlainStringEnd(const unsigned char* p, const unsigned char* pEnd) {
+  return plainStringEnd(p, pEnd);
 }
 
 int pullPlainObject(JsonPull& json, JsonMember* aMembers) {

@@ -170,12 +170,6 @@ const int kMaxPlainMembers = 16;
 /// kMaxPiece bytes, whole before pEnd. Returns nullptr for any other string.
 const unsigned char* jsonPlainStringEnd(const unsigned char* p, const unsigned char* pEnd);
 
-/// Reads the plain object (as pullPlainObject says) that begins at p ('{')
-/// and lies before pEnd, without a tokenizer: for a reader of one object a
-/// line. Returns the byte after it, with its members in aMembers; or nullptr
-/// when it is not plain, or not whole before pEnd.
-const char* readPlainObject(const char* p, const char* pEnd, JsonMember* aMembers, int& nMembers);
-
 /// Reads an object at once where nextJsonToken would read it token by token
 /// (after the comma that follows the element before, if that is next), when
 /// it is an element of an array, lies whole in the block fed last, and

@@ -195,34 +195,33 @@ bool joinUnix(UnixListing& listing, const UnixListing& part, Entry& entry) {
   return bSettled;
 }
 
-}  // namespace
-
-bool kindReadsInParts(int nKind) {
+// The kind whose state reads a kind: the object stores' clients share the
+// bucket listing's, find, tar and dwalk the tools' listing's.
+int sourceOf(int nKind) {
   switch (nKind) {
-    case kKindRobocopy:
-    case kKindLs:
-    case kKindCsv:
-    case kKindRsync:
-    case kKindFind:
-    case kKindLsJson:
-    case kKindRclone:
-    case kKindS3:
     case kKindMc:
     case kKindGsutil:
     case kKindAzcopy:
+      return kKindS3;
     case kKindTar:
     case kKindDwalk:
-      return true;
+      return kKindFind;
     default:
-      return false;
+      return nKind;
   }
+}
+
+}  // namespace
+
+bool kindReadsInParts(int nKind) {
+  return nKind >= 0 && nKind < kKinds && kKindRows[nKind].read != nullptr && !isStreamKind(nKind);
 }
 
 void startKindPart(KindReader& part, const KindReader& start) {
   part.nKind = start.nKind;
   part.nObjects = 0;
   part.nDirFiles = 0;
-  switch (start.nKind) {
+  switch (sourceOf(start.nKind)) {
     case kKindLs:
       startPart(part.ls, start.ls);
       part.ls.nDateColumn = 0;
@@ -254,13 +253,10 @@ void startKindPart(KindReader& part, const KindReader& start) {
       part.rclone.bStatedFiles = part.rclone.bStatedBytes = false;
       break;
     case kKindS3:
-    case kKindMc:
-    case kKindGsutil:
-    case kKindAzcopy:
       startPart(part.bucket, start.bucket);
       part.bucket.bStatedObjects = part.bucket.bStatedBytes = false;
       break;
-    default:  // find, tar, dwalk
+    default:  // kKindFind
       startPart(part.tools, start.tools);
       part.tools.bStatedFiles = part.tools.bStatedBytes = false;
       part.tools.pending.bHeld = false;
@@ -272,7 +268,7 @@ void startKindPart(KindReader& part, const KindReader& start) {
 
 bool kindBlockFits(const KindReader& reader, const KindReader& start, const KindReader& part) {
   if (reader.nKind != start.nKind) return false;
-  switch (start.nKind) {
+  switch (sourceOf(start.nKind)) {
     case kKindRobocopy:
       return robocopyPartFits(reader.robocopy, start.robocopy, part.robocopy);
     case kKindCsv:
@@ -281,8 +277,6 @@ bool kindBlockFits(const KindReader& reader, const KindReader& start, const Kind
       return reader.rclone.bLearnt == start.rclone.bLearnt &&
              sameLayout(reader.rclone.layout, start.rclone.layout);
     case kKindFind:
-    case kKindTar:
-    case kKindDwalk:
       return reader.tools.nTool == start.tools.nTool &&
              reader.tools.bLearnt == start.tools.bLearnt &&
              reader.tools.bEpochs == start.tools.bEpochs;
@@ -295,7 +289,7 @@ bool joinKindPart(KindReader& reader, const KindReader& part, Entry& entry) {
   reader.nObjects += part.nObjects;
   reader.nDirFiles += part.nDirFiles;
   bool bSettled = false;
-  switch (part.nKind) {
+  switch (sourceOf(part.nKind)) {
     case kKindLs:
       joinCounts(reader.ls, part.ls);
       break;
@@ -316,12 +310,9 @@ bool joinKindPart(KindReader& reader, const KindReader& part, Entry& entry) {
       joinRclone(reader.rclone, part.rclone);
       break;
     case kKindS3:
-    case kKindMc:
-    case kKindGsutil:
-    case kKindAzcopy:
       joinBucket(reader.bucket, part.bucket);
       break;
-    default:
+    default:  // kKindFind
       bSettled = joinUnix(reader.tools, part.tools, entry);
       break;
   }

@@ -224,18 +224,37 @@ const char* attachedUnitStart(const char* pC, const char* pEnd) {
   return pC;
 }
 
-std::size_t folderOfPath(char* szFolder, const char* pPath, const char* pEnd) {
-  std::size_t nDir = 0;
-  for (const char* pC = pPath; pC < pEnd; pC++) {
-    if (*pC == '/') nDir = static_cast<std::size_t>(pC + 1 - pPath);
-  }
-  bool bAbsolute = pPath < pEnd && (*pPath == '/' || std::memchr(pPath, ':', nDir) != nullptr);
+namespace {
+
+// The folder of a path, with "./" before its directory unless bAbsolute.
+std::size_t writeFolder(char* szFolder, const char* pPath, std::size_t nDir, bool bAbsolute) {
   std::size_t nPrefix = bAbsolute ? 0 : 2;
   if (nDir > kFolderRoom - 3) nDir = kFolderRoom - 3;
   szFolder[0] = '.';
   szFolder[1] = '/';
   std::memcpy(szFolder + nPrefix, pPath, nDir);
   return nDir == 0 ? 1 : nPrefix + nDir;
+}
+
+// The length of a path's directory, its last '/' included.
+std::size_t directoryLength(const char* pPath, const char* pEnd) {
+  std::size_t nDir = 0;
+  for (const char* pC = pPath; pC < pEnd; pC++) {
+    if (*pC == '/') nDir = static_cast<std::size_t>(pC + 1 - pPath);
+  }
+  return nDir;
+}
+
+}  // namespace
+
+std::size_t folderOfPath(char* szFolder, const char* pPath, const char* pEnd) {
+  std::size_t nDir = directoryLength(pPath, pEnd);
+  bool bAbsolute = pPath < pEnd && (*pPath == '/' || std::memchr(pPath, ':', nDir) != nullptr);
+  return writeFolder(szFolder, pPath, nDir, bAbsolute);
+}
+
+std::size_t folderOfRelativePath(char* szFolder, const char* pPath, const char* pEnd) {
+  return writeFolder(szFolder, pPath, directoryLength(pPath, pEnd), false);
 }
 
 namespace {

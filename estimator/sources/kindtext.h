@@ -145,6 +145,11 @@ const std::size_t kFolderRoom = 4096 + 3;
 /// directory. Returns the folder's length.
 std::size_t folderOfPath(char* szFolder, const char* pPath, const char* pEnd);
 
+/// folderOfPath for a path known to be relative to the listing's root (as
+/// rsync and rclone write them): "./" before its directory, whatever it
+/// holds.
+std::size_t folderOfRelativePath(char* szFolder, const char* pPath, const char* pEnd);
+
 /// The local time zone's offsets from UTC, by hour, read once each.
 struct EpochZone {
   static const int kSlots = 64;

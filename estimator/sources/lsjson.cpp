@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "sources/kindtext.h"
 #include "sources/text.h"
 
 namespace {
@@ -29,7 +30,7 @@ Key keyOf(const char* p, std::size_t nLength) {
 }
 
 const char* skipBlanks(const char* p, const char* pEnd) {
-  if (p < pEnd && static_cast<unsigned char>(*p) > 0x20) return p;  // most often no blank
+  if (p<pEnd&& static_cast<unsigned char>(*p)> 0x20) return p;  // most often no blank
   while (p < pEnd && isWhitespace(*p)) p++;
   return p;
 }
@@ -41,8 +42,8 @@ struct LsJsonObject {
   std::uint64_t nSize = 0;
   bool bTime = false;
   std::int64_t nTime = 0;
-  std::size_t nPath = 0;           // bytes of the path kept in szPath
-  char szPath[kLsJsonFolderRoom];  // left unset: a line pays for its path alone
+  std::size_t nPath = 0;     // bytes of the path kept in szPath
+  char szPath[kFolderRoom];  // left unset: a line pays for its path alone
 };
 
 // A member's value, or a piece of it.
@@ -182,19 +183,6 @@ std::size_t readPlainObject(const LsJson& x, const char* p, const char* pEnd, Ls
   }
 }
 
-// The folder of a path: "." and its directory, as rsync's are named.
-std::size_t folderOf(LsJson& x, const char* pPath, std::size_t nPath) {
-  std::size_t nDir = 0;
-  for (std::size_t i = 0; i < nPath; i++) {
-    if (pPath[i] == '/') nDir = i + 1;
-  }
-  nDir = std::min(nDir, kLsJsonFolderRoom - 3);
-  x.szFolder[0] = '.';
-  x.szFolder[1] = '/';
-  std::memcpy(x.szFolder + 2, pPath, nDir);
-  return nDir == 0 ? 1 : nDir + 2;
-}
-
 }  // namespace
 
 void startLsJson(LsJson& lsjson, bool bDates, bool bFolders) {
@@ -262,7 +250,7 @@ bool readLsJsonLine(LsJson& lsjson, const char* szLine, std::size_t nLength, boo
     lsjson.nUndated++;
   if (lsjson.bFolders) {
     entry.pFolder = lsjson.szFolder;
-    entry.nFolder = folderOf(lsjson, o.szPath, o.nPath);
+    entry.nFolder = folderOfRelativePath(lsjson.szFolder, o.szPath, o.szPath + o.nPath);
   }
   return true;
 }

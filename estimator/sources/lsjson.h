@@ -27,9 +27,7 @@
 #include "sources/entry.h"
 #include "sources/epoch.h"
 #include "sources/jsonpull.h"
-
-/// The room for a folder's path made "./" and a path's directory.
-const std::size_t kLsJsonFolderRoom = 4096 + 3;
+#include "sources/kindtext.h"
 
 struct LsJson {
   JsonPull json;  // restarted for each line
@@ -44,7 +42,7 @@ struct LsJson {
   std::uint64_t nUndated = 0;      // files without a ModTime that can be read (with bDates)
   bool bLastCut = false;           // the last line read holds an object cut short
   LocalOffsetCache offsets;
-  char szFolder[kLsJsonFolderRoom] = {};  // the last entry's folder
+  char szFolder[kFolderRoom] = {};  // the last entry's folder
 };
 
 /// Starts reading a listing; without bDates and bFolders, the objects'

@@ -1,6 +1,5 @@
 #include "sources/rsynclisting.h"
 
-#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 
@@ -16,19 +15,6 @@ void takeTotalLine(RsyncListing& rsync, const char* szLine) {
   if (!readGroupedNumber(pC, fieldEndAt(pC), nTotal)) return;
   rsync.bTotal = true;
   rsync.nStated = rsync.nStated + nTotal < nTotal ? UINT64_MAX : rsync.nStated + nTotal;
-}
-
-// The folder of the path [pPath, pEnd): "." and its directory, if any.
-std::size_t folderOf(RsyncListing& rsync, const char* pPath, const char* pEnd) {
-  std::size_t nDir = 0;
-  for (const char* pC = pPath; pC < pEnd; pC++) {
-    if (*pC == '/') nDir = static_cast<std::size_t>(pC + 1 - pPath);
-  }
-  nDir = std::min(nDir, kRsyncFolderRoom - 3);
-  rsync.szFolder[0] = '.';
-  rsync.szFolder[1] = '/';
-  std::memcpy(rsync.szFolder + 2, pPath, nDir);
-  return nDir == 0 ? 1 : nDir + 2;
 }
 
 }  // namespace
@@ -74,6 +60,6 @@ bool readRsyncLine(RsyncListing& rsync, const char* szLine, std::size_t nLength,
   const char* pArrow = cType == 'l' ? std::strstr(pPath, " -> ") : nullptr;
   if (pArrow != nullptr) pPathEnd = pArrow;
   entry.pFolder = rsync.szFolder;
-  entry.nFolder = folderOf(rsync, pPath, pPathEnd);
+  entry.nFolder = folderOfRelativePath(rsync.szFolder, pPath, pPathEnd);
   return true;
 }

@@ -17,9 +17,7 @@
 #include <cstdint>
 
 #include "sources/entry.h"
-
-/// The room for a folder's path made "./" and the path's directory.
-const std::size_t kRsyncFolderRoom = 4096 + 3;
+#include "sources/kindtext.h"
 
 struct RsyncListing {
   std::uint64_t nBytes = 0;      // files' bytes and links' text lengths counted
@@ -29,7 +27,7 @@ struct RsyncListing {
   std::uint64_t nUnread = 0;     // object lines whose size or date was not found
   std::uint64_t nRounded = 0;    // files whose size was rounded (-h)
   bool bFolders = true;          // give each entry its folder
-  char szFolder[kRsyncFolderRoom] = {};  // the last entry's folder
+  char szFolder[kFolderRoom] = {};  // the last entry's folder
 };
 
 /// Starts reading a listing.

@@ -152,17 +152,8 @@ bool readPrintf(const char* szLine, const char* pEnd, bool bEpochs, PrintfLine& 
     line.cType = *pC;
     pC += 2;
   }
-  // Digits up to the blank, read as they are passed: no bound to check in
-  // eighteen of them. Any other field is read by the rules of a number.
-  const char* pSizeEnd = pC;
-  std::uint64_t nSize = 0;
-  while (isDigit(*pSizeEnd)) nSize = nSize * 10 + static_cast<unsigned>(*pSizeEnd++ - '0');
-  if (*pSizeEnd == ' ' && pSizeEnd > pC && pSizeEnd - pC <= 18) {
-    line.nSize = nSize;
-  } else {
-    pSizeEnd = fieldEndAt(pC);
-    if (*pSizeEnd != ' ' || !readPlainNumber(pC, pSizeEnd, line.nSize)) return false;
-  }
+  const char* pSizeEnd = fieldEndAt(pC);
+  if (*pSizeEnd != ' ' || !readPlainNumber(pC, pSizeEnd, line.nSize)) return false;
   pC = pSizeEnd + 1;
   if (bEpochs) {
     const char* pTimeEnd = fieldEndAt(pC);
