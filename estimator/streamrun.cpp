@@ -128,6 +128,7 @@ void feedReadAhead(Run& run) {
 }  // namespace
 
 void takeStreamListing(Run& run, const Piece& first) {
+  run.kinds.ncdu.bEntryNames = bVerbose;
   // The line the kind was decided on, and any held after it: whole, with
   // the rest of a cut line that was kept for --top.
   std::string sRest;

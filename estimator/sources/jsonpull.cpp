@@ -8,6 +8,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "sources/text.h"
+
 namespace {
 
 // What may come next in the grammar (JsonPull::nExpect).
@@ -543,6 +545,18 @@ const unsigned char* skipSpace(const unsigned char* p, const unsigned char* pEnd
   return p;
 }
 
+// Passes the mark c at p and the blanks around it. Returns the byte after
+// them, or nullptr when the first byte that is no blank is another. Most
+// exports have no blanks: a mark followed by a byte that is none is told at
+// once.
+inline const unsigned char* passMark(const unsigned char* p, const unsigned char* pEnd,
+                                     unsigned char c) {
+  if (pEnd - p >= 2 && *p == c && p[1] > ' ') return p + 1;
+  p = skipSpace(p, pEnd);
+  if (p == pEnd || *p != c) return nullptr;
+  return skipSpace(p + 1, pEnd);
+}
+
 // jsonPlainStringEnd, inlined where objects are read at once.
 inline const unsigned char* plainStringEnd(const unsigned char* p, const unsigned char* pEnd) {
   const unsigned char* pLimit =
@@ -607,6 +621,15 @@ const unsigned char* plainInteger(const unsigned char* p, const unsigned char* p
   // Nineteen digits always fit 64 bits; a twentieth may pass them.
   std::uint64_t nMagnitude = 0;
   const unsigned char* pNineteen = pEnd - q > 19 ? q + 19 : pEnd;
+  if (pNineteen - q >= 8) q += readDigitWord(reinterpret_cast<const char*>(q), nMagnitude);
+  if (pNineteen - q >= 8 && q - pDigits == 8) {  // a time's ten digits: two words
+    static const std::uint64_t kPowers[] = {1,      10,      100,      1000,     10000,
+                                            100000, 1000000, 10000000, 100000000};
+    std::uint64_t nMore = 0;
+    int n = readDigitWord(reinterpret_cast<const char*>(q), nMore);
+    nMagnitude = nMagnitude * kPowers[n] + nMore;
+    q += n;
+  }
   while (q < pNineteen && isDigit(*q)) {
     nMagnitude = nMagnitude * 10 + static_cast<std::uint64_t>(*q++ - '0');
   }
@@ -688,17 +711,16 @@ const char* readPlainObject(const char* pObject, const char* pEndText, JsonMembe
     value.bMore = value.bNotUtf8 = value.bUint = value.bInt = false;
     value.nUint = 0;
     value.nInt = 0;
-    q = skipSpace(pClose + 1, pEnd);
-    if (q == pEnd || *q != ':') return nullptr;
-    q = skipSpace(q + 1, pEnd);
-    if (q == pEnd) return nullptr;
+    q = passMark(pClose + 1, pEnd, ':');
+    if (q == nullptr || q == pEnd) return nullptr;
     q = plainValue(q, pEnd, value);
     if (q == nullptr) return nullptr;
-    q = skipSpace(q, pEnd);
-    if (q == pEnd) return nullptr;
-    if (*q == '}') return reinterpret_cast<const char*>(q + 1);
-    if (*q != ',') return nullptr;
-    q = skipSpace(q + 1, pEnd);
+    const unsigned char* pNext = passMark(q, pEnd, ',');
+    if (pNext == nullptr) {
+      q = skipSpace(q, pEnd);
+      return q != pEnd && *q == '}' ? reinterpret_cast<const char*>(q + 1) : nullptr;
+    }
+    q = pNext;
   }
 }
 

@@ -14,6 +14,7 @@
 #include "sources/kindtext.h"
 #include "sources/listingkind.h"
 #include "sources/rclonelisting.h"
+#include "sources/text.h"
 #include "sources/unixlisting.h"
 
 namespace {
@@ -482,6 +483,57 @@ TEST(KindTextTest, ReadsPlainNumbersToTheLargestFileSize) {
                 "9223372036854775808 /a/past", "00000000000000000042 /a/padded", "12a /a/not"});
   EXPECT_EQ(counted.sizes, (Sizes{1, 999999999999999999u, 9223372036854775807u, 42}));
   EXPECT_EQ(listing.nUnread, 2u);
+}
+
+// A word's leading digits, whatever follows them: the bytes on either side
+// of '0' to '9', and those whose carry on adding 6 runs into the next byte.
+TEST(KindTextTest, ReadsTheDigitsThatBeginAWord) {
+  struct Case {
+    const char* szWord;  // eight bytes
+    int nDigits;
+    std::uint64_t nValue;
+  } const aCases[] = {
+      {"12345678", 8, 12345678},
+      {"99999999", 8, 99999999},
+      {"00000000", 8, 0},
+      {"00000001", 8, 1},
+      {"1234567/", 7, 1234567},
+      {"1234567:", 7, 1234567},
+      {"9\xff"
+       "999999",
+       1, 9},
+      {"\xfa"
+       "1234567",
+       0, 0},
+      {"/1234567", 0, 0},
+      {"1,234,56", 1, 1},
+      {"40960 17", 5, 40960},
+      {"7\0\0\0\0\0\0\0", 1, 7},
+      {"98765432", 8, 98765432},
+      {"1\xfa"
+       "\xfa"
+       "99999",
+       1, 1},
+  };
+  for (const Case& c : aCases) {
+    std::uint64_t nValue = 5;
+    EXPECT_EQ(readDigitWord(c.szWord, nValue), c.nDigits) << c.szWord;
+    EXPECT_EQ(nValue, c.nValue) << c.szWord;
+  }
+  // Every count of digits, each digit in every place.
+  for (int nDigits = 1; nDigits <= 8; nDigits++) {
+    for (char d = '0'; d <= '9'; d++) {
+      char aWord[8] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
+      std::uint64_t nExpected = 0;
+      for (int i = 0; i < nDigits; i++) {
+        aWord[i] = static_cast<char>('0' + (d - '0' + i) % 10);
+        nExpected = nExpected * 10 + static_cast<unsigned>(aWord[i] - '0');
+      }
+      std::uint64_t nValue = 0;
+      EXPECT_EQ(readDigitWord(aWord, nValue), nDigits);
+      EXPECT_EQ(nValue, nExpected) << std::string(aWord, 8);
+    }
+  }
 }
 
 // Each kind's lines weigh for it alone, so that a few of them decide it.

@@ -15,7 +15,7 @@ enum Key { kOtherKey, kPathKey, kSizeKey, kTimeKey, kIsDirKey };
 
 // Every line names its members: told apart by length first, so that the
 // members passed over (Name, MimeType) cost one comparison.
-Key keyOf(const char* p, std::size_t nLength) {
+inline Key keyOf(const char* p, std::size_t nLength) {
   switch (nLength) {
     case 4:
       if (std::memcmp(p, "Path", 4) == 0) return kPathKey;
@@ -35,6 +35,16 @@ const char* skipBlanks(const char* p, const char* pEnd) {
   return p;
 }
 
+// Passes the mark c at p, with the blanks around it. Returns the byte after
+// them, or nullptr when the first byte that is no blank is another. rclone
+// writes none: a mark followed by a byte that is no blank is told at once.
+inline const char* passMark(const char* p, const char* pEnd, char c) {
+  if (pEnd - p >= 2 && *p == c && static_cast<unsigned char>(p[1]) > 0x20) return p + 1;
+  p = skipBlanks(p, pEnd);
+  if (p >= pEnd || *p != c) return nullptr;
+  return skipBlanks(p + 1, pEnd);
+}
+
 // One object as its line gives it.
 struct LsJsonObject {
   bool bDir = false;
@@ -46,19 +56,31 @@ struct LsJsonObject {
   char szPath[kFolderRoom];  // left unset: a line pays for its path alone
 };
 
+// A member's string value, or a piece of it (bMore: another follows).
+void takeString(const LsJson& x, LsJsonObject& o, Key key, const char* pText, std::size_t n,
+                bool bMore) {
+  if (key == kIsDirKey) {
+    o.bDir = false;
+  } else if (key == kSizeKey) {
+    o.bSize = false;
+  } else if (key == kTimeKey && x.bDates && !bMore) {
+    o.bTime = readRfc3339(pText, n, o.nTime);
+  } else if (key == kPathKey && x.bFolders) {
+    std::size_t nKept = std::min(n, sizeof o.szPath - 1 - o.nPath);
+    std::memcpy(o.szPath + o.nPath, pText, nKept);
+    o.nPath += nKept;
+  }
+}
+
 // A member's value, or a piece of it.
 void takeValue(const LsJson& x, LsJsonObject& o, Key key, const JsonToken& t) {
-  if (key == kIsDirKey) {
+  if (t.kind == JsonKind::kString) {
+    takeString(x, o, key, t.pText, t.nLength, t.bMore);
+  } else if (key == kIsDirKey) {
     o.bDir = t.kind == JsonKind::kTrue;
   } else if (key == kSizeKey) {
     o.bSize = t.kind == JsonKind::kNumber && t.bUint;
     o.nSize = t.nUint;
-  } else if (key == kTimeKey && x.bDates && t.kind == JsonKind::kString && !t.bMore) {
-    o.bTime = readRfc3339(t.pText, t.nLength, o.nTime);
-  } else if (key == kPathKey && x.bFolders && t.kind == JsonKind::kString) {
-    std::size_t n = std::min(t.nLength, sizeof o.szPath - 1 - o.nPath);
-    std::memcpy(o.szPath + o.nPath, t.pText, n);
-    o.nPath += n;
   }
 }
 
@@ -115,6 +137,7 @@ const char* readPlainInteger(const char* p, const char* pEnd, Key key, LsJsonObj
   if (bNegative) p++;
   const char* pDigits = p;
   std::uint64_t nValue = 0;
+  if (pEnd - p >= 8) p += readDigitWord(p, nValue);  // most sizes in one word
   while (p < pEnd && isDigit(*p)) nValue = nValue * 10 + static_cast<unsigned>(*p++ - '0');
   std::ptrdiff_t nDigits = p - pDigits;
   if (nDigits == 0 || nDigits > 19 || (*pDigits == '0' && nDigits > 1)) return nullptr;
@@ -153,18 +176,12 @@ std::size_t readPlainObject(const LsJson& x, const char* p, const char* pEnd, Ls
     const char* pKeyEnd = plainStringEnd(q + 1, pEnd);
     if (pKeyEnd == nullptr) return 0;
     Key key = keyOf(q + 1, static_cast<std::size_t>(pKeyEnd - q - 1));
-    q = skipBlanks(pKeyEnd + 1, pEnd);
-    if (q >= pEnd || *q != ':') return 0;
-    q = skipBlanks(q + 1, pEnd);
-    if (q >= pEnd) return 0;
+    q = passMark(pKeyEnd + 1, pEnd, ':');
+    if (q == nullptr || q >= pEnd) return 0;
     if (*q == '"') {
       const char* pValueEnd = plainStringEnd(q + 1, pEnd);
       if (pValueEnd == nullptr) return 0;
-      JsonToken value;
-      value.kind = JsonKind::kString;
-      value.pText = q + 1;
-      value.nLength = static_cast<std::size_t>(pValueEnd - q - 1);
-      takeValue(x, o, key, value);
+      takeString(x, o, key, q + 1, static_cast<std::size_t>(pValueEnd - q - 1), false);
       q = pValueEnd + 1;
     } else if (*q == '-' || isDigit(*q)) {
       q = readPlainInteger(q, pEnd, key, o);
@@ -172,13 +189,12 @@ std::size_t readPlainObject(const LsJson& x, const char* p, const char* pEnd, Ls
       q = readPlainLiteral(q, pEnd, key, o);
     }
     if (q == nullptr) return 0;
-    q = skipBlanks(q, pEnd);
-    if (q < pEnd && *q == ',') {
-      q = skipBlanks(q + 1, pEnd);
-    } else if (q < pEnd && *q == '}') {
-      return static_cast<std::size_t>(q + 1 - p);
+    const char* pNext = passMark(q, pEnd, ',');
+    if (pNext != nullptr) {
+      q = pNext;
     } else {
-      return 0;
+      q = skipBlanks(q, pEnd);
+      return q < pEnd && *q == '}' ? static_cast<std::size_t>(q + 1 - p) : 0;
     }
   }
 }

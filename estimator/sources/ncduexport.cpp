@@ -31,7 +31,7 @@ enum Key {
 
 // Every entry has several keys: the length and first letter sort most of
 // them out before a comparison.
-Key keyOf(const char* p, std::size_t n) {
+inline Key keyOf(const char* p, std::size_t n) {
   const auto is = [p, n](const char* sz, std::size_t nName) {
     return n == nName && std::memcmp(p, sz, nName) == 0;
   };
@@ -112,10 +112,11 @@ bool finishEntry(NcduExport& x, Entry& entry) {
 }
 
 // A value of a member of the object being read.
-void takeValue(NcduExport& x, const JsonToken& t) {
+inline void takeValue(NcduExport& x, const JsonToken& t) {
   switch (x.nKey) {
-    case kNameKey:
-      if (t.kind == JsonKind::kString && x.sName.size() < kMaxNcduName) {
+    case kNameKey:  // a folder's, for the path; an entry's, for the echo
+      if ((x.nObject != kEntryObject || x.bEntryNames) && t.kind == JsonKind::kString &&
+          x.sName.size() < kMaxNcduName) {
         x.sName.append(t.pText, std::min(t.nLength, kMaxNcduName - x.sName.size()));
       }
       break;

@@ -46,6 +46,7 @@ struct NcduExport {
   JsonPull json;
   JsonMember aPlain[kMaxPlainMembers];  // an entry's members, read at once
   bool bDates = true;                   // give the entries their modification times
+  bool bEntryNames = true;              // keep the entries' names, for the echo
 
   // Where the reading stands: before an export's array, in its first
   // elements (the versions and the run's object), in its tree, or after it.

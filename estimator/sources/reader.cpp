@@ -211,6 +211,9 @@ void startReadingBlock(Reader& r, std::size_t nLength) {
   r.bRestPending = false;
   r.nPos = 0;
   r.nEnd = nLength;
+  // The bytes a line's reading may look at past the text: set, as the rest
+  // of a block made without zeros is not.
+  std::memset(r.aBlock + nLength, 0, kPieceSlack);
 }
 
 std::size_t takeText(Reader& r, unsigned char* pOut, std::size_t nMax) {
