@@ -61,10 +61,15 @@ void feedBlock(Run& run, const unsigned char* p, std::size_t n, std::uint64_t nB
 
 // The text read ahead by a thread of its own, while the main thread parses
 // what was read before: a ring of blocks, each with the bytes the reader
-// had taken from the file when it was read.
+// had taken from the file when it was read, and the plain objects in the
+// first part of it read ahead too (most of the parsing). The part follows
+// the work: larger while the parser keeps this thread waiting, smaller
+// while this thread keeps the parser waiting.
 struct ReadAhead {
+  static const std::size_t kShares = 64;  // the part, in 64ths of a block
   static const std::size_t kBlocks = 3;
   std::vector<unsigned char> aBlocks[kBlocks];
+  NcduAhead aObjects[kBlocks];
   std::size_t anLength[kBlocks] = {};
   std::uint64_t anBytesRead[kBlocks] = {};
   std::mutex mutex;
@@ -72,19 +77,27 @@ struct ReadAhead {
   std::size_t nFilled = 0;  // blocks read, and taken by the parser, since the start
   std::size_t nTaken = 0;
   bool bEnded = false;  // the reader has no more text
+  std::size_t nShare = 40;
 };
 
 void readAhead(Reader& reader, ReadAhead& ahead) {
   for (;;) {
     std::size_t i;
+    std::size_t nShare;
     {
       std::unique_lock<std::mutex> lock(ahead.mutex);
+      if (ahead.nFilled - ahead.nTaken == ReadAhead::kBlocks && ahead.nShare < ReadAhead::kShares) {
+        ahead.nShare++;
+      }
       ahead.changed.wait(lock, [&] { return ahead.nFilled - ahead.nTaken < ReadAhead::kBlocks; });
       i = ahead.nFilled % ReadAhead::kBlocks;
+      nShare = ahead.nShare;
     }
     std::vector<unsigned char>& block = ahead.aBlocks[i];
     std::size_t n = takeText(reader, block.data(), block.size());
     std::uint64_t nBytesRead = bytesRead(reader);
+    readNcduAhead(reinterpret_cast<const char*>(block.data()), n, n / ReadAhead::kShares * nShare,
+                  ahead.aObjects[i]);
     {
       std::lock_guard<std::mutex> lock(ahead.mutex);
       if (n == 0) {
@@ -111,11 +124,14 @@ void feedReadAhead(Run& run) {
     std::size_t i;
     {
       std::unique_lock<std::mutex> lock(ahead.mutex);
+      if (ahead.nFilled == ahead.nTaken && !ahead.bEnded && ahead.nShare > 0) ahead.nShare--;
       ahead.changed.wait(lock, [&] { return ahead.nFilled > ahead.nTaken || ahead.bEnded; });
       if (ahead.nFilled == ahead.nTaken) break;
       i = ahead.nTaken % ReadAhead::kBlocks;
     }
+    useNcduAhead(run.kinds.ncdu, &ahead.aObjects[i]);
     feedBlock(run, ahead.aBlocks[i].data(), ahead.anLength[i], ahead.anBytesRead[i], nBlocks);
+    useNcduAhead(run.kinds.ncdu, nullptr);
     {
       std::lock_guard<std::mutex> lock(ahead.mutex);
       ahead.nTaken++;

@@ -23,23 +23,38 @@ struct NcduResult {
   std::uint64_t nBytes = 0;
 };
 
-// Reads the export fed in blocks of nBlock bytes (0: all at once).
-NcduResult readNcdu(NcduExport& ncdu, const std::string& sText, std::size_t nBlock = 0) {
+// Reads the export fed in blocks of nBlock bytes (0: all at once). With
+// nAheadQuarters of 0 to 4, the entries' names are not kept, and the objects
+// in that many quarters of each block are read ahead first.
+NcduResult readNcdu(NcduExport& ncdu, const std::string& sText, std::size_t nBlock = 0,
+                    int nAheadQuarters = -1) {
   NcduResult result;
   startNcdu(ncdu);
+  ncdu.bEntryNames = nAheadQuarters < 0;
   if (nBlock == 0) nBlock = sText.size() + 1;
   Entry entry;
   const auto take = [&]() {
     while (nextNcduEntry(ncdu, entry)) {
       std::string sFolder(entry.pFolder != nullptr ? entry.pFolder : "", entry.nFolder);
+      std::string sDate = entry.stamp.bHasDate ? " " + std::to_string(entry.stamp.nField1) + "-" +
+                                                     std::to_string(entry.stamp.nField3) + "@" +
+                                                     std::to_string(entry.stamp.nSecondOfDay)
+                                               : "";
       result.asEntries.push_back(sFolder + "/" + ncduEntryName(ncdu) + " " +
-                                 std::to_string(entry.nSize));
+                                 std::to_string(entry.nSize) + sDate);
       result.nBytes += entry.nSize;
     }
   };
+  NcduAhead ahead;
   for (std::size_t i = 0; i < sText.size(); i += nBlock) {
-    feedNcdu(ncdu, sText.data() + i, std::min(nBlock, sText.size() - i));
+    std::size_t n = std::min(nBlock, sText.size() - i);
+    if (nAheadQuarters >= 0) {
+      readNcduAhead(sText.data() + i, n, n * static_cast<std::size_t>(nAheadQuarters) / 4, ahead);
+      useNcduAhead(ncdu, &ahead);
+    }
+    feedNcdu(ncdu, sText.data() + i, n);
     take();
+    useNcduAhead(ncdu, nullptr);
   }
   endNcdu(ncdu);
   take();
@@ -85,6 +100,45 @@ TEST(NcduExportTest, CountsFilesAndSpecialObjectsOnceEachAtAnyBlockSize) {
     EXPECT_EQ(ncduError(ncdu), nullptr);
     EXPECT_STREQ(ncdu.szProgram, "ncdu");
   }
+}
+
+// The objects read ahead, on another thread, give what the reading gives
+// them: at every block size, read ahead in none, some or all of each block.
+// The second export's run names no program, and an entry does.
+TEST(NcduExportTest, ObjectsReadAheadGiveWhatTheReadingGivesThem) {
+  const std::string asTexts[] = {
+      kExport,
+      "[1,2,{\"timestamp\":1},\n[{\"name\":\"/r\"},{\"name\":\"p\",\"asize\":3,"
+      "\"progname\":\"gdu\"},\n{\"name\":\"q\",\"asize\":4,\"mtime\":1796472000},"
+      "{\"name\":\"r\",\"asize\":-4},{\"name\":\"s\",\"asize\":5,\"read_error\":true},"
+      "{\"name\":\"{\\\"t\",\"asize\":6}, {\"name\":\"u\" , \"asize\" :7 }",
+  };
+  for (const std::string& sText : asTexts) {
+    for (std::size_t nBlock : {0, 1, 2, 7, 64}) {
+      NcduExport plain;  // no object read ahead
+      NcduResult expected = readNcdu(plain, sText, nBlock, 0);
+      for (int nQuarters = 1; nQuarters <= 4; nQuarters++) {
+        NcduExport ncdu;
+        NcduResult result = readNcdu(ncdu, sText, nBlock, nQuarters);
+        std::string sWhere = "blocks of " + std::to_string(nBlock) + ", " +
+                             std::to_string(nQuarters) + " quarters read ahead";
+        EXPECT_EQ(result.asEntries, expected.asEntries) << sWhere;
+        EXPECT_EQ(ncdu.nObjects, plain.nObjects) << sWhere;
+        EXPECT_EQ(ncdu.nExcluded, plain.nExcluded) << sWhere;
+        EXPECT_EQ(ncdu.nReadErrors, plain.nReadErrors) << sWhere;
+        EXPECT_EQ(ncdu.nUnread, plain.nUnread) << sWhere;
+        EXPECT_EQ(ncdu.nUndated, plain.nUndated) << sWhere;
+        EXPECT_EQ(ncdu.bEndedEarly, plain.bEndedEarly) << sWhere;
+        EXPECT_STREQ(ncdu.szProgram, plain.szProgram) << sWhere;
+      }
+    }
+  }
+  // The names, kept for the echo, are read in turn: nothing is taken ahead.
+  NcduExport named;
+  NcduResult result = readNcdu(named, asTexts[1]);
+  EXPECT_EQ(result.asEntries.size(), 4u);
+  EXPECT_EQ(result.asEntries[0], "/r/p 3");
+  EXPECT_STREQ(named.szProgram, "gdu");
 }
 
 TEST(NcduExportTest, TellsCutAndBrokenExportsApart) {

@@ -688,11 +688,10 @@ const unsigned char* plainValue(const unsigned char* p, const unsigned char* pEn
   return nullptr;
 }
 
-// The members of the plain object (as pullPlainObject says) that begins at
-// pObject ('{') and lies before pEndText. Returns the byte after it, or
-// nullptr when it is not plain, or not whole there.
-const char* readPlainObject(const char* pObject, const char* pEndText, JsonMember* aMembers,
-                            int& nMembers) {
+}  // namespace
+
+const char* readPlainJsonObject(const char* pObject, const char* pEndText, JsonMember* aMembers,
+                                int& nMembers) {
   const auto* p = reinterpret_cast<const unsigned char*>(pObject);
   const auto* pEnd = reinterpret_cast<const unsigned char*>(pEndText);
   nMembers = 0;
@@ -724,33 +723,41 @@ const char* readPlainObject(const char* pObject, const char* pEndText, JsonMembe
   }
 }
 
-}  // namespace
-
 const unsigned char* jsonPlainStringEnd(const unsigned char* p, const unsigned char* pEnd) {
   return plainStringEnd(p, pEnd);
 }
 
-int pullPlainObject(JsonPull& json, JsonMember* aMembers) {
+const char* plainObjectStart(const JsonPull& json) {
   const bool bAfterElement = json.nExpect == kCommaOrClose;
   if (json.bFinished || json.nLexeme != kNoLexeme || json.nDepth == 0 ||
       json.nDepth == JsonPull::kMaxDepth || json.abObject[json.nDepth - 1] ||
       (json.nExpect != kValue && json.nExpect != kValueOrClose && !bAfterElement)) {
-    return -1;
+    return nullptr;
   }
   const unsigned char* pEnd = json.pBlock + json.nBlock;
   const unsigned char* p = skipSpace(json.pBlock + json.nPos, pEnd);
   if (bAfterElement) {  // the comma before the object, as readStructure reads it
-    if (p == pEnd || *p != ',') return -1;
+    if (p == pEnd || *p != ',') return nullptr;
     p = skipSpace(p + 1, pEnd);
   }
-  if (p == pEnd || *p != '{') return -1;
-  int nMembers = 0;
-  const char* pAfter = readPlainObject(reinterpret_cast<const char*>(p),
-                                       reinterpret_cast<const char*>(pEnd), aMembers, nMembers);
-  if (pAfter == nullptr) return -1;
+  if (p == pEnd || *p != '{') return nullptr;
+  return reinterpret_cast<const char*>(p);
+}
+
+void passPlainObject(JsonPull& json, const char* pAfter) {
   json.nPos =
       static_cast<std::size_t>(reinterpret_cast<const unsigned char*>(pAfter) - json.pBlock);
   json.nExpect = kCommaOrClose;
+}
+
+int pullPlainObject(JsonPull& json, JsonMember* aMembers) {
+  const char* pObject = plainObjectStart(json);
+  if (pObject == nullptr) return -1;
+  int nMembers = 0;
+  const char* pAfter = readPlainJsonObject(
+      pObject, reinterpret_cast<const char*>(json.pBlock + json.nBlock), aMembers, nMembers);
+  if (pAfter == nullptr) return -1;
+  passPlainObject(json, pAfter);
   return nMembers;
 }
 

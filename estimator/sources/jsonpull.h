@@ -181,6 +181,22 @@ const unsigned char* jsonPlainStringEnd(const unsigned char* p, const unsigned c
 /// nothing (the tokenizer then reads the object, and finds any fault in it).
 int pullPlainObject(JsonPull& json, JsonMember* aMembers);
 
+/// Where pullPlainObject would read an object: its '{' in the block fed
+/// last, or nullptr when the tokenizer does not stand before an element
+/// that is one. Nothing is read.
+const char* plainObjectStart(const JsonPull& json);
+
+/// Reads a plain object (as pullPlainObject says) that begins at pObject
+/// ('{') and lies whole before pEnd, into aMembers and nMembers. Returns the
+/// byte after it, or nullptr when it is not plain or not whole: the same for
+/// the same bytes, wherever they are read.
+const char* readPlainJsonObject(const char* pObject, const char* pEnd, JsonMember* aMembers,
+                                int& nMembers);
+
+/// Passes over the object at plainObjectStart that ends just before pAfter,
+/// as pullPlainObject passes over an object it read.
+void passPlainObject(JsonPull& json, const char* pAfter);
+
 /// Returns the name of a kind, such as "kBeginObject", for messages.
 const char* jsonKindName(JsonKind kind);
 

@@ -66,9 +66,7 @@ void startObject(NcduExport& x, int nObject) {
   x.nObject = nObject;
   x.nKey = kOtherKey;
   x.bKeyContinues = false;
-  x.bSizeRead = x.bBadSize = x.bNotRegular = x.bExcluded = x.bReadError = x.bTime = false;
-  x.nSize = 0;
-  x.nTime = 0;
+  x.fields = NcduFields();
   x.sName.clear();
 }
 
@@ -81,72 +79,78 @@ void openFolder(NcduExport& x) {
 void nameFolder(NcduExport& x) {
   if (x.aLevels.size() > 1 && (x.sPath.empty() || x.sPath.back() != '/')) x.sPath += '/';
   x.sPath += x.sName;
-  if (x.bExcluded) x.nExcluded++;
-  if (x.bReadError) x.nReadErrors++;
+  if (x.fields.bExcluded) x.nExcluded++;
+  if (x.fields.bReadError) x.nReadErrors++;
 }
 
 // An entry's object ended. Returns true with the entry when it counts.
 bool finishEntry(NcduExport& x, Entry& entry) {
-  if (x.bExcluded) {
+  if (x.fields.bExcluded) {
     x.nExcluded++;
     return false;
   }
-  if (x.bReadError) {
+  if (x.fields.bReadError) {
     x.nReadErrors++;
     return false;
   }
-  if (x.bBadSize) {
+  if (x.fields.bBadSize) {
     x.nUnread++;
     return false;
   }
   entry = Entry();
-  entry.nType = x.bNotRegular ? kEntrySpecial : kEntryFile;
-  entry.nSize = x.bNotRegular ? 0 : x.nSize;
+  entry.nType = x.fields.bNotRegular ? kEntrySpecial : kEntryFile;
+  entry.nSize = x.fields.bNotRegular ? 0 : x.fields.nSize;
   if (!x.sPath.empty()) {
     entry.pFolder = x.sPath.data();
     entry.nFolder = x.sPath.size();
   }
-  if (x.bDates && !(x.bTime && setEpochStamp(entry.stamp, x.nTime, x.offsets))) x.nUndated++;
+  if (x.bDates && !(x.fields.bTime && setEpochStamp(entry.stamp, x.fields.nTime, x.offsets)))
+    x.nUndated++;
   x.nObjects++;
   return true;
 }
 
+// A value of a member that tells of an entry. Returns false for a member
+// that does not.
+inline bool takeField(NcduFields& f, int nKey, const JsonToken& t) {
+  switch (nKey) {
+    case kSizeKey:
+      f.bSizeRead = true;
+      f.nSize = t.nUint;
+      f.bBadSize = t.kind != JsonKind::kNumber || !t.bUint;
+      return true;
+    case kNotRegularKey:
+      f.bNotRegular = t.kind == JsonKind::kTrue;
+      return true;
+    case kExcludedKey:  // a reason ("pattern", "othfs"), or true in older exports
+      f.bExcluded = t.kind == JsonKind::kTrue || (t.kind == JsonKind::kString && t.nLength > 0);
+      return true;
+    case kReadErrorKey:
+      f.bReadError = t.kind == JsonKind::kTrue;
+      return true;
+    case kTimeKey:  // signed (gdu), or -1 written as 2^64 - 1 (ncdu)
+      f.bTime = t.kind == JsonKind::kNumber && (t.bInt || t.bUint);
+      f.nTime = t.bInt ? t.nInt : static_cast<std::int64_t>(t.nUint);
+      return true;
+    default:
+      return false;
+  }
+}
+
 // A value of a member of the object being read.
 inline void takeValue(NcduExport& x, const JsonToken& t) {
-  switch (x.nKey) {
-    case kNameKey:  // a folder's, for the path; an entry's, for the echo
-      if ((x.nObject != kEntryObject || x.bEntryNames) && t.kind == JsonKind::kString &&
-          x.sName.size() < kMaxNcduName) {
-        x.sName.append(t.pText, std::min(t.nLength, kMaxNcduName - x.sName.size()));
-      }
-      break;
-    case kSizeKey:
-      x.bSizeRead = true;
-      x.nSize = t.nUint;
-      x.bBadSize = t.kind != JsonKind::kNumber || !t.bUint;
-      break;
-    case kNotRegularKey:
-      x.bNotRegular = t.kind == JsonKind::kTrue;
-      break;
-    case kExcludedKey:  // a reason ("pattern", "othfs"), or true in older exports
-      x.bExcluded = t.kind == JsonKind::kTrue || (t.kind == JsonKind::kString && t.nLength > 0);
-      break;
-    case kReadErrorKey:
-      x.bReadError = t.kind == JsonKind::kTrue;
-      break;
-    case kTimeKey:  // signed (gdu), or -1 written as 2^64 - 1 (ncdu)
-      x.bTime = t.kind == JsonKind::kNumber && (t.bInt || t.bUint);
-      x.nTime = t.bInt ? t.nInt : static_cast<std::int64_t>(t.nUint);
-      break;
-    case kProgramKey:
-      if (t.kind == JsonKind::kString && x.szProgram[0] == '\0' && x.nExports == 1) {
-        std::size_t n = std::min(t.nLength, sizeof x.szProgram - 1);
-        std::memcpy(x.szProgram, t.pText, n);
-        x.szProgram[n] = '\0';
-      }
-      break;
-    default:
-      break;
+  if (takeField(x.fields, x.nKey, t)) return;
+  if (x.nKey == kNameKey) {  // a folder's, for the path; an entry's, for the echo
+    if ((x.nObject != kEntryObject || x.bEntryNames) && t.kind == JsonKind::kString &&
+        x.sName.size() < kMaxNcduName) {
+      x.sName.append(t.pText, std::min(t.nLength, kMaxNcduName - x.sName.size()));
+    }
+  } else if (x.nKey == kProgramKey) {
+    if (t.kind == JsonKind::kString && x.szProgram[0] == '\0' && x.nExports == 1) {
+      std::size_t n = std::min(t.nLength, sizeof x.szProgram - 1);
+      std::memcpy(x.szProgram, t.pText, n);
+      x.szProgram[n] = '\0';
+    }
   }
 }
 
@@ -216,6 +220,42 @@ bool takePlainEntry(NcduExport& x, int nMembers, Entry& entry) {
   return finishEntry(x, entry);
 }
 
+// What the members of an entry's plain object tell (fields), as
+// takePlainEntry takes them. Returns false for an object that names a
+// program: takeValue may keep that name.
+bool readAheadFields(const JsonMember* aMembers, int nMembers, NcduFields& fields) {
+  fields = NcduFields();
+  for (int i = 0; i < nMembers; i++) {
+    int nKey = keyOf(aMembers[i].pKey, aMembers[i].nKey);
+    if (nKey == kProgramKey) return false;
+    takeField(fields, nKey, aMembers[i].value);
+  }
+  return true;
+}
+
+// The entry whose object comes next, when its object was read ahead: taken
+// as takePlainEntry takes it, bCounts telling whether it counts. Returns
+// false when it was not read ahead.
+bool takeAheadEntry(NcduExport& x, Entry& entry, bool& bCounts) {
+  const NcduAhead& ahead = *x.pAhead;
+  const char* pText = reinterpret_cast<const char*>(x.json.pBlock);
+  if (ahead.pText != pText || ahead.nText != x.json.nBlock) return false;
+  const char* pObject = plainObjectStart(x.json);
+  if (pObject == nullptr) return false;
+  const std::size_t nStart = static_cast<std::size_t>(pObject - pText);
+  while (x.nAheadNext < ahead.nEntries && ahead.entries[x.nAheadNext].nStart < nStart) {
+    x.nAheadNext++;
+  }
+  if (x.nAheadNext == ahead.nEntries || ahead.entries[x.nAheadNext].nStart != nStart) return false;
+  const NcduAheadEntry& read = ahead.entries[x.nAheadNext++];
+  startObject(x, kEntryObject);
+  x.fields = read.fields;
+  x.bInObject = false;
+  passPlainObject(x.json, pText + read.nEnd);
+  bCounts = finishEntry(x, entry);
+  return true;
+}
+
 // A token in the tree, outside the objects.
 void takeTree(NcduExport& x, const JsonToken& t) {
   if (x.bFolderNext) {
@@ -278,6 +318,8 @@ void takeToken(NcduExport& x, const JsonToken& t) {
 void startNcdu(NcduExport& ncdu, bool bDates) {
   ncdu.json = JsonPull();
   ncdu.bDates = bDates;
+  ncdu.pAhead = nullptr;
+  ncdu.nAheadNext = 0;
   ncdu.nPlace = kBeforeExport;
   ncdu.nTopIndex = 0;
   ncdu.nSkipDepth = -1;
@@ -296,6 +338,31 @@ void startNcdu(NcduExport& ncdu, bool bDates) {
   ncdu.szError[0] = '\0';
 }
 
+void readNcduAhead(const char* p, std::size_t n, std::size_t nUpTo, NcduAhead& ahead) {
+  ahead.pText = p;
+  ahead.nText = n;
+  ahead.nEntries = 0;
+  if (ahead.entries.size() < NcduAhead::kMaxEntries) ahead.entries.resize(NcduAhead::kMaxEntries);
+  const char* pEnd = p + n;
+  const char* pStop = p + std::min(n, nUpTo);
+  for (const char* q = p; q < pStop && ahead.nEntries < NcduAhead::kMaxEntries; q++) {
+    q = static_cast<const char*>(std::memchr(q, '{', static_cast<std::size_t>(pStop - q)));
+    if (q == nullptr) break;
+    int nMembers = 0;
+    const char* pAfter = readPlainJsonObject(q, pEnd, ahead.aMembers, nMembers);
+    NcduAheadEntry& read = ahead.entries[ahead.nEntries];
+    if (pAfter == nullptr || !readAheadFields(ahead.aMembers, nMembers, read.fields)) continue;
+    read.nStart = static_cast<std::size_t>(q - p);
+    read.nEnd = static_cast<std::size_t>(pAfter - p);
+    ahead.nEntries++;
+  }
+}
+
+void useNcduAhead(NcduExport& ncdu, const NcduAhead* pAhead) {
+  ncdu.pAhead = ncdu.bEntryNames ? nullptr : pAhead;
+  ncdu.nAheadNext = 0;
+}
+
 void feedNcdu(NcduExport& ncdu, const char* p, std::size_t n) { feedJson(ncdu.json, p, n); }
 
 void endNcdu(NcduExport& ncdu) { endJsonInput(ncdu.json); }
@@ -304,6 +371,11 @@ bool nextNcduEntry(NcduExport& ncdu, Entry& entry) {
   while (!ncdu.bEnded) {
     // Most entries are plain objects: read at once, not token by token.
     if (ncdu.nPlace == kTree && !ncdu.bInObject && !ncdu.bFolderNext && ncdu.nSkipDepth < 0) {
+      bool bCounts = false;
+      if (ncdu.pAhead != nullptr && takeAheadEntry(ncdu, entry, bCounts)) {
+        if (bCounts) return true;
+        continue;
+      }
       int nMembers = pullPlainObject(ncdu.json, ncdu.aPlain);
       if (nMembers >= 0) {
         if (takePlainEntry(ncdu, nMembers, entry)) return true;

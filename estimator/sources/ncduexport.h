@@ -42,6 +42,36 @@
 /// makes) are cut, which only --top's folders and the echo show.
 const std::size_t kMaxNcduName = 65536;
 
+/// What an object's members tell of its entry.
+struct NcduFields {
+  bool bSizeRead = false;
+  std::uint64_t nSize = 0;   // asize
+  bool bBadSize = false;     // an asize that is no size
+  bool bNotRegular = false;  // notreg
+  bool bExcluded = false;    // excluded
+  bool bReadError = false;   // read_error
+  bool bTime = false;        // mtime
+  std::int64_t nTime = 0;
+};
+
+/// An entry's plain object read ahead in a block, at its offset there.
+struct NcduAheadEntry {
+  std::size_t nStart = 0;  // its '{'
+  std::size_t nEnd = 0;    // just past its '}'
+  NcduFields fields;
+};
+
+/// The plain objects of a block of an export read ahead, on another thread
+/// than the export's reading (readNcduAhead), in the order they lie.
+struct NcduAhead {
+  static const std::size_t kMaxEntries = 4096;  // the rest of a block is read in turn
+  const char* pText = nullptr;                  // the block
+  std::size_t nText = 0;
+  std::vector<NcduAheadEntry> entries;  // kMaxEntries once started
+  std::size_t nEntries = 0;
+  JsonMember aMembers[kMaxPlainMembers];
+};
+
 struct NcduExport {
   JsonPull json;
   JsonMember aPlain[kMaxPlainMembers];  // an entry's members, read at once
@@ -61,15 +91,11 @@ struct NcduExport {
   int nObject = 0;
   int nKey = 0;                // the member whose value comes next
   bool bKeyContinues = false;  // the last piece of a key had more after it
-  bool bSizeRead = false;
-  std::uint64_t nSize = 0;   // asize
-  bool bBadSize = false;     // an asize that is no size
-  bool bNotRegular = false;  // notreg
-  bool bExcluded = false;    // excluded
-  bool bReadError = false;   // read_error
-  bool bTime = false;        // mtime
-  std::int64_t nTime = 0;
+  NcduFields fields;
   std::string sName;  // the name, up to kMaxNcduName bytes
+  // The entries of the block fed last read ahead, or null (useNcduAhead).
+  const NcduAhead* pAhead = nullptr;
+  std::size_t nAheadNext = 0;  // the first of them not passed yet
 
   // The folders open: the path of the innermost ("/srv/share/media"), and
   // its length before each folder's own part.
@@ -107,6 +133,18 @@ void endNcdu(NcduExport& ncdu);
 /// a span of the export's state, valid until the next call); false when the
 /// bytes fed are used up, or the export ended or cannot be read (ncduError).
 bool nextNcduEntry(NcduExport& ncdu, Entry& entry);
+
+/// Reads ahead the plain objects that begin in the first nUpTo of the n
+/// bytes at p, a block of an export that will be fed whole: where one
+/// begins, at any '{', what its members tell (an offset that the export's
+/// reading never reaches is never looked at). The others are read in turn.
+void readNcduAhead(const char* p, std::size_t n, std::size_t nUpTo, NcduAhead& ahead);
+
+/// The objects of the block fed next read ahead (readNcduAhead on the same
+/// bytes), or null once the block is used up: the entries whose objects
+/// they are are taken from them, and not read again. Not with the names of
+/// the entries kept (bEntryNames).
+void useNcduAhead(NcduExport& ncdu, const NcduAhead* pAhead);
 
 /// Returns the name of the entry handed out last, kept up to kMaxNcduName
 /// bytes, for the echo.
