@@ -34,6 +34,16 @@ struct Producer {
   bool bKeepRests = false;
   bool bEnded = false;
   std::string sCarry;  // text read past the last block's end
+  // With more than one thread (bMayRange), a listing that is a regular file
+  // is cut into ranges that the threads read themselves, by offset: the main
+  // thread reads only a little around each block's end. bRanges: from
+  // nOffset on, up to the file's size; nStreamBlocks: blocks read from the
+  // stream before ranges are tried again.
+  bool bMayRange = false;
+  bool bRanges = false;
+  std::uint64_t nOffset = 0;
+  std::uint64_t nFileSize = 0;
+  int nStreamBlocks = 0;
 };
 
 // Reads more text after the n bytes in the block: about up to the target and
@@ -73,11 +83,78 @@ void readRestOfCutLine(Producer& producer, BlockLines& block, const unsigned cha
   }
 }
 
+// The length of the block of text at the producer's offset: up to the
+// first line end at or past the target, where the line that holds the
+// target is shorter than kMaxLine (fillBlock cuts no such line), or the
+// rest of the file when it ends before the target. Returns false when the
+// stream is to cut the block (a long line, a byte 26, the file's end).
+bool rangeLength(const Producer& producer, std::size_t& nLength) {
+  const std::uint64_t nLeft = producer.nFileSize - producer.nOffset;
+  const std::size_t nTarget = producer.nTarget > 0 ? producer.nTarget : 1;
+  if (nLeft == 0) return false;
+  if (nLeft <= nTarget - 1) {  // no byte to search for a line end
+    nLength = static_cast<std::size_t>(nLeft);
+    return true;
+  }
+  // The bytes around the first searched: back to its line's start, on to
+  // its line's end, for lines shorter than kMaxLine.
+  const std::uint64_t nAt = producer.nOffset + nTarget - 1;
+  const std::uint64_t nFrom = nAt - std::min<std::uint64_t>(kMaxLine, nTarget - 1);
+  unsigned char aWindow[2 * kMaxLine + 2];
+  TextEnd end;
+  std::size_t n = readTextAt(*producer.pReader, nFrom, aWindow, sizeof aWindow, end);
+  if (nFrom + n <= nAt) return false;
+  const unsigned char* pAt = aWindow + (nAt - nFrom);
+  const void* pFound = std::memchr(pAt, '\n', static_cast<std::size_t>(aWindow + n - pAt));
+  if (pFound == nullptr) return false;
+  const auto* pLineFeed = static_cast<const unsigned char*>(pFound);
+  const unsigned char* pLast = lastLineFeed(aWindow, static_cast<std::size_t>(pAt - aWindow));
+  if (pLast == nullptr && nFrom > producer.nOffset) return false;
+  const unsigned char* pLineStart = pLast != nullptr ? pLast + 1 : aWindow;
+  if (pLineFeed - pLineStart >= static_cast<std::ptrdiff_t>(kMaxLine)) return false;
+  nLength = static_cast<std::size_t>(nFrom - producer.nOffset) +
+            static_cast<std::size_t>(pLineFeed - aWindow) + 1;
+  return true;
+}
+
+// Marks the next block out as a range of the file that its thread reads,
+// when the text may be read so from here. Returns false when the stream is
+// to fill it: the reader then reads on from where the ranges ended.
+bool fillRange(Producer& producer, BlockLines& block) {
+  if (!producer.bRanges) {
+    if (!producer.bMayRange || producer.bEnded || producer.nStreamBlocks-- > 0 ||
+        !textReadableByOffset(*producer.pReader, producer.nOffset, producer.nFileSize) ||
+        producer.nOffset < producer.sCarry.size()) {
+      return false;
+    }
+    producer.nOffset -= producer.sCarry.size();  // the carried text is read again
+    producer.sCarry.clear();
+    producer.bRanges = true;
+  }
+  std::size_t nLength = 0;
+  if (!rangeLength(producer, nLength)) {
+    producer.bRanges = false;
+    producer.nStreamBlocks = 1;
+    resumeReadingAt(*producer.pReader, producer.nOffset);
+    return false;
+  }
+  block.bRange = true;
+  block.nRangeStart = producer.nOffset;
+  block.pRangeSource = producer.pReader;
+  block.nText = nLength;
+  block.sOverflow.clear();
+  block.bOverflow = block.bOverflowLineFeed = false;
+  producer.nOffset += nLength;
+  return true;
+}
+
 // Fills the block with the text that follows: whole lines, up to the first
 // line end at or past the target. A line that holds the target and runs
 // past kMaxLine + 1 bytes ends the block, cut there; the reader of the block
 // cuts it as it cuts any such line. Returns false when no text is left.
 bool fillBlock(Producer& producer, BlockLines& block) {
+  block.bRange = false;
+  if (fillRange(producer, block)) return true;
   unsigned char* p = block.pReader->aBlock;
   std::size_t n = producer.sCarry.size();
   std::copy(producer.sCarry.begin(), producer.sCarry.end(), p);
@@ -137,7 +214,12 @@ void readQueuedBlocks(Blocks& blocks) {
       i = blocks.queue.front();
       blocks.queue.pop_front();
     }
-    readBlockLines(blocks.slots[i]);
+    BlockLines& block = blocks.slots[i];
+    if (block.bRange) {
+      block.nText = readTextAt(*block.pRangeSource, block.nRangeStart, block.pReader->aBlock,
+                               block.nText, block.rangeEnd);
+    }
+    readBlockLines(block);
     {
       std::lock_guard<std::mutex> lock(blocks.mutex);
       blocks.abDone[i] = true;
@@ -172,6 +254,7 @@ void takeKindPart(Run& run, const BlockLines& block) {
 // Takes a block that was read, in the listing's order: its tallies join the
 // main thread's, and its lines kept go on as the reading loop hands them on.
 void takeBlock(Run& run, const BlockLines& block, std::uint64_t& nLines) {
+  if (block.bRange) run.reader.nBytesRead = block.nRangeStart + block.nText;
   if (block.pKinds != nullptr) takeKindPart(run, block);
   addClassTally(block.tally);
   run.line.nArrowFiles += block.facts.nArrowFiles;
@@ -194,6 +277,17 @@ void takeBlock(Run& run, const BlockLines& block, std::uint64_t& nLines) {
     showProgress(run.progress, bytesRead(run.reader), nLines + block.nLines, filesCounted());
   }
   nLines += block.nLines;
+}
+
+// After a block read by offset in which the text ended (a byte 26, a read
+// that failed, a file cut short), the reader ends as the stream would have
+// ended it. Returns true then.
+bool endsText(Run& run, Producer& producer, const BlockLines& block) {
+  if (!block.bRange || !block.rangeEnd.bEnded) return false;
+  endTextAt(run.reader, block.nRangeStart + block.nText, block.rangeEnd);
+  producer.bEnded = true;
+  producer.bRanges = false;
+  return true;
 }
 
 // With pKindStart, the listing is of a kind read in parts: each block reads
@@ -343,6 +437,7 @@ std::uint64_t readInBlocks(Run& run, std::uint64_t nLines, int nThreads, std::si
   producer.pReader = &run.reader;
   producer.nTarget = nBlockBytes < kBlockRoom / 2 ? nBlockBytes : kBlockRoom / 2;
   producer.bKeepRests = run.options.nTop > 0;
+  producer.bMayRange = nThreads > 1;
   Blocks blocks;
   const std::unique_ptr<KindReader> pKindStart = kindStartOf(run);
   if (nThreads <= 1) {
@@ -377,6 +472,7 @@ std::uint64_t readInBlocks(Run& run, std::uint64_t nLines, int nThreads, std::si
     }
     takeBlock(run, blocks.slots[i], nLines);
     nTaken++;
+    if (endsText(run, producer, blocks.slots[i])) break;  // what follows is not the listing's
   }
   {
     std::lock_guard<std::mutex> lock(blocks.mutex);

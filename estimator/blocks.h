@@ -60,6 +60,12 @@ struct BlockLines {
   // listing, a log, or a kind read in parts, which is not parsed by the
   // core), or keep them for the main thread, parsed (other options) or not
   // (another kind of listing).
+  // Text that its thread reads itself, by offset (bRange): from where, of
+  // which listing, and how it ended. nText is then the length asked for.
+  bool bRange = false;
+  std::uint64_t nRangeStart = 0;
+  const Reader* pRangeSource = nullptr;
+  TextEnd rangeEnd;
   bool bCount = true;
   bool bParse = true;
   bool bKeepRests = false;         // keep the rest of each cut line, for --top

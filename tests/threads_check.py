@@ -10,7 +10,8 @@ of many sizes (--read-block): a few bytes, so that every line end is a
 block's end somewhere, and sizes near the listing's own length and near a
 line's longest. Standard output, standard error, the exit status and any
 page written must be the same, byte for byte. Then random listings and logs
-made here are read with --top, --since, --json and --rates-from alike.
+made here are read with --top, --since, --json and --rates-from alike, and
+listings of some megabytes, whose blocks the threads read themselves.
 --light checks fewer block sizes and one random round: for a build under
 ThreadSanitizer, where each run is many times slower and what is sought is
 a race between the threads rather than a block size that reads wrongly.
@@ -280,6 +281,51 @@ def check_random_kinds(binary, rng, rounds):
     return faults
 
 
+def large_listing(rng, ending):
+    """A directory listing of some 3 MB, past what the reader reads ahead, so
+    that the threads read its blocks themselves, by offset: lines of every
+    length, some longer than the longest line read (4096 bytes) where blocks
+    end, and an ending: none, no last line feed, or a byte 26 in the middle
+    or at the end."""
+    end = rng.choice(["\n", "\r\n"])
+    lines = [" Volume in drive C is DATA", "", " Directory of C:\\data", ""]
+    while sum(len(line) + len(end) for line in lines) < 3_000_000:
+        if rng.random() < 0.02:
+            lines += ["", f" Directory of C:\\data\\d{len(lines)}", ""]
+        size = rng.choice([0, 1, 5119, 5120, 51199, 51200, rng.randint(0, 10**10)])
+        name = "n" * (rng.choice([4090, 4200, 9000]) if rng.random() < 0.003 else
+                      rng.choice([1, 8, 30, 30, 30, 300]))
+        lines.append(f"12/0{rng.randint(1, 9)}/2025  10:{rng.randint(10, 59)} AM"
+                     f"{size:>18,} {name}")
+    text = end.join(lines) + end
+    if ending == "no last line feed":
+        text = text.rstrip("\r\n")
+    elif ending == "26 inside":
+        at = text.index(end, rng.randint(2_000_000, 2_500_000)) + len(end)
+        text = text[:at] + "\x1a" + text[at:]
+    elif ending == "26 at the end":
+        text += "\x1a"
+    return text
+
+
+def check_large(binary, rng):
+    """Large listings on 2 and 3 threads, read by offset, against one thread."""
+    faults = []
+    with tempfile.TemporaryDirectory() as work:
+        for ending in ("", "no last line feed", "26 inside", "26 at the end"):
+            with open(os.path.join(work, "listing.txt"), "w", newline="") as f:
+                f.write(large_listing(rng, ending))
+            args = ["-d", "listing.txt", "35", "233", "457", "449"]
+            one = run(binary, args + ["--threads=1"], work, None)
+            for threads, size in ((2, 4097), (2, 5000), (3, 70000), (2, 262144), (3, 100000)):
+                got = run(binary, args + [f"--threads={threads}", f"--read-block={size}"], work,
+                          None)
+                if got != one:
+                    faults.append(f"large listing ({ending or 'plain'}): --threads={threads} "
+                                  f"--read-block={size} differs from one thread")
+    return faults
+
+
 def check_random(binary, rng, rounds):
     faults = []
     with tempfile.TemporaryDirectory() as work:
@@ -315,6 +361,7 @@ def main():
             faults += check_case(binary, case_dir, rng, quick)
     faults += check_random(binary, rng, 1 if opts.light else 3 if opts.quick else 8)
     faults += check_random_kinds(binary, rng, 1 if opts.light else 3 if opts.quick else 8)
+    faults += check_large(binary, rng)
     for fault in faults:
         print("FAIL", fault)
     print(f"{len(faults)} differences")

@@ -11,6 +11,9 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -321,4 +324,92 @@ std::uint64_t listingFileSize(const char* szName) {
   std::error_code error;
   std::uintmax_t nSize = std::filesystem::file_size(szName, error);
   return error ? 0 : static_cast<std::uint64_t>(nSize);
+}
+
+namespace {
+
+// Reads up to n bytes of the file at nOffset. Returns the number read:
+// fewer at its end, or after a read that failed (nErrno).
+std::size_t readBytesAt(const Reader& r, std::uint64_t nOffset, unsigned char* p, std::size_t n,
+                        int& nErrno) {
+  std::size_t nGot = 0;
+#ifndef _WIN32
+  while (nGot < n) {
+    ssize_t nRead =
+        pread(fileno(r.pStream), p + nGot, n - nGot, static_cast<off_t>(nOffset + nGot));
+    if (nRead < 0 && errno == EINTR) continue;
+    if (nRead < 0) nErrno = errno != 0 ? errno : EIO;
+    if (nRead <= 0) break;
+    nGot += static_cast<std::size_t>(nRead);
+  }
+#else
+  (void)r;
+  (void)nOffset;
+  (void)p;
+  (void)n;
+  (void)nErrno;
+#endif
+  return nGot;
+}
+
+}  // namespace
+
+bool textReadableByOffset(const Reader& r, std::uint64_t& nOffset, std::uint64_t& nFileSize) {
+#ifdef _WIN32
+  (void)r;
+  (void)nOffset;
+  (void)nFileSize;
+  return false;
+#else
+  if (r.pStream == nullptr || r.bFixedText || r.bUtf16 || r.pDecompressor || r.nPos != r.nEnd ||
+      r.nPrefixPos != r.nPrefixLen || r.bRestPending || r.bInputEnded || r.bRawEnded ||
+      !r.bLineFeed) {
+    return false;
+  }
+  struct stat info;
+  if (fstat(fileno(r.pStream), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  off_t nAt = ftello(r.pStream);
+  if (nAt < 0 || nAt > info.st_size) return false;
+  nOffset = static_cast<std::uint64_t>(nAt);
+  nFileSize = static_cast<std::uint64_t>(info.st_size);
+  return true;
+#endif
+}
+
+std::size_t readTextAt(const Reader& r, std::uint64_t nOffset, unsigned char* p, std::size_t n,
+                       TextEnd& end) {
+  end = TextEnd();
+  std::size_t nGot = readBytesAt(r, nOffset, p, n, end.nErrno);
+  end.bEnded = nGot < n;
+  const void* pStop = std::memchr(p, kEndOfText, nGot);
+  if (pStop == nullptr) return nGot;
+  std::size_t nText = static_cast<std::size_t>(static_cast<const unsigned char*>(pStop) - p);
+  unsigned char nPeek;
+  int nPeekErrno = 0;
+  end.bEnded = true;
+  end.bMoreFollows =
+      nText + 1 < nGot || (nGot == n && readBytesAt(r, nOffset + nGot, &nPeek, 1, nPeekErrno) == 1);
+  end.nErrno = 0;
+  return nText;
+}
+
+void resumeReadingAt(Reader& r, std::uint64_t nOffset) {
+  r.nPos = r.nEnd = 0;
+  r.bRawEnded = r.bInputEnded = false;
+  r.nBytesRead = nOffset;
+#ifndef _WIN32
+  if (fseeko(r.pStream, static_cast<off_t>(nOffset), SEEK_SET) != 0) {
+    TextEnd end;
+    end.nErrno = errno != 0 ? errno : EIO;
+    endTextAt(r, nOffset, end);
+  }
+#endif
+}
+
+void endTextAt(Reader& r, std::uint64_t nOffset, const TextEnd& end) {
+  r.nPos = r.nEnd = 0;
+  r.bRawEnded = r.bInputEnded = true;
+  r.nBytesRead = nOffset;
+  if (end.bMoreFollows) r.facts.bStoppedEarly = true;
+  if (end.nErrno != 0) r.nReadErrno = end.nErrno;
 }

@@ -182,6 +182,32 @@ const char* readErrorText(const Reader& reader);
 /// as a stream from the line it was decided on. Does nothing otherwise.
 void resumeCutLine(Reader& reader);
 
+/// Whether the text from here on may be read by offset (readTextAt), by any
+/// thread: when the listing is a regular file whose text is its bytes (not
+/// UTF-16, not compressed), a line feed has been read, and the reader holds
+/// none of the text it read ahead and has not ended. Returns true with the
+/// offset of the next byte of text and the file's size.
+bool textReadableByOffset(const Reader& reader, std::uint64_t& nOffset, std::uint64_t& nFileSize);
+
+/// How text read by offset ended before the bytes asked for.
+struct TextEnd {
+  bool bEnded = false;        // at the file's end, a byte 26 or a read that failed
+  bool bMoreFollows = false;  // a byte 26 ended it, and more bytes follow
+  int nErrno = 0;             // a read failed
+};
+
+/// Reads up to n bytes of text at nOffset into p, ended as the reader ends
+/// it (by the file's end, a byte 26 or a read that failed: end tells).
+/// Returns the number of bytes of text.
+std::size_t readTextAt(const Reader& reader, std::uint64_t nOffset, unsigned char* p, std::size_t n,
+                       TextEnd& end);
+
+/// After text read by offset: goes on reading the text at nOffset.
+void resumeReadingAt(Reader& reader, std::uint64_t nOffset);
+
+/// After text read by offset: the text ended at nOffset, as end tells.
+void endTextAt(Reader& reader, std::uint64_t nOffset, const TextEnd& end);
+
 /// Returns the encoding found at the listing's start: "utf-16le" or
 /// "utf-16be" (with or without a byte-order mark), "utf-8" (with a mark), or
 /// "plain" (no mark: UTF-8 or a console code page, read as bytes).
