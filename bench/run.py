@@ -84,8 +84,8 @@ def command_sets(kind, path, baseline):
     plomet = [PLOMET, option, path] + RATES
     counters = {"plomet": plomet, "plomet --threads=1": plomet + ["--threads=1"],
                 "wc -l": ["wc", "-l", path], "linescan": [LINESCAN, path]}
-    if baseline:  # the last landing read on one thread
-        counters["baseline"] = [baseline, option, path] + RATES
+    if baseline:  # the last landing, read on one thread as the line above
+        counters["baseline"] = [baseline, option, path] + RATES + ["--threads=1"]
     # The lower bound for a directory listing's sizes, where it is built and
     # the processor has AVX2 (it exits 77 otherwise).
     if kind == "dir" and os.path.exists(SIZEFLOOR) and subprocess.run(

@@ -227,10 +227,11 @@ PLOMET_EVERY_LINE int parseLineDirListing(const char* szLine, std::size_t nLengt
                                           LineFacts& facts) {
   szData[0] = '\0';
   if (szLine[0] == '\0' || isWhitespace(szLine[0])) return 0;
-  // Most lines hold neither a < nor a (: two quick scans of nLength bytes
-  // rule both words out, and where one is found the search starts there.
-  if (holdsWordFrom(szLine, std::memchr(szLine, '<', nLength), 0, "<DIR>") ||
-      holdsWordFrom(szLine, std::memchr(szLine, '(', nLength), 4, "File(s)")) {
+  // Most lines hold neither a < nor a (: one quick scan of nLength bytes
+  // rules both words out, and where one is found the search starts there.
+  if (holdsEitherByte(szLine, nLength, '<', '(') &&
+      (holdsWordFrom(szLine, std::memchr(szLine, '<', nLength), 0, "<DIR>") ||
+       holdsWordFrom(szLine, std::memchr(szLine, '(', nLength), 4, "File(s)"))) {
     return 0;
   }
   if (isDirectoryMode(szLine)) return 0;

@@ -536,6 +536,23 @@ TEST(KindTextTest, ReadsTheDigitsThatBeginAWord) {
   }
 }
 
+// Either byte is found at every place of every length, and never in the
+// byte that follows the length.
+TEST(KindTextTest, FindsEitherByteAtEveryPlace) {
+  for (std::size_t n = 0; n <= 70; n++) {
+    std::string sText(n + 1, 'x');
+    sText[n] = '<';  // just past the bytes looked at
+    EXPECT_FALSE(holdsEitherByte(sText.data(), n, '<', '(')) << n;
+    for (std::size_t i = 0; i < n; i++) {
+      for (char c : {'<', '('}) {
+        std::string sWith = sText;
+        sWith[i] = c;
+        EXPECT_TRUE(holdsEitherByte(sWith.data(), n, '<', '(')) << n << " at " << i;
+      }
+    }
+  }
+}
+
 // Each kind's lines weigh for it alone, so that a few of them decide it.
 TEST(ListingKindTest, TellsTheLineListsByTheirLines) {
   struct Case {
