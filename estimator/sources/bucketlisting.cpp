@@ -225,8 +225,10 @@ bool readGsutil(BucketListing& bucket, const char* szLine, const char* pEnd, Ent
 // The end of azcopy's path: the first ";  " followed by a property's name
 // and a colon ("Content Length:", "LastModifiedTime:"), or nullptr.
 const char* azcopyPathEnd(const char* pC, const char* pEnd) {
-  for (const char* p = std::strstr(pC, ";  "); p != nullptr && p < pEnd;
-       p = std::strstr(p + 1, ";  ")) {
+  for (const char* p = pC; p < pEnd; p++) {
+    p = static_cast<const char*>(std::memchr(p, ';', static_cast<std::size_t>(pEnd - p)));
+    if (p == nullptr) return nullptr;
+    if (p[1] != ' ' || p[2] != ' ') continue;  // the line's NUL stops this within it
     const char* pName = p + 3;
     while (pName < pEnd && ((*pName | 0x20) >= 'a' && (*pName | 0x20) <= 'z')) pName++;
     if (pName > p + 3 && (*pName == ':' || std::strncmp(pName, " Length:", 8) == 0 ||
@@ -254,7 +256,11 @@ bool readAzcopy(BucketListing& bucket, const char* szLine, const char* pEnd, Ent
   const char* pPath = startsWith(szLine, n, "INFO: ") ? szLine + 6 : szLine;
   const char* pPathEnd = azcopyPathEnd(pPath, pEnd);
   if (pPathEnd == nullptr) return false;
-  const char* pLength = std::strstr(pPathEnd, "Content Length: ");
+  // Most often the property that ends the path: no search then.
+  const char* pLength =
+      startsWith(pPathEnd + 3, static_cast<std::size_t>(pEnd - pPathEnd - 3), "Content Length: ")
+          ? pPathEnd + 3
+          : std::strstr(pPathEnd, "Content Length: ");
   std::size_t nWords = 16;
   if (pLength == nullptr) {
     pLength = std::strstr(pPathEnd, "Content Size: ");
