@@ -289,7 +289,8 @@ def large_listing(rng, ending):
     or at the end."""
     end = rng.choice(["\n", "\r\n"])
     lines = [" Volume in drive C is DATA", "", " Directory of C:\\data", ""]
-    while sum(len(line) + len(end) for line in lines) < 3_000_000:
+    length = 0
+    while length < 3_000_000:
         if rng.random() < 0.02:
             lines += ["", f" Directory of C:\\data\\d{len(lines)}", ""]
         size = rng.choice([0, 1, 5119, 5120, 51199, 51200, rng.randint(0, 10**10)])
@@ -297,6 +298,7 @@ def large_listing(rng, ending):
                       rng.choice([1, 8, 30, 30, 30, 300]))
         lines.append(f"12/0{rng.randint(1, 9)}/2025  10:{rng.randint(10, 59)} AM"
                      f"{size:>18,} {name}")
+        length += len(lines[-1]) + len(end)
     text = end.join(lines) + end
     if ending == "no last line feed":
         text = text.rstrip("\r\n")
@@ -315,14 +317,16 @@ def check_large(binary, rng):
         for ending in ("", "no last line feed", "26 inside", "26 at the end"):
             with open(os.path.join(work, "listing.txt"), "w", newline="") as f:
                 f.write(large_listing(rng, ending))
-            args = ["-d", "listing.txt", "35", "233", "457", "449"]
-            one = run(binary, args + ["--threads=1"], work, None)
-            for threads, size in ((2, 4097), (2, 5000), (3, 70000), (2, 262144), (3, 100000)):
-                got = run(binary, args + [f"--threads={threads}", f"--read-block={size}"], work,
-                          None)
-                if got != one:
-                    faults.append(f"large listing ({ending or 'plain'}): --threads={threads} "
-                                  f"--read-block={size} differs from one thread")
+            for extra in ([], ["--top=3", "--since=2025-12-05", "--json"]):
+                args = ["-d", "listing.txt", "35", "233", "457", "449"] + extra
+                one = run(binary, args + ["--threads=1"], work, None)
+                for threads, size in ((2, 4097), (2, 5000), (3, 70000), (2, 262144), (3, 100000)):
+                    got = run(binary, args + [f"--threads={threads}", f"--read-block={size}"],
+                              work, None)
+                    if got != one:
+                        faults.append(f"large listing ({ending or 'plain'}) {' '.join(extra)}: "
+                                      f"--threads={threads} --read-block={size} differs from one "
+                                      "thread")
     return faults
 
 
