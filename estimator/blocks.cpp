@@ -122,8 +122,12 @@ bool rangeLength(const Producer& producer, std::size_t& nLength) {
 // to fill it: the reader then reads on from where the ranges ended.
 bool fillRange(Producer& producer, BlockLines& block) {
   if (!producer.bRanges) {
-    if (!producer.bMayRange || producer.bEnded || producer.nStreamBlocks-- > 0 ||
-        !textReadableByOffset(*producer.pReader, producer.nOffset, producer.nFileSize) ||
+    if (!producer.bMayRange || producer.bEnded) return false;
+    if (producer.nStreamBlocks > 0) {
+      producer.nStreamBlocks--;
+      return false;
+    }
+    if (!textReadableByOffset(*producer.pReader, producer.nOffset, producer.nFileSize) ||
         producer.nOffset < producer.sCarry.size()) {
       return false;
     }
