@@ -312,6 +312,7 @@ TEST(LsJsonTest, ReadsPlainLinesAsTheTokenizerDoes) {
       "\"Size\":7,\"Path\":\"h/\u00e9/j\"",
       "\"Size\":7,\"Path\":\"p\",\"Size\":8",
       "\"Size\":tru",
+      "\"Path\":\"c\",\"Size\":9\f,\"IsDir\":false",  // no JSON blank: not read
   };
   for (const char* szObject : kObjects) {
     std::string sPlain = std::string("{") + szObject + ",\"MimeType\":\"a/b\"}";

@@ -540,7 +540,8 @@ JsonKind readStructure(JsonPull& json, JsonToken& token, unsigned char c) {
 // ------------------------------------------------- plain objects at once
 
 const unsigned char* skipSpace(const unsigned char* p, const unsigned char* pEnd) {
-  if (p<pEnd&& * p> ' ') return p;  // most often no space at all
+  const bool bNoSpace = pEnd > p && *p > ' ';
+  if (bNoSpace) return p;  // most often
   while (p < pEnd && isWhiteSpace(*p)) p++;
   return p;
 }

@@ -29,9 +29,13 @@ inline Key keyOf(const char* p, std::size_t nLength) {
   }
 }
 
+// JSON's blanks alone, as the tokenizer takes them: a form feed is none.
+bool isJsonBlank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
 const char* skipBlanks(const char* p, const char* pEnd) {
-  if (p<pEnd&& static_cast<unsigned char>(*p)> 0x20) return p;  // most often no blank
-  while (p < pEnd && isWhitespace(*p)) p++;
+  const bool bNoBlank = pEnd > p && static_cast<unsigned char>(*p) > 0x20;
+  if (bNoBlank) return p;  // most often
+  while (p < pEnd && isJsonBlank(*p)) p++;
   return p;
 }
 
