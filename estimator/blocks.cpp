@@ -208,6 +208,15 @@ struct Blocks {
   bool bStop = false;
 };
 
+// Reads a block handed out: its range first, when it is one.
+void readHandedBlock(BlockLines& block) {
+  if (block.bRange) {
+    block.nText = readTextAt(*block.pRangeSource, block.nRangeStart, block.pReader->aBlock,
+                             block.nText, block.rangeEnd);
+  }
+  readBlockLines(block);
+}
+
 void readQueuedBlocks(Blocks& blocks) {
   for (;;) {
     std::size_t i;
@@ -218,17 +227,35 @@ void readQueuedBlocks(Blocks& blocks) {
       i = blocks.queue.front();
       blocks.queue.pop_front();
     }
-    BlockLines& block = blocks.slots[i];
-    if (block.bRange) {
-      block.nText = readTextAt(*block.pRangeSource, block.nRangeStart, block.pReader->aBlock,
-                               block.nText, block.rangeEnd);
-    }
-    readBlockLines(block);
+    readHandedBlock(blocks.slots[i]);
     {
       std::lock_guard<std::mutex> lock(blocks.mutex);
       blocks.abDone[i] = true;
     }
     blocks.done.notify_all();
+  }
+}
+
+// Waits until block i is read. With bHelp, the main thread reads the
+// blocks that no thread has begun meanwhile, rather than sleep: a wait and
+// a wake for every block cost more than the reading of its range. Its own
+// tallies are set apart while it counts into the block's.
+void waitForBlock(Blocks& blocks, std::size_t i, bool bHelp) {
+  std::unique_lock<std::mutex> lock(blocks.mutex);
+  while (!blocks.abDone[i]) {
+    if (!bHelp || blocks.queue.empty()) {
+      blocks.done.wait(lock);
+      continue;
+    }
+    std::size_t j = blocks.queue.front();
+    blocks.queue.pop_front();
+    lock.unlock();
+    ClassTally own;
+    takeThreadTallies(own);
+    readHandedBlock(blocks.slots[j]);
+    addClassTally(own);
+    lock.lock();
+    blocks.abDone[j] = true;
   }
 }
 
@@ -450,8 +477,12 @@ std::uint64_t readInBlocks(Run& run, std::uint64_t nLines, int nThreads, std::si
   }
   const std::size_t nSlots = static_cast<std::size_t>(nThreads) * 2;
   startSlots(run, blocks, nSlots, pKindStart.get());
+  // Where the main thread's own reading is light, it is one of the threads.
+  const bool bHelp = readsPlainFile(run.reader);
   std::vector<std::thread> threads;
-  for (int i = 0; i < nThreads; i++) threads.emplace_back(readQueuedBlocks, std::ref(blocks));
+  for (int i = bHelp ? 1 : 0; i < nThreads; i++) {
+    threads.emplace_back(readQueuedBlocks, std::ref(blocks));
+  }
   std::size_t nFilled = 0;  // blocks handed out, and taken back, in order
   std::size_t nTaken = 0;
   bool bMore = true;
@@ -470,10 +501,7 @@ std::uint64_t readInBlocks(Run& run, std::uint64_t nLines, int nThreads, std::si
     }
     if (nTaken == nFilled) break;
     std::size_t i = nTaken % nSlots;
-    {
-      std::unique_lock<std::mutex> lock(blocks.mutex);
-      blocks.done.wait(lock, [&] { return static_cast<bool>(blocks.abDone[i]); });
-    }
+    waitForBlock(blocks, i, bHelp);
     takeBlock(run, blocks.slots[i], nLines);
     nTaken++;
     if (endsText(run, producer, blocks.slots[i])) break;  // what follows is not the listing's

@@ -354,6 +354,17 @@ std::size_t readBytesAt(const Reader& r, std::uint64_t nOffset, unsigned char* p
 
 }  // namespace
 
+bool readsPlainFile(const Reader& r) {
+#ifdef _WIN32
+  (void)r;
+  return false;
+#else
+  struct stat info;
+  return r.pStream != nullptr && !r.bFixedText && !r.bUtf16 && !r.pDecompressor &&
+         fstat(fileno(r.pStream), &info) == 0 && S_ISREG(info.st_mode);
+#endif
+}
+
 bool textReadableByOffset(const Reader& r, std::uint64_t& nOffset, std::uint64_t& nFileSize) {
 #ifdef _WIN32
   (void)r;

@@ -182,6 +182,11 @@ const char* readErrorText(const Reader& reader);
 /// as a stream from the line it was decided on. Does nothing otherwise.
 void resumeCutLine(Reader& reader);
 
+/// Whether the listing is a regular file whose text is its bytes (not UTF-16,
+/// not compressed), read on a system where readTextAt reads by offset: its
+/// reading then costs the main thread little besides the copy.
+bool readsPlainFile(const Reader& reader);
+
 /// Whether the text from here on may be read by offset (readTextAt), by any
 /// thread: when the listing is a regular file whose text is its bytes (not
 /// UTF-16, not compressed), a line feed has been read, and the reader holds

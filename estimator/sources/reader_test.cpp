@@ -382,6 +382,30 @@ TEST(ReaderTest, GivesTheRestOfACutLineWhenAskedAtOnce) {
 }
 
 #ifdef __linux__
+// Only a plain file is read light enough for the main thread to read
+// blocks of it too: its first line read, as the blocks begin after it.
+TEST(ReaderTest, TellsAPlainFileFromTextThatIsMadeFirst) {
+  struct Case {
+    std::FILE* stream;
+    bool bPlain;
+  };
+  const Case cases[] = {
+      {fileWith("a\nb\n"), true},
+      {fileWith(kBom + "a\n"), true},
+      {fileWith(kLe + "a\0\n\0"s), false},
+      {popen("printf 'a\\nb\\n'", "r"), false},
+  };
+  for (const Case& c : cases) {
+    ASSERT_NE(c.stream, nullptr);
+    startReading(testReader(), c.stream);
+    Piece piece;
+    ASSERT_TRUE(readPiece(testReader(), piece));
+    EXPECT_EQ(piece.szText, "a"s);
+    EXPECT_EQ(readsPlainFile(testReader()), c.bPlain) << (&c - cases);
+  }
+  for (const Case& c : cases) (&c == &cases[3] ? pclose(c.stream) : std::fclose(c.stream));
+}
+
 TEST(ReaderTest, ReportsTheErrorOfAFailedRead) {
   std::FILE* dir = std::fopen(".", "rb");
   ASSERT_NE(dir, nullptr);
