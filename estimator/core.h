@@ -68,6 +68,11 @@ struct LineFacts {
   const char* pSizeEnd = "";      // where the last size field extracted ends in its line
   std::uint64_t nArrowFiles = 0;  // listing sizes after a word ending in "-->"
   std::uint64_t nUnitSizes = 0;   // sizes written with a unit (11.1 MiB, 2.9KiB): not counted
+  // The last size field extracted, read as its digits were copied: its
+  // value, when it holds 1 to 18 digits and separators alone (nSizeDigits);
+  // otherwise nSizeDigits is 0 and its text is for parseSize to read.
+  std::uint64_t nSizeValue = 0;
+  int nSizeDigits = 0;
 };
 
 /// Returns x as one 64-bit number, and n as the two words of an int64.

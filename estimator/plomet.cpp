@@ -115,8 +115,12 @@ inline void extractField(const char* pC, char* szData, LineFacts& facts) {
   char* pOut = szData;
   const char* pGroup = nullptr;  // the digits after the last separator
   bool bOther = false;           // a byte that is neither digit nor separator
+  uint64_t nValue = 0;
   for (;;) {
-    while (isDigit(*pC)) *pOut++ = *pC++;  // most of a size: a tight loop
+    for (; isDigit(*pC); pC++) {  // most of a size: a tight loop
+      nValue = nValue * 10 + static_cast<uint64_t>(*pC - '0');
+      *pOut++ = *pC;
+    }
     if (*pC == '\0' || isWhitespace(*pC)) break;
     int nSeparator = separatorLength(pC);
     if (nSeparator > 0) {
@@ -129,28 +133,27 @@ inline void extractField(const char* pC, char* szData, LineFacts& facts) {
   }
   *pOut = '\0';
   facts.pSizeEnd = pC;
+  facts.nSizeValue = nValue;
+  facts.nSizeDigits = bOther || pOut - szData > 18 ? 0 : static_cast<int>(pOut - szData);
   // A size written with a unit (11.1 MiB, 2.9KiB, 4 GB) is no number of
   // bytes: the line is not counted, and noted. One test for the common size.
-  if (bOther || (pGroup != nullptr && pOut - pGroup != 3) || (*pC == ' ' && mayBeUnitWord(pC + 1))) {
+  if (bOther || (pGroup != nullptr && pOut - pGroup != 3) ||
+      (*pC == ' ' && mayBeUnitWord(pC + 1))) {
     dropUnitSize(szData, pC, bOther, facts);
   }
-}
-
-const char* fieldEnd(const char* pC) {
-  while (*pC != '\0' && !isWhitespace(*pC)) pC++;
-  return pC;
 }
 
 // A field that may hold a size: digits, or an entry type such as <DIR>.
 bool startsSize(const char* pC) { return isDigit(*pC) || *pC == '<'; }
 
-// A word after the time of day, such as PM, or a. m. in two fields.
-bool isTimeMarker(const char* pC) {
-  if (*pC == '\0' || *pC == '<') return false;
-  for (; *pC != '\0' && !isWhitespace(*pC); pC++) {
-    if (isDigit(*pC)) return false;
+// Returns the end of a word after the time of day, such as PM, or a. m.
+// in two fields; nullptr where the field at pC is none.
+const char* timeMarkerEnd(const char* pC) {
+  if (*pC == '\0' || *pC == '<') return nullptr;
+  for (; !kFieldEnd.abIs[static_cast<unsigned char>(*pC)]; pC++) {
+    if (isDigit(*pC)) return nullptr;
   }
-  return true;
+  return pC;
 }
 
 // True when the field that ends at pEnd ends in the schedule log's arrow.
@@ -165,8 +168,8 @@ bool endsInArrow(const char* pField, const char* pEnd) {
 inline const char* skipTimeMarker(const char* pC, LineFacts& facts) {
   const char* pField = skipLineWhitespace(pC);
   bool bArrow = false;
-  for (int nMarkers = 0; nMarkers < 2 && isTimeMarker(pField); nMarkers++) {
-    const char* pEnd = fieldEnd(pField);
+  const char* pEnd;
+  for (int nMarkers = 0; nMarkers < 2 && (pEnd = timeMarkerEnd(pField)) != nullptr; nMarkers++) {
     bArrow = bArrow || endsInArrow(pField, pEnd);
     pField = skipLineWhitespace(pEnd);
     if (startsSize(pField)) {
@@ -177,33 +180,11 @@ inline const char* skipTimeMarker(const char* pC, LineFacts& facts) {
   return pC;
 }
 
-// The newer shell's table marks a directory by a mode such as d----- or d-r--.
-bool isDirectoryMode(const char* szLine) {
-  if (szLine[0] != 'd') return false;
-  const char* pC = szLine;
-  for (; *pC != '\0' && !isWhitespace(*pC); pC++) {
-    if (std::strchr("darhsl-", *pC) == nullptr) return false;
-  }
-  return pC - szLine == 5 || pC - szLine == 6;
-}
-
 // <DIR>, <JUNCTION>, <SYMLINKD> and their translations are not files; a
 // <SYMLINK> is a link to a file and counts as one, of 0 bytes. A field that
 // only begins with '<' (<abc, a lone <) is no entry, and no file either.
 bool isNoFileEntry(const char* szField) {
   return szField[0] == '<' && std::strcmp(szField, "<SYMLINK>") != 0;
-}
-
-// True when the text of the line holds szWord at or after pFound less
-// nBefore, where pFound is the first place of the word's character at
-// nBefore. The text ends at the first NUL, which may come before pFound.
-bool holdsWordFrom(const char* szLine, const void* pFound, std::size_t nBefore,
-                   const char* szWord) {
-  if (pFound == nullptr) return false;
-  const char* pAt = static_cast<const char*>(pFound);
-  if (std::memchr(szLine, '\0', static_cast<std::size_t>(pAt - szLine)) != nullptr) return false;
-  const char* pFrom = pAt - szLine >= static_cast<std::ptrdiff_t>(nBefore) ? pAt - nBefore : szLine;
-  return std::strstr(pFrom, szWord) != nullptr;
 }
 
 /// Schedule log: the size is the field after the first "-->".
@@ -240,7 +221,7 @@ PLOMET_EVERY_LINE int parseLineDirListing(const char* szLine, std::size_t nLengt
     // A time's colon comes before a digit; the drive's colon of a header
     // written from the first column (Výpis adresáře C:\Data 2024) does not.
     if (!isDigit(pC[1])) return 0;
-    pC = fieldEnd(pC + 1);  // the rest of the time of day, such as the 02p of 11:02p
+    pC = fieldEndAt(pC + 1);  // the rest of the time of day, such as the 02p of 11:02p
   } else {
     pC = listingTimeEnd(szLine);  // a time written with a full stop, such as 20.59
     if (pC == nullptr) return 0;
@@ -378,6 +359,16 @@ bool parseSize(const char* pC, uint64_t& nSize) {
 
 int processResults(const char* szData) { return countSizeText(szData); }
 
+// processResults, with the size that extractField read where it could.
+inline void countLineSize(const char* szData, const LineFacts& facts) {
+  if (szData[0] == '\0') return;
+  if (facts.nSizeDigits > 0) {
+    countSize(facts.nSizeValue);
+  } else {
+    countSizeText(szData);
+  }
+}
+
 void readBlockLines(BlockLines& block) {
   startBlockLines(block);
   Reader& reader = *block.pReader;
@@ -403,7 +394,7 @@ void readBlockLines(BlockLines& block) {
       noteRangeTotalsLine(block.ownTotals, piece.szText, block.nLines);
     }
     if (bCount) {
-      countSizeText(block.szData);
+      countLineSize(block.szData, block.facts);
     } else {
       keepBlockLine(block, piece, block.szData);
     }
@@ -517,7 +508,7 @@ int readListing(Run& run, const char* szName, uint64_t& nLinesRead) {
       if (run.bExtras) {
         takeLineExtras(run, piece, szData);
       } else {
-        processResults(szData);
+        countLineSize(szData, facts);
       }
     }
     if (bBlocks && !bDeciding && !decision.bReplaying && (!bOtherKind || blocksMayStart(run))) {

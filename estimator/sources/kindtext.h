@@ -26,6 +26,29 @@ inline const char* fieldEndAt(const char* pC) {
   return pC;
 }
 
+/// The newer shell's table marks a directory by a mode such as d----- or
+/// d-r--: returns true for a line that starts with one.
+inline bool isDirectoryMode(const char* szLine) {
+  if (szLine[0] != 'd') return false;
+  const char* pC = szLine;
+  for (; !kFieldEnd.abIs[static_cast<unsigned char>(*pC)]; pC++) {
+    if (std::strchr("darhsl-", *pC) == nullptr) return false;
+  }
+  return pC - szLine == 5 || pC - szLine == 6;
+}
+
+/// True when the text of the line holds szWord at or after pFound less
+/// nBefore, where pFound is the first place of the word's character at
+/// nBefore. The text ends at the first NUL, which may come before pFound.
+inline bool holdsWordFrom(const char* szLine, const void* pFound, std::size_t nBefore,
+                          const char* szWord) {
+  if (pFound == nullptr) return false;
+  const char* pAt = static_cast<const char*>(pFound);
+  if (std::memchr(szLine, '\0', static_cast<std::size_t>(pAt - szLine)) != nullptr) return false;
+  const char* pFrom = pAt - szLine >= static_cast<std::ptrdiff_t>(nBefore) ? pAt - nBefore : szLine;
+  return std::strstr(pFrom, szWord) != nullptr;
+}
+
 /// skipWhitespace for text followed by kPieceSlack readable bytes after its
 /// NUL, as the reader's lines are: runs of blanks, such as a padded size
 /// column's, are passed a word at a time.
