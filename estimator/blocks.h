@@ -52,8 +52,10 @@ struct LineRecord {
   bool bRest = false;  // the rest of a cut line was kept
 };
 
-/// A block of a listing and what its thread found in it.
-struct BlockLines {
+/// A block of a listing and what its thread found in it: on cache lines of
+/// its own, as the blocks in flight lie side by side and are each written
+/// for every line on their threads.
+struct alignas(64) BlockLines {
   std::unique_ptr<Reader> pReader;  // its text in pReader->aBlock
   std::size_t nText = 0;            // bytes of text in the block
   // What to do with the lines: count them (a plain run of a directory
