@@ -121,6 +121,12 @@ inline void extractField(const char* pC, char* szData, LineFacts& facts) {
       nValue = nValue * 10 + static_cast<uint64_t>(*pC - '0');
       *pOut++ = *pC;
     }
+    if (takeDigitGroup(pC, pOut, nValue)) {  // the common group, at once
+      pGroup = pOut;
+      pOut += 3;
+      pC += 4;
+      continue;
+    }
     if (*pC == '\0' || isWhitespace(*pC)) break;
     int nSeparator = separatorLength(pC);
     if (nSeparator > 0) {
@@ -216,7 +222,7 @@ PLOMET_EVERY_LINE int parseLineDirListing(const char* szLine, std::size_t nLengt
     return 0;
   }
   if (isDirectoryMode(szLine)) return 0;
-  const char* pC = std::strchr(szLine, ':');
+  const char* pC = findByteInText(szLine, nLength, ':');
   if (pC != nullptr) {
     // A time's colon comes before a digit; the drive's colon of a header
     // written from the first column (Výpis adresáře C:\Data 2024) does not.

@@ -553,6 +553,44 @@ TEST(KindTextTest, FindsEitherByteAtEveryPlace) {
   }
 }
 
+// As strchr: the first colon before the first NUL, at every place of
+// lines of every length around the sixteen bytes searched at once.
+TEST(KindTextTest, FindsAByteAsStrchrDoes) {
+  for (std::size_t n = 0; n <= 40; n++) {
+    std::string sText(n, 'x');
+    EXPECT_EQ(findByteInText(sText.c_str(), n, ':'), nullptr) << n;
+    for (std::size_t i = 0; i < n; i++) {
+      for (int nVariant = 0; nVariant < 3; nVariant++) {  // alone, a colon after, a NUL before
+        std::string sWith = sText;
+        sWith[i] = nVariant == 2 ? '\0' : ':';
+        if (nVariant > 0 && i + 1 < n) sWith[i + 1] = ':';
+        const char* sz = sWith.c_str();
+        EXPECT_EQ(findByteInText(sz, n, ':'), std::strchr(sz, ':')) << n << " " << i << nVariant;
+      }
+    }
+  }
+}
+
+// Only a comma or full stop and three digits make a group of a size.
+TEST(KindTextTest, TakesTheDigitGroupsOfASize) {
+  struct Case {
+    const char* szText;
+    bool bGroup;
+    std::uint64_t nValue;  // 7 before, then the group
+  } const aCases[] = {
+      {",000", true, 7000}, {".999 ", true, 7999}, {",1234", true, 7123}, {",12 ", false, 7},
+      {",12", false, 7},    {"'123", false, 7},    {",/23", false, 7},    {",12:", false, 7},
+      {"1,234", false, 7},  {"", false, 7},
+  };
+  for (const Case& c : aCases) {
+    char szOut[4] = "abc";
+    std::uint64_t nValue = 7;
+    EXPECT_EQ(takeDigitGroup(c.szText, szOut, nValue), c.bGroup) << c.szText;
+    EXPECT_EQ(nValue, c.nValue) << c.szText;
+    EXPECT_STREQ(szOut, c.bGroup ? std::string(c.szText + 1, 3).c_str() : "abc") << c.szText;
+  }
+}
+
 // Each kind's lines weigh for it alone, so that a few of them decide it.
 TEST(ListingKindTest, TellsTheLineListsByTheirLines) {
   struct Case {

@@ -41,6 +41,20 @@ inline int separatorLength(const char* pC) {
   return 0;
 }
 
+/// Takes a comma or full stop and the three digits after it at pC, as the
+/// groups of a size such as 2,131,891 are written: copies the digits to
+/// pOut and adds them to nValue. Returns false, and touches nothing, for
+/// anything else. Reads no byte past the first that is not one of these.
+inline bool takeDigitGroup(const char* pC, char* pOut, std::uint64_t& nValue) {
+  if ((pC[0] != ',' && pC[0] != '.') || !isDigit(pC[1]) || !isDigit(pC[2]) || !isDigit(pC[3])) {
+    return false;
+  }
+  std::memcpy(pOut, pC + 1, 3);
+  nValue = nValue * 1000 +
+           static_cast<std::uint64_t>((pC[1] - '0') * 100 + (pC[2] - '0') * 10 + (pC[3] - '0'));
+  return true;
+}
+
 /// The largest size a file system records: 2^63 - 1 bytes.
 const std::uint64_t kMaxFileSize = 0x7FFFFFFFFFFFFFFFull;
 
@@ -149,6 +163,25 @@ inline bool holdsEitherByte(const char* p, std::size_t n, char a, char b) {
     if (p[i] == a || p[i] == b) return true;
   }
   return false;
+}
+
+/// std::strchr(szText, c) for text of nLength bytes before its NUL: the
+/// first sixteen bytes, where a listing's line has its time, are searched
+/// at once, as a call costs as much as that search.
+inline const char* findByteInText(const char* szText, std::size_t nLength, char c) {
+#ifdef __SSE2__
+  if (nLength >= 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(szText));
+    __m128i vFound =
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(c)), _mm_cmpeq_epi8(v, _mm_setzero_si128()));
+    unsigned nMatches = static_cast<unsigned>(_mm_movemask_epi8(vFound));
+    if (nMatches == 0) return std::strchr(szText + 16, c);
+    const char* pAt = szText + __builtin_ctz(nMatches);
+    return *pAt == c ? pAt : nullptr;
+  }
+#endif
+  (void)nLength;
+  return std::strchr(szText, c);
 }
 
 // Reads a number of more than 18 digits. Returns false when it passes the
