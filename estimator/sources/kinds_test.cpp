@@ -127,6 +127,32 @@ TEST(LsMonthTest, KnowsTheLanguagesAndNothingElse) {
   }
 }
 
+// The months' names of three bytes in every letter case, and the bytes on
+// either side of A to Z and a to z, which are folded not at all.
+TEST(LsMonthTest, FoldsThreeBytesAsTheWholeNameIsFolded) {
+  struct Case {
+    const char* szWord;
+    int nMonth;
+  } const aCases[] = {
+      {"jan", 1},    {"feb", 2},       {"mar", 3},  {"apr", 4},  {"may", 5},  {"jun", 6},
+      {"jul", 7},    {"aug", 8},       {"sep", 9},  {"oct", 10}, {"nov", 11}, {"dec", 12},
+      {"avr", 4},    {"okt", 10},      {"dez", 12}, {"mrt", 3},  {"mai", 5},  {"lug", 7},
+      {"ma.", 0},    {"@pr", 0},       {"[pr", 0},  {"`pr", 0},  {"{pr", 0},  {"de\xDA", 0},
+      {"\xC1pr", 0}, {"m\xC3\xA4", 0}, {"ju", 0},
+  };
+  for (const Case& c : aCases) {
+    for (int nUpper = 0; nUpper < 8; nUpper++) {  // each byte in either case
+      std::string sWord = padded(c.szWord);
+      for (int i = 0; i < 3; i++) {
+        char& ch = sWord[static_cast<std::size_t>(i)];
+        if ((nUpper >> i & 1) != 0 && ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
+      }
+      EXPECT_EQ(monthOfThreeBytes(sWord.c_str()), c.nMonth) << sWord.c_str();
+      EXPECT_EQ(monthOfName(sWord.c_str(), 3), c.nMonth) << sWord.c_str();
+    }
+  }
+}
+
 TEST(ListingKindTest, TellsEachKindByItsLines) {
   struct Case {
     const char* szLine;
