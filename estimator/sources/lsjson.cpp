@@ -1,5 +1,8 @@
-// The reading of rclone lsjson's lines (lsjson.h): each line's object pulled
-// through a restarted jsonpull, its few members of use kept.
+// The reading of rclone lsjson's lines (lsjson.h), its few members of use
+// kept: a line of rclone's own shape is read by its fixed keys, another plain
+// line member by member, and any other through a restarted jsonpull, which
+// alone judges escapes, bytes above 127 and faults. The quick readings give
+// what jsonpull would, or step aside.
 #include "sources/lsjson.h"
 
 #include <algorithm>
