@@ -228,6 +228,7 @@ TEST(NcduExportTest, DatesFilesFromTheirMtime) {
 
 struct LsJsonResult {
   std::vector<std::string> asEntries;  // "folder size"
+  std::vector<std::string> asStamps;   // each entry's "year-month-day second", or "-"
   std::uint64_t nBytes = 0;
 };
 
@@ -242,6 +243,12 @@ LsJsonResult readLines(LsJson& lsjson, const std::vector<std::string>& asLines) 
       result.asEntries.push_back(std::string(entry.pFolder, entry.nFolder) + " " +
                                  std::to_string(entry.nSize));
       result.nBytes += entry.nSize;
+      const LineStamp& stamp = entry.stamp;
+      result.asStamps.push_back(stamp.bHasDate ? std::to_string(stamp.nField1) + "-" +
+                                                     std::to_string(stamp.nField2) + "-" +
+                                                     std::to_string(stamp.nField3) + " " +
+                                                     std::to_string(stamp.nSecondOfDay)
+                                               : "-");
     }
   }
   return result;
@@ -332,6 +339,83 @@ TEST(LsJsonTest, ReadsPlainLinesAsTheTokenizerDoes) {
       lsjson, {"[", std::string("{") + kObjects[1] + "}", std::string("{") + kObjects[3] + "}"});
   EXPECT_EQ(result.nBytes, 18446744073709551615u + 4294967295u);  // wraps: checks both
   EXPECT_EQ(result.asEntries.size(), 2u);
+}
+
+// The lines of rclone's own shape are read by their fixed keys; each such
+// line, and lines that differ from the shape in a byte, give what the
+// tokenizer gives for the same line with an escape in its Name.
+TEST(LsJsonTest, ReadsRcloneShapedLinesAsTheTokenizerDoes) {
+#ifdef _WIN32
+  _putenv_s("TZ", "UTC0");
+  _tzset();
+#else
+  setenv("TZ", "UTC", 1);
+  tzset();
+#endif
+  const std::string kShaped =  // %N: the name
+      "{\"Path\":\"%P\",\"Name\":\"%N\",\"Size\":%S,\"MimeType\":\"text/plain\","
+      "\"ModTime\":\"%T\",\"IsDir\":%D}";
+  const char* const kTime = "2026-05-16T06:50:30.000000000Z";
+  struct Row {
+    const char* szPath;
+    const char* szSize;
+    const char* szTime;
+    const char* szDir;
+    const char* szAfter;  // after the object: a comma, the closing bracket
+  };
+  const Row kRows[] = {
+      {"d/e/f.txt", "0", kTime, "false", ","},
+      {"d/e/", "1", kTime, "false", ""},
+      {"", "78", "2026-05-16T23:50:30-02:00", "false", "]"},
+      {"f", "12345678", "", "false", ","},
+      {"d/f", "123456789", "2026-05-16", "false", ","},
+      {"d/f", "18446744073709551615", kTime, "false", ","},
+      {"d/f", "18446744073709551616", kTime, "false", ","},  // one past: no size
+      {"d/f", "-1", kTime, "false", ","},
+      {"d", "-1", kTime, "true", ","},
+      {"d/f", "-0", kTime, "false", ","},
+      {"d/f", "07", kTime, "false", ","},
+      {"d/f", "7.0", kTime, "false", ","},
+      {"d/f", "7e1", kTime, "false", ","},
+      {"d/f", "\"7\"", kTime, "false", ","},
+      {"d/f", "null", kTime, "false", ","},
+      {"d/f", "7", kTime, "null", ","},
+      {"d/f", "7", kTime, "fals", ","},
+      {"d/f", "7", kTime, "false ", ","},
+      {"d/f", "7", kTime, "false,\"ID\":\"x\"", ","},
+  };
+  const auto fill = [&](const Row& row, const char* szName) {
+    std::string s = kShaped;
+    s.replace(s.find("%P"), 2, row.szPath);
+    s.replace(s.find("%N"), 2, szName);
+    s.replace(s.find("%S"), 2, row.szSize);
+    s.replace(s.find("%T"), 2, row.szTime);
+    s.replace(s.find("%D"), 2, row.szDir);
+    return s + row.szAfter;
+  };
+  for (const Row& row : kRows) {
+    std::string sShaped = fill(row, "f.txt");
+    LsJson shaped;
+    LsJson escaped;
+    LsJsonResult a = readLines(shaped, {"[", sShaped});
+    LsJsonResult b = readLines(escaped, {"[", fill(row, "f\\u002etxt")});
+    EXPECT_EQ(a.asEntries, b.asEntries) << sShaped;
+    EXPECT_EQ(a.asStamps, b.asStamps) << sShaped;
+    EXPECT_EQ(shaped.nUnknownSize, escaped.nUnknownSize) << sShaped;
+    EXPECT_EQ(shaped.nUndated, escaped.nUndated) << sShaped;
+    EXPECT_EQ(shaped.nUnread, escaped.nUnread) << sShaped;
+    EXPECT_EQ(shaped.nFolders, escaped.nFolders) << sShaped;
+    EXPECT_EQ(shaped.nClosed, escaped.nClosed) << sShaped;
+  }
+  // What the fixed keys read, checked itself: the tokenizer might be wrong too.
+  LsJson lsjson;
+  LsJsonResult result =
+      readLines(lsjson, {"[", fill(kRows[1], "n"), fill(kRows[2], ""), fill(kRows[5], "n")});
+  const std::vector<std::string> kEntries = {"./d/e/ 1", ". 78", "./d/ 18446744073709551615"};
+  const std::vector<std::string> kStamps = {"2026-5-16 24630", "2026-5-17 6630", "2026-5-16 24630"};
+  EXPECT_EQ(result.asEntries, kEntries);
+  EXPECT_EQ(result.asStamps, kStamps);
+  EXPECT_EQ(lsjson.nClosed, 1u);
 }
 
 // Strings are searched eight bytes at a time: a quote, an escape or a byte

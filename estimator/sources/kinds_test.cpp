@@ -127,6 +127,32 @@ TEST(LsMonthTest, KnowsTheLanguagesAndNothingElse) {
   }
 }
 
+// The months' names of three bytes in every letter case, and the bytes on
+// either side of A to Z and a to z, which are folded not at all.
+TEST(LsMonthTest, FoldsThreeBytesAsTheWholeNameIsFolded) {
+  struct Case {
+    const char* szWord;
+    int nMonth;
+  } const aCases[] = {
+      {"jan", 1},    {"feb", 2},       {"mar", 3},  {"apr", 4},  {"may", 5},  {"jun", 6},
+      {"jul", 7},    {"aug", 8},       {"sep", 9},  {"oct", 10}, {"nov", 11}, {"dec", 12},
+      {"avr", 4},    {"okt", 10},      {"dez", 12}, {"mrt", 3},  {"mai", 5},  {"lug", 7},
+      {"ma.", 0},    {"@pr", 0},       {"[pr", 0},  {"`pr", 0},  {"{pr", 0},  {"de\xDA", 0},
+      {"\xC1pr", 0}, {"m\xC3\xA4", 0}, {"ju", 0},
+  };
+  for (const Case& c : aCases) {
+    for (int nUpper = 0; nUpper < 8; nUpper++) {  // each byte in either case
+      std::string sWord = padded(c.szWord);
+      for (int i = 0; i < 3; i++) {
+        char& ch = sWord[static_cast<std::size_t>(i)];
+        if ((nUpper >> i & 1) != 0 && ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
+      }
+      EXPECT_EQ(monthOfThreeBytes(sWord.c_str()), c.nMonth) << sWord.c_str();
+      EXPECT_EQ(monthOfName(sWord.c_str(), 3), c.nMonth) << sWord.c_str();
+    }
+  }
+}
+
 TEST(ListingKindTest, TellsEachKindByItsLines) {
   struct Case {
     const char* szLine;
@@ -540,6 +566,54 @@ TEST(KindTextTest, ReadsRoundedSizes) {
     ASSERT_EQ(readRoundedSize(text.c_str(), pEnd, c.nBase, nBytes), c.bRead) << c.szText;
     if (c.bRead) {
       EXPECT_EQ(nBytes, c.nBytes) << c.szText;
+    }
+  }
+}
+
+// Sizes with a unit as the tools that write them read them: each unit's
+// power, the byte nearest (a half rounded up), and the slack of the last
+// digit written; a size past the largest file's is none.
+TEST(KindTextTest, ReadsUnitSizesToTheNearestByte) {
+  struct Case {
+    const char* szNumber;
+    const char* szUnit;
+    unsigned nBase;
+    bool bRead;
+    std::uint64_t nBytes;
+    std::uint64_t nSlack;
+  } const aCases[] = {
+      {"2.5", "B", 1000, true, 3, 0},
+      {"1.5", "Bytes", 1000, true, 2, 0},
+      {"0.5", "bytes", 1000, true, 1, 0},
+      {"0.49", "Byte", 1000, true, 0, 0},
+      {"1", "k", 1000, true, 1000, 500},
+      {"1.5", "KiB", 1000, true, 1536, 51},      // 51.2
+      {"118.706", "KB", 1024, true, 121555, 1},  // 121554.944, 0.512
+      {"3", "Mi", 1000, true, 3145728, 524288},
+      {"5.000", "GB", 1024, true, 5368709120u, 536871},  // 536870.912
+      {"2", "T", 1024, true, 2199023255552u, 549755813888u},
+      {"3", "P", 1000, true, 3000000000000000u, 500000000000000u},
+      {"9", "E", 1000, true, 9000000000000000000u, 500000000000000000u},
+      {"9.3", "E", 1000, false, 0, 0},
+      {"8", "EiB", 1024, false, 0, 0},  // 2^63
+      {"1", "X", 1000, false, 0, 0},
+      {"1", "KBs", 1000, false, 0, 0},
+      {"1.", "KB", 1000, false, 0, 0},
+  };
+  for (const Case& c : aCases) {
+    std::string sNumber = padded(c.szNumber);
+    std::string sUnit = padded(c.szUnit);
+    const char* pNumber = sNumber.c_str();
+    const char* pUnit = sUnit.c_str();
+    std::uint64_t nBytes = 7;
+    std::uint64_t nSlack = 7;
+    ASSERT_EQ(readUnitSize(pNumber, pNumber + std::strlen(c.szNumber), pUnit,
+                           pUnit + std::strlen(c.szUnit), c.nBase, nBytes, nSlack),
+              c.bRead)
+        << c.szNumber << c.szUnit;
+    if (c.bRead) {
+      EXPECT_EQ(nBytes, c.nBytes) << c.szNumber << c.szUnit;
+      EXPECT_EQ(nSlack, c.nSlack) << c.szNumber << c.szUnit;
     }
   }
 }

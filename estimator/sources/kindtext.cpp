@@ -1,6 +1,5 @@
 #include "sources/kindtext.h"
 
-#include <cmath>
 #include <cstring>
 #include <ctime>
 
@@ -153,6 +152,28 @@ bool startsWith(const char* pC, std::size_t n, const char* szWord) {
 
 namespace {
 
+// The power of the base that a unit's first letter stands for: K (or k)
+// 1, M 2, G 3, T 4, P 5, E 6; 0 for any other byte.
+int unitPower(char c) {
+  switch (c) {
+    case 'K':
+    case 'k':
+      return 1;
+    case 'M':
+      return 2;
+    case 'G':
+      return 3;
+    case 'T':
+      return 4;
+    case 'P':
+      return 5;
+    case 'E':
+      return 6;
+    default:
+      return 0;
+  }
+}
+
 // A unit's worth in bytes, or 0 for no unit known.
 double unitWorth(const char* pC, const char* pEnd, unsigned nKiloBase) {
   std::size_t n = static_cast<std::size_t>(pEnd - pC);
@@ -161,15 +182,24 @@ double unitWorth(const char* pC, const char* pEnd, unsigned nKiloBase) {
       (n == 5 && (std::memcmp(pC, "Bytes", 5) == 0 || std::memcmp(pC, "bytes", 5) == 0))) {
     return 1;
   }
-  const char* pPower = std::strchr("KMGTPE", *pC == 'k' ? 'K' : *pC);
-  if (pPower == nullptr || *pC == '\0') return 0;
+  int nPower = unitPower(*pC);
+  if (nPower == 0) return 0;
   // KiB and Ki are powers of 1,024; K, KB and kB the base given.
   bool bBinary = (n == 3 && pC[1] == 'i' && pC[2] == 'B') || (n == 2 && pC[1] == 'i');
   if (!bBinary && !(n == 1 || (n == 2 && pC[1] == 'B'))) return 0;
   double dBase = bBinary ? 1024.0 : static_cast<double>(nKiloBase);
   double dWorth = 1;
-  for (const char* pP = "KMGTPE"; pP <= pPower; pP++) dWorth *= dBase;
+  for (int i = 0; i < nPower; i++) dWorth *= dBase;
   return dWorth;
+}
+
+// std::llround for a value from 0 to below 2^63 (halves away from zero),
+// inline: the library's two calls cost more than the rest of a rounded
+// size's reading. The whole part and the rest are exact in a double.
+std::uint64_t roundToByte(double d) {
+  auto nWhole = static_cast<std::int64_t>(d);
+  bool bUp = d - static_cast<double>(nWhole) >= 0.5;
+  return static_cast<std::uint64_t>(nWhole) + (bUp ? 1 : 0);
 }
 
 }  // namespace
@@ -196,8 +226,8 @@ bool readUnitSize(const char* pNumber, const char* pNumberEnd, const char* pUnit
   }
   double dBytes = dValue / dScale * dWorth;
   if (!(dBytes < 9223372036854775807.0)) return false;
-  nBytes = static_cast<std::uint64_t>(std::llround(dBytes));
-  nSlack = dWorth == 1 ? 0 : static_cast<std::uint64_t>(std::llround(dWorth / dScale / 2));
+  nBytes = roundToByte(dBytes);
+  nSlack = dWorth == 1 ? 0 : roundToByte(dWorth / dScale / 2);
   return true;
 }
 

@@ -377,6 +377,42 @@ TEST(UnixTest, CountsFilesLinksDevicesAndHardLinksAsTheScanDoes) {
   }
 }
 
+// find -ls's columns of digits and its sizes are read a word of eight bytes
+// at a time: a column or a size of a word's length, and one byte more or
+// less, or a byte that ends the digits in the word.
+TEST(UnixTest, ReadsFindLsColumnsAndSizesAcrossTheirWords) {
+  struct Case {
+    const char* szInode;
+    const char* szBlocks;
+    const char* szSize;
+    bool bRead;
+    std::uint64_t nSize;
+  } const aCases[] = {
+      {"1", "0", "0", true, 0},
+      {"1234567", "4", "1234567", true, 1234567},
+      {"12345678", "12345678", "12345678", true, 12345678},
+      {"123456789", "123456789", "123456789", true, 123456789},
+      {"1234567812345678", "8", "99999999", true, 99999999},
+      {"12345678123456789", "8", "100000000", true, 100000000},
+      {"1234567x", "8", "5", false, 0},
+      {"12345678x", "8", "5", false, 0},
+      {"12345678", "8x", "5", false, 0},
+      {"1", "8", "1234a678", false, 0},
+      {"1", "8", "12345a789", false, 0},
+      {"1", "8", "00000042", true, 42},
+      {"[0x200000401:0x1:0x0]", "8", "5120", true, 5120},
+  };
+  for (const Case& c : aCases) {
+    std::string sLine = std::string("  ") + c.szInode + "  " + c.szBlocks +
+                        " -rw-r--r--   1 kim  staff  " + c.szSize + " Nov 30  2025 /s/d/f";
+    UnixListing listing;
+    Counted counted = readUnix(listing, kUnixFind, {sLine, sLine});
+    const Sizes kSizes = c.bRead ? Sizes{c.nSize, c.nSize} : Sizes{};
+    EXPECT_EQ(counted.sizes, kSizes) << sLine;
+    EXPECT_EQ(listing.nUnread, c.bRead ? 0u : 2u) << sLine;
+  }
+}
+
 // find -printf '%s %T@ %p': a line is a folder when the next one lies in
 // it; the epoch seconds give the local date, to the second.
 TEST(UnixTest, ReadsFindPrintfWithEpochsAndTellsFolders) {

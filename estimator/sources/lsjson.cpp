@@ -1,5 +1,8 @@
-// The reading of rclone lsjson's lines (lsjson.h): each line's object pulled
-// through a restarted jsonpull, its few members of use kept.
+// The reading of rclone lsjson's lines (lsjson.h), its few members of use
+// kept: a line of rclone's own shape is read by its fixed keys, another plain
+// line member by member, and any other through a restarted jsonpull, which
+// alone judges escapes, bytes above 127 and faults. The quick readings give
+// what jsonpull would, or step aside.
 #include "sources/lsjson.h"
 
 #include <algorithm>
@@ -133,10 +136,16 @@ const char* plainStringEnd(const char* p, const char* pEnd) {
   return pClose == nullptr ? nullptr : p + (pClose - pText);
 }
 
-// Reads an integer at p into o's size for the key Size. Returns the byte
-// after it, or nullptr for any number the tokenizer must judge: a fraction,
-// an exponent, a leading zero, more than 19 digits.
-const char* readPlainInteger(const char* p, const char* pEnd, Key key, LsJsonObject& o) {
+// An integer as readPlainSize reads it.
+struct LsJsonSize {
+  bool bNegative = false;
+  std::uint64_t nValue = 0;  // its magnitude
+};
+
+// Reads an integer at p ('-' or a digit). Returns the byte after it, or
+// nullptr for any number the tokenizer must judge: a fraction, an exponent,
+// a leading zero, more than 19 digits.
+const char* readPlainSize(const char* p, const char* pEnd, LsJsonSize& size) {
   bool bNegative = *p == '-';
   if (bNegative) p++;
   const char* pDigits = p;
@@ -147,9 +156,18 @@ const char* readPlainInteger(const char* p, const char* pEnd, Key key, LsJsonObj
   if (nDigits == 0 || nDigits > 19 || (*pDigits == '0' && nDigits > 1)) return nullptr;
   if (p < pEnd && (*p == '.' || *p == 'e' || *p == 'E')) return nullptr;
   if (bNegative && nValue == 0) return nullptr;  // -0
-  if (key == kSizeKey) {
-    o.bSize = !bNegative;
-    o.nSize = nValue;
+  size.bNegative = bNegative;
+  size.nValue = nValue;
+  return p;
+}
+
+// readPlainSize for any member: only Size's is kept.
+const char* readPlainInteger(const char* p, const char* pEnd, Key key, LsJsonObject& o) {
+  LsJsonSize size;
+  p = readPlainSize(p, pEnd, size);
+  if (p != nullptr && key == kSizeKey) {
+    o.bSize = !size.bNegative;
+    o.nSize = size.nValue;
   }
   return p;
 }
@@ -203,6 +221,52 @@ std::size_t readPlainObject(const LsJson& x, const char* p, const char* pEnd, Ls
   }
 }
 
+// --- rclone's own line, read by its fixed keys ---------------------------------
+
+// Passes the text szText at p when it stands there. Returns the byte after
+// it, or nullptr (also for p nullptr: a step before failed). A fixed text
+// costs a word compare or two, where the members read one by one cost a
+// key's search and its lookup each.
+template <std::size_t N>
+inline const char* passText(const char* p, const char* pEnd, const char (&szText)[N]) {
+  constexpr std::size_t n = N - 1;
+  bool bThere =
+      p != nullptr && static_cast<std::size_t>(pEnd - p) >= n && std::memcmp(p, szText, n) == 0;
+  return bThere ? p + n : nullptr;
+}
+
+// plainStringEnd for p nullptr too: a step before failed.
+inline const char* closingQuote(const char* p, const char* pEnd) {
+  return p == nullptr ? nullptr : plainStringEnd(p, pEnd);
+}
+
+// Reads the object at p as readPlainObject would, when it has the shape that
+// rclone writes without options, its members in rclone's order:
+//   {"Path":"..","Name":"..","Size":N,"MimeType":"..","ModTime":"..","IsDir":B}
+// Returns the offset just past it, or 0 (with o as it was) for any other.
+std::size_t readUsualObject(const LsJson& x, const char* p, const char* pEnd, LsJsonObject& o) {
+  const char* pPath = passText(p, pEnd, "{\"Path\":\"");
+  const char* pPathEnd = closingQuote(pPath, pEnd);
+  const char* pName = passText(pPathEnd, pEnd, "\",\"Name\":\"");
+  const char* q = passText(closingQuote(pName, pEnd), pEnd, "\",\"Size\":");
+  if (q == nullptr || !(*q == '-' || isDigit(*q))) return 0;
+  LsJsonSize size;
+  q = readPlainSize(q, pEnd, size);
+  const char* pType = passText(q, pEnd, ",\"MimeType\":\"");
+  const char* pTime = passText(closingQuote(pType, pEnd), pEnd, "\",\"ModTime\":\"");
+  const char* pTimeEnd = closingQuote(pTime, pEnd);
+  q = passText(pTimeEnd, pEnd, "\",\"IsDir\":");
+  const char* pFalse = passText(q, pEnd, "false}");
+  const char* pAfter = pFalse != nullptr ? pFalse : passText(q, pEnd, "true}");
+  if (pAfter == nullptr) return 0;
+  o.bDir = pFalse == nullptr;
+  o.bSize = !size.bNegative;
+  o.nSize = size.nValue;
+  takeString(x, o, kTimeKey, pTime, static_cast<std::size_t>(pTimeEnd - pTime), false);
+  takeString(x, o, kPathKey, pPath, static_cast<std::size_t>(pPathEnd - pPath), false);
+  return static_cast<std::size_t>(pAfter - p);
+}
+
 }  // namespace
 
 void startLsJson(LsJson& lsjson, bool bDates, bool bFolders) {
@@ -233,7 +297,8 @@ bool readLsJsonLine(LsJson& lsjson, const char* szLine, std::size_t nLength, boo
   LsJsonObject o;
   bool bEndedEarly = false;
   std::uint64_t nObjectEnd = 0;
-  if (*p == '{') nObjectEnd = readPlainObject(lsjson, p, pEnd, o);
+  if (*p == '{') nObjectEnd = readUsualObject(lsjson, p, pEnd, o);
+  if (*p == '{' && nObjectEnd == 0) nObjectEnd = readPlainObject(lsjson, p, pEnd, o);
   if (*p == '{' && nObjectEnd == 0) {
     // What the fast reading set, undone (but the path's bytes: nPath tells).
     o.bDir = o.bSize = o.bTime = false;

@@ -35,6 +35,62 @@ struct ModeLine {
   int nDateField = -1;  // the field the date was found at
 };
 
+// readPlainNumber for a field of a line (bytes after it readable, as the
+// reader's lines are): a size of up to eight digits read as one word.
+bool readSizeField(const char* pC, const char* pEnd, std::uint64_t& nValue) {
+  if (pEnd - pC <= 8 && readDigitWord(pC, nValue) == pEnd - pC) return pC != pEnd;
+  return readPlainNumber(pC, pEnd, nValue);
+}
+
+// The fields read so far on a line after its mode.
+struct ModeFields {
+  const char* apField[10];
+  const char* apFieldEnd[10];
+};
+
+// What a field was found to be: no date, the date (line filled), or a date
+// after a size that cannot be (the line is read no further).
+enum class DateAt { kNone, kTaken, kFailed };
+
+// Tries the date at pC, field nField (1 or more): after a number, or after
+// a number and a unit (dwalk's); the size before it and the path after it
+// go into line.
+DateAt takeDateAt(const ModeFields& f, int nField, const char* pC, const char* pEnd,
+                  const CivilDate& today, LineStamp& stamp, ModeLine& line) {
+  const char* pPrev = f.apField[nField - 1];
+  const char* pPrevEnd = f.apFieldEnd[nField - 1];
+  bool bNumber = isDigit(*pPrev) && isDigit(pPrevEnd[-1]);
+  bool bUnit = !bNumber && nField >= 2 && isDigit(*f.apField[nField - 2]) &&
+               pPrevEnd - pPrev <= 5 && !isDigit(*pPrev);
+  const char* pDateEnd = bNumber || bUnit ? readLsDate(pC, today, stamp) : nullptr;
+  if (pDateEnd == nullptr) return DateAt::kNone;
+  if (bUnit) {
+    line.bUnit = readUnitSize(f.apField[nField - 2], f.apFieldEnd[nField - 2], pPrev, pPrevEnd,
+                              1024, line.nSize, line.nSlack);
+    if (!line.bUnit) return DateAt::kFailed;
+  } else if (!readSizeField(pPrev, pPrevEnd, line.nSize)) {
+    // A device's "1,3"; or "1," and "3" as find -ls writes it.
+    const void* pComma = std::memchr(pPrev, ',', static_cast<std::size_t>(pPrevEnd - pPrev));
+    if (pComma == nullptr) return DateAt::kFailed;
+    line.nSize = 0;
+  }
+  if (line.cType != '-' && line.cType != 'C') {
+    // a device's size would be its major number: only files have sizes
+    line.nSize = 0;
+    line.nSlack = 0;
+  }
+  if (*pDateEnd != ' ' || pDateEnd + 1 >= pEnd) return DateAt::kFailed;
+  line.nDateField = nField;
+  line.pPath = pDateEnd + 1;
+  line.pPathEnd = pEnd;
+  const char* szArrow = line.cType == 'l' ? " -> " : line.cType == 'h' ? " link to " : nullptr;
+  if (szArrow != nullptr) {
+    const char* pArrow = std::strstr(line.pPath, szArrow);
+    if (pArrow != nullptr && pArrow < pEnd) line.pPathEnd = pArrow;
+  }
+  return DateAt::kTaken;
+}
+
 // Reads the fields after the mode: up to four fields (links, owner, group,
 // or owner/group) and then the size right before the date: the first
 // field that starts a date after a number (or after a number and a unit,
@@ -43,67 +99,39 @@ struct ModeLine {
 bool readAfterMode(const char* pMode, int nMode, const char* pEnd, const CivilDate& today,
                    LineStamp& stamp, ModeLine& line) {
   line.cType = *pMode;
-  const char* apField[10];
-  const char* apFieldEnd[10];
+  ModeFields f;
   int nFields = 0;
   const char* pC = skipPadding(pMode + nMode);
   for (; nFields < 9 && pC < pEnd; nFields++) {
-    const char* pFieldEnd = fieldEndAt(pC);
     if (nFields >= 1 && (line.nTryField < 0 || nFields == line.nTryField)) {
-      const char* pPrev = apField[nFields - 1];
-      const char* pPrevEnd = apFieldEnd[nFields - 1];
-      bool bNumber = isDigit(*pPrev) && isDigit(pPrevEnd[-1]);
-      bool bUnit = !bNumber && nFields >= 2 && isDigit(*apField[nFields - 2]) &&
-                   pPrevEnd - pPrev <= 5 && !isDigit(*pPrev);
-      const char* pDateEnd = bNumber || bUnit ? readLsDate(pC, today, stamp) : nullptr;
-      if (pDateEnd != nullptr) {
-        if (bUnit) {
-          line.bUnit = readUnitSize(apField[nFields - 2], apFieldEnd[nFields - 2], pPrev, pPrevEnd,
-                                    1024, line.nSize, line.nSlack);
-          if (!line.bUnit) return false;
-        } else if (!readPlainNumber(pPrev, pPrevEnd, line.nSize)) {
-          // A device's "1,3"; or "1," and "3" as find -ls writes it.
-          const void* pComma = std::memchr(pPrev, ',', static_cast<std::size_t>(pPrevEnd - pPrev));
-          if (pComma == nullptr) return false;
-          line.nSize = 0;
-        }
-        if (line.cType == '-' || line.cType == 'C') {
-          // a device's size would be its major number: only files have sizes
-        } else {
-          line.nSize = 0;
-          line.nSlack = 0;
-        }
-        if (*pDateEnd != ' ' || pDateEnd + 1 >= pEnd) return false;
-        line.nDateField = nFields;
-        line.pPath = pDateEnd + 1;
-        line.pPathEnd = pEnd;
-        const char* szArrow = line.cType == 'l'   ? " -> "
-                              : line.cType == 'h' ? " link to "
-                                                  : nullptr;
-        if (szArrow != nullptr) {
-          const char* pArrow = std::strstr(line.pPath, szArrow);
-          if (pArrow != nullptr && pArrow < pEnd) line.pPathEnd = pArrow;
-        }
-        return true;
-      }
+      DateAt at = takeDateAt(f, nFields, pC, pEnd, today, stamp, line);
+      if (at != DateAt::kNone) return at == DateAt::kTaken;
     }
-    apField[nFields] = pC;
-    apFieldEnd[nFields] = pFieldEnd;
-    pC = skipPadding(pFieldEnd);
+    // The field's end is sought only now: the date's field needs none.
+    f.apField[nFields] = pC;
+    f.apFieldEnd[nFields] = fieldEndAt(pC);
+    pC = skipPadding(f.apFieldEnd[nFields]);
   }
   return false;
 }
 
+// The digits that begin the eight readable bytes at pC: a column of
+// digits is passed a word at a time.
+int leadingDigits(const char* pC) {
+  std::uint64_t nValue = 0;
+  return readDigitWord(pC, nValue);
+}
+
 // The leading columns of find -ls: an inode (or rbh-find's FID) and the
-// blocks. Returns where the mode starts, or nullptr.
-const char* findLsMode(const char* szLine, const char* pEnd) {
+// blocks. Returns where the mode starts, with its length, or nullptr.
+const char* findLsMode(const char* szLine, const char* pEnd, int& nMode) {
   const char* pC = skipPadding(szLine);
   for (int nColumn = 0; nColumn < 2 && pC < pEnd; nColumn++) {
     // Digits alone; or rbh-find's FID first ([0x200000401:0x1:0x0]). A
     // field of digits that goes on is no column (find -printf's
     // "5120 1764490150.5").
     const char* pFieldEnd = pC;
-    while (isDigit(*pFieldEnd)) pFieldEnd++;
+    for (int n = 8; n == 8; pFieldEnd += n) n = leadingDigits(pFieldEnd);
     if (pFieldEnd == pC || !kFieldEnd.abIs[static_cast<unsigned char>(*pFieldEnd)]) {
       const char* pHex = pC + (*pC == '[' ? 1 : 0);
       if (nColumn != 0 || pHex[0] != '0' || pHex[1] != 'x') return nullptr;
@@ -111,7 +139,8 @@ const char* findLsMode(const char* szLine, const char* pEnd) {
     }
     pC = skipPadding(pFieldEnd);
   }
-  return modeAt(pC) > 0 ? pC : nullptr;
+  nMode = modeAt(pC);
+  return nMode > 0 ? pC : nullptr;
 }
 
 // find -printf: an optional type letter, the size, an optional time
@@ -311,8 +340,9 @@ bool readUnixLine(UnixListing& listing, const char* szLine, std::size_t nLength,
   }
   ModeLine line;
   const char* pMode = nullptr;
+  int nMode = 0;
   if (listing.nTool == kUnixFind) {
-    pMode = findLsMode(szLine, pEnd);
+    pMode = findLsMode(szLine, pEnd, nMode);
     if (pMode == nullptr) {
       if (!listing.bLearnt) learnFindLayout(listing, &szLine, &nLength, 1);
       PrintfLine printfLine;
@@ -326,7 +356,8 @@ bool readUnixLine(UnixListing& listing, const char* szLine, std::size_t nLength,
     takeDwalkSummary(listing, szLine + 21, pEnd);
     return false;
   } else {
-    pMode = modeAt(szLine) > 0 ? szLine : nullptr;
+    nMode = modeAt(szLine);
+    pMode = nMode > 0 ? szLine : nullptr;
   }
   if (pMode == nullptr) {
     listing.nUnread++;
@@ -335,10 +366,10 @@ bool readUnixLine(UnixListing& listing, const char* szLine, std::size_t nLength,
   // The date stands where it stood on the line before, mostly: tried there
   // first, it spares looking for a month's name in the owner and group.
   line.nTryField = listing.nDateField;
-  bool bRead = readAfterMode(pMode, modeAt(pMode), pEnd, listing.today, entry.stamp, line);
+  bool bRead = readAfterMode(pMode, nMode, pEnd, listing.today, entry.stamp, line);
   if (!bRead && line.nTryField >= 0) {
     line = ModeLine();
-    bRead = readAfterMode(pMode, modeAt(pMode), pEnd, listing.today, entry.stamp, line);
+    bRead = readAfterMode(pMode, nMode, pEnd, listing.today, entry.stamp, line);
   }
   if (!bRead) {
     listing.nUnread++;
@@ -392,13 +423,14 @@ bool unixTotalsDiffer(const UnixListing& listing) {
 int weighFindLine(const char* szLine, std::size_t nLength) {
   const char* pEnd = textEnd(szLine, nLength);
   if (startsWith(szLine, nLength, "find: ") || startsWith(szLine, nLength, "lfs find: ")) return 1;
-  const char* pMode = findLsMode(szLine, pEnd);
+  int nMode = 0;
+  const char* pMode = findLsMode(szLine, pEnd, nMode);
   if (pMode != nullptr) {
     // find -ls names paths, ls -i -s names: the name holds a '/'.
     ModeLine line;
     LineStamp stamp;
     CivilDate today;
-    if (!readAfterMode(pMode, modeAt(pMode), pEnd, today, stamp, line)) return 0;
+    if (!readAfterMode(pMode, nMode, pEnd, today, stamp, line)) return 0;
     return std::memchr(line.pPath, '/', static_cast<std::size_t>(line.pPathEnd - line.pPath)) !=
                    nullptr
                ? 1
