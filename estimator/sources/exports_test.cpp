@@ -194,6 +194,49 @@ TEST(NcduExportTest, KnowsAnExportByItsFirstLine) {
   }
 }
 
+// An object in ncdu's usual shape, read by its fixed keys, gives what its
+// members read one by one give: the same object with a blank after its
+// brace is read so. Each object is an export of its own, as some are faults.
+TEST(NcduExportTest, ReadsUsualObjectsAsTheirMembersAre) {
+  const char* const aszObjects[] = {
+      R"("a","asize":0})",
+      R"("b","asize":1,"dsize":4096,"mtime":1796472000})",
+      R"("","asize":12345678,"mtime":0})",
+      R"("c","asize":999999999999999999,"mtime":12345678901})",
+      R"("d","asize":1000000000000000000})",
+      R"("e","asize":01})",
+      R"("f","asize":7,"mtime":-1})",
+      R"("g","asize":7.5})",
+      R"("h","asize":7e2,"mtime":5})",
+      R"("i","asize":7,"dsize":8})",
+      R"("j","asize":7,"mtime":5,"dsize":8})",
+      R"("k","asize":7,"notreg":true})",
+      R"("l"","asize":7})",
+      R"("m","asize":"7"})",
+      R"("n","dsize":7,"mtime":5})",
+      R"("o","asize":7,"mtime":5)",
+  };
+  for (const char* szObject : aszObjects) {
+    const std::string sHead = std::string(kHead) + "[{\"name\":\"/r\"},\n";
+    const std::string sUsual = sHead + "{\"name\":" + szObject + "]]";
+    const std::string sMembers = sHead + "{ \"name\":" + szObject + "]]";
+    for (int nQuarters : {0, 4}) {
+      for (std::size_t nBlock : {0, 7}) {
+        NcduExport usual;
+        NcduExport members;
+        NcduResult expected = readNcdu(members, sMembers, nBlock, nQuarters);
+        NcduResult result = readNcdu(usual, sUsual, nBlock, nQuarters);
+        std::string sWhere = std::string(szObject) + " blocks of " + std::to_string(nBlock);
+        EXPECT_EQ(result.asEntries, expected.asEntries) << sWhere;
+        EXPECT_EQ(usual.nObjects, members.nObjects) << sWhere;
+        EXPECT_EQ(usual.nUnread, members.nUnread) << sWhere;
+        EXPECT_EQ(usual.nUndated, members.nUndated) << sWhere;
+        EXPECT_EQ(ncduError(usual) == nullptr, ncduError(members) == nullptr) << sWhere;
+      }
+    }
+  }
+}
+
 TEST(NcduExportTest, DatesFilesFromTheirMtime) {
 #ifdef _WIN32
   _putenv_s("TZ", "UTC0");

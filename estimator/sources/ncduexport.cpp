@@ -207,6 +207,59 @@ void takeHeader(NcduExport& x, const JsonToken& t) {
   }
 }
 
+// Passes the text szText at p, when p is not nullptr and the text stands
+// there. Returns the byte after it, or nullptr.
+template <std::size_t N>
+inline const char* passText(const char* p, const char* pEnd, const char (&szText)[N]) {
+  constexpr std::size_t n = N - 1;
+  bool bThere =
+      p != nullptr && static_cast<std::size_t>(pEnd - p) >= n && std::memcmp(p, szText, n) == 0;
+  return bThere ? p + n : nullptr;
+}
+
+// Reads 1 to 18 digits at p, without a leading zero, that the text shows
+// whole (a byte follows them that is no part of a number). Returns the byte
+// after them, or nullptr for any other number, or p nullptr.
+inline const char* readUsualNumber(const char* p, const char* pEnd, std::uint64_t& nValue) {
+  if (p == nullptr) return nullptr;
+  const char* q = p;
+  nValue = 0;
+  if (pEnd - q >= 8) q += readDigitWord(q, nValue);
+  const char* pLimit = pEnd - p > 19 ? p + 19 : pEnd;
+  while (q < pLimit && isDigit(*q)) nValue = nValue * 10 + static_cast<std::uint64_t>(*q++ - '0');
+  std::ptrdiff_t nDigits = q - p;
+  bool bWhole = q < pEnd && !isDigit(*q) && *q != '.' && *q != 'e' && *q != 'E';
+  return nDigits == 0 || nDigits > 18 || (*p == '0' && nDigits > 1) || !bWhole ? nullptr : q;
+}
+
+// The object that ncdu writes for nearly every file, read by its fixed keys:
+//   {"name":"..","asize":N,"dsize":N,"mtime":N}, the last two optional.
+// Returns the byte past its '}', with the fields that its members read one
+// by one give, or nullptr for any other object: the members are read then.
+const char* readUsualEntry(const char* p, const char* pEnd, NcduFields& fields) {
+  const char* pName = passText(p, pEnd, "{\"name\":\"");
+  if (pName == nullptr) return nullptr;
+  const auto* pClose = jsonPlainStringEnd(reinterpret_cast<const unsigned char*>(pName),
+                                          reinterpret_cast<const unsigned char*>(pEnd));
+  if (pClose == nullptr) return nullptr;
+  std::uint64_t nSize = 0;
+  std::uint64_t nDiskSize = 0;
+  std::uint64_t nTime = 0;
+  p = readUsualNumber(passText(reinterpret_cast<const char*>(pClose), pEnd, "\",\"asize\":"), pEnd,
+                      nSize);
+  const char* q = passText(p, pEnd, ",\"dsize\":");
+  if (q != nullptr) p = readUsualNumber(q, pEnd, nDiskSize);
+  q = passText(p, pEnd, ",\"mtime\":");
+  if (q != nullptr) p = readUsualNumber(q, pEnd, nTime);
+  if (p == nullptr || *p != '}') return nullptr;
+  fields = NcduFields();
+  fields.bSizeRead = true;
+  fields.nSize = nSize;
+  fields.bTime = q != nullptr;
+  fields.nTime = static_cast<std::int64_t>(nTime);
+  return p + 1;
+}
+
 // An entry's object read at once (pullPlainObject), as takeMember reads its
 // tokens. Returns true with the entry when it counts.
 bool takePlainEntry(NcduExport& x, int nMembers, Entry& entry) {
@@ -233,6 +286,16 @@ bool readAheadFields(const JsonMember* aMembers, int nMembers, NcduFields& field
   return true;
 }
 
+// An entry's object whose fields were read at once, up to pAfter. Returns
+// true with the entry when it counts.
+bool takeEntryFields(NcduExport& x, const NcduFields& fields, const char* pAfter, Entry& entry) {
+  startObject(x, kEntryObject);
+  x.fields = fields;
+  x.bInObject = false;
+  passPlainObject(x.json, pAfter);
+  return finishEntry(x, entry);
+}
+
 // The entry whose object comes next, when its object was read ahead: taken
 // as takePlainEntry takes it, bCounts telling whether it counts. Returns
 // false when it was not read ahead.
@@ -248,11 +311,21 @@ bool takeAheadEntry(NcduExport& x, Entry& entry, bool& bCounts) {
   }
   if (x.nAheadNext == ahead.nEntries || ahead.entries[x.nAheadNext].nStart != nStart) return false;
   const NcduAheadEntry& read = ahead.entries[x.nAheadNext++];
-  startObject(x, kEntryObject);
-  x.fields = read.fields;
-  x.bInObject = false;
-  passPlainObject(x.json, pText + read.nEnd);
-  bCounts = finishEntry(x, entry);
+  bCounts = takeEntryFields(x, read.fields, pText + read.nEnd, entry);
+  return true;
+}
+
+// The entry whose object comes next, when it is of the usual shape
+// (readUsualEntry) and its name is not kept: taken as takePlainEntry takes
+// it, bCounts telling whether it counts. Returns false otherwise.
+bool takeUsualEntry(NcduExport& x, Entry& entry, bool& bCounts) {
+  const char* pObject = x.bEntryNames ? nullptr : plainObjectStart(x.json);
+  if (pObject == nullptr) return false;
+  NcduFields fields;
+  const char* pAfter =
+      readUsualEntry(pObject, reinterpret_cast<const char*>(x.json.pBlock + x.json.nBlock), fields);
+  if (pAfter == nullptr) return false;
+  bCounts = takeEntryFields(x, fields, pAfter, entry);
   return true;
 }
 
@@ -348,10 +421,13 @@ void readNcduAhead(const char* p, std::size_t n, std::size_t nUpTo, NcduAhead& a
   for (const char* q = p; q < pStop && ahead.nEntries < NcduAhead::kMaxEntries; q++) {
     q = static_cast<const char*>(std::memchr(q, '{', static_cast<std::size_t>(pStop - q)));
     if (q == nullptr) break;
-    int nMembers = 0;
-    const char* pAfter = readPlainJsonObject(q, pEnd, ahead.aMembers, nMembers);
     NcduAheadEntry& read = ahead.entries[ahead.nEntries];
-    if (pAfter == nullptr || !readAheadFields(ahead.aMembers, nMembers, read.fields)) continue;
+    const char* pAfter = readUsualEntry(q, pEnd, read.fields);
+    if (pAfter == nullptr) {
+      int nMembers = 0;
+      pAfter = readPlainJsonObject(q, pEnd, ahead.aMembers, nMembers);
+      if (pAfter == nullptr || !readAheadFields(ahead.aMembers, nMembers, read.fields)) continue;
+    }
     read.nStart = static_cast<std::size_t>(q - p);
     read.nEnd = static_cast<std::size_t>(pAfter - p);
     ahead.nEntries++;
@@ -372,7 +448,8 @@ bool nextNcduEntry(NcduExport& ncdu, Entry& entry) {
     // Most entries are plain objects: read at once, not token by token.
     if (ncdu.nPlace == kTree && !ncdu.bInObject && !ncdu.bFolderNext && ncdu.nSkipDepth < 0) {
       bool bCounts = false;
-      if (ncdu.pAhead != nullptr && takeAheadEntry(ncdu, entry, bCounts)) {
+      if ((ncdu.pAhead != nullptr && takeAheadEntry(ncdu, entry, bCounts)) ||
+          takeUsualEntry(ncdu, entry, bCounts)) {
         if (bCounts) return true;
         continue;
       }
