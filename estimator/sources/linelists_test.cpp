@@ -607,6 +607,25 @@ TEST(KindTextTest, FindsAByteAsStrchrDoes) {
   }
 }
 
+// A field's end found a word at a time is the first blank, control that
+// ends a field or NUL, as byte by byte: past bytes above 127 and controls
+// that end none, at every place.
+TEST(KindTextTest, FindsAFieldsEndAWordAtATime) {
+  for (std::size_t n = 0; n <= 20; n++) {
+    for (char cEnd : {' ', '\t', '\r', '\v', '\0'}) {
+      for (char cInside : {'x', '\x01', '\x1f', '\x80', '\xa0', '!'}) {
+        std::string sText(n, 'x');
+        if (n > 0) sText[n / 2] = cInside;
+        sText += cEnd;
+        sText += "tail";
+        sText.append(kPieceSlack + 8, '\0');
+        const char* sz = sText.c_str();
+        EXPECT_EQ(fieldEndInLine(sz), fieldEndAt(sz)) << n << " " << int(cInside) << int(cEnd);
+      }
+    }
+  }
+}
+
 // Only a comma or full stop and three digits make a group of a size.
 TEST(KindTextTest, TakesTheDigitGroupsOfASize) {
   struct Case {

@@ -109,7 +109,7 @@ bool readAfterMode(const char* pMode, int nMode, const char* pEnd, const CivilDa
     }
     // The field's end is sought only now: the date's field needs none.
     f.apField[nFields] = pC;
-    f.apFieldEnd[nFields] = fieldEndAt(pC);
+    f.apFieldEnd[nFields] = fieldEndInLine(pC);
     pC = skipPadding(f.apFieldEnd[nFields]);
   }
   return false;
