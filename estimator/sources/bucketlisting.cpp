@@ -5,8 +5,10 @@
 namespace {
 
 const char* textEnd(const char* szLine, std::size_t nLength) {
-  const void* pNul = std::memchr(szLine, '\0', nLength);
-  return pNul != nullptr ? static_cast<const char*>(pNul) : szLine + nLength;
+  // A line nearly never holds a NUL: looked for inline, where a call to
+  // memchr cost as much as the search.
+  if (!holdsEitherByte(szLine, nLength, '\0', '\0')) return szLine + nLength;
+  return static_cast<const char*>(std::memchr(szLine, '\0', nLength));
 }
 
 std::uint64_t addCapped(std::uint64_t a, std::uint64_t b) { return a + b < a ? UINT64_MAX : a + b; }
@@ -318,23 +320,29 @@ bool readS3(BucketListing& bucket, const char* szLine, const char* pEnd, Entry& 
 
 // The storage class of mc: a word of capitals (STANDARD, GLACIER, ...).
 const char* skipStorageClass(const char* pC, const char* pEnd) {
+  // The class nearly every line has, compared at once and not letter by
+  // letter; the NUL that ends the line stops the comparison within it.
+  if (std::memcmp(pC, "STANDARD ", 9) == 0) return pC + 9;
   const char* p = pC;
   while (p < pEnd && ((*p >= 'A' && *p <= 'Z') || *p == '_')) p++;
   return p - pC >= 3 && p < pEnd && *p == ' ' ? p + 1 : pC;
 }
 
-bool readMc(BucketListing& bucket, const char* szLine, const char* pEnd, Entry& entry) {
+// The rest of mc's lines: its totals and errors.
+bool readMcOther(BucketListing& bucket, const char* szLine, const char* pEnd) {
   if (takeSummary(bucket, szLine, pEnd, 1024)) return false;
-  std::size_t n = static_cast<std::size_t>(pEnd - szLine);
-  if (startsWith(szLine, n, "mc: ")) {
-    bucket.nErrors++;
-    return false;
-  }
-  if (szLine[0] != '[' ||
-      !readStampAt(szLine + 1, pEnd, ' ', bucket.bDates ? &entry.stamp : nullptr)) {
-    return false;
-  }
-  const char* pClose = static_cast<const char*>(std::memchr(szLine, ']', n));
+  if (startsWith(szLine, static_cast<std::size_t>(pEnd - szLine), "mc: ")) bucket.nErrors++;
+  return false;
+}
+
+bool readMc(BucketListing& bucket, const char* szLine, const char* pEnd, Entry& entry) {
+  if (szLine[0] != '[') return readMcOther(bucket, szLine, pEnd);
+  if (!readStampAt(szLine + 1, pEnd, ' ', bucket.bDates ? &entry.stamp : nullptr)) return false;
+  // The stamp holds no ']': the first is the zone's, most often UTC.
+  const char* pClose = std::memcmp(szLine + 20, " UTC]", 5) == 0
+                           ? szLine + 24
+                           : static_cast<const char*>(
+                                 std::memchr(szLine, ']', static_cast<std::size_t>(pEnd - szLine)));
   if (pClose == nullptr) return false;
   std::uint64_t nSize = 0;
   std::uint64_t nSlack = 0;
@@ -350,7 +358,35 @@ bool readMc(BucketListing& bucket, const char* szLine, const char* pEnd, Entry& 
   return takeObject(bucket, nSize, nSlack, bUnit, pKey, pEnd, entry);
 }
 
+// An object's line as nearly every line is: its size, stamp and a URL
+// without blanks, which holds neither "Exception: " nor "  metageneration="
+// (nor could the bytes before it). Returns false for any
+// other line, which readGsutil reads then.
+bool readGsutilObject(BucketListing& bucket, const char* szLine, const char* pEnd, Entry& entry,
+                      bool& bCounted) {
+  const char* pC = skipPadding(szLine);
+  if (!isDigit(*pC)) return false;
+  std::uint64_t nSize = 0;
+  std::uint64_t nSlack = 0;
+  bool bUnit = false;
+  const char* pSizeEnd = readLineSize(pC, pEnd, 1024, nSize, nSlack, bUnit);
+  if (pSizeEnd == nullptr) return false;
+  const char* pStamp = skipPadding(pSizeEnd);
+  if (!readStampAt(pStamp, pEnd, 'T', bucket.bDates ? &entry.stamp : nullptr) ||
+      pStamp[19] != 'Z') {
+    return false;
+  }
+  const char* pUrl = skipPadding(pStamp + 20);
+  if (pUrl >= pEnd || holdsEitherByte(pUrl, static_cast<std::size_t>(pEnd - pUrl), ' ', ' ')) {
+    return false;
+  }
+  bCounted = takeObject(bucket, nSize, nSlack, bUnit, pUrl, pEnd, entry);
+  return true;
+}
+
 bool readGsutil(BucketListing& bucket, const char* szLine, const char* pEnd, Entry& entry) {
+  bool bCounted = false;
+  if (readGsutilObject(bucket, szLine, pEnd, entry, bCounted)) return bCounted;
   std::size_t n = static_cast<std::size_t>(pEnd - szLine);
   if (startsWith(szLine, n, "TOTAL: ")) {
     takeStatedObjects(bucket, szLine + 7);
@@ -393,6 +429,13 @@ bool readGsutil(BucketListing& bucket, const char* szLine, const char* pEnd, Ent
   return takeObject(bucket, nSize, nSlack, bUnit, pUrl, pUrlEnd, entry);
 }
 
+// Returns true when pC, followed by the line's NUL and kPieceSlack bytes at
+// the least, starts with "Content Length: ". In two halves: when the first
+// holds no NUL, the second is readable too.
+bool isContentLength(const char* pC) {
+  return std::memcmp(pC, "Content ", 8) == 0 && std::memcmp(pC + 8, "Length: ", 8) == 0;
+}
+
 // The end of azcopy's path: the first ";  " followed by a property's name
 // and a colon ("Content Length:", "LastModifiedTime:"), or nullptr.
 const char* azcopyPathEnd(const char* pC, const char* pEnd) {
@@ -400,6 +443,7 @@ const char* azcopyPathEnd(const char* pC, const char* pEnd) {
     p = static_cast<const char*>(std::memchr(p, ';', static_cast<std::size_t>(pEnd - p)));
     if (p == nullptr) return nullptr;
     if (p[1] != ' ' || p[2] != ' ') continue;  // the line's NUL stops this within it
+    if (isContentLength(p + 3)) return p;      // as nearly every line
     const char* pName = p + 3;
     while (pName < pEnd && ((*pName | 0x20) >= 'a' && (*pName | 0x20) <= 'z')) pName++;
     if (pName > p + 3 && (*pName == ':' || std::strncmp(pName, " Length:", 8) == 0 ||
@@ -410,18 +454,30 @@ const char* azcopyPathEnd(const char* pC, const char* pEnd) {
   return nullptr;
 }
 
-bool readAzcopy(BucketListing& bucket, const char* szLine, const char* pEnd, Entry& entry) {
+// azcopy's lines other than objects': its tally and its errors. Returns
+// false for an object's line.
+bool readAzcopyOther(BucketListing& bucket, const char* szLine, const char* pEnd) {
   std::size_t n = static_cast<std::size_t>(pEnd - szLine);
   if (startsWith(szLine, n, "File count: ")) {
     takeStatedObjects(bucket, szLine + 12);
-    return false;
+    return true;
   }
   if (startsWith(szLine, n, "Total file size: ")) {
     takeStatedBytes(bucket, szLine + 17, pEnd, 1000);
-    return false;
+    return true;
   }
   if (startsWith(szLine, n, "failed to ") || startsWith(szLine, n, "===== RESPONSE ERROR")) {
     bucket.nErrors++;
+    return true;
+  }
+  return false;
+}
+
+bool readAzcopy(BucketListing& bucket, const char* szLine, const char* pEnd, Entry& entry) {
+  std::size_t n = static_cast<std::size_t>(pEnd - szLine);
+  // Only these letters begin the lines of the tally and of errors.
+  const char c = szLine[0];
+  if ((c == 'F' || c == 'T' || c == 'f' || c == '=') && readAzcopyOther(bucket, szLine, pEnd)) {
     return false;
   }
   const char* pPath = startsWith(szLine, n, "INFO: ") ? szLine + 6 : szLine;
@@ -429,9 +485,7 @@ bool readAzcopy(BucketListing& bucket, const char* szLine, const char* pEnd, Ent
   if (pPathEnd == nullptr) return false;
   // Most often the property that ends the path: no search then.
   const char* pLength =
-      startsWith(pPathEnd + 3, static_cast<std::size_t>(pEnd - pPathEnd - 3), "Content Length: ")
-          ? pPathEnd + 3
-          : std::strstr(pPathEnd, "Content Length: ");
+      isContentLength(pPathEnd + 3) ? pPathEnd + 3 : std::strstr(pPathEnd, "Content Length: ");
   std::size_t nWords = 16;
   if (pLength == nullptr) {
     pLength = std::strstr(pPathEnd, "Content Size: ");
@@ -447,7 +501,8 @@ bool readAzcopy(BucketListing& bucket, const char* szLine, const char* pEnd, Ent
     bucket.nUnread++;
     return false;
   }
-  if (bucket.bDates) {
+  // A line that ends in the size that follows the path holds no time.
+  if (bucket.bDates && !(pLength == pPathEnd + 3 && pSizeEnd == pEnd)) {
     const char* pTime = std::strstr(pPathEnd, "LastModifiedTime: ");
     if (pTime != nullptr) readStampAt(pTime + 18, pEnd, ' ', &entry.stamp);
   }

@@ -320,6 +320,70 @@ TEST(BucketTest, ChecksTheStatedTotalsToTheByte) {
   }
 }
 
+// The lines that the common shapes' quick readings leave to the full ones:
+// other zones and storage classes, URLs that hold an exception or a
+// generation, times after the size. Each is read as before.
+TEST(BucketTest, ReadsTheRarerShapesOfEachClientsLines) {
+  struct Case {
+    const char* szWhat;
+    int nClient;
+    std::vector<std::string> lines;
+    Sizes sizes;
+    Folders folders;
+    std::vector<int> seconds;  // of each entry's time, -1 for none
+    std::uint64_t nErrors;
+    std::uint64_t nPrefixes;
+  };
+  const std::vector<Case> aCases = {
+      {"mc ls -r",
+       kBucketMc,
+       {"[2026-12-07 22:01:02 CET]   5B STANDARD_IA a/x",
+        "[2026-12-07 22:01:02 UTC] 6B STANDARDX b/y", "[2026-12-07 22:01:03 UTC] 7B STANDARD",
+        "[2026-12-07 22:01:02 UTC] 0B pre/", "[2026-12-07 22:01:02 UTC] 8B GLACIER c/STANDARD z",
+        "[2026-12-07 22:01:02 UTC+1] 9B STANDARD d/w", "mc: <ERROR> Unable to list"},
+       {5, 6, 7, 8, 9},
+       {"a", "b", "", "c", "d"},
+       {79262, 79262, 79263, 79262, 79262},
+       1,
+       1},
+      {"gsutil ls -l",
+       kBucketGsutil,
+       {"         5  2026-12-07T22:01:02Z  gs://b/E/x",
+        "         6  2026-12-07T22:01:02Z  gs://b/a b/y",
+        "         7  2026-12-07T22:01:02Z  gs://b/c#17  metageneration=2",
+        "         8  2026-12-07T22:01:02Z  gs://b/d/Exception: z",
+        "  5.0 KiB  2026-12-07T22:01:04Z  gs://b/k"},
+       {5, 6, 7, 5120},
+       {"gs://b/E", "gs://b/a b", "gs://b", "gs://b"},
+       {79262, 79262, 79262, 79264},
+       1,
+       0},
+      {"azcopy list",
+       kBucketAzcopy,
+       {"INFO: a;  Content Length: 5 B;  LastModifiedTime: 2026-12-07 22:01:05",
+        "INFO: b/c;  LastModifiedTime: 2026-12-07 22:01:06;  Content Length: 6",
+        "Fancy/d;  Content Length: 7", "INFO: e;  Content Length: 8 B", "failed to list",
+        "File count: 4"},
+       {5, 6, 7, 8},
+       {"", "b", "Fancy", ""},
+       {79265, 79266, -1, -1},
+       1,
+       0},
+  };
+  for (const Case& c : aCases) {
+    BucketListing bucket;
+    Counted counted = readBucket(bucket, c.nClient, c.lines);
+    EXPECT_EQ(counted.sizes, c.sizes) << c.szWhat;
+    EXPECT_EQ(counted.folders, c.folders) << c.szWhat;
+    std::vector<int> seconds;
+    for (const LineStamp& stamp : counted.stamps)
+      seconds.push_back(stamp.bHasTime ? stamp.nSecondOfDay : -1);
+    EXPECT_EQ(seconds, c.seconds) << c.szWhat;
+    EXPECT_EQ(bucket.nErrors, c.nErrors) << c.szWhat;
+    EXPECT_EQ(bucket.nPrefixes, c.nPrefixes) << c.szWhat;
+  }
+}
+
 // One object line of a client, read alone: whether it counted, its entry,
 // and the rounding the listing noted of it.
 struct OneLine {
