@@ -468,6 +468,7 @@ TEST(BucketTest, ReadsSizesWithAUnitAsReadUnitSizeDoes) {
                                    "12345678",
                                    "123456789",
                                    "1099511627775",
+                                   "16777216",
                                    "999999999999999",
                                    "1000000000000000"};
   const char* const aszUnits[] = {"B",  "KB",  "kB", "KiB",   "kiB",  "MB",  "MiB",
