@@ -37,17 +37,11 @@ TEST(LsDateTest, ReadsEveryStyleAndLanguage) {
       {"16 Sep 12:12 a", "2025-09-16 43920"},
       {"14. M\xC3\xA4r 2020  a", "2020-03-14 00000"},
       {" 1. Dez 17:45 a", ""},  // not at a field's start
-      {"1 d\xC3\xA9"
-       "c.  17:45 a",
-       "2025-12-01 63900"},
+      {"1 d\xC3\xA9" "c.  17:45 a", "2025-12-01 63900"},
       {"12\xE6\x9C\x88  1 17:45 a", "2025-12-01 63900"},
-      {"11\xE6\x9C\x88"
-       "20\xE6\x97\xA5 08:30 a",
-       "2025-11-20 30600"},
+      {"11\xE6\x9C\x88" "20\xE6\x97\xA5 08:30 a", "2025-11-20 30600"},
       {"2020\xEB\x85\x84  3\xEC\x9B\x94 14\xEC\x9D\xBC a", "2020-03-14 00000"},
-      {"2020\xE5\xB9\xB4 3\xE6\x9C\x88"
-       "14\xE6\x97\xA5 a",
-       "2020-03-14 00000"},
+      {"2020\xE5\xB9\xB4 3\xE6\x9C\x88" "14\xE6\x97\xA5 a", "2020-03-14 00000"},
       {"2020-03-14 15:02 a", "2020-03-14 54120"},
       {"2020-03-14 15:02:07.123456789 +0100 a", "2020-03-14 54127"},
       {"03-14 15:02 a", "2025-03-14 54120"},
@@ -56,7 +50,7 @@ TEST(LsDateTest, ReadsEveryStyleAndLanguage) {
       {"Feb 29  2024 a", "2024-02-29 00000"},
       {"Feb 30  2024 a", ""},
       {"4096 Dec  1 17:45", ""},  // a size is no day
-      {"14 Dec  1 17:45", ""},    // a day needs its month next
+      {"14 Dec  1 17:45", ""},     // a day needs its month next
       {"17:45 Dec 1", ""},
       {"2020 Mar 14", ""},
       {"root root", ""},
@@ -123,13 +117,10 @@ TEST(LsMonthTest, KnowsTheLanguagesAndNothingElse) {
     const char* szWord;
     int nMonth;
   } const aCases[] = {
-      {"Jan", 1},          {"janv.", 1},      {"F\xC3\xA9vr.", 2},
-      {"f\xC3\xA9vr.", 2}, {"M\xC3\xA4r", 3}, {"mars", 3},
-      {"mrt", 3},          {"mai", 5},        {"MAY", 5},
-      {"ao\xC3\xBBt", 8},  {"sept.", 9},      {"okt", 10},
-      {"out", 10},         {"dez", 12},       {"dic", 12},
-      {"june", 0},         {"ma", 0},         {"", 0},
-      {"decembers", 0},    {"root", 0},
+      {"Jan", 1},   {"janv.", 1},  {"F\xC3\xA9vr.", 2}, {"f\xC3\xA9vr.", 2}, {"M\xC3\xA4r", 3},
+      {"mars", 3},  {"mrt", 3},    {"mai", 5},          {"MAY", 5},          {"ao\xC3\xBBt", 8},
+      {"sept.", 9}, {"okt", 10},   {"out", 10},         {"dez", 12},         {"dic", 12},
+      {"june", 0},  {"ma", 0},     {"", 0},             {"decembers", 0},    {"root", 0},
   };
   for (const Case& c : aCases) {
     EXPECT_EQ(monthOfName(c.szWord, std::string(c.szWord).size()), c.nMonth) << c.szWord;
@@ -256,16 +247,16 @@ TEST(RobocopyTest, CountsWhatWasCopiedOnceAndChecksTheSummary) {
   RobocopyLog log;
   startRobocopy(log);
   std::vector<std::string> folders;
-  std::vector<std::uint64_t> sizes =
-      feed(log, readRobocopyLine,
-           {"\t\t\t2\tC:\\d\\", "\t  New File \t\t 10\ta.txt", "\t  same \t\t 20\tb.txt",
-            "\t  *EXTRA File \t\t 30\tc.txt", "\t  lonely \t\t 40\td.txt",
-            "2026/12/08 22:00:05 ERROR 32 (0x00000020) Copying File C:\\d\\a.txt",
-            "\t  New File \t\t 10\ta.txt", "\t  Nouveau \t\t 50\tC:\\d\\e\\f.txt",
-            "\t  *EXTRA Dir \t -1\tE:\\old\\", "\t  New File \t\t 60\tg.txt", std::string(70, '-'),
-            "   Dirs :  2  1  1  0  0  1", "   Files :  5  3  1  0  0  1",
-            "   Bytes :  140  110  20  0  10  30"},
-           &folders);
+  std::vector<std::uint64_t> sizes = feed(
+      log, readRobocopyLine,
+      {"\t\t\t2\tC:\\d\\", "\t  New File \t\t 10\ta.txt", "\t  same \t\t 20\tb.txt",
+       "\t  *EXTRA File \t\t 30\tc.txt", "\t  lonely \t\t 40\td.txt",
+       "2026/12/08 22:00:05 ERROR 32 (0x00000020) Copying File C:\\d\\a.txt",
+       "\t  New File \t\t 10\ta.txt", "\t  Nouveau \t\t 50\tC:\\d\\e\\f.txt",
+       "\t  *EXTRA Dir \t -1\tE:\\old\\", "\t  New File \t\t 60\tg.txt",
+       std::string(70, '-'), "   Dirs :  2  1  1  0  0  1", "   Files :  5  3  1  0  0  1",
+       "   Bytes :  140  110  20  0  10  30"},
+      &folders);
   EXPECT_EQ(sizes, (std::vector<std::uint64_t>{10, 50, 60}));
   EXPECT_EQ(folders, (std::vector<std::string>{"C:\\d\\", "C:\\d\\e\\", "C:\\d\\"}));
   EXPECT_EQ(log.nFiles, 3u);  // as the summary states: copied and failed
@@ -278,17 +269,16 @@ TEST(CsvTest, ReadsQuotedFieldsFoldersAndLinks) {
   CsvListing csv;
   startCsv(csv);
   std::vector<std::string> folders;
-  std::vector<std::uint64_t> sizes =
-      feed(csv, readCsvLine,
-           {"#TYPE X", "\"Mode\",\"FullName\",\"Length\",\"LastWriteTime\"", "",
-            "\"d-----\",\"C:\\s\\sub\",\"\",\"1/2/2026 3:04 PM\"",
-            "\"-a----\",\"C:\\s\\say \"\"hi\"\", twice\\a.txt\",\"12\",\"1/2/2026 3:04 PM\"",
-            "\"-a---l\",\"C:\\s\\l\",\"0\",\"1/2/2026 3:04 PM\"",
-            "-a----,C:\\s\\plain.txt,34,1/2/2026 3:04 PM", "\"-a----\",\"C:\\cut"},
-           &folders);
+  std::vector<std::uint64_t> sizes = feed(
+      csv, readCsvLine,
+      {"#TYPE X", "\"Mode\",\"FullName\",\"Length\",\"LastWriteTime\"", "",
+       "\"d-----\",\"C:\\s\\sub\",\"\",\"1/2/2026 3:04 PM\"",
+       "\"-a----\",\"C:\\s\\say \"\"hi\"\", twice\\a.txt\",\"12\",\"1/2/2026 3:04 PM\"",
+       "\"-a---l\",\"C:\\s\\l\",\"0\",\"1/2/2026 3:04 PM\"",
+       "-a----,C:\\s\\plain.txt,34,1/2/2026 3:04 PM", "\"-a----\",\"C:\\cut"},
+      &folders);
   EXPECT_EQ(sizes, (std::vector<std::uint64_t>{12, 0, 34}));
-  EXPECT_EQ(folders,
-            (std::vector<std::string>{"C:\\s\\say \"hi\", twice\\", "C:\\s\\", "C:\\s\\"}));
+  EXPECT_EQ(folders, (std::vector<std::string>{"C:\\s\\say \"hi\", twice\\", "C:\\s\\", "C:\\s\\"}));
   EXPECT_EQ(csvUnreadRows(csv), 1u);  // the quote of the last row never closes
   EXPECT_FALSE(csvLacksLength(csv));
   startCsv(csv);
@@ -300,15 +290,15 @@ TEST(RsyncTest, CountsObjectsInTheirFoldersAndChecksTheTotal) {
   RsyncListing rsync;
   startRsync(rsync);
   std::vector<std::string> folders;
-  std::vector<std::uint64_t> sizes =
-      feed(rsync, readRsyncLine,
-           {"receiving incremental file list", "drwxr-xr-x          4,096 2026/12/01 17:45:10 .",
-            "-rw-r--r--          1,000 2026/12/01 17:45:10 top.txt",
-            "lrwxrwxrwx             14 2026/11/20 08:30:00 a b/link -> x/y",
-            "-rw-r--r--           2000 2026/12/01 17:45:10 a b/c/d.txt",
-            "-rw-r--r--           2000 2026/13/01 17:45:10 bad.txt", "",
-            "total size is 3,014  speedup is 1.00"},
-           &folders);
+  std::vector<std::uint64_t> sizes = feed(
+      rsync, readRsyncLine,
+      {"receiving incremental file list", "drwxr-xr-x          4,096 2026/12/01 17:45:10 .",
+       "-rw-r--r--          1,000 2026/12/01 17:45:10 top.txt",
+       "lrwxrwxrwx             14 2026/11/20 08:30:00 a b/link -> x/y",
+       "-rw-r--r--           2000 2026/12/01 17:45:10 a b/c/d.txt",
+       "-rw-r--r--           2000 2026/13/01 17:45:10 bad.txt", "",
+       "total size is 3,014  speedup is 1.00"},
+      &folders);
   EXPECT_EQ(sizes, (std::vector<std::uint64_t>{1000, 0, 2000}));
   EXPECT_EQ(folders, (std::vector<std::string>{".", "./a b/", "./a b/c/"}));
   EXPECT_EQ(rsync.nUnread, 1u);
