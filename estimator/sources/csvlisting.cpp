@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cinttypes>
-#include <iterator>
 #include <cstring>
+#include <iterator>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "sources/kindtext.h"
 #include "sources/reader.h"
@@ -72,15 +75,42 @@ char headerDelimiter(const char* szLine) {
   return *pC == ';' || *pC == '\t' ? *pC : ',';
 }
 
+#ifdef __SSE2__
+// The places of the quotes among the sixteen bytes at pC, a bit each.
+unsigned quoteBits(const char* pC) {
+  __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pC));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('"'))));
+}
+
+// Whether the bits set in n are odd in number.
+bool oddBits(unsigned n) {
+  n ^= n >> 8;
+  n ^= n >> 4;
+  n ^= n >> 2;
+  n ^= n >> 1;
+  return (n & 1) != 0;
+}
+#endif
+
 // Returns whether a quoted field is still open after [pC, pC + n), given
 // whether it was open before: every quote turns it, and a doubled quote
-// turns it twice.
+// turns it twice. Most rows quote every field: the quotes are counted
+// sixteen bytes at a time, where a search for each cost more than reading
+// the row.
 bool quoteOpenAfter(const char* pC, std::size_t n, bool bOpen) {
-  const char* pEnd = pC + n;
-  while ((pC = static_cast<const char*>(
-              std::memchr(pC, '"', static_cast<std::size_t>(pEnd - pC)))) != nullptr) {
-    bOpen = !bOpen;
-    pC++;
+  std::size_t i = 0;
+#ifdef __SSE2__
+  if (n >= 16) {
+    unsigned nTurns = 0;  // whether each of the sixteen places saw odd quotes
+    for (; i + 16 <= n; i += 16) nTurns ^= quoteBits(pC + i);
+    // The last bytes: the sixteen that end the text, less those seen.
+    if (i < n) nTurns ^= quoteBits(pC + n - 16) >> (16 - (n - i));
+    i = n;
+    bOpen = bOpen != oddBits(nTurns);
+  }
+#endif
+  for (; i < n; i++) {
+    if (pC[i] == '"') bOpen = !bOpen;
   }
   return bOpen;
 }
@@ -188,8 +218,19 @@ bool isLinkRow(const CsvListing& csv, const Field* aFields, int nFields) {
   return mode.n > 0 && (mode.p[0] == 'l' || mode.p[mode.n - 1] == 'l');
 }
 
-// Reads a whole row.
-bool readRow(CsvListing& csv, const char* szRow, Entry& entry) {
+// Reads a row's Length. A row followed by kPieceSlack readable bytes after
+// its NUL (bSlack) has its digits read a word at a time: a Length has a
+// handful of them, and a loop cost more than the rest of its reading.
+bool readLength(const Field& length, bool bSlack, std::uint64_t& nSize) {
+  if (bSlack && length.n - 1 < 8 && readDigitWord(length.p, nSize) == static_cast<int>(length.n)) {
+    return true;
+  }
+  return readGroupedNumber(length.p, length.p + length.n, nSize);
+}
+
+// Reads a whole row; bSlack tells that kPieceSlack readable bytes follow
+// its NUL.
+bool readRow(CsvListing& csv, const char* szRow, bool bSlack, Entry& entry) {
   int nLengthColumn = csv.anColumn[kCsvLength];
   if (nLengthColumn < 0) return false;
   Field aFields[kMaxFields];
@@ -203,7 +244,7 @@ bool readRow(CsvListing& csv, const char* szRow, Entry& entry) {
   }
   const Field& length = aFields[nLengthColumn];
   if (isFolderRow(csv, aFields, nFields, length)) return false;
-  if (!readGroupedNumber(length.p, length.p + length.n, entry.nSize)) {
+  if (!readLength(length, bSlack, entry.nSize)) {
     csv.nUnread++;
     return false;
   }
@@ -211,7 +252,8 @@ bool readRow(CsvListing& csv, const char* szRow, Entry& entry) {
   entry.nType = bLink ? kEntryLink : kEntryFile;
   if (bLink) entry.nSize = 0;
   int nTime = csv.anColumn[kCsvLastWriteTime];
-  if (csv.bDates && nTime >= 0 && nTime < nFields) setStamp(aFields[nTime], entry.stamp, csv.stamps);
+  if (csv.bDates && nTime >= 0 && nTime < nFields)
+    setStamp(aFields[nTime], entry.stamp, csv.stamps);
   if (csv.bFolders) setFolder(csv, aFields, nFields, entry);
   return true;
 }
@@ -243,7 +285,7 @@ bool readCsvLine(CsvListing& csv, const char* szLine, std::size_t nLength, Entry
       return false;
     }
     csv.bOpenRow = false;
-    return readRow(csv, csv.sRow.c_str(), entry);
+    return readRow(csv, csv.sRow.c_str(), false, entry);
   }
   if (skipWhitespace(szLine) == szLine + nLength) return false;  // blank
   if (!csv.bHeader) {
@@ -259,7 +301,7 @@ bool readCsvLine(CsvListing& csv, const char* szLine, std::size_t nLength, Entry
     csv.sRow.assign(szLine, nLength);
     return false;
   }
-  return readRow(csv, szLine, entry);
+  return readRow(csv, szLine, true, entry);
 }
 
 std::uint64_t csvUnreadRows(const CsvListing& csv) { return csv.nUnread + (csv.bOpenRow ? 1 : 0); }

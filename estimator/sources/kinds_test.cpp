@@ -690,6 +690,68 @@ TEST(CsvTest, ReadsSeparatorsLineBreaksReparsePointsAndLinks) {
   }
 }
 
+// Reads one row of a "FullName,Length" export, its NUL followed by digits
+// where the reader's slack may hold anything. Returns whether it counted.
+bool readCsvRow(CsvListing& csv, const std::string& row, std::uint64_t& nSize) {
+  startCsv(csv);
+  Entry entry;
+  const std::string header = "FullName,Length";
+  readCsvLine(csv, padded(header).c_str(), header.size(), entry);
+  std::string text = row + '\0' + std::string(kPieceSlack, '9');
+  bool bCounted = readCsvLine(csv, text.c_str(), row.size(), entry);
+  nSize = entry.nSize;
+  return bCounted;
+}
+
+// A quote opens a row that goes on to the next line, and a second closes
+// it: at every place of rows of every width around the sixteen bytes that
+// are counted at once. Lengths are read to the digit: eight at once, more
+// or grouped as before, anything else not.
+TEST(CsvTest, TellsOpenQuotesAtEveryPlaceAndReadsLengthsToTheDigit) {
+  CsvListing csv;
+  std::uint64_t nSize = 0;
+  for (std::size_t nWidth = 1; nWidth <= 48; nWidth++) {
+    for (std::size_t i = 0; i < nWidth; i++) {
+      std::string name(nWidth, 'a');
+      name[i] = '"';
+      EXPECT_FALSE(readCsvRow(csv, name + ",7", nSize)) << name;
+      EXPECT_EQ(csvUnreadRows(csv), 1u) << name;
+      for (std::size_t k = i + 1; k < nWidth; k++) {
+        std::string pair = name;
+        pair[k] = '"';
+        EXPECT_TRUE(readCsvRow(csv, pair + ",7", nSize) && nSize == 7) << pair;
+        EXPECT_EQ(csvUnreadRows(csv), 0u) << pair;
+      }
+    }
+  }
+  const struct {
+    const char* szLength;
+    bool bCounted;
+    std::uint64_t nSize;
+  } aLengths[] = {{"0", true, 0},
+                  {"7", true, 7},
+                  {"12345678", true, 12345678},
+                  {"123456789", true, 123456789},
+                  {"9223372036854775807", true, 9223372036854775807u},
+                  {"9223372036854775808", false, 0},
+                  {"1,234", true, 1234},
+                  {"12a", false, 0},
+                  {"1234567a", false, 0},
+                  {" 5", false, 0}};
+  for (const auto& c : aLengths) {
+    for (const char* szQuote : {"", "\""}) {
+      // An unquoted comma separates fields.
+      if (*szQuote == '\0' && std::strchr(c.szLength, ',') != nullptr) continue;
+      std::string row = std::string("C:\\a,") + szQuote + c.szLength + szQuote;
+      EXPECT_EQ(readCsvRow(csv, row, nSize), c.bCounted) << row;
+      if (c.bCounted) {
+        EXPECT_EQ(nSize, c.nSize) << row;
+      }
+      EXPECT_EQ(csvUnreadRows(csv), c.bCounted ? 0u : 1u) << row;
+    }
+  }
+}
+
 TEST(RsyncTest, ReadsRoundedSizesAndCountsErrorLines) {
   RsyncListing rsync;
   startRsync(rsync);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -316,6 +317,214 @@ TEST(BucketTest, ChecksTheStatedTotalsToTheByte) {
     BucketListing bucket;
     readBucket(bucket, c.nClient, c.lines);
     EXPECT_EQ(bucketTotalsDiffer(bucket), c.bDiffer) << c.lines.back();
+  }
+}
+
+// The lines that the common shapes' quick readings leave to the full ones:
+// other zones and storage classes, URLs that hold an exception or a
+// generation, times after the size. Each is read as before.
+TEST(BucketTest, ReadsTheRarerShapesOfEachClientsLines) {
+  struct Case {
+    const char* szWhat;
+    int nClient;
+    std::vector<std::string> lines;
+    Sizes sizes;
+    Folders folders;
+    std::vector<int> seconds;  // of each entry's time, -1 for none
+    std::uint64_t nErrors;
+    std::uint64_t nPrefixes;
+  };
+  const std::vector<Case> aCases = {
+      {"mc ls -r",
+       kBucketMc,
+       {"[2026-12-07 22:01:02 CET]   5B STANDARD_IA a/x",
+        "[2026-12-07 22:01:02 UTC] 6B STANDARDX b/y", "[2026-12-07 22:01:03 UTC] 7B STANDARD",
+        "[2026-12-07 22:01:02 UTC] 0B pre/", "[2026-12-07 22:01:02 UTC] 8B GLACIER c/STANDARD z",
+        "[2026-12-07 22:01:02 UTC+1] 9B STANDARD d/w", "mc: <ERROR> Unable to list"},
+       {5, 6, 7, 8, 9},
+       {"a", "b", "", "c", "d"},
+       {79262, 79262, 79263, 79262, 79262},
+       1,
+       1},
+      {"gsutil ls -l",
+       kBucketGsutil,
+       {"         5  2026-12-07T22:01:02Z  gs://b/E/x",
+        "         6  2026-12-07T22:01:02Z  gs://b/a b/y",
+        "         7  2026-12-07T22:01:02Z  gs://b/c#17  metageneration=2",
+        "         8  2026-12-07T22:01:02Z  gs://b/d/Exception: z",
+        "  5.0 KiB  2026-12-07T22:01:04Z  gs://b/k"},
+       {5, 6, 7, 5120},
+       {"gs://b/E", "gs://b/a b", "gs://b", "gs://b"},
+       {79262, 79262, 79262, 79264},
+       1,
+       0},
+      {"azcopy list",
+       kBucketAzcopy,
+       {"INFO: a;  Content Length: 5 B;  LastModifiedTime: 2026-12-07 22:01:05",
+        "INFO: b/c;  LastModifiedTime: 2026-12-07 22:01:06;  Content Length: 6",
+        "Fancy/d;  Content Length: 7", "INFO: e;  Content Length: 8 B", "failed to list",
+        "File count: 4"},
+       {5, 6, 7, 8},
+       {"", "b", "Fancy", ""},
+       {79265, 79266, -1, -1},
+       1,
+       0},
+  };
+  for (const Case& c : aCases) {
+    BucketListing bucket;
+    Counted counted = readBucket(bucket, c.nClient, c.lines);
+    EXPECT_EQ(counted.sizes, c.sizes) << c.szWhat;
+    EXPECT_EQ(counted.folders, c.folders) << c.szWhat;
+    std::vector<int> seconds;
+    for (const LineStamp& stamp : counted.stamps)
+      seconds.push_back(stamp.bHasTime ? stamp.nSecondOfDay : -1);
+    EXPECT_EQ(seconds, c.seconds) << c.szWhat;
+    EXPECT_EQ(bucket.nErrors, c.nErrors) << c.szWhat;
+    EXPECT_EQ(bucket.nPrefixes, c.nPrefixes) << c.szWhat;
+  }
+}
+
+// One object line of a client, read alone: whether it counted, its entry,
+// and the rounding the listing noted of it.
+struct OneLine {
+  bool bCounted = false;
+  Entry entry;
+  std::uint64_t nSlack = 0;
+  std::uint64_t nRounded = 0;
+};
+
+OneLine readOneBucketLine(int nClient, const std::string& line) {
+  BucketListing bucket;
+  startBucket(bucket, nClient);
+  std::string text = padded(line);
+  OneLine one;
+  one.bCounted = readBucketLine(bucket, text.c_str(), line.size(), one.entry);
+  one.nSlack = bucket.nSlack;
+  one.nRounded = bucket.nRounded;
+  return one;
+}
+
+// The date and time of mc and gsutil lines are read at fixed places, all
+// checked at once: every byte value at each of their nineteen places, on
+// stamps at the bounds of each field, is taken or refused as readYearFirstDate
+// and readClock take or refuse it, with the same date and second.
+TEST(BucketTest, ReadsStampsAsTheDateAndClockReadersDo) {
+  const char* const aszStamps[] = {"2024-02-29 23:59:60", "0001-12-31 00:00:00",
+                                   "2026-04-30 09:05:59", "9999-11-30 19:49:09"};
+  const struct {
+    int nClient;
+    char cSeparator;
+    const char* szBefore;
+    const char* szAfter;
+  } aClients[] = {{kBucketMc, ' ', "[", " UTC]     5B STANDARD k"},
+                  {kBucketGsutil, 'T', "         5  ", "Z  gs://b/k"}};
+  int nTaken = 0;
+  for (const auto& client : aClients) {
+    for (const char* szStamp : aszStamps) {
+      for (int i = 0; i < 19; i++) {
+        for (int c = 1; c < 256; c++) {
+          std::string stamp = szStamp;
+          if (stamp[10] == ' ') stamp[10] = client.cSeparator;
+          stamp[i] = static_cast<char>(c);
+          int nYear = 0;
+          int nMonth = 0;
+          int nDay = 0;
+          int nSecond = 0;
+          bool bValid = readYearFirstDate(stamp.c_str(), '-', nYear, nMonth, nDay) &&
+                        stamp[10] == client.cSeparator && stamp[13] == ':' && stamp[16] == ':' &&
+                        readClock(stamp.c_str() + 11, stamp.c_str() + 19, nSecond);
+          OneLine one = readOneBucketLine(client.nClient, client.szBefore + stamp + client.szAfter);
+          ASSERT_EQ(one.bCounted, bValid) << stamp;
+          if (!bValid) continue;
+          nTaken++;
+          LineStamp expected;
+          setYearFirstStamp(expected, nYear, nMonth, nDay, nSecond);
+          EXPECT_EQ(one.entry.stamp.nField1, expected.nField1) << stamp;
+          EXPECT_EQ(one.entry.stamp.nField2, expected.nField2) << stamp;
+          EXPECT_EQ(one.entry.stamp.nField3, expected.nField3) << stamp;
+          EXPECT_EQ(one.entry.stamp.nSecondOfDay, expected.nSecondOfDay) << stamp;
+        }
+      }
+    }
+  }
+  EXPECT_GT(nTaken, 2 * 4 * 19 * 2);  // each place took more than its own digit
+}
+
+// Sizes with a unit are read in whole numbers for the units the clients
+// mostly write: every number of up to three decimals around the places
+// where rounding turns, in every unit, gives the bytes and the rounding
+// readUnitSize gives (attached for mc, as the next field for azcopy).
+TEST(BucketTest, ReadsSizesWithAUnitAsReadUnitSizeDoes) {
+  const char* const aszWholes[] = {"0",
+                                   "1",
+                                   "2",
+                                   "9",
+                                   "99",
+                                   "511",
+                                   "1023",
+                                   "4095",
+                                   "999999",
+                                   "1024",
+                                   "12345678",
+                                   "123456789",
+                                   "1099511627775",
+                                   "16777216",
+                                   "999999999999999",
+                                   "1000000000000000"};
+  const char* const aszUnits[] = {"B",  "KB",  "kB", "KiB",   "kiB",  "MB",  "MiB",
+                                  "GB", "GiB", "TB", "TiB",   "PB",   "PiB", "EiB",
+                                  "K",  "Ki",  "M",  "Bytes", "KiBs", "Kb",  "iB"};
+  // Every fraction of one to three decimals after a few wholes; every
+  // seventh after the others, and a sample of four decimals.
+  std::vector<std::string> numbers;
+  for (const char* szWhole : aszWholes) {
+    numbers.push_back(szWhole);
+    bool bEvery = std::strlen(szWhole) <= 4;
+    for (int nDecimals = 1; nDecimals <= 4; nDecimals++) {
+      int nEnd = nDecimals == 4 ? 10000 : (nDecimals == 1 ? 10 : nDecimals == 2 ? 100 : 1000);
+      int nStep = nDecimals == 4 ? 499 : (bEvery ? 1 : 7);
+      for (int f = 0; f < nEnd; f += nStep) {
+        char szFraction[16];
+        std::snprintf(szFraction, sizeof szFraction, "%0*d", nDecimals, f);
+        numbers.push_back(std::string(szWhole) + "." + szFraction);
+      }
+    }
+  }
+  numbers.push_back("2.5");
+  numbers.push_back("1.");
+  numbers.push_back("1.2.3");
+  for (const std::string& number : numbers) {
+    bool bPoint = number.find('.') != std::string::npos;
+    for (const char* szUnit : aszUnits) {
+      std::string unit = szUnit;
+      const char* pNumber = number.c_str();
+      const char* pUnit = unit.c_str();
+      for (int nClient : {kBucketMc, kBucketAzcopy}) {
+        unsigned nBase = nClient == kBucketMc ? 1024 : 1000;
+        std::uint64_t nBytes = 0;
+        std::uint64_t nSlack = 0;
+        bool bRead = readUnitSize(pNumber, pNumber + number.size(), pUnit, pUnit + unit.size(),
+                                  nBase, nBytes, nSlack);
+        bool bUnit = bRead;
+        // A whole number before a word that is no unit, or a size too large,
+        // is azcopy's number of bytes, the word left aside.
+        if (nClient == kBucketAzcopy && !bPoint &&
+            (!bRead || !(isSizeUnitWord(pUnit, pUnit + unit.size()) || unit == "B"))) {
+          bUnit = false;
+          bRead = readPlainNumber(pNumber, pNumber + number.size(), nBytes);
+          nSlack = 0;
+        }
+        std::string line = nClient == kBucketMc
+                               ? "[2026-12-07 22:01:02 UTC] " + number + unit + " STANDARD k"
+                               : "INFO: k;  Content Length: " + number + " " + unit;
+        OneLine one = readOneBucketLine(nClient, line);
+        ASSERT_EQ(one.bCounted, bRead) << line;
+        if (!bRead) continue;
+        EXPECT_EQ(one.entry.nSize, nBytes) << line;
+        EXPECT_EQ(one.nSlack, nSlack) << line;
+        EXPECT_EQ(one.nRounded, bUnit && nSlack > 0 ? 1u : 0u) << line;
+      }
+    }
   }
 }
 
