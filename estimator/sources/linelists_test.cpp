@@ -652,6 +652,41 @@ TEST(UnixTest, ReadsFindPrintfWithEpochsAndTellsFolders) {
   EXPECT_EQ(listing.nUnread, 1u);
 }
 
+// find -printf '%s %T@ %p' read a word at a time: sizes and seconds on
+// either side of eight and sixteen digits, fractions on either side of a
+// word, and a path that starts like a mode, which is -ls's.
+TEST(UnixTest, ReadsFindPrintfFieldsAcrossTheirWords) {
+  struct Case {
+    const char* szLine;
+    bool bRead;
+    std::uint64_t nSize;
+  } const aCases[] = {
+      {"12345678 1780272000.1234567 /a/1", true, 12345678},
+      {"123456789 1780272000.12345678 /a/2", true, 123456789},
+      {"1234567812345678 1780272000.123456789 /a/3", true, 1234567812345678},
+      {"12345678123456789 178027200012.1234567812345678 /a/4", true, 12345678123456789},
+      {"1234567812345678x 1780272000 /a/5", false, 0},
+      {"123456789x 1780272000 /a/6", false, 0},
+      {"5 1780272000.12345678x /a/7", false, 0},
+      {"5 1780272000.1234567x /a/8", false, 0},
+      {"5 1780272000.1234567812345678x /a/9", false, 0},
+      {"5 1780272000123 /a/10", false, 0},
+      {"5 17802x2000 /a/11", false, 0},
+      {"5 1780272000.1234567812345678912 /a/12", false, 0},
+      {"7 1780272000 drwxr-xr-x /a/13", false, 0},
+      {"7 1780272000 hrw-r--r-- /a/14", false, 0},
+  };
+  for (const Case& c : aCases) {
+    UnixListing listing;
+    Counted counted =
+        readUnix(listing, kUnixFind, {"1 1780272000 /b/1", "2 1780272000 /b/2", c.szLine});
+    EXPECT_TRUE(listing.bEpochs) << c.szLine;  // learnt from the most lines
+    const Sizes kSizes = c.bRead ? Sizes{1, 2, c.nSize} : Sizes{1, 2};
+    EXPECT_EQ(counted.sizes, kSizes) << c.szLine;
+    EXPECT_EQ(listing.nUnread, c.bRead ? 0u : 1u) << c.szLine;
+  }
+}
+
 // dwalk's summary: Files and Data, the bytes within the rounding.
 TEST(UnixTest, ChecksDwalksSummary) {
   for (int nStatedFiles : {1, 2, 3}) {

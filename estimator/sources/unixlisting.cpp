@@ -35,11 +35,24 @@ struct ModeLine {
   int nDateField = -1;  // the field the date was found at
 };
 
-// readPlainNumber for a field of a line (bytes after it readable, as the
-// reader's lines are): a size of up to eight digits read as one word.
-bool readSizeField(const char* pC, const char* pEnd, std::uint64_t& nValue) {
-  if (pEnd - pC <= 8 && readDigitWord(pC, nValue) == pEnd - pC) return pC != pEnd;
+// readPlainNumber for a field of nine to sixteen digits: two words.
+bool readTwoWordField(const char* pC, const char* pEnd, std::uint64_t& nValue) {
+  static const std::uint64_t kPowers[] = {1,      10,      100,      1000,     10000,
+                                          100000, 1000000, 10000000, 100000000};
+  const std::ptrdiff_t n = pEnd - pC;
+  std::uint64_t nMore = 0;
+  if (n > 8 && n <= 16 && readDigitWord(pC, nValue) == 8 && 8 + readDigitWord(pC + 8, nMore) == n) {
+    nValue = nValue * kPowers[n - 8] + nMore;
+    return true;
+  }
   return readPlainNumber(pC, pEnd, nValue);
+}
+
+// readPlainNumber for a field of a line (bytes after it readable, as the
+// reader's lines are): a number of up to eight digits read as one word.
+inline bool readSizeField(const char* pC, const char* pEnd, std::uint64_t& nValue) {
+  if (pEnd - pC <= 8 && readDigitWord(pC, nValue) == pEnd - pC) return pC != pEnd;
+  return readTwoWordField(pC, pEnd, nValue);
 }
 
 // The fields read so far on a line after its mode.
@@ -162,10 +175,12 @@ bool readEpoch(const char* pC, const char* pEnd, std::int64_t& nSeconds) {
       static_cast<const char*>(std::memchr(pC, '.', static_cast<std::size_t>(pEnd - pC)));
   const char* pWholeEnd = pPoint != nullptr ? pPoint : pEnd;
   std::uint64_t nWhole = 0;
-  if (pWholeEnd - pC > 12 || !readPlainNumber(pC, pWholeEnd, nWhole)) return false;
+  if (pWholeEnd - pC > 12 || !readSizeField(pC, pWholeEnd, nWhole)) return false;
   if (pPoint != nullptr) {  // digits, whose value is of no use
     if (pPoint + 1 == pEnd || (pEnd - pPoint > 19)) return false;
-    for (const char* pD = pPoint + 1; pD < pEnd; pD++) {
+    const char* pD = pPoint + 1;
+    while (pEnd - pD >= 8 && leadingDigits(pD) == 8) pD += 8;
+    for (; pD < pEnd; pD++) {
       if (!isDigit(*pD)) return false;
     }
   }
@@ -181,11 +196,11 @@ bool readPrintf(const char* szLine, const char* pEnd, bool bEpochs, PrintfLine& 
     line.cType = *pC;
     pC += 2;
   }
-  const char* pSizeEnd = fieldEndAt(pC);
-  if (*pSizeEnd != ' ' || !readPlainNumber(pC, pSizeEnd, line.nSize)) return false;
+  const char* pSizeEnd = fieldEndInLine(pC);
+  if (*pSizeEnd != ' ' || !readSizeField(pC, pSizeEnd, line.nSize)) return false;
   pC = pSizeEnd + 1;
   if (bEpochs) {
-    const char* pTimeEnd = fieldEndAt(pC);
+    const char* pTimeEnd = fieldEndInLine(pC);
     if (*pTimeEnd != ' ' || !readEpoch(pC, pTimeEnd, line.nSeconds)) return false;
     line.bTime = true;
     pC = pTimeEnd + 1;
@@ -342,6 +357,15 @@ bool readUnixLine(UnixListing& listing, const char* szLine, std::size_t nLength,
   const char* pMode = nullptr;
   int nMode = 0;
   if (listing.nTool == kUnixFind) {
+    // With %T@ learnt, -printf's line is read first: one whose path starts
+    // with no mode is never -ls's (two columns of digits before a mode), and
+    // the mode is not looked for in every line.
+    if (listing.bLearnt && listing.bEpochs) {
+      PrintfLine quick;
+      if (readPrintf(szLine, pEnd, true, quick) && modeAt(quick.pPath) == 0) {
+        return takePrintfLine(listing, quick, pEnd, entry);
+      }
+    }
     pMode = findLsMode(szLine, pEnd, nMode);
     if (pMode == nullptr) {
       if (!listing.bLearnt) learnFindLayout(listing, &szLine, &nLength, 1);
