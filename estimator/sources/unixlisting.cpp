@@ -123,7 +123,8 @@ bool readAfterMode(const char* pMode, int nMode, const char* pEnd, const CivilDa
     // The field's end is sought only now: the date's field needs none.
     f.apField[nFields] = pC;
     f.apFieldEnd[nFields] = fieldEndInLine(pC);
-    pC = skipPadding(f.apFieldEnd[nFields]);
+    pC = f.apFieldEnd[nFields];
+    pC = *pC == ' ' && !isWhitespace(pC[1]) ? pC + 1 : skipPadding(pC);  // one blank: dwalk's
   }
   return false;
 }
