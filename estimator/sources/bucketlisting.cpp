@@ -374,6 +374,24 @@ bool readMc(BucketListing& bucket, const char* szLine, const char* pEnd, Entry& 
   return takeObject(bucket, nSize, nSlack, bUnit, pKey, pEnd, entry);
 }
 
+// The size and the stamp that begin an object's line at pC. Returns where
+// the URL starts, or nullptr; bStampless tells, then, whether a size was read
+// that no stamp follows.
+const char* readGsutilHead(const BucketListing& bucket, const char* pC, const char* pEnd,
+                           Entry& entry, std::uint64_t& nSize, std::uint64_t& nSlack, bool& bUnit,
+                           bool& bStampless) {
+  bStampless = false;
+  const char* pSizeEnd = readLineSize(pC, pEnd, 1024, nSize, nSlack, bUnit);
+  if (pSizeEnd == nullptr) return nullptr;
+  const char* pStamp = skipPadding(pSizeEnd);
+  if (!readStampAt(pStamp, pEnd, 'T', bucket.bDates ? &entry.stamp : nullptr) ||
+      pStamp[19] != 'Z') {
+    bStampless = true;
+    return nullptr;
+  }
+  return skipPadding(pStamp + 20);
+}
+
 // An object's line as nearly every line is: its size, stamp and a URL
 // without blanks, which holds neither "Exception: " nor "  metageneration="
 // (nor could the bytes before it). Returns false for any
@@ -385,15 +403,10 @@ bool readGsutilObject(BucketListing& bucket, const char* szLine, const char* pEn
   std::uint64_t nSize = 0;
   std::uint64_t nSlack = 0;
   bool bUnit = false;
-  const char* pSizeEnd = readLineSize(pC, pEnd, 1024, nSize, nSlack, bUnit);
-  if (pSizeEnd == nullptr) return false;
-  const char* pStamp = skipPadding(pSizeEnd);
-  if (!readStampAt(pStamp, pEnd, 'T', bucket.bDates ? &entry.stamp : nullptr) ||
-      pStamp[19] != 'Z') {
-    return false;
-  }
-  const char* pUrl = skipPadding(pStamp + 20);
-  if (pUrl >= pEnd || holdsEitherByte(pUrl, static_cast<std::size_t>(pEnd - pUrl), ' ', ' ')) {
+  bool bStampless = false;
+  const char* pUrl = readGsutilHead(bucket, pC, pEnd, entry, nSize, nSlack, bUnit, bStampless);
+  if (pUrl == nullptr || pUrl >= pEnd ||
+      holdsEitherByte(pUrl, static_cast<std::size_t>(pEnd - pUrl), ' ', ' ')) {
     return false;
   }
   bCounted = takeObject(bucket, nSize, nSlack, bUnit, pUrl, pEnd, entry);
@@ -425,15 +438,12 @@ bool readGsutil(BucketListing& bucket, const char* szLine, const char* pEnd, Ent
   std::uint64_t nSize = 0;
   std::uint64_t nSlack = 0;
   bool bUnit = false;
-  const char* pSizeEnd = readLineSize(pC, pEnd, 1024, nSize, nSlack, bUnit);
-  if (pSizeEnd == nullptr) return false;
-  const char* pStamp = skipPadding(pSizeEnd);
-  if (!readStampAt(pStamp, pEnd, 'T', bucket.bDates ? &entry.stamp : nullptr) ||
-      pStamp[19] != 'Z') {
-    bucket.nUnread++;
+  bool bStampless = false;
+  const char* pUrl = readGsutilHead(bucket, pC, pEnd, entry, nSize, nSlack, bUnit, bStampless);
+  if (pUrl == nullptr) {
+    if (bStampless) bucket.nUnread++;
     return false;
   }
-  const char* pUrl = skipPadding(pStamp + 20);
   const char* pUrlEnd = pEnd;
   // gsutil ls -a: the generation after '#', and metageneration=N.
   const char* pMeta = std::strstr(pUrl, "  metageneration=");

@@ -61,6 +61,18 @@ NcduResult readNcdu(NcduExport& ncdu, const std::string& sText, std::size_t nBlo
   return result;
 }
 
+// Expects two readings of the same export to have found the same.
+void expectSameNcdu(const NcduExport& a, const NcduExport& b, const std::string& sWhere) {
+  EXPECT_EQ(a.nObjects, b.nObjects) << sWhere;
+  EXPECT_EQ(a.nExcluded, b.nExcluded) << sWhere;
+  EXPECT_EQ(a.nReadErrors, b.nReadErrors) << sWhere;
+  EXPECT_EQ(a.nUnread, b.nUnread) << sWhere;
+  EXPECT_EQ(a.nUndated, b.nUndated) << sWhere;
+  EXPECT_EQ(a.bEndedEarly, b.bEndedEarly) << sWhere;
+  EXPECT_STREQ(a.szProgram, b.szProgram) << sWhere;
+  EXPECT_EQ(ncduError(a) == nullptr, ncduError(b) == nullptr) << sWhere;
+}
+
 const char kHead[] =
     "[1,2,{\"progname\":\"ncdu\",\"progver\":\"1.18\",\"timestamp\":1796812418},\n";
 
@@ -123,13 +135,7 @@ TEST(NcduExportTest, ObjectsReadAheadGiveWhatTheReadingGivesThem) {
         std::string sWhere = "blocks of " + std::to_string(nBlock) + ", " +
                              std::to_string(nQuarters) + " quarters read ahead";
         EXPECT_EQ(result.asEntries, expected.asEntries) << sWhere;
-        EXPECT_EQ(ncdu.nObjects, plain.nObjects) << sWhere;
-        EXPECT_EQ(ncdu.nExcluded, plain.nExcluded) << sWhere;
-        EXPECT_EQ(ncdu.nReadErrors, plain.nReadErrors) << sWhere;
-        EXPECT_EQ(ncdu.nUnread, plain.nUnread) << sWhere;
-        EXPECT_EQ(ncdu.nUndated, plain.nUndated) << sWhere;
-        EXPECT_EQ(ncdu.bEndedEarly, plain.bEndedEarly) << sWhere;
-        EXPECT_STREQ(ncdu.szProgram, plain.szProgram) << sWhere;
+        expectSameNcdu(ncdu, plain, sWhere);
       }
     }
   }
@@ -228,10 +234,7 @@ TEST(NcduExportTest, ReadsUsualObjectsAsTheirMembersAre) {
         NcduResult result = readNcdu(usual, sUsual, nBlock, nQuarters);
         std::string sWhere = std::string(szObject) + " blocks of " + std::to_string(nBlock);
         EXPECT_EQ(result.asEntries, expected.asEntries) << sWhere;
-        EXPECT_EQ(usual.nObjects, members.nObjects) << sWhere;
-        EXPECT_EQ(usual.nUnread, members.nUnread) << sWhere;
-        EXPECT_EQ(usual.nUndated, members.nUndated) << sWhere;
-        EXPECT_EQ(ncduError(usual) == nullptr, ncduError(members) == nullptr) << sWhere;
+        expectSameNcdu(usual, members, sWhere);
       }
     }
   }
@@ -274,6 +277,15 @@ struct LsJsonResult {
   std::vector<std::string> asStamps;   // each entry's "year-month-day second", or "-"
   std::uint64_t nBytes = 0;
 };
+
+// Expects two readings of the same lines to have counted the same.
+void expectSameLsJson(const LsJson& a, const LsJson& b, const std::string& sWhere) {
+  EXPECT_EQ(a.nUnknownSize, b.nUnknownSize) << sWhere;
+  EXPECT_EQ(a.nUndated, b.nUndated) << sWhere;
+  EXPECT_EQ(a.nUnread, b.nUnread) << sWhere;
+  EXPECT_EQ(a.nFolders, b.nFolders) << sWhere;
+  EXPECT_EQ(a.nClosed, b.nClosed) << sWhere;
+}
 
 LsJsonResult readLines(LsJson& lsjson, const std::vector<std::string>& asLines) {
   LsJsonResult result;
@@ -372,10 +384,7 @@ TEST(LsJsonTest, ReadsPlainLinesAsTheTokenizerDoes) {
     LsJsonResult a = readLines(plain, {"[", sPlain});
     LsJsonResult b = readLines(escaped, {"[", sEscaped});
     EXPECT_EQ(a.asEntries, b.asEntries) << szObject;
-    EXPECT_EQ(plain.nUnknownSize, escaped.nUnknownSize) << szObject;
-    EXPECT_EQ(plain.nUnread, escaped.nUnread) << szObject;
-    EXPECT_EQ(plain.nFolders, escaped.nFolders) << szObject;
-    EXPECT_EQ(plain.nUndated, escaped.nUndated) << szObject;
+    expectSameLsJson(plain, escaped, szObject);
   }
   LsJson lsjson;  // the sizes the fast reading gives, at their bounds
   LsJsonResult result = readLines(
@@ -444,11 +453,7 @@ TEST(LsJsonTest, ReadsRcloneShapedLinesAsTheTokenizerDoes) {
     LsJsonResult b = readLines(escaped, {"[", fill(row, "f\\u002etxt")});
     EXPECT_EQ(a.asEntries, b.asEntries) << sShaped;
     EXPECT_EQ(a.asStamps, b.asStamps) << sShaped;
-    EXPECT_EQ(shaped.nUnknownSize, escaped.nUnknownSize) << sShaped;
-    EXPECT_EQ(shaped.nUndated, escaped.nUndated) << sShaped;
-    EXPECT_EQ(shaped.nUnread, escaped.nUnread) << sShaped;
-    EXPECT_EQ(shaped.nFolders, escaped.nFolders) << sShaped;
-    EXPECT_EQ(shaped.nClosed, escaped.nClosed) << sShaped;
+    expectSameLsJson(shaped, escaped, sShaped);
   }
   // What the fixed keys read, checked itself: the tokenizer might be wrong too.
   LsJson lsjson;

@@ -40,6 +40,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 /// What nextJsonToken found.
 enum class JsonKind : std::uint8_t {
@@ -164,6 +165,19 @@ struct JsonMember {
 
 /// The most members pullPlainObject reads at once.
 const int kMaxPlainMembers = 16;
+
+/// Passes the fixed text szText at p, for an object read by its fixed keys:
+/// returns the byte after it, or nullptr when it does not stand there before
+/// pEnd or p is nullptr (a step before failed). A fixed text costs a word
+/// compare or two, where members read one by one cost a key's search and
+/// its lookup each.
+template <std::size_t N>
+inline const char* passJsonText(const char* p, const char* pEnd, const char (&szText)[N]) {
+  constexpr std::size_t n = N - 1;
+  bool bThere =
+      p != nullptr && static_cast<std::size_t>(pEnd - p) >= n && std::memcmp(p, szText, n) == 0;
+  return bThere ? p + n : nullptr;
+}
 
 /// Returns the closing quote of a plain string whose text starts at p (past
 /// its opening quote): printable ASCII without a backslash, fewer than

@@ -1,6 +1,6 @@
-// Small readers that the listing kinds other than the directory listing
-// share: fields separated by blanks, grouped numbers, Unix modes, dates
-// written year first.
+// Small readers that the listing kinds share: fields separated by blanks,
+// grouped numbers, Unix modes, dates written year first; and the words of
+// a dir line (its directory modes, <DIR> and File(s)).
 #ifndef PLOMET_ESTIMATOR_KINDTEXT_H_
 #define PLOMET_ESTIMATOR_KINDTEXT_H_
 

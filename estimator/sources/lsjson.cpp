@@ -223,18 +223,6 @@ std::size_t readPlainObject(const LsJson& x, const char* p, const char* pEnd, Ls
 
 // --- rclone's own line, read by its fixed keys ---------------------------------
 
-// Passes the text szText at p when it stands there. Returns the byte after
-// it, or nullptr (also for p nullptr: a step before failed). A fixed text
-// costs a word compare or two, where the members read one by one cost a
-// key's search and its lookup each.
-template <std::size_t N>
-inline const char* passText(const char* p, const char* pEnd, const char (&szText)[N]) {
-  constexpr std::size_t n = N - 1;
-  bool bThere =
-      p != nullptr && static_cast<std::size_t>(pEnd - p) >= n && std::memcmp(p, szText, n) == 0;
-  return bThere ? p + n : nullptr;
-}
-
 // plainStringEnd for p nullptr too: a step before failed.
 inline const char* closingQuote(const char* p, const char* pEnd) {
   return p == nullptr ? nullptr : plainStringEnd(p, pEnd);
@@ -245,19 +233,19 @@ inline const char* closingQuote(const char* p, const char* pEnd) {
 //   {"Path":"..","Name":"..","Size":N,"MimeType":"..","ModTime":"..","IsDir":B}
 // Returns the offset just past it, or 0 (with o as it was) for any other.
 std::size_t readUsualObject(const LsJson& x, const char* p, const char* pEnd, LsJsonObject& o) {
-  const char* pPath = passText(p, pEnd, "{\"Path\":\"");
+  const char* pPath = passJsonText(p, pEnd, "{\"Path\":\"");
   const char* pPathEnd = closingQuote(pPath, pEnd);
-  const char* pName = passText(pPathEnd, pEnd, "\",\"Name\":\"");
-  const char* q = passText(closingQuote(pName, pEnd), pEnd, "\",\"Size\":");
+  const char* pName = passJsonText(pPathEnd, pEnd, "\",\"Name\":\"");
+  const char* q = passJsonText(closingQuote(pName, pEnd), pEnd, "\",\"Size\":");
   if (q == nullptr || !(*q == '-' || isDigit(*q))) return 0;
   LsJsonSize size;
   q = readPlainSize(q, pEnd, size);
-  const char* pType = passText(q, pEnd, ",\"MimeType\":\"");
-  const char* pTime = passText(closingQuote(pType, pEnd), pEnd, "\",\"ModTime\":\"");
+  const char* pType = passJsonText(q, pEnd, ",\"MimeType\":\"");
+  const char* pTime = passJsonText(closingQuote(pType, pEnd), pEnd, "\",\"ModTime\":\"");
   const char* pTimeEnd = closingQuote(pTime, pEnd);
-  q = passText(pTimeEnd, pEnd, "\",\"IsDir\":");
-  const char* pFalse = passText(q, pEnd, "false}");
-  const char* pAfter = pFalse != nullptr ? pFalse : passText(q, pEnd, "true}");
+  q = passJsonText(pTimeEnd, pEnd, "\",\"IsDir\":");
+  const char* pFalse = passJsonText(q, pEnd, "false}");
+  const char* pAfter = pFalse != nullptr ? pFalse : passJsonText(q, pEnd, "true}");
   if (pAfter == nullptr) return 0;
   o.bDir = pFalse == nullptr;
   o.bSize = !size.bNegative;

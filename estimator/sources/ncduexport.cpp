@@ -207,16 +207,6 @@ void takeHeader(NcduExport& x, const JsonToken& t) {
   }
 }
 
-// Passes the text szText at p, when p is not nullptr and the text stands
-// there. Returns the byte after it, or nullptr.
-template <std::size_t N>
-inline const char* passText(const char* p, const char* pEnd, const char (&szText)[N]) {
-  constexpr std::size_t n = N - 1;
-  bool bThere =
-      p != nullptr && static_cast<std::size_t>(pEnd - p) >= n && std::memcmp(p, szText, n) == 0;
-  return bThere ? p + n : nullptr;
-}
-
 // Reads 1 to 18 digits at p, without a leading zero, that the text shows
 // whole (a byte follows them that is no part of a number). Returns the byte
 // after them, or nullptr for any other number, or p nullptr.
@@ -237,7 +227,7 @@ inline const char* readUsualNumber(const char* p, const char* pEnd, std::uint64_
 // Returns the byte past its '}', with the fields that its members read one
 // by one give, or nullptr for any other object: the members are read then.
 const char* readUsualEntry(const char* p, const char* pEnd, NcduFields& fields) {
-  const char* pName = passText(p, pEnd, "{\"name\":\"");
+  const char* pName = passJsonText(p, pEnd, "{\"name\":\"");
   if (pName == nullptr) return nullptr;
   const auto* pClose = jsonPlainStringEnd(reinterpret_cast<const unsigned char*>(pName),
                                           reinterpret_cast<const unsigned char*>(pEnd));
@@ -245,11 +235,11 @@ const char* readUsualEntry(const char* p, const char* pEnd, NcduFields& fields) 
   std::uint64_t nSize = 0;
   std::uint64_t nDiskSize = 0;
   std::uint64_t nTime = 0;
-  p = readUsualNumber(passText(reinterpret_cast<const char*>(pClose), pEnd, "\",\"asize\":"), pEnd,
-                      nSize);
-  const char* q = passText(p, pEnd, ",\"dsize\":");
+  p = readUsualNumber(passJsonText(reinterpret_cast<const char*>(pClose), pEnd, "\",\"asize\":"),
+                      pEnd, nSize);
+  const char* q = passJsonText(p, pEnd, ",\"dsize\":");
   if (q != nullptr) p = readUsualNumber(q, pEnd, nDiskSize);
-  q = passText(p, pEnd, ",\"mtime\":");
+  q = passJsonText(p, pEnd, ",\"mtime\":");
   if (q != nullptr) p = readUsualNumber(q, pEnd, nTime);
   if (p == nullptr || *p != '}') return nullptr;
   fields = NcduFields();
