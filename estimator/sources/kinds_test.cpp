@@ -618,6 +618,62 @@ TEST(KindTextTest, ReadsUnitSizesToTheNearestByte) {
   }
 }
 
+// dwalk's sizes (three decimals and a unit) are read in whole numbers:
+// every thousandth after a few wholes, in the units and bases around its
+// own, gives readUnitSize's bytes and slack; the shape it leaves to
+// readUnitSize is exactly the one it cannot tell.
+TEST(KindTextTest, ReadsThreeDecimalsAsReadUnitSizeDoes) {
+  const char* const aszWholes[] = {"0",        "1",        "9",       "1023",      "8388", "8389",
+                                   "12345678", "99999999", "0000001", "123456789", ""};
+  const char* const aszUnits[] = {"B",  "KB",  "kB", "MB",    "GB", "TB",
+                                  "PB", "KiB", "K",  "Bytes", "BB"};
+  const char* const aszFractions[] = {".000", ".001", ".499",  ".500", ".501", ".706", ".999",
+                                      ".5",   ".50",  ".5000", "",     ".0a0", ". 00"};
+  int nQuick = 0;
+  for (const char* szWhole : aszWholes) {
+    for (const char* szFraction : aszFractions) {
+      std::string number = std::string(szWhole) + szFraction;
+      for (int f = 0; f < (std::strcmp(szFraction, ".000") == 0 ? 1000 : 1); f++) {
+        if (f > 0) number.replace(number.size() - 3, 3, std::to_string(1000 + f).substr(1));
+        for (const char* szUnit : aszUnits) {
+          for (unsigned nBase : {1000u, 1024u}) {
+            std::string sNumber = padded(number);
+            std::string sUnit = padded(szUnit);
+            const char* pNumber = sNumber.c_str();
+            const char* pNumberEnd = pNumber + number.size();
+            const char* pUnit = sUnit.c_str();
+            const char* pUnitEnd = pUnit + std::strlen(szUnit);
+            std::uint64_t nBytes = 7;
+            std::uint64_t nSlack = 7;
+            std::uint64_t nSlowBytes = 0;
+            std::uint64_t nSlowSlack = 0;
+            bool bSlow =
+                readUnitSize(pNumber, pNumberEnd, pUnit, pUnitEnd, nBase, nSlowBytes, nSlowSlack);
+            bool bQuick =
+                readQuickUnitSize(pNumber, pNumberEnd, pUnit, pUnitEnd, nBase, nBytes, nSlack);
+            std::string unit = szUnit;
+            bool bUnit = unit == "B" || (nBase == 1024 && unit.size() == 2 && unit[1] == 'B' &&
+                                         std::strchr("KkMGT", unit[0]) != nullptr);
+            std::size_t nWhole = std::strlen(szWhole);
+            bool bShape =
+                nWhole >= 1 && nWhole <= 8 && number.size() == nWhole + 4 && bSlow && bUnit;
+            bool bExpected = bShape && nSlowBytes < (std::uint64_t{1} << 40);
+            ASSERT_EQ(bQuick, bExpected) << number << " " << unit << " " << nBase;
+            if (!bQuick) {
+              EXPECT_EQ(nBytes, 7u);
+              continue;
+            }
+            nQuick++;
+            EXPECT_EQ(nBytes, nSlowBytes) << number << " " << unit << " " << nBase;
+            EXPECT_EQ(nSlack, nSlowSlack) << number << " " << unit << " " << nBase;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(nQuick, 40000);
+}
+
 // Headers, indents, leading columns and the year of ls -lT, line by line.
 TEST(LsLineTest, ReadsHeadersIndentsColumnsAndTheYearAfterTheTime) {
   LsListing ls;

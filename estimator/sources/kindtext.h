@@ -139,6 +139,17 @@ bool readUnitSize(const char* pNumber, const char* pNumberEnd, const char* pUnit
                   const char* pUnitEnd, unsigned nKiloBase, std::uint64_t& nBytes,
                   std::uint64_t& nSlack);
 
+/// readUnitSize in whole numbers for the shape nearly every size of dwalk
+/// has: up to eight digits, a full stop and three decimals (eight readable
+/// bytes at pNumber, as a reader's line has), then B, or KB, MB, GB, TB as
+/// powers of 1,024. The same bytes and slack: a number of three decimals lies
+/// 1/2000 of a byte or more from a half byte unless it is on it, where
+/// readUnitSize's floating point is exact. Returns false for any other size
+/// (or 2^40 bytes or more), with nothing changed: readUnitSize reads those.
+bool readQuickUnitSize(const char* pNumber, const char* pNumberEnd, const char* pUnit,
+                       const char* pUnitEnd, unsigned nKiloBase, std::uint64_t& nBytes,
+                       std::uint64_t& nSlack);
+
 /// Returns true when [pC, pEnd) is one of the units readUnitSize knows but
 /// the single letters (K, k, M, G, T, P, E): a word that, after a number,
 /// makes it a size with a unit and not a plain number.

@@ -78,8 +78,11 @@ DateAt takeDateAt(const ModeFields& f, int nField, const char* pC, const char* p
   const char* pDateEnd = bNumber || bUnit ? readLsDate(pC, today, stamp) : nullptr;
   if (pDateEnd == nullptr) return DateAt::kNone;
   if (bUnit) {
-    line.bUnit = readUnitSize(f.apField[nField - 2], f.apFieldEnd[nField - 2], pPrev, pPrevEnd,
-                              1024, line.nSize, line.nSlack);
+    const char* pNumber = f.apField[nField - 2];
+    const char* pNumberEnd = f.apFieldEnd[nField - 2];
+    line.bUnit =
+        readQuickUnitSize(pNumber, pNumberEnd, pPrev, pPrevEnd, 1024, line.nSize, line.nSlack) ||
+        readUnitSize(pNumber, pNumberEnd, pPrev, pPrevEnd, 1024, line.nSize, line.nSlack);
     if (!line.bUnit) return DateAt::kFailed;
   } else if (!readSizeField(pPrev, pPrevEnd, line.nSize)) {
     // A device's "1,3"; or "1," and "3" as find -ls writes it.
