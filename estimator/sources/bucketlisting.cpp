@@ -71,7 +71,7 @@ bool readFixedStamp(const char* pC, char cSeparator, int& nYear, int& nMonth, in
   return true;
 #else
   return readYearFirstDate(pC, '-', nYear, nMonth, nDay) && pC[10] == cSeparator && pC[13] == ':' &&
-         pC[16] == ':' && readClock(pC + 11, pC + 19, nSecond);
+         pC[16] == ':' && readUsualClock(pC + 11, pC + 19, nSecond);
 #endif
 }
 

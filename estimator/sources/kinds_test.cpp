@@ -618,6 +618,41 @@ TEST(KindTextTest, ReadsUnitSizesToTheNearestByte) {
   }
 }
 
+// The clocks read inline are read as readClock reads them: every hour
+// and the minutes and seconds around their bounds, and a wrong byte at
+// each place.
+TEST(KindTextTest, ReadsUsualClocksAsReadClockDoes) {
+  std::vector<std::string> clocks = {"1:00", "12:00:00.5", "12:00:0", "12:000", "12:00:000", ""};
+  for (int nHour = 0; nHour <= 25; nHour++) {
+    for (int nMinute : {0, 9, 59, 60, 99}) {
+      for (int nSecond : {-1, 0, 59, 60, 61}) {
+        char sz[16];
+        std::snprintf(sz, sizeof sz, nSecond < 0 ? "%02d:%02d" : "%02d:%02d:%02d", nHour, nMinute,
+                      nSecond);
+        clocks.push_back(sz);
+      }
+    }
+  }
+  for (const char* szGood : {"12:34", "12:34:56"}) {
+    for (std::size_t i = 0; i < std::strlen(szGood); i++) {
+      for (char c : {'a', ':', '/', ' ', '\0'}) {
+        std::string clock = szGood;
+        clock[i] = c;
+        clocks.push_back(clock);
+      }
+    }
+  }
+  for (const std::string& clock : clocks) {
+    std::string text = padded(clock);
+    const char* pC = text.c_str();
+    int nUsual = -1;
+    int nRead = -1;
+    bool bUsual = readUsualClock(pC, pC + clock.size(), nUsual);
+    ASSERT_EQ(bUsual, readClock(pC, pC + clock.size(), nRead)) << clock;
+    EXPECT_EQ(nUsual, nRead) << clock;
+  }
+}
+
 // dwalk's sizes (three decimals and a unit) are read in whole numbers:
 // every thousandth after a few wholes, in the units and bases around its
 // own, gives readUnitSize's bytes and slack; the shape it leaves to

@@ -297,7 +297,8 @@ const char* readCommonLsDate(const char* pC, const CivilDate& today, LineStamp& 
     int nMonth = 0;
     int nDay = 0;
     if (!readYearFirstDate(pC, '-', nYear, nMonth, nDay) || pC[10] != ' ' ||
-        !kFieldEnd.abIs[static_cast<unsigned char>(pC[16])] || !readClock(pC + 11, pC + 16, nSecond)) {
+        !kFieldEnd.abIs[static_cast<unsigned char>(pC[16])] ||
+        !readUsualClock(pC + 11, pC + 16, nSecond)) {
       return nullptr;
     }
     setYearFirstStamp(stamp, nYear, nMonth, nDay, nSecond);
@@ -318,7 +319,7 @@ const char* readCommonLsDate(const char* pC, const CivilDate& today, LineStamp& 
     nYear = (pC[7] - '0') * 1000 + (pC[8] - '0') * 100 + (pC[9] - '0') * 10 + (pC[10] - '0');
     const char* pClockEnd = fieldEndAt(pC + 12);
     if (nYear == 0 || nDay < 1 || nDay > kDaysInMonth[nMonth] ||
-        !readClock(pC + 12, pClockEnd, nSecond) ||
+        !readUsualClock(pC + 12, pClockEnd, nSecond) ||
         (pClockEnd[0] == ' ' && (pClockEnd[1] == '+' || pClockEnd[1] == '-'))) {
       return nullptr;
     }
@@ -328,7 +329,7 @@ const char* readCommonLsDate(const char* pC, const CivilDate& today, LineStamp& 
   if (pC[7] == ' ') {
     if (!isDigit(pC[8]) || !isDigit(pC[9]) || !isDigit(pC[10]) || !isDigit(pC[11])) return nullptr;
     nYear = (pC[8] - '0') * 1000 + (pC[9] - '0') * 100 + (pC[10] - '0') * 10 + (pC[11] - '0');
-  } else if (!readClock(pC + 7, pC + 12, nSecond)) {
+  } else if (!readUsualClock(pC + 7, pC + 12, nSecond)) {
     return nullptr;
   }
   if (!kFieldEnd.abIs[static_cast<unsigned char>(pC[12])] || nDay < 1 ||

@@ -20,7 +20,7 @@ bool readStamp(const char* pC, const char* pEnd, LineStamp* pStamp) {
   int nDay = 0;
   int nSecond = 0;
   if (pEnd - pC < 19 || !readYearFirstDate(pC, '-', nYear, nMonth, nDay) || pC[10] != ' ' ||
-      !readClock(pC + 11, pC + 19, nSecond)) {
+      !readUsualClock(pC + 11, pC + 19, nSecond)) {
     return false;
   }
   if (pStamp != nullptr) setYearFirstStamp(*pStamp, nYear, nMonth, nDay, nSecond);

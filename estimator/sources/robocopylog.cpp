@@ -303,7 +303,7 @@ bool readStamp(const char* pC, const char* pEnd, bool bPrefix, BodyLine& line) {
   if (pEnd - pC < 19 || (!bPrefix && pEnd - pC != 19)) return false;
   if (bPrefix && !kFieldEnd.abIs[static_cast<unsigned char>(pC[19])]) return false;
   if (!readYearFirstDate(pC, '/', line.nYear, line.nMonth, line.nDay) || pC[10] != ' ' ||
-      !readClock(pC + 11, pC + 19, line.nSecond)) {
+      !readUsualClock(pC + 11, pC + 19, line.nSecond)) {
     return false;
   }
   line.bStamped = true;
@@ -572,7 +572,7 @@ void takeErrorLine(RobocopyLog& log, const char* pLine) {
   int nDay = 0;
   int nSecond = 0;
   if (!log.bLastFile || !readYearFirstDate(pLine, '/', nYear, nMonth, nDay) || pLine[10] != ' ' ||
-      !readClock(pLine + 11, pLine + 19, nSecond) || pLine[19] != ' ' ||
+      !readUsualClock(pLine + 11, pLine + 19, nSecond) || pLine[19] != ' ' ||
       std::strstr(pLine + 20, " (0x") == nullptr) {
     return;
   }

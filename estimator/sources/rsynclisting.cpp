@@ -43,7 +43,7 @@ bool readRsyncLine(RsyncListing& rsync, const char* szLine, std::size_t nLength,
   bool bSize = readGroupedNumber(pSize, pSizeEnd, nSize);
   if (!bSize) bSize = bRounded = readRoundedSize(pSize, pSizeEnd, 1000, nSize);
   if (!bSize || !readYearFirstDate(pDate, '/', nYear, nMonth, nDay) || pDate[10] != ' ' ||
-      fieldEndAt(pDate + 11) != pDate + 19 || !readClock(pDate + 11, pDate + 19, nSecond)) {
+      fieldEndAt(pDate + 11) != pDate + 19 || !readUsualClock(pDate + 11, pDate + 19, nSecond)) {
     rsync.nUnread++;
     return false;
   }
