@@ -262,6 +262,7 @@ void startKindPart(KindReader& part, const KindReader& start) {
       part.tools.pending.bHeld = false;
       part.tools.bFirstPath = false;
       part.tools.nDateField = -1;
+      part.tools.nLastMode = 0;
       break;
   }
 }

@@ -586,6 +586,74 @@ TEST(UnixTest, CountsFilesLinksDevicesAndHardLinksAsTheScanDoes) {
   }
 }
 
+// What a line reads as does not hang on the line before it: what a line
+// leaves for the next (its mode, the field its date began at) only spares
+// work. Each line read after each other reads as it reads alone.
+TEST(UnixTest, ReadsALineAfterAnyOtherAsAlone) {
+  struct Tool {
+    int nTool;
+    std::vector<std::string> lines;
+  };
+  const Tool aTools[] = {
+      {kUnixFind,
+       {"  11      4 -rw-r--r--   1 kim  staff      4096 Nov 30  2025 /s/a",
+        "  12      4 -rw-r--r--@  1 kim  staff      4096 Nov 30  2025 /s/b",
+        "  13      4 -rw-r--r--+  1 kim  staff        17 Nov 30 08:09 /s/c",
+        "  14      0 lrwxrwxrwx   1 kim  staff        16 Nov 30  2025 /s/l -> d/one",
+        "  15      4 -rw-r--r--x  1 kim  staff      4096 Nov 30  2025 /s/x",
+        "  16      4 -rw-r--r--\t 1 kim  staff       123 Nov 30  2025 /s/t",
+        "  17      4 -rw-r--r--   1 kim  staff  12345678 Nov 30  2025 /s/w",
+        "  18      4 -rw-r--r--   1 kim  2025       4096 May  1  2026 /s/g",
+        "  19      4 -rw-r--r--   1 kim  staff nov 4096 May  1  2026 /s/h",
+        "  20      4 drwxr-xr-x   2 kim  staff      4096 Nov 30  2025 /s/d",
+        "  21      4 -rw-r--r--   1 kim", "  22      4 -rw-r--r-", "  23      4 -rw-r--r--",
+        "  24      4 -rw-r--r-Z   1 kim  staff      4096 Nov 30  2025 /s/z",
+        "  25      4 -rw-r--rZ-   1 kim  staff      4096 Nov 30  2025 /s/y",
+        "find: '/s/x': Permission denied"}},
+      {kUnixTar,
+       {"-rw-r--r-- kim/staff      3000 2026-11-30 08:09 s/a",
+        "-rw-r--r--@ kim/staff        5 2026-11-30 08:09 s/at",
+        "hrw-r--r-- kim/staff         0 2026-11-30 08:09 s/h link to s/a",
+        "Crw-r--r-- kim/staff         5 2026-11-30 08:09 s/c",
+        "-rw-r--r--  0 kim    staff    5120 Nov 30  2025 s/b", "-rw-r--r--", "-rw-r--r-",
+        "-rw-r--r-- kim/staff 3000 2026-11-30 08:09",
+        "-rwxr-xr-x kim/staff 7 2026-11-30 08:09 s/x"}},
+      {kUnixDwalk,
+       {"-rw-r--r-- kim staff   78.000 B  May 16 2026 06:50 /s/a",
+        "-rw-r--r-- kim staff  118.706 KB Sep 08 2026 00:00 /s/b",
+        "-rw-r--r-- kim staff    1.5 KB Sep 08 2026 00:00 /s/c",
+        "-rw-r--r-- kim staff    5.000 PB Sep 08 2026 00:00 /s/d",
+        "-rw-r--r-- kim staff 118706 Sep 08 2026 00:00 /s/e",
+        "lrwxrwxrwx kim staff   16.000 B  Nov 30 2025 08:09 /s/l", "[2026-12-09T07:30:00] Files: 3",
+        "-rw-r--r-- kim staff   78.000 B"}},
+  };
+  auto text = [](const Counted& c) {
+    std::string s;
+    for (std::size_t i = 0; i < c.sizes.size(); i++) {
+      const LineStamp& t = c.stamps[i];
+      s += std::to_string(c.sizes[i]) + "/" + std::to_string(c.types[i]) + "/" + c.folders[i] +
+           "/" + std::to_string(t.nField1) + "-" + std::to_string(t.nField2) + "-" +
+           std::to_string(t.nField3) + " " + std::to_string(t.nSecondOfDay) +
+           (t.bHasDate ? "d" : "") + (t.bHasTime ? "t" : "") + ";";
+    }
+    return s;
+  };
+  for (const Tool& tool : aTools) {
+    for (const std::string& before : tool.lines) {
+      UnixListing first;
+      std::string sBefore = text(readUnix(first, tool.nTool, {before}));
+      for (const std::string& line : tool.lines) {
+        UnixListing alone;
+        UnixListing both;
+        EXPECT_EQ(text(readUnix(both, tool.nTool, {before, line})),
+                  sBefore + text(readUnix(alone, tool.nTool, {line})))
+            << before << "\n"
+            << line;
+      }
+    }
+  }
+}
+
 // find -ls's columns of digits and its sizes are read a word of eight bytes
 // at a time: a column or a size of a word's length, and one byte more or
 // less, or a byte that ends the digits in the word.

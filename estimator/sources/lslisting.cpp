@@ -1,10 +1,10 @@
 #include "sources/lslisting.h"
 
+#include <array>
 #include <cinttypes>
 #include <cstring>
 #include <ctime>
 #include <utility>
-#include <vector>
 
 #include "sources/kindtext.h"
 
@@ -60,7 +60,8 @@ struct MonthSlot {
   std::uint64_t nKey = 0;  // 0: empty
   int nMonth = 0;
 };
-using MonthTable = std::vector<MonthSlot>;
+const std::size_t kMonthSlots = std::size_t{1} << kMonthSlotBits;
+using MonthTable = std::array<MonthSlot, kMonthSlots>;
 
 std::size_t monthSlot(std::uint64_t nKey) {
   return static_cast<std::size_t>((nKey * 0x9E3779B97F4A7C15ull) >> (64 - kMonthSlotBits));
@@ -68,12 +69,12 @@ std::size_t monthSlot(std::uint64_t nKey) {
 
 const MonthTable& monthTable() {
   static const MonthTable table = [] {
-    MonthTable t(std::size_t{1} << kMonthSlotBits);
+    MonthTable t{};
     for (const auto& name : kMonthNames) {
       std::uint64_t nKey = 0;
       packWord(name.first, std::strlen(name.first), nKey);
       std::size_t i = monthSlot(nKey);
-      while (t[i].nKey != 0) i = (i + 1) % t.size();
+      while (t[i].nKey != 0) i = (i + 1) % kMonthSlots;
       t[i].nKey = nKey;
       t[i].nMonth = name.second;
     }
@@ -100,7 +101,7 @@ std::uint64_t packThree(const char* pC) {
 // The month of a packed word, or 0.
 int monthOfKey(std::uint64_t nKey) {
   const MonthTable& table = monthTable();
-  for (std::size_t i = monthSlot(nKey); table[i].nKey != 0; i = (i + 1) % table.size()) {
+  for (std::size_t i = monthSlot(nKey); table[i].nKey != 0; i = (i + 1) % kMonthSlots) {
     if (table[i].nKey == nKey) return table[i].nMonth;
   }
   return 0;

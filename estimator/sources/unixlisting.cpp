@@ -140,8 +140,8 @@ int leadingDigits(const char* pC) {
 }
 
 // The leading columns of find -ls: an inode (or rbh-find's FID) and the
-// blocks. Returns where the mode starts, with its length, or nullptr.
-const char* findLsMode(const char* szLine, const char* pEnd, int& nMode) {
+// blocks. Returns where the mode should start, or nullptr.
+const char* passLsColumns(const char* szLine, const char* pEnd) {
   const char* pC = skipPadding(szLine);
   for (int nColumn = 0; nColumn < 2 && pC < pEnd; nColumn++) {
     // Digits alone; or rbh-find's FID first ([0x200000401:0x1:0x0]). A
@@ -156,8 +156,36 @@ const char* findLsMode(const char* szLine, const char* pEnd, int& nMode) {
     }
     pC = skipPadding(pFieldEnd);
   }
-  nMode = modeAt(pC);
+  return pC;
+}
+
+// Returns where find -ls's mode starts, with its length, or nullptr.
+const char* findLsMode(const char* szLine, const char* pEnd, int& nMode) {
+  const char* pC = passLsColumns(szLine, pEnd);
+  nMode = pC != nullptr ? modeAt(pC) : 0;
   return nMode > 0 ? pC : nullptr;
+}
+
+// modeAt, where a line's mode mostly repeats the last one's bytes: then the
+// same bytes and a blank after them are the same mode. The bytes are
+// compared in order, so that none past the line's NUL is read.
+int knownModeAt(UnixListing& listing, const char* pC) {
+  const char* pLast = listing.acLastMode;
+  int n = listing.nLastMode;
+  std::uint64_t nWord;
+  std::uint64_t nLastWord;
+  std::memcpy(&nWord, pC, sizeof nWord);
+  std::memcpy(&nLastWord, pLast, sizeof nLastWord);
+  if (n > 0 && nWord == nLastWord && pC[8] == pLast[8] && pC[9] == pLast[9] &&
+      (n == 10 || pC[10] == pLast[10]) && isWhitespace(pC[n])) {
+    return n;
+  }
+  n = modeAt(pC);
+  if (n > 0) {
+    std::memcpy(listing.acLastMode, pC, static_cast<std::size_t>(n));
+    listing.nLastMode = n;
+  }
+  return n;
 }
 
 // find -printf: an optional type letter, the size, an optional time
@@ -370,8 +398,9 @@ bool readUnixLine(UnixListing& listing, const char* szLine, std::size_t nLength,
         return takePrintfLine(listing, quick, pEnd, entry);
       }
     }
-    pMode = findLsMode(szLine, pEnd, nMode);
-    if (pMode == nullptr) {
+    pMode = passLsColumns(szLine, pEnd);
+    nMode = pMode != nullptr ? knownModeAt(listing, pMode) : 0;
+    if (nMode == 0) {
       if (!listing.bLearnt) learnFindLayout(listing, &szLine, &nLength, 1);
       PrintfLine printfLine;
       if (readPrintf(szLine, pEnd, listing.bEpochs, printfLine)) {
@@ -384,7 +413,7 @@ bool readUnixLine(UnixListing& listing, const char* szLine, std::size_t nLength,
     takeDwalkSummary(listing, szLine + 21, pEnd);
     return false;
   } else {
-    nMode = modeAt(szLine);
+    nMode = knownModeAt(listing, szLine);
     pMode = nMode > 0 ? szLine : nullptr;
   }
   if (pMode == nullptr) {

@@ -47,6 +47,8 @@ struct UnixListing {
   bool bEpochs = false;  // find -printf's lines hold %T@ after the size
   bool bLearnt = false;
   int nDateField = -1;             // the field after the mode where the last line's date began
+  char acLastMode[12] = {};        // the last mode read, which most lines repeat
+  int nLastMode = 0;               // its length; 0: none yet
   std::uint64_t nUnread = 0;       // lines in no shape of the tool's
   std::uint64_t nRounded = 0;      // sizes with a unit (dwalk)
   std::uint64_t nFolderGuess = 0;  // find -printf lines taken for folders by the next line
