@@ -618,6 +618,36 @@ TEST(KindTextTest, ReadsUnitSizesToTheNearestByte) {
   }
 }
 
+// The blanks of a line's first bytes, sixteen at a time, against a byte
+// by byte reading: lines of blanks, tabs, controls, NULs, letters, digits
+// and bytes above 127, every length up to 64.
+TEST(KindTextTest, MasksBlanksAsBytesAreRead) {
+  const char acBytes[] = {' ', ' ', ' ', 'a', '0', '\t', '\x01', '\0', '\x80', '\xA0', '!'};
+  std::uint32_t nSeed = 12345;
+  for (int nLine = 0; nLine < 400; nLine++) {
+    char acLine[80];
+    for (char& c : acLine) {
+      nSeed = nSeed * 1103515245u + 12345u;
+      // mostly fields and blanks, as lines are; now and then another byte
+      c = acBytes[(nSeed >> 16) % (nLine % 4 == 0 ? sizeof acBytes : 5)];
+    }
+    for (int nBytes = 1; nBytes <= 64; nBytes++) {
+      bool bPlain = true;
+      std::uint64_t nExpected = 0;
+      for (int i = 0; i < nBytes; i++) {
+        auto b = static_cast<unsigned char>(acLine[i]);
+        if (b == ' ') nExpected |= std::uint64_t{1} << i;
+        if (b < 0x21 && b != ' ') bPlain = false;
+      }
+      std::uint64_t nBlanks = 0;
+      ASSERT_EQ(maskBlanks(acLine, nBytes, nBlanks), bPlain) << nLine << " " << nBytes;
+      if (bPlain) {
+        EXPECT_EQ(nBlanks, nExpected) << nLine << " " << nBytes;
+      }
+    }
+  }
+}
+
 // The clocks read inline are read as readClock reads them: every hour
 // and the minutes and seconds around their bounds, and a wrong byte at
 // each place.

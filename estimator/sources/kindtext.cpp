@@ -1,6 +1,10 @@
 #include "sources/kindtext.h"
 
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <ctime>
 
 bool readGroupedNumber(const char* pC, const char* pEnd, std::uint64_t& nValue) {
@@ -229,6 +233,30 @@ bool readUnitSize(const char* pNumber, const char* pNumberEnd, const char* pUnit
   nBytes = roundToByte(dBytes);
   nSlack = dWorth == 1 ? 0 : roundToByte(dWorth / dScale / 2);
   return true;
+}
+
+bool maskBlanks(const char* szLine, int nBytes, std::uint64_t& nBlanks) {
+#ifdef __SSE2__
+  const __m128i vBlank = _mm_set1_epi8(' ');
+  std::uint64_t nBlank = 0;
+  std::uint64_t nLow = 0;  // the bytes up to 0x20
+  for (int i = 0; 16 * i < nBytes; i++) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(szLine + 16 * i));
+    auto nEqual = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, vBlank)));
+    auto nUpTo =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, vBlank), v)));
+    nBlank |= static_cast<std::uint64_t>(nEqual) << (16 * i);
+    nLow |= static_cast<std::uint64_t>(nUpTo) << (16 * i);
+  }
+  std::uint64_t nKept = nBytes >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << nBytes) - 1;
+  nBlanks = nBlank & nKept;
+  return (nLow & ~nBlank & nKept) == 0;
+#else
+  (void)szLine;
+  (void)nBytes;
+  (void)nBlanks;
+  return false;
+#endif
 }
 
 bool readQuickUnitSize(const char* pNumber, const char* pNumberEnd, const char* pUnit,

@@ -72,6 +72,21 @@ inline const char* fieldEndInLine(const char* pC) {
 #endif
 }
 
+/// The blanks of a line's first nBytes bytes (1 to 64), one bit a byte
+/// (bit i for byte i), read sixteen bytes at a time: the bytes up to the
+/// next multiple of 16 must be readable. Returns false when one of them is
+/// below 0x21 and no blank (a tab, a control, a NUL), or the processor has
+/// no SSE2: fields are found one by one then.
+bool maskBlanks(const char* szLine, int nBytes, std::uint64_t& nBlanks);
+
+/// The bits set in n.
+inline int bitsOf(std::uint64_t n) {
+  n = n - ((n >> 1) & 0x5555555555555555ull);
+  n = (n & 0x3333333333333333ull) + ((n >> 2) & 0x3333333333333333ull);
+  n = (n + (n >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+  return static_cast<int>((n * 0x0101010101010101ull) >> 56);
+}
+
 /// skipWhitespace for text followed by kPieceSlack readable bytes after its
 /// NUL, as the reader's lines are: runs of blanks, such as a padded size
 /// column's, are passed a word at a time.

@@ -33,6 +33,7 @@ struct ModeLine {
   const char* pPathEnd = nullptr;
   int nTryField = -1;   // the only field to try a date at, or -1: every one
   int nDateField = -1;  // the field the date was found at
+  const char* pDate = nullptr;
 };
 
 // readPlainNumber for a field of nine to sixteen digits: two words.
@@ -97,6 +98,7 @@ DateAt takeDateAt(const ModeFields& f, int nField, const char* pC, const char* p
   }
   if (*pDateEnd != ' ' || pDateEnd + 1 >= pEnd) return DateAt::kFailed;
   line.nDateField = nField;
+  line.pDate = pC;
   line.pPath = pDateEnd + 1;
   line.pPathEnd = pEnd;
   const char* szArrow = line.cType == 'l' ? " -> " : line.cType == 'h' ? " link to " : nullptr;
@@ -348,6 +350,79 @@ bool takePrintfLine(UnixListing& listing, const PrintfLine& line, const char* pE
   return bOut;
 }
 
+// True when [pC, pEnd), which a blank follows, is digits alone.
+bool isDigitField(const char* pC, const char* pEnd) {
+  for (; pEnd - pC > 8; pC += 8) {
+    if (leadingDigits(pC) != 8) return false;
+  }
+  return leadingDigits(pC) >= pEnd - pC;
+}
+
+// The end of the field that starts at bit nStart of a line's blanks.
+int fieldEndOf(std::uint64_t nBlanks, int nStart) {
+  std::uint64_t nAfter = nBlanks >> nStart;
+  return nAfter != 0 ? nStart + __builtin_ctzll(nAfter) : 64;
+}
+
+// Reads a mode line with its date where the last line's began, when as
+// many fields lie between the mode and it: the columns and the mode are
+// those passLsColumns and knownModeAt find, and readAfterMode would try the
+// date there first, with the same fields before it. The fields are found
+// from the blanks of the line's first bytes, all at once, where finding
+// them one by one waits for each field's end before the next. Returns
+// false where the line is to be read field by field.
+bool readAtDateColumn(UnixListing& listing, const char* szLine, const char* pEnd, LineStamp& stamp,
+                      ModeLine& line) {
+  const int nTry = listing.nDateField;
+  const int nAt = listing.nDateColumn;
+  std::uint64_t nBlanks = 0;
+  // A date of twelve bytes or more: the bytes read are the line's.
+  if (nTry < 1 || nAt < 12 || nAt > 64 || pEnd - szLine < nAt + 12 ||
+      static_cast<unsigned char>(szLine[nAt]) <= ' ' || !maskBlanks(szLine, nAt, nBlanks) ||
+      (nBlanks >> (nAt - 1)) != 1) {
+    return false;
+  }
+  std::uint64_t nStarts = ~nBlanks & ((nBlanks << 1) | 1) & ((std::uint64_t{1} << nAt) - 1);
+  int nModeAt = 0;
+  if (listing.nTool == kUnixFind) {
+    for (int i = 0; i < 2; i++) {  // the inode and the blocks, digits alone
+      if (nStarts == 0) return false;
+      int nStart = __builtin_ctzll(nStarts);
+      nStarts &= nStarts - 1;
+      if (!isDigitField(szLine + nStart, szLine + fieldEndOf(nBlanks, nStart))) return false;
+    }
+    if (nStarts == 0) return false;
+    nModeAt = __builtin_ctzll(nStarts);
+  } else if ((nStarts & 1) == 0) {
+    return false;  // tar's and dwalk's mode begins their line
+  }
+  const char* pMode = szLine + nModeAt;
+  int nMode = knownModeAt(listing, pMode);
+  if (nMode == 0 || nModeAt + nMode >= nAt) return false;
+  std::uint64_t nFields = nStarts & ~((std::uint64_t{2} << (nModeAt + nMode)) - 1);
+  if (bitsOf(nFields) != nTry) return false;
+  // The field before the date; and the one before that when that is no number.
+  ModeFields f;
+  for (int n = nTry - 1; n >= 0 && n >= nTry - 2; n--) {
+    int nStart = 63 - __builtin_clzll(nFields);
+    nFields &= ~(std::uint64_t{1} << nStart);
+    f.apField[n] = szLine + nStart;
+    f.apFieldEnd[n] = szLine + fieldEndOf(nBlanks, nStart);
+    if (isDigit(*f.apField[n]) && isDigit(f.apFieldEnd[n][-1])) break;
+  }
+  line.cType = *pMode;
+  line.nTryField = nTry;
+  return takeDateAt(f, nTry, szLine + nAt, pEnd, listing.today, stamp, line) == DateAt::kTaken;
+}
+
+// Counts a mode line read, and keeps where its date stood.
+bool takeReadLine(UnixListing& listing, const char* szLine, const ModeLine& line, Entry& entry) {
+  listing.nDateField = line.nDateField;
+  listing.nDateColumn = static_cast<int>(line.pDate - szLine);
+  if (!listing.bDates) entry.stamp = LineStamp();
+  return takeModeLine(listing, line, entry);
+}
+
 }  // namespace
 
 void startUnix(UnixListing& listing, int nTool, const CivilDate& today) {
@@ -385,19 +460,23 @@ bool readUnixLine(UnixListing& listing, const char* szLine, std::size_t nLength,
     listing.nErrors++;
     return false;
   }
+  // With %T@ learnt, -printf's line is read first: one whose path starts
+  // with no mode is never -ls's (two columns of digits before a mode), and
+  // the mode is not looked for in every line.
+  if (listing.nTool == kUnixFind && listing.bLearnt && listing.bEpochs) {
+    PrintfLine quick;
+    if (readPrintf(szLine, pEnd, true, quick) && modeAt(quick.pPath) == 0) {
+      return takePrintfLine(listing, quick, pEnd, entry);
+    }
+  }
   ModeLine line;
+  if (readAtDateColumn(listing, szLine, pEnd, entry.stamp, line)) {
+    return takeReadLine(listing, szLine, line, entry);
+  }
+  line = ModeLine();
   const char* pMode = nullptr;
   int nMode = 0;
   if (listing.nTool == kUnixFind) {
-    // With %T@ learnt, -printf's line is read first: one whose path starts
-    // with no mode is never -ls's (two columns of digits before a mode), and
-    // the mode is not looked for in every line.
-    if (listing.bLearnt && listing.bEpochs) {
-      PrintfLine quick;
-      if (readPrintf(szLine, pEnd, true, quick) && modeAt(quick.pPath) == 0) {
-        return takePrintfLine(listing, quick, pEnd, entry);
-      }
-    }
     pMode = passLsColumns(szLine, pEnd);
     nMode = pMode != nullptr ? knownModeAt(listing, pMode) : 0;
     if (nMode == 0) {
@@ -432,9 +511,7 @@ bool readUnixLine(UnixListing& listing, const char* szLine, std::size_t nLength,
     listing.nUnread++;
     return false;
   }
-  listing.nDateField = line.nDateField;
-  if (!listing.bDates) entry.stamp = LineStamp();
-  return takeModeLine(listing, line, entry);
+  return takeReadLine(listing, szLine, line, entry);
 }
 
 bool finishUnix(UnixListing& listing, Entry& entry) {

@@ -47,6 +47,7 @@ struct UnixListing {
   bool bEpochs = false;  // find -printf's lines hold %T@ after the size
   bool bLearnt = false;
   int nDateField = -1;             // the field after the mode where the last line's date began
+  int nDateColumn = 0;             // where it began, from the line's start
   char acLastMode[12] = {};        // the last mode read, which most lines repeat
   int nLastMode = 0;               // its length; 0: none yet
   std::uint64_t nUnread = 0;       // lines in no shape of the tool's
