@@ -72,7 +72,8 @@ const char* readLsDate(const char* pC, const CivilDate& today, LineStamp& stamp)
 /// any other word.
 int monthOfName(const char* pC, std::size_t nLength);
 
-/// monthOfName(pC, 3), for the three bytes at pC, at a lesser cost.
+/// monthOfName(pC, 3), for the three bytes at pC (and a fourth that may be
+/// read), at a lesser cost.
 int monthOfThreeBytes(const char* pC);
 
 #endif  // PLOMET_ESTIMATOR_LSLISTING_H_
