@@ -237,6 +237,15 @@ TEST(RobocopyTest, ReadsSizesInBytesAndUnits) {
       {"470.8\tk", 0, 0, nullptr},  // a unit stands in the size's column
       {"123\tt notes", 123, 0, "\tt notes"},
       {"k", 0, 0, nullptr},
+      // one word of digits and on either side of it
+      {"7", 7, 0, ""},
+      {"1234567\tx", 1234567, 0, "\tx"},
+      {"12345678\tx", 12345678, 0, "\tx"},
+      {"123456789 x", 123456789, 0, " x"},
+      {"1234567,5 k", 1264197120, 52, ""},
+      {"1234567.\tx", 1234567, 0, ".\tx"},
+      {"9223372036854775807", 9223372036854775807u, 0, ""},
+      {"9223372036854775808", 0, 0, nullptr},
   };
   for (const Case& c : aCases) {
     std::uint64_t nBytes = 0;

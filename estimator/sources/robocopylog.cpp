@@ -699,6 +699,14 @@ void closeRobocopyJob(RobocopyLog& log) {
 const char* readRobocopySize(const char* pC, std::uint64_t& nBytes, std::uint64_t& nSlack) {
   std::uint64_t nMantissa = 0;
   std::uint64_t nScale = 1;
+  // A byte count of up to seven digits, as most are: one word.
+  int nDigits = readDigitWord(pC, nMantissa);
+  if (nDigits > 0 && nDigits < 8 && pC[nDigits] != '.' && pC[nDigits] != ',') {
+    nBytes = nMantissa;
+    nSlack = 0;
+    return pC + nDigits;
+  }
+  nMantissa = 0;
   if (!isDigit(*pC)) return nullptr;
   for (; isDigit(*pC); pC++) {
     if (!appendDigit(nMantissa, static_cast<unsigned>(*pC - '0'))) return nullptr;

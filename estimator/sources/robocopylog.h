@@ -115,9 +115,10 @@ bool readRobocopyLine(RobocopyLog& log, const char* szLine, std::size_t nLength,
 /// it has one, and adds it to the log's totals. The next line begins a job.
 void closeRobocopyJob(RobocopyLog& log);
 
-/// Reads a robocopy size at pC: digits, or digits with a decimal part (a
-/// full stop or a comma) followed by one blank and a unit k, m, g or t that
-/// ends at whitespace or the text's end. Returns the end of the size, or
+/// Reads a robocopy size at pC (eight bytes readable there, as a reader's
+/// line has): digits, or digits with a decimal part (a full stop or a
+/// comma) followed by one blank and a unit k, m, g or t that ends at
+/// whitespace or the text's end. Returns the end of the size, or
 /// nullptr (a fraction of a byte is none); nSlack is half the last digit's
 /// worth (0 for a plain byte count).
 const char* readRobocopySize(const char* pC, std::uint64_t& nBytes, std::uint64_t& nSlack);
