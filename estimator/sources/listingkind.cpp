@@ -10,11 +10,28 @@ namespace {
 
 // --- How a line shows each kind -------------------------------------------
 
+// A letter of the newer shell's modes: no search of a list, which every
+// line of the kinds weighed against dir's shape began with.
+bool isTableModeLetter(char c) {
+  switch (c) {
+    case 'd':
+    case 'a':
+    case 'r':
+    case 'h':
+    case 's':
+    case 'l':
+    case '-':
+      return true;
+    default:
+      return false;
+  }
+}
+
 // The newer shell's table: a mode of six letters such as -a---- or d-----.
 bool isTableMode(const char* szLine) {
   int n = 0;
   for (; n < 6; n++) {
-    if (szLine[n] == '\0' || std::strchr("darhsl-", szLine[n]) == nullptr) return false;
+    if (!isTableModeLetter(szLine[n])) return false;
   }
   return szLine[0] != 'a' && isWhitespace(szLine[6]);
 }
