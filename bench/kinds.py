@@ -5,8 +5,8 @@ Writes one listing of the same files (the same folders, sizes and dates) as
 the command shell's dir, ls -lR, a robocopy log, a PowerShell CSV export, an
 rsync listing, an ncdu export (one JSON stream), rclone lsjson, the line-shaped
 lists of rclone, the object stores' clients, find, tar and dwalk, and the dir
-listing compressed with gzip (its line is gzip's cost, not a kind's), then runs
-plomet -d on each in alternation, several rounds,
+listing compressed with gzip and with zstd (their lines are the decompression's
+cost, not a kind's), then runs plomet -d on each in alternation, several rounds,
 and prints the median wall times and each kind's ratio to the dir listing's.
 With --options, every kind is timed again with --top and --since. With
 --baseline, another build of plomet reads the dir listing in the same
@@ -23,6 +23,7 @@ import calendar
 import gzip
 import os
 import random
+import shutil
 import statistics
 import subprocess
 import time
@@ -280,6 +281,13 @@ def main():
                     break
                 out.write(block)
         os.replace(paths["dir.gz"] + ".part", paths["dir.gz"])
+    # And with zstd, where its tool is installed: a faster decompression.
+    if shutil.which("zstd"):
+        paths["dir.zst"] = paths["dir"] + ".zst"
+        if not os.path.exists(paths["dir.zst"]):
+            subprocess.run(["zstd", "-q", "-3", "-f", paths["dir"], "-o", paths["dir.zst"] + ".part"],
+                           check=True)
+            os.replace(paths["dir.zst"] + ".part", paths["dir.zst"])
     cmds = {}
     for kind, path in paths.items():
         cmds[kind] = [opts.plomet, "-d", path] + RATES
