@@ -478,7 +478,7 @@ std::uint64_t readInBlocks(Run& run, std::uint64_t nLines, int nThreads, std::si
   const std::size_t nSlots = static_cast<std::size_t>(nThreads) * 2;
   startSlots(run, blocks, nSlots, pKindStart.get());
   // Where the main thread's own reading is light, it is one of the threads.
-  const bool bHelp = readsPlainFile(run.reader);
+  const bool bHelp = readsLightly(run.reader);
   std::vector<std::thread> threads;
   for (int i = bHelp ? 1 : 0; i < nThreads; i++) {
     threads.emplace_back(readQueuedBlocks, std::ref(blocks));

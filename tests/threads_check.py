@@ -311,14 +311,24 @@ def large_listing(rng, ending):
 
 
 def check_large(binary, rng):
-    """Large listings on 2 and 3 threads, read by offset, against one thread."""
+    """Large listings on 2 and 3 threads, read by offset, against one thread;
+    and the first compressed with zstd, where the tool is installed, whose
+    text the main thread reads blocks of too."""
     faults = []
     with tempfile.TemporaryDirectory() as work:
-        for ending in ("", "no last line feed", "26 inside", "26 at the end"):
-            with open(os.path.join(work, "listing.txt"), "w", newline="") as f:
-                f.write(large_listing(rng, ending))
+        for ending in ("", "zstd", "no last line feed", "26 inside", "26 at the end"):
+            name = "listing.txt"
+            if ending == "zstd":
+                if not shutil.which("zstd"):
+                    continue
+                name = "listing.zst"
+                subprocess.run(["zstd", "-q", "-f", os.path.join(work, "listing.txt"), "-o",
+                                os.path.join(work, name)], check=True)
+            else:
+                with open(os.path.join(work, name), "w", newline="") as f:
+                    f.write(large_listing(rng, ending))
             for extra in ([], ["--top=3", "--since=2025-12-05", "--json"]):
-                args = ["-d", "listing.txt", "35", "233", "457", "449"] + extra
+                args = ["-d", name, "35", "233", "457", "449"] + extra
                 one = run(binary, args + ["--threads=1"], work, None)
                 for threads, size in ((2, 4097), (2, 5000), (3, 70000), (2, 262144), (3, 100000)):
                     got = run(binary, args + [f"--threads={threads}", f"--read-block={size}"],

@@ -230,6 +230,8 @@ std::size_t readDecompressed(Decompressor& d, unsigned char* p, std::size_t n) {
 
 std::uint64_t compressedBytesRead(const Decompressor& d) { return d.nFileBytes; }
 
+Compression decompressorFormat(const Decompressor& d) { return d.format; }
+
 int decompressErrno(const Decompressor& d) { return d.nErrno; }
 
 const char* decompressError(const Decompressor& d) { return d.szError; }

@@ -57,6 +57,9 @@ std::size_t readDecompressed(Decompressor& d, unsigned char* p, std::size_t n);
 /// Returns the bytes taken from the file so far, the first ones included.
 std::uint64_t compressedBytesRead(const Decompressor& d);
 
+/// Returns the format d decompresses.
+Compression decompressorFormat(const Decompressor& d);
+
 /// Returns 0, or the error number of the file's read that failed.
 int decompressErrno(const Decompressor& d);
 

@@ -365,6 +365,11 @@ bool readsPlainFile(const Reader& r) {
 #endif
 }
 
+bool readsLightly(const Reader& r) {
+  return readsPlainFile(r) || (r.pDecompressor != nullptr && !r.bUtf16 && !r.bFixedText &&
+                               decompressorFormat(*r.pDecompressor) == Compression::kZstd);
+}
+
 bool textReadableByOffset(const Reader& r, std::uint64_t& nOffset, std::uint64_t& nFileSize) {
 #ifdef _WIN32
   (void)r;
