@@ -591,6 +591,7 @@ TEST(UnixTest, CountsFilesLinksDevicesAndHardLinksAsTheScanDoes) {
 // changes nothing. (The field its date began at is where the next line's
 // date is tried first, either way.)
 TEST(UnixTest, ReadsALineAfterAnyOtherAsFieldByField) {
+  using namespace std::string_literals;
   struct Tool {
     int nTool;
     std::vector<std::string> lines;
@@ -623,6 +624,13 @@ TEST(UnixTest, ReadsALineAfterAnyOtherAsFieldByField) {
         "  32      4 -rw-r--r--   1 kim  staff      4096  Nov 30  2025 /s/a",
         "  33      4 -rw-r--r--   1 kimberly_long  staff_long      4096 Nov 30  2025 /s/a",
         "  34      4 -rw-r--r--   1 Nov 30  2025    1999 Nov 30  2025 /s/a",
+        // NULs, where the text ends
+        "  35      4 -rw-r--r--   1 kim  staff      4096 Nov 30  2025 \0/s/a"s,
+        "  36      4 -rw-r--r--   1 kim  staff      4096 Nov 30  2025 /s\0/a/b"s,
+        "  37      4 -rw-r--r--   1 kim  staff      4096 Nov 3\0  2025 /s/a"s,
+        "  38      4 -rw-r--r--   1 kim\0 staff      4096 Nov 30  2025 /s/a"s,
+        "  39      0 lrwxrwxrwx   1 kim  staff        16 Nov 30  2025 /s/l -> \0d/one"s,
+        "  40      0 lrwxrwxrwx   1 kim  staff        16 Nov 30  2025 /s/l\0 -> d/one"s,
         "find: '/s/x': Permission denied"}},
       {kUnixTar,
        {"-rw-r--r-- kim/staff      3000 2026-11-30 08:09 s/a",
@@ -635,7 +643,9 @@ TEST(UnixTest, ReadsALineAfterAnyOtherAsFieldByField) {
         "-rw-r--r-- kim/staff    3 3 2026-11-30 08:09 s/a",
         "-rw-r--r--\tkim/staff    3000 2026-11-30 08:09 s/a",
         "-rw-r--r-- kim/staff           3000 2026-11-30 08:09 s/a",
-        "-rw-r--r-- 3 2026-11-30 08:09     7 2026-11-30 09:09 s/a"}},
+        "-rw-r--r-- 3 2026-11-30 08:09     7 2026-11-30 09:09 s/a",
+        "-rw-r--r-- kim/staff      3000 2026-11-30 08:09 s/b\0/c"s,
+        "-rw-r--r-- kim/staff      3000 2026-11-30 08:09 \0s/a"s}},
       {kUnixDwalk,
        {"-rw-r--r-- kim staff   78.000 B  May 16 2026 06:50 /s/a",
         "-rw-r--r-- kim staff  118.706 KB Sep 08 2026 00:00 /s/b",
@@ -647,7 +657,9 @@ TEST(UnixTest, ReadsALineAfterAnyOtherAsFieldByField) {
         "-rw-r--r-- kim staff 78.000 B B  May 16 2026 06:50 /s/a",
         "-rw-r--r-- kim staff 7 78.000 B  May 16 2026 06:50 /s/a",
         "-rw-r--r-- kim staff                 78.000 B  May 16 2026 06:50 /s/a",
-        "-rw-r--r-- 1.000 B May 16 2026 06:50  2.000 KB May 16 2026 07:50 /s/a"}},
+        "-rw-r--r-- 1.000 B May 16 2026 06:50  2.000 KB May 16 2026 07:50 /s/a",
+        "-rw-r--r-- kim staff   78.000 B  May 16 2026 06:50 /s/x\0/y"s,
+        "-rw-r--r-- kim staff   78.000 B  May 16 2026 06:5\0 /s/a"s}},
   };
   auto text = [](const Counted& c) {
     std::string s;
@@ -662,8 +674,10 @@ TEST(UnixTest, ReadsALineAfterAnyOtherAsFieldByField) {
   };
   // Two lines read in turn; with bForget, without what the line before left
   // to spare work.
-  auto readPair = [](int nTool, const std::string& before, const std::string& line, bool bForget) {
+  auto readPair = [](int nTool, const std::string& before, const std::string& line, bool bForget,
+                     bool bFolders) {
     UnixListing listing;
+    listing.bFolders = bFolders;
     startUnix(listing, nTool, kToday);
     Lines held({before, line});
     if (nTool == kUnixFind) learnFindLayout(listing, held.pointers.data(), held.lengths.data(), 2);
@@ -684,10 +698,13 @@ TEST(UnixTest, ReadsALineAfterAnyOtherAsFieldByField) {
   for (const Tool& tool : aTools) {
     for (const std::string& before : tool.lines) {
       for (const std::string& line : tool.lines) {
-        EXPECT_EQ(text(readPair(tool.nTool, before, line, false)),
-                  text(readPair(tool.nTool, before, line, true)))
-            << before << "\n"
-            << line;
+        for (bool bFolders : {true, false}) {
+          EXPECT_EQ(text(readPair(tool.nTool, before, line, false, bFolders)),
+                    text(readPair(tool.nTool, before, line, true, bFolders)))
+              << before << "\n"
+              << line << "\n"
+              << bFolders;
+        }
       }
     }
   }

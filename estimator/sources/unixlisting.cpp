@@ -369,15 +369,16 @@ int fieldEndOf(std::uint64_t nBlanks, int nStart) {
 // those passLsColumns and knownModeAt find, and readAfterMode would try the
 // date there first, with the same fields before it. The fields are found
 // from the blanks of the line's first bytes, all at once, where finding
-// them one by one waits for each field's end before the next. Returns
-// false where the line is to be read field by field.
-bool readAtDateColumn(UnixListing& listing, const char* szLine, const char* pEnd, LineStamp& stamp,
-                      ModeLine& line) {
+// them one by one waits for each field's end before the next. pLineEnd is
+// the line's end, NULs and all. Returns false where the line is to be read
+// field by field.
+bool readAtDateColumn(UnixListing& listing, const char* szLine, const char* pLineEnd,
+                      LineStamp& stamp, ModeLine& line) {
   const int nTry = listing.nDateField;
   const int nAt = listing.nDateColumn;
   std::uint64_t nBlanks = 0;
   // A date of twelve bytes or more: the bytes read are the line's.
-  if (nTry < 1 || nAt < 12 || nAt > 64 || pEnd - szLine < nAt + 12 ||
+  if (nTry < 1 || nAt < 12 || nAt > 64 || pLineEnd - szLine < nAt + 12 ||
       static_cast<unsigned char>(szLine[nAt]) <= ' ' || !maskBlanks(szLine, nAt, nBlanks) ||
       (nBlanks >> (nAt - 1)) != 1) {
     return false;
@@ -412,7 +413,16 @@ bool readAtDateColumn(UnixListing& listing, const char* szLine, const char* pEnd
   }
   line.cType = *pMode;
   line.nTryField = nTry;
-  return takeDateAt(f, nTry, szLine + nAt, pEnd, listing.today, stamp, line) == DateAt::kTaken;
+  if (takeDateAt(f, nTry, szLine + nAt, pLineEnd, listing.today, stamp, line) != DateAt::kTaken) {
+    return false;
+  }
+  // The text ends at its first NUL. None lies before the path (its fields
+  // and date were read); the path's end is sought only where it is used.
+  if (*line.pPath == '\0') return false;
+  if (listing.bFolders && line.pPathEnd == pLineEnd) {
+    line.pPathEnd = textEnd(line.pPath, static_cast<std::size_t>(pLineEnd - line.pPath));
+  }
+  return true;
 }
 
 // Counts a mode line read, and keeps where its date stood.
@@ -453,6 +463,14 @@ void learnFindLayout(UnixListing& listing, const char* const* aszLines,
 }
 
 bool readUnixLine(UnixListing& listing, const char* szLine, std::size_t nLength, Entry& entry) {
+  // A line laid out as the one before is read before its text's end is
+  // sought (-printf's lines, when learnt, are read first).
+  ModeLine line;
+  if (!(listing.nTool == kUnixFind && listing.bLearnt && listing.bEpochs) &&
+      readAtDateColumn(listing, szLine, szLine + nLength, entry.stamp, line)) {
+    return takeReadLine(listing, szLine, line, entry);
+  }
+  line = ModeLine();
   const char* pEnd = textEnd(szLine, nLength);
   std::size_t n = static_cast<std::size_t>(pEnd - szLine);
   if (skipWhitespace(szLine) >= pEnd) return false;
@@ -469,11 +487,6 @@ bool readUnixLine(UnixListing& listing, const char* szLine, std::size_t nLength,
       return takePrintfLine(listing, quick, pEnd, entry);
     }
   }
-  ModeLine line;
-  if (readAtDateColumn(listing, szLine, pEnd, entry.stamp, line)) {
-    return takeReadLine(listing, szLine, line, entry);
-  }
-  line = ModeLine();
   const char* pMode = nullptr;
   int nMode = 0;
   if (listing.nTool == kUnixFind) {
