@@ -241,7 +241,8 @@ bool maskBlanks(const char* szLine, int nBytes, std::uint64_t& nBlanks) {
   std::uint64_t nBlank = 0;
   std::uint64_t nLow = 0;  // the bytes up to 0x20
   for (int i = 0; 16 * i < nBytes; i++) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(szLine + 16 * i));
+    const char* pChunk = szLine + static_cast<std::ptrdiff_t>(16) * i;
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pChunk));
     auto nEqual = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, vBlank)));
     auto nUpTo =
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, vBlank), v)));
@@ -275,7 +276,7 @@ bool readQuickUnitSize(const char* pNumber, const char* pNumberEnd, const char* 
   unsigned nD1 = static_cast<unsigned char>(pPoint[2]) - '0';
   unsigned nD2 = static_cast<unsigned char>(pPoint[3]) - '0';
   if (nD0 > 9 || nD1 > 9 || nD2 > 9) return false;
-  nValue = nValue * 1000 + nD0 * 100 + nD1 * 10 + nD2;
+  nValue = nValue * 1000 + std::uint64_t{nD0} * 100 + std::uint64_t{nD1} * 10 + nD2;
   // B, or KB ... TB of powers of 1,024.
   int nPower = 0;
   if (pUnitEnd - pUnit == 2 && pUnit[1] == 'B' && nKiloBase == 1024) {

@@ -624,6 +624,11 @@ TEST(UnixTest, ReadsALineAfterAnyOtherAsFieldByField) {
         "  32      4 -rw-r--r--   1 kim  staff      4096  Nov 30  2025 /s/a",
         "  33      4 -rw-r--r--   1 kimberly_long  staff_long      4096 Nov 30  2025 /s/a",
         "  34      4 -rw-r--r--   1 Nov 30  2025    1999 Nov 30  2025 /s/a",
+        // the date at the 62nd to the 65th byte, around the last of the mask
+        "  41      4 -rw-r--r--   1 kimxxxxxxxxxxxxxx  staff      4096 Nov 30  2025 /s/a",
+        "  42      4 -rw-r--r--   1 kimxxxxxxxxxxxxxxx  staff      4096 Nov 30  2025 /s/a",
+        "  43      4 -rw-r--r--   1 kimxxxxxxxxxxxxxxxx  staff      4096 Nov 30  2025 /s/a",
+        "  44      4 -rw-r--r--   1 kimxxxxxxxxxxxxxxxxx  staff      4096 Nov 30  2025 /s/a",
         // NULs, where the text ends
         "  35      4 -rw-r--r--   1 kim  staff      4096 Nov 30  2025 \0/s/a"s,
         "  36      4 -rw-r--r--   1 kim  staff      4096 Nov 30  2025 /s\0/a/b"s,

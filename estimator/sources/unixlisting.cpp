@@ -377,8 +377,9 @@ bool readAtDateColumn(UnixListing& listing, const char* szLine, const char* pLin
   const int nTry = listing.nDateField;
   const int nAt = listing.nDateColumn;
   std::uint64_t nBlanks = 0;
-  // A date of twelve bytes or more: the bytes read are the line's.
-  if (nTry < 1 || nAt < 12 || nAt > 64 || pLineEnd - szLine < nAt + 12 ||
+  // The column lies in the 63 bytes masked, and a date of twelve bytes or
+  // more after it: every byte read is the line's.
+  if (nTry < 1 || nAt < 12 || nAt > 63 || pLineEnd - szLine < nAt + 12 ||
       static_cast<unsigned char>(szLine[nAt]) <= ' ' || !maskBlanks(szLine, nAt, nBlanks) ||
       (nBlanks >> (nAt - 1)) != 1) {
     return false;
@@ -403,13 +404,15 @@ bool readAtDateColumn(UnixListing& listing, const char* szLine, const char* pLin
   std::uint64_t nFields = nStarts & ~((std::uint64_t{2} << (nModeAt + nMode)) - 1);
   if (bitsOf(nFields) != nTry) return false;
   // The field before the date; and the one before that when that is no number.
-  ModeFields f;
+  ModeFields f{};
   for (int n = nTry - 1; n >= 0 && n >= nTry - 2; n--) {
     int nStart = 63 - __builtin_clzll(nFields);
     nFields &= ~(std::uint64_t{1} << nStart);
-    f.apField[n] = szLine + nStart;
-    f.apFieldEnd[n] = szLine + fieldEndOf(nBlanks, nStart);
-    if (isDigit(*f.apField[n]) && isDigit(f.apFieldEnd[n][-1])) break;
+    const char* pField = szLine + nStart;
+    const char* pFieldEnd = szLine + fieldEndOf(nBlanks, nStart);
+    f.apField[n] = pField;
+    f.apFieldEnd[n] = pFieldEnd;
+    if (isDigit(*pField) && isDigit(pFieldEnd[-1])) break;
   }
   line.cType = *pMode;
   line.nTryField = nTry;
