@@ -318,7 +318,7 @@ def check_large(binary, rng):
     with tempfile.TemporaryDirectory() as work:
         for ending in ("", "zstd", "no last line feed", "26 inside", "26 at the end"):
             name = "listing.txt"
-            if ending == "zstd":
+            if ending == "zstd":  # the plain listing written just before
                 if not shutil.which("zstd"):
                     continue
                 name = "listing.zst"

@@ -17,6 +17,17 @@
 
 namespace {
 
+// Dates are read in UTC, whatever the machine's zone.
+void useUtc() {
+#ifdef _WIN32
+  _putenv_s("TZ", "UTC0");
+  _tzset();
+#else
+  setenv("TZ", "UTC", 1);
+  tzset();
+#endif
+}
+
 // What an export gave: each counted entry as "folder/name size", and the sums.
 struct NcduResult {
   std::vector<std::string> asEntries;
@@ -241,13 +252,7 @@ TEST(NcduExportTest, ReadsUsualObjectsAsTheirMembersAre) {
 }
 
 TEST(NcduExportTest, DatesFilesFromTheirMtime) {
-#ifdef _WIN32
-  _putenv_s("TZ", "UTC0");
-  _tzset();
-#else
-  setenv("TZ", "UTC", 1);
-  tzset();
-#endif
+  useUtc();
   const std::string sText = std::string(kHead) +
                             "[{\"name\":\"/r\",\"mtime\":5},{\"name\":\"f\",\"mtime\":1796472000},"
                             "{\"name\":\"g\",\"mtime\":18446744073709551615},{\"name\":\"h\"}]]";
@@ -397,13 +402,7 @@ TEST(LsJsonTest, ReadsPlainLinesAsTheTokenizerDoes) {
 // line, and lines that differ from the shape in a byte, give what the
 // tokenizer gives for the same line with an escape in its Name.
 TEST(LsJsonTest, ReadsRcloneShapedLinesAsTheTokenizerDoes) {
-#ifdef _WIN32
-  _putenv_s("TZ", "UTC0");
-  _tzset();
-#else
-  setenv("TZ", "UTC", 1);
-  tzset();
-#endif
+  useUtc();
   const std::string kShaped =  // %N: the name
       "{\"Path\":\"%P\",\"Name\":\"%N\",\"Size\":%S,\"MimeType\":\"text/plain\","
       "\"ModTime\":\"%T\",\"IsDir\":%D}";

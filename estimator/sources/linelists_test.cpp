@@ -87,7 +87,10 @@ Counted readBucket(BucketListing& bucket, int nClient, const std::vector<std::st
   return counted;
 }
 
-Counted readUnix(UnixListing& listing, int nTool, const std::vector<std::string>& lines) {
+// With bForget, what a line leaves to spare the next one work (the column
+// its date began at, its mode) is forgotten before each line.
+Counted readUnix(UnixListing& listing, int nTool, const std::vector<std::string>& lines,
+                 bool bForget = false) {
   startUnix(listing, nTool, kToday);
   Lines held(lines);
   if (nTool == kUnixFind)
@@ -95,6 +98,10 @@ Counted readUnix(UnixListing& listing, int nTool, const std::vector<std::string>
   Counted counted;
   Entry entry;
   for (int i = 0; i < held.count(); i++) {
+    if (bForget) {
+      listing.nDateColumn = 0;
+      listing.nLastMode = 0;
+    }
     entry = Entry();
     if (readUnixLine(listing, held.pointers[i], held.lengths[i], entry)) take(counted, entry);
   }
@@ -677,28 +684,11 @@ TEST(UnixTest, ReadsALineAfterAnyOtherAsFieldByField) {
     }
     return s;
   };
-  // Two lines read in turn; with bForget, without what the line before left
-  // to spare work.
   auto readPair = [](int nTool, const std::string& before, const std::string& line, bool bForget,
                      bool bFolders) {
     UnixListing listing;
     listing.bFolders = bFolders;
-    startUnix(listing, nTool, kToday);
-    Lines held({before, line});
-    if (nTool == kUnixFind) learnFindLayout(listing, held.pointers.data(), held.lengths.data(), 2);
-    Counted counted;
-    Entry entry;
-    for (int i = 0; i < 2; i++) {
-      if (bForget) {
-        listing.nDateColumn = 0;
-        listing.nLastMode = 0;
-      }
-      entry = Entry();
-      if (readUnixLine(listing, held.pointers[i], held.lengths[i], entry)) take(counted, entry);
-    }
-    entry = Entry();
-    if (finishUnix(listing, entry)) take(counted, entry);
-    return counted;
+    return readUnix(listing, nTool, {before, line}, bForget);
   };
   for (const Tool& tool : aTools) {
     for (const std::string& before : tool.lines) {

@@ -141,6 +141,12 @@ int leadingDigits(const char* pC) {
   return readDigitWord(pC, nValue);
 }
 
+// The end of the digits at pC, a word at a time.
+const char* passDigits(const char* pC) {
+  for (int n = 8; n == 8; pC += n) n = leadingDigits(pC);
+  return pC;
+}
+
 // The leading columns of find -ls: an inode (or rbh-find's FID) and the
 // blocks. Returns where the mode should start, or nullptr.
 const char* passLsColumns(const char* szLine, const char* pEnd) {
@@ -149,8 +155,7 @@ const char* passLsColumns(const char* szLine, const char* pEnd) {
     // Digits alone; or rbh-find's FID first ([0x200000401:0x1:0x0]). A
     // field of digits that goes on is no column (find -printf's
     // "5120 1764490150.5").
-    const char* pFieldEnd = pC;
-    for (int n = 8; n == 8; pFieldEnd += n) n = leadingDigits(pFieldEnd);
+    const char* pFieldEnd = passDigits(pC);
     if (pFieldEnd == pC || !kFieldEnd.abIs[static_cast<unsigned char>(*pFieldEnd)]) {
       const char* pHex = pC + (*pC == '[' ? 1 : 0);
       if (nColumn != 0 || pHex[0] != '0' || pHex[1] != 'x') return nullptr;
@@ -351,12 +356,7 @@ bool takePrintfLine(UnixListing& listing, const PrintfLine& line, const char* pE
 }
 
 // True when [pC, pEnd), which a blank follows, is digits alone.
-bool isDigitField(const char* pC, const char* pEnd) {
-  for (; pEnd - pC > 8; pC += 8) {
-    if (leadingDigits(pC) != 8) return false;
-  }
-  return leadingDigits(pC) >= pEnd - pC;
-}
+bool isDigitField(const char* pC, const char* pEnd) { return passDigits(pC) == pEnd; }
 
 // The end of the field that starts at bit nStart of a line's blanks.
 int fieldEndOf(std::uint64_t nBlanks, int nStart) {
